@@ -1,0 +1,108 @@
+#include "DbSession.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "Passwords.h"
+#include "UiServices.h"
+#include "engine/Statement.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace corvalis {
+
+DbSession::DbSession(const ProgramFolder& folder, UiServices& ui) : m_folder(folder), m_ui(ui) {}
+
+QString readDatabaseLabel(engine::Connection& connection) {
+    engine::Statement statement(connection, QStringLiteral("select * from ct_label"));
+    if (!statement.step())
+        return QString();
+    const int column = statement.columnIndex(QStringLiteral("db_name"));
+    if (column < 0)
+        throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
+    return statement.text(column);
+}
+
+namespace {
+// Opens the file as it is, or else with the program's password, which it then removes.
+engine::Connection connectRemovingPassword(const QString& path) {
+    try {
+        return engine::Connection(path);
+    } catch (const EngineError&) {
+        engine::Connection protectedFile(path, deriveDatabasePassword());
+        protectedFile.removePassword();
+        protectedFile.close();
+        return engine::Connection(path);
+    }
+}
+} // namespace
+
+OpenOutcome DbSession::openDatabase(const QString& path) {
+    const QString target = path.isEmpty() ? m_folder.defaultDatabase() : path;
+    if (!QFileInfo(target).isFile()) {
+        m_ui.showMessage(MissingDatabaseMessage, QString(), MessageIcon::Warning);
+        return OpenOutcome::FileMissing;
+    }
+    engine::Connection connection;
+    QString label;
+    try {
+        connection = connectRemovingPassword(target);
+        label = readDatabaseLabel(connection);
+    } catch (const Error&) {
+        const bool installed = QFileInfo(m_folder.defaultDatabase()).isFile();
+        m_ui.showMessage(installed ? BadInstallationMessage : MissingDatabaseMessage, QString(),
+                         MessageIcon::Warning);
+        return OpenOutcome::NotUsable;
+    }
+    m_connection = std::move(connection);
+    m_path = target;
+    m_label = label;
+    ++m_generation;
+    return OpenOutcome::Opened;
+}
+
+void DbSession::setLabel(const QString& label) {
+    m_connection.execute(QStringLiteral("update ct_label set db_name = ?1"), {label});
+    m_label = label;
+}
+
+void DbSession::close() { m_connection.close(); }
+
+void DbSession::reopen() {
+    if (m_path.isEmpty())
+        throw EngineError(QStringLiteral("没有打开的数据库。"));
+    m_connection.open(m_path);
+    ++m_generation;
+}
+
+bool DbSession::compact() {
+    close();
+    const bool compacted = compactDatabase(m_path, m_ui);
+    reopen();
+    if (compacted)
+        m_ui.showMessage(QStringLiteral("压缩操作成功"));
+    return compacted;
+}
+
+bool compactDatabase(const QString& path, UiServices& ui) {
+    QString temporary;
+    try {
+        if (!QFileInfo(path).isWritable())
+            throw FileError(QStringLiteral("无法覆盖文件“%1”。").arg(path));
+        temporary = makeTempFileName();
+        {
+            engine::Connection source(path);
+            source.compactInto(temporary);
+        }
+        replaceFileContents(temporary, path);
+        QFile::remove(temporary);
+        return true;
+    } catch (const Error& error) {
+        if (!temporary.isEmpty())
+            QFile::remove(temporary);
+        ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        return false;
+    }
+}
+
+} // namespace corvalis

@@ -1,0 +1,198 @@
+#include "GbkText.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace corvalis {
+
+namespace {
+
+// One converter per direction and thread, opened on first use.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : m_handle(iconv_open(to, from)) {}
+    ~Converter() {
+        if (m_handle != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_handle);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts the input; a sequence that the target cannot hold becomes `replacement`.
+    QByteArray convert(const QByteArray& input, const QByteArray& replacement, int unitSize) {
+        if (m_handle == reinterpret_cast<iconv_t>(-1))
+            throw Error(QStringLiteral("系统不支持 GBK 编码转换。"));
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        QByteArray output;
+        output.resize(input.size() * 2 + 16);
+        char* in = const_cast<char*>(input.constData());
+        size_t inLeft = size_t(input.size());
+        char* out = output.data();
+        size_t outLeft = size_t(output.size());
+        while (inLeft > 0) {
+            const size_t rc = iconv(m_handle, &in, &inLeft, &out, &outLeft);
+            if (rc != size_t(-1))
+                break;
+            if (errno == E2BIG) {
+                const qsizetype used = out - output.data();
+                output.resize(output.size() * 2);
+                out = output.data() + used;
+                outLeft = size_t(output.size() - used);
+            } else {
+                // Skip one unit of input that cannot be converted and put the replacement instead.
+                const size_t skip = std::min(inLeft, size_t(unitSize));
+                in += skip;
+                inLeft -= skip;
+                if (outLeft < size_t(replacement.size()) + 1) {
+                    const qsizetype used = out - output.data();
+                    output.resize(output.size() * 2 + replacement.size());
+                    out = output.data() + used;
+                    outLeft = size_t(output.size() - used);
+                }
+                std::copy(replacement.begin(), replacement.end(), out);
+                out += replacement.size();
+                outLeft -= size_t(replacement.size());
+            }
+        }
+        output.truncate(out - output.data());
+        return output;
+    }
+
+private:
+    iconv_t m_handle;
+};
+
+bool isAscii(const QString& text) {
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QByteArray toGbk(const QString& text) {
+    if (isAscii(text))
+        return text.toLatin1();
+    // UTF-32 input lets a failed character be skipped as one unit of four bytes.
+    thread_local Converter converter("GBK", "UTF-32LE");
+    const QList<uint> codepoints = text.toUcs4();
+    QByteArray input(reinterpret_cast<const char*>(codepoints.constData()), codepoints.size() * 4);
+    return converter.convert(input, QByteArrayLiteral("?"), 4);
+}
+
+QString fromGbk(const QByteArray& bytes) {
+    bool ascii = true;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    thread_local Converter converter("UTF-8", "GBK");
+    return QString::fromUtf8(converter.convert(bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
+}
+
+int gbkLength(const QString& text) { return int(toGbk(text).size()); }
+
+QString truncateToGbkBytes(const QString& text, int maxBytes) {
+    if (gbkLength(text) <= maxBytes)
+        return text;
+    QString result;
+    int used = 0;
+    const QList<uint> codepoints = text.toUcs4();
+    for (uint cp : codepoints) {
+        const QString piece = QString::fromUcs4(reinterpret_cast<const char32_t*>(&cp), 1);
+        const int length = gbkLength(piece);
+        if (used + length > maxBytes)
+            break;
+        used += length;
+        result += piece;
+    }
+    return result;
+}
+
+GbkTextWriter::GbkTextWriter(const QString& path, Mode mode) { open(path, mode); }
+
+GbkTextWriter::~GbkTextWriter() {
+    try {
+        close();
+    } catch (const Error&) {
+    }
+}
+
+void GbkTextWriter::open(const QString& path, Mode mode) {
+    close();
+    m_path = path;
+    m_file.setFileName(path);
+    const QIODevice::OpenMode flags =
+        QIODevice::WriteOnly | (mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate);
+    if (!m_file.open(flags))
+        throw FileError(QStringLiteral("无法创建文件“%1”：%2").arg(path, m_file.errorString()));
+}
+
+void GbkTextWriter::write(const QString& text) {
+    m_buffer += toGbk(text);
+    if (m_buffer.size() >= 1 << 16)
+        flush();
+}
+
+void GbkTextWriter::writeLine(const QString& line) {
+    m_buffer += toGbk(line);
+    m_buffer += "\r\n";
+    if (m_buffer.size() >= 1 << 16)
+        flush();
+}
+
+void GbkTextWriter::writeBytes(const QByteArray& bytes) {
+    if (!m_file.isOpen())
+        throw FileError(QStringLiteral("文件没有打开。"));
+    if (m_file.write(bytes) != bytes.size())
+        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, m_file.errorString()));
+}
+
+void GbkTextWriter::flush() {
+    if (!m_buffer.isEmpty()) {
+        const QByteArray pending = std::move(m_buffer);
+        m_buffer.clear();
+        writeBytes(pending);
+    }
+    if (m_file.isOpen() && !m_file.flush())
+        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, m_file.errorString()));
+}
+
+void GbkTextWriter::close() {
+    if (!m_file.isOpen())
+        return;
+    try {
+        flush();
+    } catch (...) {
+        m_file.close();
+        throw;
+    }
+    m_file.close();
+}
+
+void writeGbkTextFile(const QString& path, const QStringList& lines) {
+    GbkTextWriter writer(path);
+    for (const QString& line : lines)
+        writer.writeLine(line);
+    writer.close();
+}
+
+QStringList readGbkTextFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("无法打开文件“%1”：%2").arg(path, file.errorString()));
+    QString text = fromGbk(file.readAll());
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace corvalis

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+namespace corvalis {
+
+// Text in the GBK code page, the form of every text file the system writes or reads.
+QByteArray toGbk(const QString& text);
+QString fromGbk(const QByteArray& bytes);
+// Length in GBK bytes (a Chinese character counts 2).
+int gbkLength(const QString& text);
+// The longest start of the text that fits into the given number of GBK bytes.
+QString truncateToGbkBytes(const QString& text, int maxBytes);
+
+// Writes a text file in GBK with CR LF line ends through a buffer. Each line can be flushed at
+// once, so a report stays complete up to its last line if the program stops.
+class GbkTextWriter {
+public:
+    enum class Mode { Replace, Append };
+
+    GbkTextWriter() = default;
+    GbkTextWriter(const QString& path, Mode mode = Mode::Replace);
+    ~GbkTextWriter();
+    GbkTextWriter(const GbkTextWriter&) = delete;
+    GbkTextWriter& operator=(const GbkTextWriter&) = delete;
+
+    // Raises FileError when the file cannot be created or opened.
+    void open(const QString& path, Mode mode = Mode::Replace);
+    void writeLine(const QString& line = QString());
+    void write(const QString& text);
+    // Hands the buffer to the operating system; raises FileError on a failed write.
+    void flush();
+    void close();
+    bool isOpen() const { return m_file.isOpen(); }
+    const QString& path() const { return m_path; }
+
+private:
+    void writeBytes(const QByteArray& bytes);
+
+    QFile m_file;
+    QString m_path;
+    QByteArray m_buffer;
+};
+
+// Writes a whole GBK text file with CR LF after every line.
+void writeGbkTextFile(const QString& path, const QStringList& lines);
+// Reads a GBK text file into lines (CR LF or LF).
+QStringList readGbkTextFile(const QString& path);
+
+} // namespace corvalis

@@ -1,0 +1,367 @@
+#include "Connection.h"
+
+#include "../Errors.h"
+#include "RowSet.h"
+#include "Statement.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cmath>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+#include <sqlite3.h>
+
+namespace corvalis::engine {
+
+namespace {
+
+// Marks the files this program creates, so they can be told apart in a hex dump.
+constexpr int ApplicationId = 0x43525653; // "CRVS"
+constexpr int SaltSize = 16;
+
+const QString& lockTable() {
+    static const QString name = QStringLiteral("corvalis_engine_lock");
+    return name;
+}
+
+QString invalidPasswordText() { return QStringLiteral("不是有效的密码。"); }
+
+// int(x): the largest whole number not above x; null stays null.
+void sqlInt(sqlite3_context* context, int, sqlite3_value** argv) {
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(context, sqlite3_value_int64(v));
+        return;
+    case SQLITE_FLOAT: {
+        const double floored = std::floor(sqlite3_value_double(v));
+        if (floored >= -9.2e18 && floored <= 9.2e18)
+            sqlite3_result_int64(context, sqlite3_int64(floored));
+        else
+            sqlite3_result_double(context, floored);
+        return;
+    }
+    case SQLITE_NULL:
+        sqlite3_result_null(context);
+        return;
+    default:
+        sqlite3_result_int64(context, 0);
+        return;
+    }
+}
+
+QByteArray digestOf(const QByteArray& salt, const QString& password) {
+    const QByteArray input = salt + password.toUtf8();
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(input.constData(), size_t(input.size()), out, &length, EVP_sha256(), nullptr) != 1)
+        throw EngineError(QStringLiteral("无法计算密码摘要。"));
+    return QByteArray(reinterpret_cast<const char*>(out), int(length));
+}
+
+bool isIdentifier(const QString& name) {
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return pattern.match(name).hasMatch();
+}
+
+QString quotedIdentifier(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+} // namespace
+
+void ConnectionCloser::operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+
+QString Connection::passwordTableName() { return lockTable(); }
+
+Connection::Connection(const QString& path, const QString& password) { open(path, password); }
+
+Connection::Connection(Connection&& other) noexcept
+    : m_db(std::move(other.m_db)), m_path(std::move(other.m_path)), m_depth(other.m_depth) {
+    other.m_depth = 0;
+}
+
+Connection& Connection::operator=(Connection&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_db = std::move(other.m_db);
+        m_path = std::move(other.m_path);
+        m_depth = other.m_depth;
+        other.m_depth = 0;
+    }
+    return *this;
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::open(const QString& path, const QString& password) {
+    close();
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        throw EngineError(QStringLiteral("找不到文件“%1”。").arg(path), SQLITE_CANTOPEN);
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
+    if (rc != SQLITE_OK) {
+        const QString message = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc));
+        throw EngineError(message, rc);
+    }
+    m_db = std::move(db);
+    m_path = path;
+    m_depth = 0;
+    try {
+        configure();
+        checkPassword(QStringLiteral("main"), password);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Connection::configure() {
+    sqlite3* db = m_db.get();
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 3000);
+    sqlite3_create_function_v2(db, "int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlInt, nullptr,
+                               nullptr, nullptr);
+    // Reading the schema proves the file is a database ("file is not a database" otherwise).
+    scalar(QStringLiteral("select count(*) from sqlite_master"));
+    // Files arriving in WAL mode are switched back, so a closed file never needs a side file.
+    const QString mode = scalar(QStringLiteral("pragma journal_mode")).toString();
+    if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+        try {
+            executeScript(QStringLiteral("pragma journal_mode=delete"));
+        } catch (const EngineError&) {
+            // A read-only file keeps its mode; it is only read.
+        }
+    }
+}
+
+void Connection::close() noexcept {
+    m_db.reset();
+    m_depth = 0;
+}
+
+qint64 Connection::execute(const QString& sql, const QVariantList& params) {
+    Statement statement(*this, sql);
+    statement.bindAll(params);
+    return statement.run();
+}
+
+qint64 Connection::execute(const QString& sql, const QVariantMap& params) {
+    Statement statement(*this, sql);
+    statement.bindAll(params);
+    return statement.run();
+}
+
+void Connection::executeScript(const QString& sql) {
+    if (!m_db)
+        throw EngineError(QStringLiteral("数据库连接没有打开。"));
+    char* error = nullptr;
+    const int rc = sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
+        const QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_free(error);
+        throw EngineError(message, rc);
+    }
+}
+
+QVariant Connection::scalar(const QString& sql, const QVariantList& params) {
+    Statement statement(*this, sql);
+    statement.bindAll(params);
+    if (!statement.step())
+        return QVariant();
+    return statement.value(0);
+}
+
+RowSet Connection::query(const QString& sql, const QVariantList& params) { return RowSet(*this, sql, params); }
+
+qint64 Connection::lastInsertId() const { return m_db ? sqlite3_last_insert_rowid(m_db.get()) : 0; }
+
+void Connection::begin() {
+    if (m_depth == 0)
+        executeScript(QStringLiteral("begin"));
+    else
+        executeScript(QStringLiteral("savepoint level%1").arg(m_depth));
+    ++m_depth;
+}
+
+void Connection::commit() {
+    if (m_depth == 0)
+        throw EngineError(QStringLiteral("没有活动的事务。"));
+    if (m_depth == 1)
+        executeScript(QStringLiteral("commit"));
+    else
+        executeScript(QStringLiteral("release level%1").arg(m_depth - 1));
+    --m_depth;
+}
+
+void Connection::rollback() {
+    if (m_depth == 0)
+        throw EngineError(QStringLiteral("没有活动的事务。"));
+    --m_depth;
+    if (m_depth == 0) {
+        // A failed statement may already have ended the transaction; that is not an error here.
+        if (!sqlite3_get_autocommit(m_db.get()))
+            executeScript(QStringLiteral("rollback"));
+    } else {
+        executeScript(QStringLiteral("rollback to level%1; release level%1").arg(m_depth));
+    }
+}
+
+void Connection::attach(const QString& path, const QString& alias, const QString& password) {
+    if (!isIdentifier(alias))
+        throw EngineError(QStringLiteral("无效的数据库别名：%1").arg(alias));
+    if (m_depth > 0)
+        throw EngineError(QStringLiteral("不能在事务中附加数据库。"));
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        throw EngineError(QStringLiteral("找不到文件“%1”。").arg(path), SQLITE_CANTOPEN);
+    execute(QStringLiteral("attach database ?1 as %1").arg(alias), {path});
+    try {
+        scalar(QStringLiteral("select count(*) from %1.sqlite_master").arg(alias));
+        checkPassword(alias, password);
+    } catch (...) {
+        try {
+            detach(alias);
+        } catch (const EngineError&) {
+        }
+        throw;
+    }
+}
+
+void Connection::detach(const QString& alias) {
+    if (!isIdentifier(alias))
+        throw EngineError(QStringLiteral("无效的数据库别名：%1").arg(alias));
+    executeScript(QStringLiteral("detach database %1").arg(alias));
+}
+
+bool Connection::tableExists(const QString& name, const QString& schema) const {
+    const QStringList names = tableNames(schema);
+    for (const QString& table : names)
+        if (table.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QStringList Connection::tableNames(const QString& schema) const {
+    if (!isIdentifier(schema))
+        throw EngineError(QStringLiteral("无效的数据库别名：%1").arg(schema));
+    Statement statement(const_cast<Connection&>(*this),
+                        QStringLiteral("select name from %1.sqlite_master where type='table' "
+                                       "and name not like 'sqlite\\_%' escape '\\' and name <> ?1 order by name")
+                            .arg(schema));
+    statement.bind(1, lockTable());
+    QStringList names;
+    while (statement.step())
+        names << statement.text(0);
+    return names;
+}
+
+void Connection::checkPassword(const QString& schema, const QString& password) {
+    const QVariant present =
+        scalar(QStringLiteral("select count(*) from %1.sqlite_master where type='table' and name=?1").arg(schema),
+               {lockTable()});
+    if (present.toLongLong() == 0)
+        return;
+    Statement statement(*this, QStringLiteral("select salt, digest from %1.%2").arg(schema, lockTable()));
+    if (!statement.step())
+        return;
+    const QByteArray salt = statement.value(0).toByteArray();
+    const QByteArray digest = statement.value(1).toByteArray();
+    if (digestOf(salt, password) != digest)
+        throw EngineError(invalidPasswordText(), SQLITE_AUTH);
+}
+
+bool Connection::hasPassword() const {
+    if (!m_db)
+        return false;
+    auto& self = const_cast<Connection&>(*this);
+    if (self.scalar(QStringLiteral("select count(*) from sqlite_master where type='table' and name=?1"),
+                    {lockTable()})
+            .toLongLong() == 0)
+        return false;
+    return self.scalar(QStringLiteral("select count(*) from %1").arg(quotedIdentifier(lockTable()))).toLongLong() > 0;
+}
+
+void Connection::setPassword(const QString& password) {
+    QByteArray salt(SaltSize, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char*>(salt.data()), SaltSize) != 1)
+        throw EngineError(QStringLiteral("无法生成随机数。"));
+    Transaction transaction(*this);
+    executeScript(QStringLiteral("create table if not exists %1 (salt blob not null, digest blob not null)")
+                      .arg(quotedIdentifier(lockTable())));
+    execute(QStringLiteral("delete from %1").arg(quotedIdentifier(lockTable())));
+    execute(QStringLiteral("insert into %1 (salt, digest) values (?1, ?2)").arg(quotedIdentifier(lockTable())),
+            {salt, digestOf(salt, password)});
+    transaction.commit();
+}
+
+void Connection::removePassword() {
+    executeScript(QStringLiteral("drop table if exists %1").arg(quotedIdentifier(lockTable())));
+}
+
+void Connection::createDatabase(const QString& path) {
+    if (QFileInfo::exists(path))
+        throw EngineError(QStringLiteral("数据库“%1”已经存在。").arg(path));
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+    // Writing the header makes the file a complete, empty database at once.
+    char* error = nullptr;
+    const QByteArray setup =
+        QByteArray("pragma journal_mode=delete; pragma application_id=") + QByteArray::number(ApplicationId) + ';';
+    if (sqlite3_exec(raw, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(error ? error : "create failed");
+        sqlite3_free(error);
+        db.reset();
+        QFile::remove(path);
+        throw EngineError(message);
+    }
+}
+
+void Connection::compactInto(const QString& target) {
+    if (m_depth > 0)
+        throw EngineError(QStringLiteral("不能在事务中压缩数据库。"));
+    execute(QStringLiteral("vacuum into ?1"), {target});
+}
+
+Transaction::Transaction(Connection& connection) : m_connection(connection) { m_connection.begin(); }
+
+Transaction::~Transaction() {
+    if (m_open) {
+        try {
+            m_connection.rollback();
+        } catch (const EngineError&) {
+        }
+    }
+}
+
+void Transaction::commit() {
+    m_connection.commit();
+    m_open = false;
+}
+
+void Transaction::rollback() {
+    m_open = false;
+    m_connection.rollback();
+}
+
+Attachment::Attachment(Connection& connection, const QString& path, const QString& alias, const QString& password)
+    : m_connection(connection), m_alias(alias) {
+    m_connection.attach(path, alias, password);
+}
+
+Attachment::~Attachment() {
+    try {
+        m_connection.detach(m_alias);
+    } catch (const EngineError&) {
+    }
+}
+
+} // namespace corvalis::engine

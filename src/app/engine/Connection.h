@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+#include <memory>
+
+struct sqlite3;
+
+namespace corvalis::engine {
+
+class RowSet;
+
+struct ConnectionCloser {
+    void operator()(sqlite3* db) const noexcept;
+};
+
+// One open database file. Every database file of the program is an SQLite file in rollback-journal
+// mode, so a closed file is complete in itself. A file may carry a password: an access check kept in
+// a table of this layer, which connecting without the right password fails.
+class Connection {
+public:
+    Connection() = default;
+    // Opens an existing file; throws EngineError when it is missing, not a database, or protected
+    // by a password other than the one given.
+    explicit Connection(const QString& path, const QString& password = QString());
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    ~Connection();
+
+    void open(const QString& path, const QString& password = QString());
+    void close() noexcept;
+    bool isOpen() const { return bool(m_db); }
+    const QString& path() const { return m_path; }
+    sqlite3* handle() const { return m_db.get(); }
+
+    // Runs one statement with bound parameters; returns the number of rows changed.
+    qint64 execute(const QString& sql, const QVariantList& params = {});
+    qint64 execute(const QString& sql, const QVariantMap& params);
+    // Runs several statements separated by ";" (schema scripts); no parameters.
+    void executeScript(const QString& sql);
+    // The first column of the first row, or null when there is no row.
+    QVariant scalar(const QString& sql, const QVariantList& params = {});
+    RowSet query(const QString& sql, const QVariantList& params = {});
+    qint64 lastInsertId() const;
+
+    // Transactions nest: an inner begin becomes a savepoint.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_depth > 0; }
+
+    // Makes the tables of another file readable as alias.table. The file must exist and, when it
+    // is protected, the password must match. Not allowed inside a transaction.
+    void attach(const QString& path, const QString& alias, const QString& password = QString());
+    void detach(const QString& alias);
+
+    // Whether the database (or an attached one) has a user table of that name, ignoring case.
+    bool tableExists(const QString& name, const QString& schema = QStringLiteral("main")) const;
+    QStringList tableNames(const QString& schema = QStringLiteral("main")) const;
+
+    bool hasPassword() const;
+    void setPassword(const QString& password);
+    void removePassword();
+
+    // Creates a new, empty database file; fails when the file exists.
+    static void createDatabase(const QString& path);
+    // Writes a compacted copy of an open database to a file that must not exist yet.
+    void compactInto(const QString& target);
+
+    // The name of the table that holds a file's password check.
+    static QString passwordTableName();
+
+private:
+    void checkPassword(const QString& schema, const QString& password);
+    void configure();
+
+    std::unique_ptr<sqlite3, ConnectionCloser> m_db;
+    QString m_path;
+    int m_depth = 0;
+};
+
+// Begins a transaction and rolls it back when it goes out of scope without commit().
+class Transaction {
+public:
+    explicit Transaction(Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+    void rollback();
+
+private:
+    Connection& m_connection;
+    bool m_open = true;
+};
+
+// Attaches another file for the length of a scope.
+class Attachment {
+public:
+    Attachment(Connection& connection, const QString& path, const QString& alias,
+               const QString& password = QString());
+    ~Attachment();
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+    const QString& alias() const { return m_alias; }
+
+private:
+    Connection& m_connection;
+    QString m_alias;
+};
+
+} // namespace corvalis::engine

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Value.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace corvalis::engine {
+
+class Connection;
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const noexcept;
+};
+
+// One prepared statement on a connection. Values are bound, never pasted into the SQL text.
+// Rows are read one at a time, so a statement can walk a table of any size in constant memory.
+class Statement {
+public:
+    Statement(Connection& connection, const QString& sql);
+
+    Statement(Statement&&) noexcept = default;
+    Statement& operator=(Statement&&) noexcept = default;
+
+    // Positional parameters (?1, ?2, ...) and named ones (:name, @name, $name).
+    void bind(int position, const QVariant& value);
+    void bind(const QString& name, const QVariant& value);
+    void bindAll(const QVariantList& values);
+    void bindAll(const QVariantMap& values);
+    // Fast binds for bulk work, without a QVariant in between.
+    void bindInt64(int position, qint64 value);
+    void bindDouble(int position, double value);
+    void bindText(int position, const char* utf8, int size);
+    void bindNull(int position);
+
+    // Runs to the next row; false when the statement is done. Errors raise EngineError.
+    bool step();
+    // Runs a statement that returns no rows; returns the number of rows it changed.
+    qint64 run();
+    // Makes the statement ready to run again; bindings stay unless cleared.
+    void reset();
+    void clearBindings();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    QString declaredType(int column) const;
+    ColumnType columnType(int column) const;
+    // The column of that name, compared without regard to case; -1 when there is none.
+    int columnIndex(const QString& name) const;
+
+    bool isNull(int column) const;
+    QVariant value(int column) const;
+    qint64 integer(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+
+    const QString& sql() const { return m_sql; }
+
+private:
+    void check(int rc) const;
+
+    sqlite3* m_db = nullptr;
+    std::unique_ptr<sqlite3_stmt, StatementFinalizer> m_statement;
+    QString m_sql;
+};
+
+} // namespace corvalis::engine

@@ -1,0 +1,12 @@
+#include "CliApplication.h"
+#include "FoundationCommands.h"
+
+namespace corvalis::cli {
+
+void registerCommands(CliApplication& application) {
+    application.add(std::make_unique<InitCommand>());
+    application.add(std::make_unique<InfoCommand>());
+    application.add(std::make_unique<GenerateCommand>());
+}
+
+} // namespace corvalis::cli
