@@ -35,7 +35,8 @@ private Q_SLOTS:
     void initTestCase() { m_db.open(m_folder.defaultDatabase()); }
 
     void codeNamesAndSplits() {
-        const TMenuItemDataArray list{{1, QStringLiteral("单独基层工会")}, {2, QStringLiteral("联合基层工会")}};
+        const TMenuItemDataArray list{{1, QStringLiteral("单独基层工会")},
+                                      {2, QStringLiteral("联合基层工会")}};
         QCOMPARE(codeName(list, 2), QStringLiteral("联合基层工会"));
         QCOMPARE(codeName(list, 0), QString());
         QCOMPARE(codeName({}, 1), QString());
@@ -82,7 +83,8 @@ private Q_SLOTS:
         QVERIFY(!levels.empty());
         QCOMPARE(levels.front().code, 1);
         QCOMPARE(levels.front().name, QStringLiteral("单独基层工会"));
-        QVERIFY(std::is_sorted(levels.begin(), levels.end(), [](auto& a, auto& b) { return a.code < b.code; }));
+        QVERIFY(
+            std::is_sorted(levels.begin(), levels.end(), [](auto& a, auto& b) { return a.code < b.code; }));
         QCOMPARE(codeName(levels, 0), QString());
         QVERIFY_THROWS_EXCEPTION(EngineError, loadCodeList(m_db, QStringLiteral("x; drop table dt_data")));
     }
@@ -94,9 +96,10 @@ private Q_SLOTS:
     }
 
     void codeTablesFollowTheirConventions() {
-        for (const QString& table : {CodeTable::City, CodeTable::UnionDomain, CodeTable::Level, CodeTable::Industry,
-                                     CodeTable::Economic, CodeTable::Hold, CodeTable::HoldWithoutState,
-                                     CodeTable::FilingState, QStringLiteral("ct_sheetName")})
+        for (const QString& table :
+             {CodeTable::City, CodeTable::UnionDomain, CodeTable::Level, CodeTable::Industry,
+              CodeTable::Economic, CodeTable::Hold, CodeTable::HoldWithoutState, CodeTable::FilingState,
+              QStringLiteral("ct_sheetName")})
             QVERIFY2(count(QStringLiteral("select count(*) from %1").arg(table)) > 0, qPrintable(table));
 
         // Divisions: the parts agree with the code; every county has its prefecture and province.
@@ -115,19 +118,24 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from CT_Industry")), 97);
         QCOMPARE(count(QStringLiteral("select min(ID) * 1000 + max(ID) from CT_Industry")), 1097);
 
-        const QList<int> categories{110, 120, 130, 140, 151, 159, 161, 169, 170, 190, 200,
-                                    300, 401, 402, 500, 600, 701, 702, 703, 704};
+        const QList<int> categories{110, 120, 130, 140, 151, 159, 161, 169, 170, 190,
+                                    200, 300, 401, 402, 500, 600, 701, 702, 703, 704};
         for (int code : categories)
             QVERIFY2(count(QStringLiteral("select count(*) from CT_Economic where ID=%1").arg(code)) == 1,
                      qPrintable(QString::number(code)));
 
-        QCOMPARE(m_db.scalar(QStringLiteral("select group_concat(ID) from (select ID from CT_HoldSituation order by ID)"))
-                     .toString(),
-                 QStringLiteral("1,2,3"));
-        QCOMPARE(m_db.scalar(QStringLiteral("select group_concat(ID) from (select ID from CT_HoldSituation1 order by ID)"))
-                     .toString(),
-                 QStringLiteral("2,3"));
-        QCOMPARE(m_db.scalar(QStringLiteral("select group_concat(ID) from (select ID from CT_LevelCode order by ID)"))
+        QCOMPARE(
+            m_db.scalar(QStringLiteral(
+                            "select group_concat(ID) from (select ID from CT_HoldSituation order by ID)"))
+                .toString(),
+            QStringLiteral("1,2,3"));
+        QCOMPARE(
+            m_db.scalar(QStringLiteral(
+                            "select group_concat(ID) from (select ID from CT_HoldSituation1 order by ID)"))
+                .toString(),
+            QStringLiteral("2,3"));
+        QCOMPARE(m_db.scalar(QStringLiteral(
+                                 "select group_concat(ID) from (select ID from CT_LevelCode order by ID)"))
                      .toString(),
                  QStringLiteral("1,2,3"));
         QVERIFY(count(QStringLiteral("select count(*) from CT_state where ID in (1, 2, 3)")) == 3);
@@ -136,15 +144,18 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from CT_UnionDomain where Code2 <> 0 and "
                                       "(length(ID) <> 3 or ID <> Code1 || printf('%02d', Code2))")),
                  0);
-        QCOMPARE(count(QStringLiteral("select count(*) from CT_UnionDomain d where Code2 <> 0 and not exists "
-                                      "(select 1 from CT_UnionDomain c where c.Code1 = d.Code1 and c.Code2 = 0)")),
-                 0);
+        QCOMPARE(
+            count(QStringLiteral("select count(*) from CT_UnionDomain d where Code2 <> 0 and not exists "
+                                 "(select 1 from CT_UnionDomain c where c.Code1 = d.Code1 and c.Code2 = 0)")),
+            0);
         QCOMPARE(count(QStringLiteral("select count(*) from CT_UnionDomain where ID='Z00'")), 1);
-        QVERIFY(count(QStringLiteral("select count(*) from CT_UnionDomain where Code1='B' and Code2<>0")) >= 5);
+        QVERIFY(count(QStringLiteral("select count(*) from CT_UnionDomain where Code1='B' and Code2<>0")) >=
+                5);
 
         QCOMPARE(m_db.scalar(QStringLiteral("select group_concat(CodeID) from ct_sheetName")).toString(),
                  QStringLiteral("0,1,2,3,4,5,6,7"));
-        QCOMPARE(m_db.scalar(QStringLiteral("select db_name from ct_label")).toString(), QStringLiteral("默认数据库"));
+        QCOMPARE(m_db.scalar(QStringLiteral("select db_name from ct_label")).toString(),
+                 QStringLiteral("默认数据库"));
     }
 
     void theDictionaryDescribesEveryRecordColumn() {
@@ -182,8 +193,9 @@ private Q_SLOTS:
         QVERIFY(count(QStringLiteral("select max(sequence) from dt_fieldlist where PageID = 0")) <
                 count(QStringLiteral("select min(sequence) from dt_fieldlist where PageID > 0")));
         // Pages in use run from 0 without gaps.
-        QCOMPARE(m_db.scalar(QStringLiteral("select group_concat(PageID) from (select distinct PageID from dt_fieldlist "
-                                            "where PageID >= 0 order by PageID)"))
+        QCOMPARE(m_db.scalar(QStringLiteral(
+                                 "select group_concat(PageID) from (select distinct PageID from dt_fieldlist "
+                                 "where PageID >= 0 order by PageID)"))
                      .toString(),
                  QStringLiteral("0,1,2,3,4,5,6,7"));
     }
@@ -194,25 +206,34 @@ private Q_SLOTS:
         m_db.execute(QStringLiteral("update view_fieldlist set visible=true where id=2"));
         QCOMPARE(m_db.scalar(QStringLiteral("select FieldName from dt_fieldlist where Visible")).toString(),
                  QStringLiteral("c902"));
-        QCOMPARE(m_db.scalar(QStringLiteral("select SheetName from view_FieldList where id=20")).toString().left(2),
+        QCOMPARE(m_db.scalar(QStringLiteral("select SheetName from view_FieldList where id=28"))
+                     .toString()
+                     .left(2),
                  QStringLiteral("表2"));
 
-        m_db.execute(QStringLiteral("insert into view_group_item (GroupID, Title, LowBoundary, HighBoundary, LowSymbol, "
-                                    "HighSymbol) values (1, ?1, 100000000000, 200000000000, '>=', '<')"),
+        m_db.execute(QStringLiteral(
+                         "insert into view_group_item (GroupID, Title, LowBoundary, HighBoundary, LowSymbol, "
+                         "HighSymbol) values (1, ?1, 100000000000, 200000000000, '>=', '<')"),
                      {QStringLiteral("北京's 范围")});
-        const engine::RowSet item = m_db.query(QStringLiteral("select * from view_group_item where groupid=1"));
+        const engine::RowSet item =
+            m_db.query(QStringLiteral("select * from view_group_item where groupid=1"));
         QCOMPARE(item.asString(QStringLiteral("LowValue")), QStringLiteral(">=100000000000"));
         QCOMPARE(item.asString(QStringLiteral("HighValue")), QStringLiteral("<200000000000"));
         QCOMPARE(item.asString(QStringLiteral("Title")), QStringLiteral("北京's 范围"));
-        m_db.execute(QStringLiteral("update view_group_item set HighSymbol='<=' where id=?1"), {item.value(QStringLiteral("id"))});
+        m_db.execute(QStringLiteral("update view_group_item set HighSymbol='<=' where id=?1"),
+                     {item.value(QStringLiteral("id"))});
         QCOMPARE(m_db.scalar(QStringLiteral("select HighValue from view_group_item")).toString(),
                  QStringLiteral("<=200000000000"));
         m_db.execute(QStringLiteral("delete from view_group_item"));
         QCOMPARE(count(QStringLiteral("select count(*) from DT_GroupItem")), 0);
 
-        QVERIFY(m_db.query(QStringLiteral("select * from view_data_all")).columnIndex(QStringLiteral("c903name")) >= 0);
-        QVERIFY(count(QStringLiteral("select count(*) from view_datasearch where codename='c901' and PageID=0")) == 1);
-        QCOMPARE(count(QStringLiteral("select count(*) from view_datasearch where codename in ('c902','RecordState')")), 0);
+        QVERIFY(m_db.query(QStringLiteral("select * from view_data_all"))
+                    .columnIndex(QStringLiteral("c903name")) >= 0);
+        QVERIFY(count(QStringLiteral(
+                    "select count(*) from view_datasearch where codename='c901' and PageID=0")) == 1);
+        QCOMPARE(count(QStringLiteral(
+                     "select count(*) from view_datasearch where codename in ('c902','RecordState')")),
+                 0);
     }
 
     void newRowsGetARowNumberAndCodesStayUnique() {
@@ -220,8 +241,8 @@ private Q_SLOTS:
         m_db.execute(QStringLiteral("insert into dt_data (c901, c902) values (100000000002, '乙')"));
         QCOMPARE(count(QStringLiteral("select id from dt_data where c901=100000000002")),
                  count(QStringLiteral("select id from dt_data where c901=100000000001")) + 1);
-        QVERIFY_THROWS_EXCEPTION(EngineError,
-                                 m_db.execute(QStringLiteral("insert into dt_data (c901) values (100000000001)")));
+        QVERIFY_THROWS_EXCEPTION(
+            EngineError, m_db.execute(QStringLiteral("insert into dt_data (c901) values (100000000001)")));
         // The scratch table takes any set of rows.
         m_db.execute(QStringLiteral("insert into dt_data_dt_data select * from dt_data"));
         m_db.execute(QStringLiteral("insert into dt_data_dt_data select * from dt_data"));
@@ -262,21 +283,35 @@ private Q_SLOTS:
         QCOMPARE(n(QStringLiteral("select count(distinct id) from dt_data")), 3000);
         QCOMPARE(n(QStringLiteral("select count(*) from dt_data where RecordState <> 0")), 0);
         // Codes exist in their tables.
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c903 not in (select ID from CT_CityName)")), 0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c904 not in (select ID from CT_LevelCode)")), 0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c905 not in (select ID from CT_Industry)")), 0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 not in (select ID from CT_Economic)")), 0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c907 not in (select ID from CT_UnionDomain)")), 0);
+        QCOMPARE(
+            n(QStringLiteral("select count(*) from dt_data where c903 not in (select ID from CT_CityName)")),
+            0);
+        QCOMPARE(
+            n(QStringLiteral("select count(*) from dt_data where c904 not in (select ID from CT_LevelCode)")),
+            0);
+        QCOMPARE(
+            n(QStringLiteral("select count(*) from dt_data where c905 not in (select ID from CT_Industry)")),
+            0);
+        QCOMPARE(
+            n(QStringLiteral("select count(*) from dt_data where c906 not in (select ID from CT_Economic)")),
+            0);
+        QCOMPARE(n(QStringLiteral(
+                     "select count(*) from dt_data where c907 not in (select ID from CT_UnionDomain)")),
+                 0);
         QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c912 not in (1, 2)")), 0);
         // Fixed holding situations follow the unit category.
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 in (110,151,161) and c909<>1")), 0);
+        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 in (110,151,161) and c909<>1")),
+                 0);
         QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 = 169 and c909 = 1")), 0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 >= 401 and c906 <> 600 and c909<>0")), 0);
+        QCOMPARE(
+            n(QStringLiteral("select count(*) from dt_data where c906 >= 401 and c906 <> 600 and c909<>0")),
+            0);
         // Categories that fill no enterprise tables hold zeros there.
         QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c906 in (500,701,702,703,704) and "
                                   "(b001+b002+b004+h001+h002+h005+l001+f001+f005+j004+j014)<>0")),
                  0);
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data where c904 <> 1 and (b004+b005+b006+b007+b008+b009)<>0")),
+        QCOMPARE(n(QStringLiteral(
+                     "select count(*) from dt_data where c904 <> 1 and (b004+b005+b006+b007+b008+b009)<>0")),
                  0);
 
         // Names, form fillers and telephones pass the cover page's own tests.
@@ -287,8 +322,9 @@ private Q_SLOTS:
             QVERIFY(!name.trimmed().isEmpty() && gbkLength(name) <= 60);
             QVERIFY2(!latin.match(filler).hasMatch() && !filler.isEmpty(), qPrintable(filler));
             const int length = phone.size();
-            const bool valid = phone.contains(QLatin1Char('-')) ? (length >= 11 && length <= 13)
-                                                                : (length == 7 || length == 8 || length == 11 || length == 12);
+            const bool valid = phone.contains(QLatin1Char('-'))
+                                   ? (length >= 11 && length <= 13)
+                                   : (length == 7 || length == 8 || length == 11 || length == 12);
             QVERIFY2(valid, qPrintable(phone));
         }
 
@@ -298,8 +334,11 @@ private Q_SLOTS:
         more.seed = 7;
         const GeneratorResult next = generateRecords(db, more);
         QCOMPARE(next.firstCode, result.lastCode + 1);
-        QCOMPARE(db.scalar(QStringLiteral("select c902 from dt_data where c901=?1"), {double(next.firstCode)}).toString(),
-                 db.scalar(QStringLiteral("select c902 from dt_data where c901=?1"), {double(result.firstCode)}).toString());
+        QCOMPARE(
+            db.scalar(QStringLiteral("select c902 from dt_data where c901=?1"), {double(next.firstCode)})
+                .toString(),
+            db.scalar(QStringLiteral("select c902 from dt_data where c901=?1"), {double(result.firstCode)})
+                .toString());
         GeneratorOptions clash;
         clash.count = 2;
         clash.firstCode = result.firstCode;

@@ -66,7 +66,9 @@ void DbSession::setLabel(const QString& label) {
     m_label = label;
 }
 
-void DbSession::close() { m_connection.close(); }
+void DbSession::close() {
+    m_connection.close();
+}
 
 void DbSession::reopen() {
     if (m_path.isEmpty())

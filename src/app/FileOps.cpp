@@ -17,7 +17,8 @@ template <typename Target> void copyInto(QFile& source, Target& target, const QS
     while (!source.atEnd()) {
         chunk = source.read(ChunkSize);
         if (chunk.isEmpty() && source.error() != QFile::NoError)
-            throw FileError(QStringLiteral("读取文件“%1”时出错：%2").arg(source.fileName(), source.errorString()));
+            throw FileError(
+                QStringLiteral("读取文件“%1”时出错：%2").arg(source.fileName(), source.errorString()));
         if (target.write(chunk) != chunk.size())
             throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(destination, target.errorString()));
     }
@@ -51,7 +52,9 @@ void replaceFileContents(const QString& source, const QString& destination) {
         throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(destination, to.errorString()));
 }
 
-QString tempFolder() { return QDir::tempPath(); }
+QString tempFolder() {
+    return QDir::tempPath();
+}
 
 QString makeTempFileName(const QString& prefix) {
     QTemporaryFile file(tempFolder() + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX.tmp"));

@@ -96,7 +96,9 @@ QString fromGbk(const QByteArray& bytes) {
     return QString::fromUtf8(converter.convert(bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
 }
 
-int gbkLength(const QString& text) { return int(toGbk(text).size()); }
+int gbkLength(const QString& text) {
+    return int(toGbk(text).size());
+}
 
 QString truncateToGbkBytes(const QString& text, int maxBytes) {
     if (gbkLength(text) <= maxBytes)
@@ -115,7 +117,9 @@ QString truncateToGbkBytes(const QString& text, int maxBytes) {
     return result;
 }
 
-GbkTextWriter::GbkTextWriter(const QString& path, Mode mode) { open(path, mode); }
+GbkTextWriter::GbkTextWriter(const QString& path, Mode mode) {
+    open(path, mode);
+}
 
 GbkTextWriter::~GbkTextWriter() {
     try {

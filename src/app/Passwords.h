@@ -14,7 +14,7 @@ struct Substitution {
     char from;
     char to;
 };
-QString deriveFromBase(const QString& base, const Substitution* table, int tableSize,
-                       const int (*swaps)[2], int swapCount);
+QString deriveFromBase(const QString& base, const Substitution* table, int tableSize, const int (*swaps)[2],
+                       int swapCount);
 
 } // namespace corvalis

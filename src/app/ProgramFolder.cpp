@@ -43,15 +43,25 @@ ProgramFolder ProgramFolder::resolve(const QString& explicitHome) {
     return folder;
 }
 
-QString ProgramFolder::file(const QString& name) const { return m_path + QLatin1Char('/') + name; }
+QString ProgramFolder::file(const QString& name) const {
+    return m_path + QLatin1Char('/') + name;
+}
 
-QString ProgramFolder::defaultDatabase() const { return file(DefaultDatabaseName); }
+QString ProgramFolder::defaultDatabase() const {
+    return file(DefaultDatabaseName);
+}
 
-QString ProgramFolder::dataFileTemplate() const { return file(DataFileTemplateName); }
+QString ProgramFolder::dataFileTemplate() const {
+    return file(DataFileTemplateName);
+}
 
-QString ProgramFolder::workingCopy() const { return file(WorkingCopyName); }
+QString ProgramFolder::workingCopy() const {
+    return file(WorkingCopyName);
+}
 
-QString ProgramFolder::notesFolder() const { return file(QStringLiteral("notes")); }
+QString ProgramFolder::notesFolder() const {
+    return file(QStringLiteral("notes"));
+}
 
 void ProgramFolder::fillMissingFrom(const QString& source) const {
     const QDir from(source);

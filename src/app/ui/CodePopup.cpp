@@ -1,0 +1,66 @@
+#include "CodePopup.h"
+
+#include <QAction>
+#include <QStyle>
+
+namespace corvalis {
+
+CodeNameBox::CodeNameBox(QWidget* parent) : QLineEdit(parent) {
+    setReadOnly(true);
+    setFocusPolicy(Qt::ClickFocus);
+    QAction* drop = addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
+    drop->setObjectName(QStringLiteral("dropDown"));
+    connect(drop, &QAction::triggered, this, &CodeNameBox::dropDownRequested);
+}
+
+void CodeNameBox::showName(qint64 code, const QString& name) {
+    m_code = code;
+    setText(name);
+}
+
+void CodeNameBox::clearCode() {
+    m_code = -1;
+    clear();
+}
+
+CodePopup& CodePopup::instance() {
+    static CodePopup popup;
+    return popup;
+}
+
+CodePopup::CodePopup() {
+    m_menu.setObjectName(QStringLiteral("CodePopupMenu"));
+}
+
+void CodePopup::show(CodeNameBox* target, const records::TMenuItemDataArray& codes,
+                     std::function<void(qint64)> callback) {
+    m_target = target;
+    m_callback = std::move(callback);
+    m_menu.clear();
+    for (const records::TCode& entry : codes) {
+        QAction* item = m_menu.addAction(entry.name);
+        item->setData(entry.code);
+        item->setCheckable(true);
+        item->setChecked(target && entry.code == target->code());
+        QObject::connect(item, &QAction::triggered, &m_menu, [this, item] { itemClicked(item); });
+    }
+    if (!target)
+        return;
+    const QRect box = target->geometry();
+    const QPoint anchor(box.left() + box.width() - 10, box.top() + box.height() - 30);
+    const QPoint global = target->parentWidget() ? target->parentWidget()->mapToGlobal(anchor) : anchor;
+    m_menu.popup(global);
+}
+
+void CodePopup::itemClicked(QAction* item) {
+    if (!item)
+        return;
+    const qint64 code = item->data().toLongLong();
+    if (m_target) {
+        m_target->showName(code, item->text().trimmed());
+    }
+    if (m_callback)
+        m_callback(code);
+}
+
+} // namespace corvalis

@@ -1,0 +1,12 @@
+#include "CommandInstall.h"
+
+#include "MainWindow.h"
+
+namespace corvalis {
+
+void installCommands(MainWindow& window) {
+    // One line per subsystem.
+    Q_UNUSED(window)
+}
+
+} // namespace corvalis
