@@ -1,0 +1,42 @@
+#include "CellAddress.h"
+
+#include <QRegularExpression>
+
+namespace corvalis::workbook {
+
+QString columnLetters(int column) {
+    QString letters;
+    for (int n = column; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters;
+}
+
+QString cellAddress(int row, int column) {
+    return columnLetters(column) + QString::number(row);
+}
+
+std::optional<CellPosition> parseCellAddress(const QString& address) {
+    static const QRegularExpression pattern(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?([1-9][0-9]{0,6})$"));
+    const QRegularExpressionMatch match = pattern.match(address.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    int column = 0;
+    for (const QChar c : match.captured(1).toUpper())
+        column = column * 26 + (c.unicode() - u'A' + 1);
+    if (column > 16384)
+        return std::nullopt;
+    return CellPosition{match.captured(2).toInt(), column};
+}
+
+std::optional<CellRange> parseCellRange(const QString& address) {
+    const QStringList corners = address.split(QLatin1Char(':'));
+    if (corners.size() > 2)
+        return std::nullopt;
+    const auto first = parseCellAddress(corners.front());
+    const auto last = parseCellAddress(corners.back());
+    if (!first || !last || last->row < first->row || last->column < first->column)
+        return std::nullopt;
+    return CellRange{*first, *last};
+}
+
+} // namespace corvalis::workbook

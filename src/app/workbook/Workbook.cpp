@@ -1,0 +1,280 @@
+#include "Workbook.h"
+
+#include "app/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <xlsxwriter.h>
+
+namespace corvalis::workbook {
+
+namespace {
+
+QByteArray utf8(const QString& text) {
+    return text.toUtf8();
+}
+
+uint8_t horizontal(HAlign align) {
+    switch (align) {
+    case HAlign::Left:
+        return LXW_ALIGN_LEFT;
+    case HAlign::Center:
+        return LXW_ALIGN_CENTER;
+    case HAlign::Right:
+        return LXW_ALIGN_RIGHT;
+    case HAlign::General:
+        break;
+    }
+    return LXW_ALIGN_NONE;
+}
+
+uint8_t vertical(VAlign align) {
+    switch (align) {
+    case VAlign::Top:
+        return LXW_ALIGN_VERTICAL_TOP;
+    case VAlign::Center:
+        return LXW_ALIGN_VERTICAL_CENTER;
+    case VAlign::Bottom:
+        break;
+    }
+    return LXW_ALIGN_VERTICAL_BOTTOM;
+}
+
+void check(lxw_error error, const QString& what) {
+    if (error != LXW_NO_ERROR)
+        throw Error(QStringLiteral("%1：%2").arg(what, QString::fromUtf8(lxw_strerror(error))));
+}
+
+lxw_row_t rowIndex(int row) {
+    if (row < 1 || row > int(LXW_ROW_MAX))
+        throw Error(QStringLiteral("行号%1超出工作表的范围。").arg(row));
+    return lxw_row_t(row - 1);
+}
+
+lxw_col_t columnIndex(int column) {
+    if (column < 1 || column > int(LXW_COL_MAX))
+        throw Error(QStringLiteral("列号%1超出工作表的范围。").arg(column));
+    return lxw_col_t(column - 1);
+}
+
+} // namespace
+
+QString CellStyle::key() const {
+    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+        .arg(int(bold))
+        .arg(fontSize)
+        .arg(int(align))
+        .arg(int(valign))
+        .arg(int(border))
+        .arg(int(wrap))
+        .arg(numberFormat);
+}
+
+double displayWidth(const QString& text) {
+    double width = 0;
+    double lineWidth = 0;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            width = std::max(width, lineWidth);
+            lineWidth = 0;
+            continue;
+        }
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                          (u >= 0xFFE0 && u <= 0xFFE6) || c.isSurrogate();
+        lineWidth += wide ? (c.isLowSurrogate() ? 0 : 2) : 1;
+    }
+    return std::max(width, lineWidth);
+}
+
+Sheet::Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name)
+    : m_owner(owner), m_sheet(sheet), m_name(name) {}
+
+void Sheet::noteWidth(int column, double width) {
+    double& current = m_contentWidths[column];
+    current = std::max(current, width);
+}
+
+void Sheet::noteRow(int row) {
+    m_lastRow = std::max(m_lastRow, row);
+}
+
+void Sheet::writeText(int row, int column, const QString& text, const CellStyle& style) {
+    const QByteArray bytes = utf8(text);
+    check(worksheet_write_string(m_sheet, rowIndex(row), columnIndex(column), bytes.constData(),
+                                 m_owner.format(style)),
+          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
+    if (!style.wrap)
+        noteWidth(column, displayWidth(text));
+    noteRow(row);
+}
+
+void Sheet::writeText(const QString& address, const QString& text, const CellStyle& style) {
+    const auto position = parseCellAddress(address);
+    if (!position)
+        throw Error(QStringLiteral("“%1”不是有效的单元格地址。").arg(address));
+    writeText(position->row, position->column, text, style);
+}
+
+void Sheet::writeNumber(int row, int column, double value, const CellStyle& style) {
+    check(worksheet_write_number(m_sheet, rowIndex(row), columnIndex(column), value, m_owner.format(style)),
+          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
+    // Thousands separators and a little room for the number format.
+    noteWidth(column, QLocale::c().toString(value, 'f', value == qint64(value) ? 0 : 2).size() * 1.3 + 1);
+    noteRow(row);
+}
+
+void Sheet::writeBlank(int row, int column, const CellStyle& style) {
+    check(worksheet_write_blank(m_sheet, rowIndex(row), columnIndex(column), m_owner.format(style)),
+          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
+    noteRow(row);
+}
+
+void Sheet::merge(const CellRange& range, const QString& text, const CellStyle& style) {
+    if (range.first == range.last) {
+        writeText(range.first.row, range.first.column, text, style);
+        return;
+    }
+    const QByteArray bytes = utf8(text);
+    lxw_format* format = m_owner.format(style);
+    check(worksheet_merge_range(m_sheet, rowIndex(range.first.row), columnIndex(range.first.column),
+                                rowIndex(range.last.row), columnIndex(range.last.column), bytes.constData(),
+                                format),
+          QStringLiteral("合并单元格%1").arg(cellAddress(range.first.row, range.first.column)));
+    noteRow(range.last.row);
+}
+
+void Sheet::setColumnWidth(int column, double width) {
+    m_setWidths[column] = width;
+    check(worksheet_set_column(m_sheet, columnIndex(column), columnIndex(column), width,
+                               m_columnFormats.value(column)),
+          QStringLiteral("设置列宽"));
+}
+
+void Sheet::setColumnFormat(int column, const CellStyle& style) {
+    lxw_format* format = m_owner.format(style);
+    m_columnFormats[column] = format;
+    const double width = m_setWidths.value(column, LXW_DEF_COL_WIDTH);
+    check(worksheet_set_column(m_sheet, columnIndex(column), columnIndex(column), width, format),
+          QStringLiteral("设置列格式"));
+}
+
+void Sheet::setRowHeight(int row, double height) {
+    check(worksheet_set_row(m_sheet, rowIndex(row), height, nullptr), QStringLiteral("设置行高"));
+}
+
+void Sheet::setLandscape() {
+    worksheet_set_landscape(m_sheet);
+}
+
+void Sheet::fitColumns(double minimum, double maximum) {
+    for (auto it = m_contentWidths.cbegin(); it != m_contentWidths.cend(); ++it) {
+        if (m_setWidths.contains(it.key()))
+            continue;
+        const double width = std::clamp(it.value() + 2, minimum, maximum);
+        check(worksheet_set_column(m_sheet, columnIndex(it.key()), columnIndex(it.key()), width,
+                                   m_columnFormats.value(it.key())),
+              QStringLiteral("设置列宽"));
+    }
+}
+
+Workbook::Workbook(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {
+    m_partialPath = m_path + QStringLiteral(".partial");
+    QFile::remove(m_partialPath);
+    const QByteArray file = QFile::encodeName(m_partialPath);
+    const QByteArray temporary = QFile::encodeName(QDir::tempPath());
+    lxw_workbook_options options{};
+    options.tmpdir = const_cast<char*>(temporary.constData());
+    options.use_zip64 = LXW_TRUE;
+    m_book = workbook_new_opt(file.constData(), &options);
+    if (!m_book)
+        throw FileError(QStringLiteral("无法创建工作簿“%1”。").arg(m_path));
+}
+
+Workbook::~Workbook() {
+    if (m_book && !m_saved) {
+        // libxlsxwriter frees a workbook only by writing it: write the partial file and drop it.
+        workbook_close(m_book);
+        QFile::remove(m_partialPath);
+    }
+}
+
+Sheet& Workbook::addSheet(const QString& name) {
+    const QByteArray bytes = utf8(name);
+    check(workbook_validate_sheet_name(m_book, bytes.constData()), QStringLiteral("工作表名“%1”").arg(name));
+    lxw_worksheet* sheet = workbook_add_worksheet(m_book, bytes.constData());
+    if (!sheet)
+        throw Error(QStringLiteral("无法添加工作表“%1”。").arg(name));
+    worksheet_set_paper(sheet, 9); // A4
+    m_sheets.push_back(std::unique_ptr<Sheet>(new Sheet(*this, sheet, name)));
+    return *m_sheets.back();
+}
+
+Sheet& Workbook::addSheet(const SheetLayout& layout) {
+    Sheet& target = addSheet(layout.name);
+    for (const auto& [column, width] : layout.columnWidths)
+        target.setColumnWidth(column, width);
+    for (const auto& [row, height] : layout.rowHeights)
+        target.setRowHeight(row, height);
+    if (layout.landscape)
+        target.setLandscape();
+    for (const LayoutCell& cell : layout.cells) {
+        CellStyle style = cell.style;
+        if (style.fontSize == 0)
+            style.fontSize = layout.defaultFontSize;
+        target.merge(cell.range, cell.text, style);
+    }
+    return target;
+}
+
+lxw_format* Workbook::format(const CellStyle& style) {
+    if (style == CellStyle())
+        return nullptr;
+    const QString key = style.key();
+    if (lxw_format* known = m_formats.value(key))
+        return known;
+    lxw_format* created = workbook_add_format(m_book);
+    if (style.bold)
+        format_set_bold(created);
+    if (style.fontSize > 0)
+        format_set_font_size(created, style.fontSize);
+    if (style.align != HAlign::General)
+        format_set_align(created, horizontal(style.align));
+    format_set_align(created, vertical(style.valign));
+    if (style.border)
+        format_set_border(created, LXW_BORDER_THIN);
+    if (style.wrap)
+        format_set_text_wrap(created);
+    if (!style.numberFormat.isEmpty()) {
+        const QByteArray bytes = utf8(style.numberFormat);
+        format_set_num_format(created, bytes.constData());
+    }
+    m_formats.insert(key, created);
+    return created;
+}
+
+void Workbook::save() {
+    if (m_saved)
+        return;
+    if (m_sheets.empty())
+        addSheet(QStringLiteral("Sheet1"));
+    m_saved = true;
+    const lxw_error error = workbook_close(m_book);
+    m_book = nullptr;
+    if (error != LXW_NO_ERROR) {
+        QFile::remove(m_partialPath);
+        throw FileError(
+            QStringLiteral("无法写入工作簿“%1”：%2").arg(m_path, QString::fromUtf8(lxw_strerror(error))));
+    }
+    QFile::remove(m_path);
+    if (!QFile::rename(m_partialPath, m_path)) {
+        QFile::remove(m_partialPath);
+        throw FileError(QStringLiteral("无法写入工作簿“%1”，文件可能正被其它程序打开。").arg(m_path));
+    }
+}
+
+} // namespace corvalis::workbook

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "CellAddress.h"
+#include "CellStyle.h"
+#include "WorkbookLayout.h"
+
+#include <QHash>
+#include <QString>
+#include <memory>
+#include <vector>
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+namespace corvalis::workbook {
+
+class Workbook;
+
+// One sheet being written. Rows and columns count from 1.
+class Sheet {
+public:
+    const QString& name() const { return m_name; }
+
+    void writeText(int row, int column, const QString& text, const CellStyle& style = CellStyle());
+    void writeNumber(int row, int column, double value, const CellStyle& style = CellStyle());
+    void writeBlank(int row, int column, const CellStyle& style);
+    // Writes a text into a cell named like "B12"; throws Error for an address that names no cell.
+    void writeText(const QString& address, const QString& text, const CellStyle& style = CellStyle());
+    void merge(const CellRange& range, const QString& text, const CellStyle& style = CellStyle());
+
+    void setColumnWidth(int column, double width);
+    void setColumnFormat(int column, const CellStyle& style);
+    void setRowHeight(int row, double height);
+    void setLandscape();
+    // Widens every column written so far to its longest text (a CJK character counts twice),
+    // unless a width was set for it explicitly.
+    void fitColumns(double minimum = 6, double maximum = 80);
+
+    int lastRow() const { return m_lastRow; }
+
+private:
+    friend class Workbook;
+    Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name);
+    void noteWidth(int column, double width);
+    void noteRow(int row);
+
+    Workbook& m_owner;
+    lxw_worksheet* m_sheet;
+    QString m_name;
+    QHash<int, double> m_contentWidths;
+    QHash<int, double> m_setWidths;
+    QHash<int, lxw_format*> m_columnFormats;
+    int m_lastRow = 0;
+};
+
+// An xlsx file being written. Nothing reaches the disk before save(); a workbook that is destroyed
+// without save() leaves no file behind.
+class Workbook {
+public:
+    explicit Workbook(const QString& path);
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    Sheet& addSheet(const QString& name);
+    // Adds a sheet with the fixed cells, widths and heights of a layout sheet.
+    Sheet& addSheet(const SheetLayout& layout);
+    Sheet& sheet(int index) { return *m_sheets.at(size_t(index)); }
+    int sheetCount() const { return int(m_sheets.size()); }
+
+    // Writes the file; throws FileError with the writer's reason. The file is written beside its
+    // final name and moved into place, so a failed save never leaves a half-written workbook.
+    void save();
+
+private:
+    friend class Sheet;
+    lxw_format* format(const CellStyle& style);
+
+    QString m_path;
+    QString m_partialPath;
+    lxw_workbook* m_book = nullptr;
+    std::vector<std::unique_ptr<Sheet>> m_sheets;
+    QHash<QString, lxw_format*> m_formats;
+    bool m_saved = false;
+};
+
+// Display width of a text in spreadsheet column units: wide (CJK, full-width) characters count 2.
+double displayWidth(const QString& text);
+
+} // namespace corvalis::workbook

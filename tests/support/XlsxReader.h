@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+// Reads back the cell values of an xlsx file for tests (through the unzip tool).
+class XlsxReader {
+public:
+    explicit XlsxReader(const QString& path);
+
+    bool isValid() const { return m_valid; }
+    QStringList sheetNames() const { return m_sheetNames; }
+    // The shown value of a cell ("B12") of a sheet counted from 1: the text, or the number as written.
+    QString cell(int sheet, const QString& address) const;
+    // Every filled cell of a sheet: address -> value.
+    QHash<QString, QString> cells(int sheet) const;
+    // The merged ranges of a sheet ("A1:C1").
+    QStringList merges(int sheet) const;
+
+private:
+    QByteArray member(const QString& name) const;
+    void readSheet(int sheet) const;
+
+    QString m_path;
+    bool m_valid = false;
+    QStringList m_sheetNames;
+    QStringList m_sharedStrings;
+    mutable QHash<int, QHash<QString, QString>> m_cells;
+    mutable QHash<int, QStringList> m_merges;
+};
