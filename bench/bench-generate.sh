@@ -2,7 +2,7 @@
 # generate --count 1000000 into a fresh database: records per second, file size, and the time of info.
 set -eu
 cd "$(dirname "$0")/.."
-CLI=./build/bin/corvalis-survey-cli
+CLI=${BENCH_BUILD:-./build}/bin/corvalis-survey-cli
 COUNT=$(( 1000000 * ${BENCH_SCALE:-1} ))
 WORK=${BENCH_WORK:-$(mktemp -d)}
 DB="$WORK/generate.mdb"

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -17,8 +18,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("程序文件夹。"),
                                   QStringLiteral("DIR"));
     const QCommandLineOption noSplash(QStringLiteral("no-splash"), QStringLiteral("启动时不显示启动画面。"));
+    // Saves a picture of the main window once it is shown, then ends (used to renew the README's screenshot).
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("保存主窗口的截图后退出。"), QStringLiteral("FILE"));
     parser.addOption(home);
     parser.addOption(noSplash);
+    parser.addOption(screenshot);
     parser.process(application);
 
     corvalis::WheelTranslator wheel;
@@ -29,6 +34,15 @@ int main(int argc, char* argv[]) {
     corvalis::MainWindow window(corvalis::ProgramFolder::resolve(parser.value(home)), options);
     if (!window.startUp())
         return 1;
+    if (parser.isSet(screenshot)) {
+        window.resize(1280, 760);
+        window.show();
+        QTimer::singleShot(500, &window, [&window, file = parser.value(screenshot)] {
+            const bool saved = window.grab().save(file);
+            QApplication::exit(saved ? 0 : 1);
+        });
+        return application.exec();
+    }
     window.showMaximized();
     return application.exec();
 }

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Renews docs/screenshot.png: the main window on 2,000 generated records, drawn offscreen.
+set -eu
+cd "$(dirname "$0")/.."
+[ -x build/bin/corvalis-survey ] || ./scripts/build.sh
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cp build/bin/view.dll "$WORK/"
+./build/bin/corvalis-survey-cli init "$WORK/2020NB_vq_20200819.mdb" >/dev/null
+./build/bin/corvalis-survey-cli --db "$WORK/2020NB_vq_20200819.mdb" generate --count 2000 --seed 2020 --faulty 0.05 >/dev/null
+mkdir -p docs
+HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
+  ./build/bin/corvalis-survey --home "$WORK" --screenshot docs/screenshot.png
+echo "docs/screenshot.png renewed"
