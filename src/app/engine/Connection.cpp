@@ -25,7 +25,9 @@ const QString& lockTable() {
     return name;
 }
 
-QString invalidPasswordText() { return QStringLiteral("不是有效的密码。"); }
+QString invalidPasswordText() {
+    return QStringLiteral("不是有效的密码。");
+}
 
 // int(x): the largest whole number not above x; null stays null.
 void sqlInt(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -66,16 +68,23 @@ bool isIdentifier(const QString& name) {
 }
 
 QString quotedIdentifier(const QString& name) {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
 }
 
 } // namespace
 
-void ConnectionCloser::operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+void ConnectionCloser::operator()(sqlite3* db) const noexcept {
+    sqlite3_close_v2(db);
+}
 
-QString Connection::passwordTableName() { return lockTable(); }
+QString Connection::passwordTableName() {
+    return lockTable();
+}
 
-Connection::Connection(const QString& path, const QString& password) { open(path, password); }
+Connection::Connection(const QString& path, const QString& password) {
+    open(path, password);
+}
 
 Connection::Connection(Connection&& other) noexcept
     : m_db(std::move(other.m_db)), m_path(std::move(other.m_path)), m_depth(other.m_depth) {
@@ -93,7 +102,9 @@ Connection& Connection::operator=(Connection&& other) noexcept {
     return *this;
 }
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::open(const QString& path, const QString& password) {
     close();
@@ -102,10 +113,13 @@ void Connection::open(const QString& path, const QString& password) {
         throw EngineError(QStringLiteral("找不到文件“%1”。").arg(path), SQLITE_CANTOPEN);
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    // A connection is used by one thread at a time, so SQLite's own locking is left out.
+    const int rc =
+        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
     if (rc != SQLITE_OK) {
-        const QString message = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString message =
+            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc));
         throw EngineError(message, rc);
     }
     m_db = std::move(db);
@@ -176,9 +190,13 @@ QVariant Connection::scalar(const QString& sql, const QVariantList& params) {
     return statement.value(0);
 }
 
-RowSet Connection::query(const QString& sql, const QVariantList& params) { return RowSet(*this, sql, params); }
+RowSet Connection::query(const QString& sql, const QVariantList& params) {
+    return RowSet(*this, sql, params);
+}
 
-qint64 Connection::lastInsertId() const { return m_db ? sqlite3_last_insert_rowid(m_db.get()) : 0; }
+qint64 Connection::lastInsertId() const {
+    return m_db ? sqlite3_last_insert_rowid(m_db.get()) : 0;
+}
 
 void Connection::begin() {
     if (m_depth == 0)
@@ -249,10 +267,11 @@ bool Connection::tableExists(const QString& name, const QString& schema) const {
 QStringList Connection::tableNames(const QString& schema) const {
     if (!isIdentifier(schema))
         throw EngineError(QStringLiteral("无效的数据库别名：%1").arg(schema));
-    Statement statement(const_cast<Connection&>(*this),
-                        QStringLiteral("select name from %1.sqlite_master where type='table' "
-                                       "and name not like 'sqlite\\_%' escape '\\' and name <> ?1 order by name")
-                            .arg(schema));
+    Statement statement(
+        const_cast<Connection&>(*this),
+        QStringLiteral("select name from %1.sqlite_master where type='table' "
+                       "and name not like 'sqlite\\_%' escape '\\' and name <> ?1 order by name")
+            .arg(schema));
     statement.bind(1, lockTable());
     QStringList names;
     while (statement.step())
@@ -261,9 +280,9 @@ QStringList Connection::tableNames(const QString& schema) const {
 }
 
 void Connection::checkPassword(const QString& schema, const QString& password) {
-    const QVariant present =
-        scalar(QStringLiteral("select count(*) from %1.sqlite_master where type='table' and name=?1").arg(schema),
-               {lockTable()});
+    const QVariant present = scalar(
+        QStringLiteral("select count(*) from %1.sqlite_master where type='table' and name=?1").arg(schema),
+        {lockTable()});
     if (present.toLongLong() == 0)
         return;
     Statement statement(*this, QStringLiteral("select salt, digest from %1.%2").arg(schema, lockTable()));
@@ -283,7 +302,8 @@ bool Connection::hasPassword() const {
                     {lockTable()})
             .toLongLong() == 0)
         return false;
-    return self.scalar(QStringLiteral("select count(*) from %1").arg(quotedIdentifier(lockTable()))).toLongLong() > 0;
+    return self.scalar(QStringLiteral("select count(*) from %1").arg(quotedIdentifier(lockTable())))
+               .toLongLong() > 0;
 }
 
 void Connection::setPassword(const QString& password) {
@@ -294,8 +314,9 @@ void Connection::setPassword(const QString& password) {
     executeScript(QStringLiteral("create table if not exists %1 (salt blob not null, digest blob not null)")
                       .arg(quotedIdentifier(lockTable())));
     execute(QStringLiteral("delete from %1").arg(quotedIdentifier(lockTable())));
-    execute(QStringLiteral("insert into %1 (salt, digest) values (?1, ?2)").arg(quotedIdentifier(lockTable())),
-            {salt, digestOf(salt, password)});
+    execute(
+        QStringLiteral("insert into %1 (salt, digest) values (?1, ?2)").arg(quotedIdentifier(lockTable())),
+        {salt, digestOf(salt, password)});
     transaction.commit();
 }
 
@@ -308,14 +329,16 @@ void Connection::createDatabase(const QString& path) {
         throw EngineError(QStringLiteral("数据库“%1”已经存在。").arg(path));
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(name.constData(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
     if (rc != SQLITE_OK)
-        throw EngineError(raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+        throw EngineError(
+            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
     // Writing the header makes the file a complete, empty database at once.
     char* error = nullptr;
-    const QByteArray setup =
-        QByteArray("pragma journal_mode=delete; pragma application_id=") + QByteArray::number(ApplicationId) + ';';
+    const QByteArray setup = QByteArray("pragma journal_mode=delete; pragma application_id=") +
+                             QByteArray::number(ApplicationId) + ';';
     if (sqlite3_exec(raw, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString message = QString::fromUtf8(error ? error : "create failed");
         sqlite3_free(error);
@@ -331,7 +354,9 @@ void Connection::compactInto(const QString& target) {
     execute(QStringLiteral("vacuum into ?1"), {target});
 }
 
-Transaction::Transaction(Connection& connection) : m_connection(connection) { m_connection.begin(); }
+Transaction::Transaction(Connection& connection) : m_connection(connection) {
+    m_connection.begin();
+}
 
 Transaction::~Transaction() {
     if (m_open) {
@@ -352,7 +377,8 @@ void Transaction::rollback() {
     m_connection.rollback();
 }
 
-Attachment::Attachment(Connection& connection, const QString& path, const QString& alias, const QString& password)
+Attachment::Attachment(Connection& connection, const QString& path, const QString& alias,
+                       const QString& password)
     : m_connection(connection), m_alias(alias) {
     m_connection.attach(path, alias, password);
 }
