@@ -177,7 +177,14 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
     resize(980, 700);
 }
 
-TdlgSurveyDataForm::~TdlgSurveyDataForm() = default;
+TdlgSurveyDataForm::~TdlgSurveyDataForm() {
+    // The children outlive this part of the form; nothing they do while going may reach it.
+    const QList<QObject*> children = findChildren<QObject*>();
+    for (QObject* child : children) {
+        child->removeEventFilter(this);
+        QObject::disconnect(child, nullptr, this, nullptr);
+    }
+}
 
 NumericEdit* TdlgSurveyDataForm::addNumeric(const QString& name, int page) {
     auto* box = new NumericEdit;
@@ -368,7 +375,8 @@ void TdlgSurveyDataForm::buildToolbar() {
         tool->setToolTip(hint.value(0));
         tool->setStatusTip(hint.value(hint.size() - 1));
         tool->setFocusPolicy(Qt::NoFocus);
-        bar->addWidget(tool);
+        QAction* shown = bar->addWidget(tool);
+        shown->setObjectName(QString::fromLatin1(button.name) + QStringLiteral("Shown"));
         *button.slot = tool;
     }
     connect(m_hold, &QToolButton::clicked, this, [this] { temporarySave(); });
@@ -584,8 +592,9 @@ void TdlgSurveyDataForm::finishLoading() {
     showNotes(0);
     m_numeric.value(QStringLiteral("c901"))->setFocus();
     updatePosition();
-    m_add->setVisible(m_mode == EntryMode::Add);
-    m_save->setVisible(m_mode == EntryMode::Modify);
+    // Buttons of a tool bar are shown and hidden through their place in the bar.
+    findChild<QAction*>(QStringLiteral("tbAddShown"))->setVisible(m_mode == EntryMode::Add);
+    findChild<QAction*>(QStringLiteral("tbSaveShown"))->setVisible(m_mode == EntryMode::Modify);
     m_loaded = true;
 }
 
