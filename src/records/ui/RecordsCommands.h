@@ -1,0 +1,10 @@
+#pragma once
+
+namespace corvalis {
+class MainWindow;
+
+// Attaches the commands of the survey records: adding a record (actAddNew) and modifying the
+// current one (actModify) in the entry form.
+void installRecordsCommands(MainWindow& window);
+
+} // namespace corvalis

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "app/FieldDictionary.h"
+#include "records/CodeTables.h"
+#include "records/FieldRules.h"
+#include "records/RecordValidation.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPointer>
+#include <optional>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QTabWidget;
+class QTextBrowser;
+class QToolBar;
+class QToolButton;
+
+namespace corvalis {
+class CodeNameBox;
+class DbSession;
+class RecordList;
+class Settings;
+class UiServices;
+} // namespace corvalis
+
+namespace corvalis::records {
+
+class NumericEdit;
+class TKvValidEdit;
+
+// The survey entry form (TdlgSurveyDataForm, "基层工会数据"): one survey record on eight pages, the
+// cover and the eight tables, with one box per dt_data column named like the column. It adds new
+// records or edits stored ones, validates the cover page, applies the field rules while the user
+// types, saves temporarily or formally and hands the pages to the logic check and printing hooks.
+// One instance serves the whole run.
+class TdlgSurveyDataForm : public QDialog {
+    Q_OBJECT
+public:
+    TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui,
+                       const TFieldDataArray& dictionary, QWidget* parent = nullptr);
+    ~TdlgSurveyDataForm() override;
+
+    // Sets the mode and the list whose current row the form shows, loads the code lists and the
+    // record and shows the form (what opening does, without waiting; exec() waits).
+    void open(EntryMode mode, RecordList* list);
+    // Opens the form modally and returns when it closes.
+    int openModal(EntryMode mode, RecordList* list);
+
+    EntryMode mode() const { return m_mode; }
+    bool isLoaded() const { return m_loaded; }
+    double currentCode() const { return m_currentCode; }
+    bool hasUnsavedChanges() const { return m_unsaved; }
+
+    // The data boxes by column name (ignoring case); null for other names.
+    QWidget* control(const QString& field) const;
+    NumericEdit* numericBox(const QString& field) const;
+    // The integer value of a numeric box; empty for text boxes and unknown names.
+    std::optional<qint64> valueOf(const QString& field) const;
+    // Shows a page (through the page-change handling) and puts the focus into a box of it.
+    void focusField(int page, const QString& field);
+
+    // The actions of the form, as its buttons and keys run them.
+    bool validateRecord();
+    bool temporarySave();
+    bool formalSave(bool checkFirst = true);
+    void checkLogic();
+    void print();
+    void returnWithoutSaving();
+    // The closing steps: asks about unsaved changes and saves on Yes; false when the form must stay.
+    bool mayLeaveRecord();
+    // Moves to the first, previous, next or last record of the list.
+    void moveTo(int step);
+    // Changes the page through the page-change handling; false when the change was refused.
+    bool changePage(int page);
+    // The whole-record logic check: page 1 clearing the error list, then pages 2 to 7.
+    void runWholeRecordCheck();
+
+    // Exit rules of the boxes: userForm shows messages and acts only once the record is loaded.
+    bool runExitRule(const QString& field, bool userForm = true);
+
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct NameBoxes;
+
+    void buildCover(QWidget* page);
+    void buildSurveyPage(int page, QWidget* content);
+    void buildToolbar();
+    NumericEdit* addNumeric(const QString& name, int page);
+    TKvValidEdit* addText(const QString& name, int page, int maxBytes);
+    CodeNameBox* addNameBox(const QString& name);
+    void connectPickers();
+
+    void loadCodeLists();
+    void loadRecord();
+    void loadStoredValues();
+    void prepareBlankRecord();
+    void applyDictionaryLimits(bool clearValues);
+    void finishLoading();
+    void updatePosition();
+    void updateNavigation();
+
+    std::optional<qint64> writeRecord(int saveMode);
+    CoverValues coverValues() const;
+    bool errorListEmpty() const;
+    void clearErrorList();
+    void hideErrorList();
+    void rememberEntryDefaults();
+    void requeryListAt(const QVariant& key);
+
+    void markModified();
+    void setSaveButtons(bool hold, bool save);
+    void organisationTypeRule();
+    void filingStateRule(qint64 code);
+    void unitCategoryRule(qint64 category);
+    void applySwitches(const FieldSwitches& switches);
+    void reloadHoldList(HoldList list);
+    bool exitRuleOfCode(const QString& field, bool userForm);
+    bool exitRuleOfDomain(bool userForm);
+    bool exitRuleOfText(const QString& field, bool userForm);
+    void failExit(const QString& field, const QString& message, bool userForm, bool refocus = true);
+
+    bool pageChangeAllowed(int from, int to);
+    void showNotes(int page);
+    QWidget* neighbourOnPage(QWidget* from, bool forward) const;
+    QWidget* edgeOfPage(int page, bool first) const;
+    void focusEdge(int page, bool first);
+    bool handleMoveKey(QWidget* box, int key);
+
+    DbSession& m_session;
+    Settings& m_settings;
+    UiServices& m_ui;
+    const TFieldDataArray& m_dictionary;
+
+    QTabWidget* m_pages = nullptr;
+    QTextBrowser* m_notes = nullptr;
+    QToolButton* m_hold = nullptr;
+    QToolButton* m_save = nullptr;
+    QToolButton* m_add = nullptr;
+    QToolButton* m_check = nullptr;
+    QToolButton* m_print = nullptr;
+    QToolButton* m_return = nullptr;
+    QToolBar* m_navBar = nullptr;
+    QLabel* m_itemNo = nullptr;
+    QAction* m_first = nullptr;
+    QAction* m_prev = nullptr;
+    QAction* m_next = nullptr;
+    QAction* m_last = nullptr;
+
+    QHash<QString, QWidget*> m_controls; // by lower-case column name
+    QHash<QString, NumericEdit*> m_numeric;
+    QHash<QString, TKvValidEdit*> m_texts;
+    std::vector<std::vector<QWidget*>> m_pageOrder; // data boxes of each page in focus order
+    QHash<QWidget*, int> m_pageOf;
+    CodeNameBox* m_cityName = nullptr;
+    CodeNameBox* m_levelName = nullptr;
+    CodeNameBox* m_industryName = nullptr;
+    CodeNameBox* m_economicName = nullptr;
+    CodeNameBox* m_typeName = nullptr;
+    CodeNameBox* m_holdSituation = nullptr;
+    CodeNameBox* m_stateName = nullptr;
+
+    EntryMode m_mode = EntryMode::Add;
+    QPointer<RecordList> m_list;
+    std::optional<qint64> m_rowId; // the row being edited; none before the first write of a new record
+    bool m_loaded = false;
+    bool m_appended = false;
+    bool m_unsaved = false;
+    bool m_inExitRule = false;
+    bool m_changingPage = false;
+    bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
+    double m_currentCode = 0;
+    bool m_resetOn140 = false;
+    bool m_resetOn159 = false;
+    TMenuItemDataArray m_levels;
+    TMenuItemDataArray m_industries;
+    TMenuItemDataArray m_economics;
+    TMenuItemDataArray m_holdings;
+    TMenuItemDataArray m_states;
+    QString m_notesFolder;
+};
+
+namespace FormText {
+inline const QString Caption = QStringLiteral("基层工会数据");
+inline const QString HeldMessage = QStringLiteral("数据已经被临时保存。");
+inline const QString SavedCleanMessage = QStringLiteral("数据保存成功，没有逻辑错误！");
+inline const QString SavedWithErrorsMessage = QStringLiteral("数据保存成功，有逻辑错误！");
+inline const QString NoLogicErrors = QStringLiteral("没有逻辑错误");
+inline const QString UnsavedQuestion = QStringLiteral("对数据改动后尚未保存，准备保存这些改动吗？");
+inline const QString UnsavedCaption = QStringLiteral("提示信息");
+inline const QString SaveErrorPrefix = QStringLiteral("保存过程中遇到错误：");
+inline const QString SaveErrorSuffix = QStringLiteral("数据没有被保存。");
+} // namespace FormText
+
+} // namespace corvalis::records
