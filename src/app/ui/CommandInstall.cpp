@@ -1,12 +1,13 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "checks/ui/ChecksCommands.h"
 
 namespace corvalis {
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    Q_UNUSED(window)
+    installChecksCommands(window);
 }
 
 } // namespace corvalis
