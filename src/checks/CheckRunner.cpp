@@ -227,6 +227,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             after = batch.codes.back();
     };
 
+    std::vector<int> violated;
+    violated.reserve(size_t(rules.ruleCount()));
     QElapsedTimer sinceResponsive;
     sinceResponsive.start();
     try {
@@ -240,7 +242,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                         break; // fewer records than counted: nothing more to examine
                 }
                 const qint64* values = batch.values.data() + qsizetype(next) * fieldCount;
-                std::vector<int> violated;
+                violated.clear();
                 rules.check(values, [&](int rule) { violated.push_back(rule); });
                 // The state first, then the report: whatever the report lists has its state stored.
                 states.store(batch.rowIds[next], violated.empty() ? 1 : 2);

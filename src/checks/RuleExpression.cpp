@@ -1,5 +1,7 @@
 #include "RuleExpression.h"
 
+#include <limits>
+
 namespace corvalis::checks {
 
 namespace {
@@ -301,7 +303,8 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
             left = wrap(quint64(left) * quint64(right));
             break;
         case Op::Div:
-            left = (right == 0 || (right == -1 && left == INT64_MIN)) ? 0 : left / right;
+            left = (right == 0 || (right == -1 && left == std::numeric_limits<qint64>::min())) ? 0
+                                                                                               : left / right;
             break;
         case Op::Eq:
             left = left == right;

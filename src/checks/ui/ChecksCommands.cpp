@@ -9,6 +9,8 @@
 #include "checks/RuleListing.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <memory>
 
 namespace corvalis {
@@ -75,6 +77,8 @@ public:
 
     void exportRuleListing() {
         const QString path = checks::ruleListingPath();
+        // A fresh account may not have its documents folder yet.
+        QDir().mkpath(QFileInfo(path).absolutePath());
         try {
             checks::writeRuleListing(m_window.session().connection(), path);
         } catch (const Error& error) {
