@@ -32,6 +32,7 @@ constexpr qint64 ResponsiveIntervalMs = 25;
 // The records of one read: their row ids, codes, names and rule field values.
 struct RecordBatch {
     std::vector<qint64> rowIds;
+    std::vector<qint64> states;
     std::vector<double> codes;
     QStringList names;
     std::vector<qint64> values; // fields().size() values per record
@@ -192,10 +193,10 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
 
     // Records are read in c901 order a batch at a time (keyed on the last code read), so no read is
     // open while their states are written.
-    engine::Statement read(m_connection,
-                           QStringLiteral("select rowid, c901, c902, %1 from dt_data where (%2) and "
-                                          "c901>:after order by c901 limit :limit")
-                               .arg(rules.fields().join(QStringLiteral(", ")), selection.condition));
+    engine::Statement read(
+        m_connection, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) and "
+                                     "c901>:after order by c901 limit :limit")
+                          .arg(rules.fields().join(QStringLiteral(", ")), selection.condition));
     PendingStates states(m_connection);
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
@@ -217,10 +218,11 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         read.bind(QStringLiteral(":limit"), m_batchSize);
         while (read.step()) {
             batch.rowIds.push_back(read.integer(0));
-            batch.codes.push_back(read.real(1));
-            batch.names << read.text(2);
+            batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
+            batch.codes.push_back(read.real(2));
+            batch.names << read.text(3);
             for (int field = 0; field < fieldCount; ++field)
-                batch.values.push_back(read.integer(3 + field));
+                batch.values.push_back(read.integer(4 + field));
         }
         read.reset();
         if (batch.size() > 0)
@@ -245,7 +247,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 violated.clear();
                 rules.check(values, [&](int rule) { violated.push_back(rule); });
                 // The state first, then the report: whatever the report lists has its state stored.
-                states.store(batch.rowIds[next], violated.empty() ? 1 : 2);
+                const int state = violated.empty() ? 1 : 2;
+                if (batch.states[next] != state) // a state already right needs no write
+                    states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violated.size(); ++i) {
                     report.writeViolation(batch.codes[next], batch.names[qsizetype(next)], i == 0,
                                           QString::fromUtf8(rules.rule(violated[i]).ruleText),
