@@ -1,3 +1,4 @@
+#include "CheckCommand.h"
 #include "CliApplication.h"
 #include "FoundationCommands.h"
 
@@ -7,6 +8,7 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<InitCommand>());
     application.add(std::make_unique<InfoCommand>());
     application.add(std::make_unique<GenerateCommand>());
+    application.add(std::make_unique<CheckCommand>());
 }
 
 } // namespace corvalis::cli

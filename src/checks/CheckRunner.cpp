@@ -1,0 +1,302 @@
+#include "CheckRunner.h"
+
+#include "BuiltInRules.h"
+#include "Explanation.h"
+#include "app/Clock.h"
+#include "app/Errors.h"
+#include "app/GbkText.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "app/engine/Value.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThread>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace corvalis::checks {
+
+namespace {
+
+const QString FilingRecords = QStringLiteral("c912<=2");
+constexpr int RecordHeaderDashes = 80;
+constexpr int TotalsRuleLength = 49;
+// How often a run lets the interface handle its events while it works.
+constexpr qint64 ResponsiveIntervalMs = 25;
+
+// The records of one read: their row ids, codes, names and rule field values.
+struct RecordBatch {
+    std::vector<qint64> rowIds;
+    std::vector<qint64> states;
+    std::vector<double> codes;
+    QStringList names;
+    std::vector<qint64> values; // fields().size() values per record
+    size_t size() const { return rowIds.size(); }
+};
+
+// The result file: its head, one block per violation, and the totals.
+class ResultFile {
+public:
+    ResultFile(const QString& path, const QDateTime& started) : m_writer(path) {
+        m_writer.writeLine(QStringLiteral("#2020基层调查表逻辑检查结果"));
+        m_writer.writeLine(QStringLiteral("#检查时间：") +
+                           started.toString(QStringLiteral("yyyy年MM月dd日 HH:mm")));
+        m_writer.writeLine();
+        m_writer.writeLine();
+        m_writer.flush();
+    }
+
+    // WriteViolation: the record's header line before its first violation.
+    void writeViolation(double code, const QString& name, bool firstOfRecord, const QString& rule,
+                        const QString& explanation) {
+        if (firstOfRecord) {
+            m_writer.writeLine(engine::formatGeneral(code) + QStringLiteral("  ") + name +
+                               QStringLiteral("的数据有错误"));
+            m_writer.writeLine(QString(RecordHeaderDashes, QLatin1Char('-')));
+        }
+        m_writer.writeLine(QStringLiteral("  判断规则：") + rule);
+        m_writer.writeLine(QStringLiteral("  规则说明：") + explanation);
+        m_writer.writeLine();
+    }
+
+    void flush() { m_writer.flush(); }
+
+    void writeTotals(qint64 units, qint64 items) {
+        m_writer.writeLine(QString(TotalsRuleLength, QLatin1Char('=')));
+        m_writer.writeLine(QStringLiteral("共有%1个单位的数据存在逻辑错误！").arg(units));
+        m_writer.writeLine(QStringLiteral("共有%1个逻辑错误项！").arg(items));
+        m_writer.flush();
+    }
+
+    void close() { m_writer.close(); }
+
+private:
+    GbkTextWriter m_writer;
+};
+
+// The states of a run not yet committed: one transaction per batch of records.
+class PendingStates {
+public:
+    explicit PendingStates(engine::Connection& connection)
+        : m_connection(connection),
+          m_update(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
+
+    void store(qint64 rowId, int state) {
+        if (!m_open) {
+            m_connection.begin();
+            m_open = true;
+        }
+        m_update.reset();
+        m_update.bindInt64(1, state);
+        m_update.bindInt64(2, rowId);
+        if (m_update.run() != 1)
+            throw EngineError(QStringLiteral("记录已不存在，无法保存其检查结果。"));
+    }
+
+    void commit() {
+        if (!m_open)
+            return;
+        m_open = false;
+        m_connection.commit();
+    }
+
+    // After an error: keep what was stored before it, if the engine still can.
+    void commitAfterError() noexcept {
+        try {
+            commit();
+        } catch (...) {
+            try {
+                m_connection.rollback();
+            } catch (...) {
+            }
+        }
+    }
+
+private:
+    engine::Connection& m_connection;
+    engine::Statement m_update;
+    bool m_open = false;
+};
+
+QString codeListJson(const QList<double>& codes) {
+    QJsonArray array;
+    for (double code : codes)
+        array.append(code);
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+CheckSelection CheckSelection::allRecords() {
+    return {FilingRecords, {}};
+}
+
+CheckSelection CheckSelection::codes(const QList<double>& codes) {
+    return {FilingRecords + QStringLiteral(" and c901 in (select value from json_each(:codes))"),
+            {{QStringLiteral(":codes"), codeListJson(codes)}}};
+}
+
+CheckSelection CheckSelection::range(double low, double high) {
+    return {FilingRecords + QStringLiteral(" and c901>=:low and c901<=:high"),
+            {{QStringLiteral(":low"), low}, {QStringLiteral(":high"), high}}};
+}
+
+CheckRange checkRangeFromTexts(const QString& lowText, const QString& highText) {
+    CheckRange range;
+    range.lowText = lowText.trimmed().isEmpty() ? QStringLiteral("0") : lowText.trimmed();
+    range.highText = highText.trimmed().isEmpty() ? QStringLiteral("0") : highText.trimmed();
+    range.low = range.lowText.toDouble();
+    range.high = range.highText.toDouble();
+    if (range.low == 0 || range.high == 0)
+        return range;
+    range.complete = true;
+    if (range.high < range.low) {
+        range.high = range.low;
+        range.highText = range.lowText;
+    }
+    return range;
+}
+
+QString resultFilePath(const QString& databaseLabel) {
+    QString label = databaseLabel;
+    label.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+    label.remove(QChar(0));
+    return QDir::tempPath() + QLatin1Char('/') + QStringLiteral("2020基层-") + label +
+           QStringLiteral("-逻辑检查结果.txt");
+}
+
+CheckRunner::CheckRunner(engine::Connection& connection, UiServices& ui, const Clock& clock,
+                         ExplanationRenderer& renderer)
+    : m_connection(connection), m_ui(ui), m_clock(clock), m_renderer(renderer) {}
+
+CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QString& reportPath,
+                                       CheckControl* control) {
+    const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
+    const qsizetype fieldCount = rules.fields().size();
+    CheckOutcome outcome;
+    outcome.reportPath = reportPath;
+
+    ResultFile report(reportPath, m_clock.now());
+
+    engine::Statement count(m_connection,
+                            QStringLiteral("select count(*) from dt_data where ") + selection.condition);
+    count.bindAll(selection.params);
+    count.step();
+    const qint64 total = count.integer(0);
+    if (control)
+        control->start(total);
+
+    // Records are read in c901 order a batch at a time (keyed on the last code read), so no read is
+    // open while their states are written.
+    engine::Statement read(
+        m_connection, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) and "
+                                     "c901>:after order by c901 limit :limit")
+                          .arg(rules.fields().join(QStringLiteral(", ")), selection.condition));
+    PendingStates states(m_connection);
+    std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
+    auto explanationOf = [&](int rule) -> const QString& {
+        auto& cached = explanations[size_t(rule)];
+        if (!cached)
+            cached = m_renderer.render(QString::fromUtf8(rules.rule(rule).explanation));
+        return *cached;
+    };
+
+    RecordBatch batch;
+    size_t next = 0;
+    double after = -std::numeric_limits<double>::max();
+    auto readBatch = [&] {
+        batch = RecordBatch();
+        next = 0;
+        read.reset();
+        read.bindAll(selection.params);
+        read.bind(QStringLiteral(":after"), after);
+        read.bind(QStringLiteral(":limit"), m_batchSize);
+        while (read.step()) {
+            batch.rowIds.push_back(read.integer(0));
+            batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
+            batch.codes.push_back(read.real(2));
+            batch.names << read.text(3);
+            for (int field = 0; field < fieldCount; ++field)
+                batch.values.push_back(read.integer(4 + field));
+        }
+        read.reset();
+        if (batch.size() > 0)
+            after = batch.codes.back();
+    };
+
+    std::vector<int> violated;
+    violated.reserve(size_t(rules.ruleCount()));
+    QElapsedTimer sinceResponsive;
+    sinceResponsive.start();
+    try {
+        while (outcome.examined < total) {
+            const bool paused = control && control->paused();
+            if (!paused) {
+                if (next >= batch.size()) {
+                    states.commit();
+                    readBatch();
+                    if (batch.size() == 0)
+                        break; // fewer records than counted: nothing more to examine
+                }
+                const qint64* values = batch.values.data() + qsizetype(next) * fieldCount;
+                violated.clear();
+                rules.check(values, [&](int rule) { violated.push_back(rule); });
+                // The state first, then the report: whatever the report lists has its state stored.
+                const int state = violated.empty() ? 1 : 2;
+                if (batch.states[next] != state) // a state already right needs no write
+                    states.store(batch.rowIds[next], state);
+                for (size_t i = 0; i < violated.size(); ++i) {
+                    report.writeViolation(batch.codes[next], batch.names[qsizetype(next)], i == 0,
+                                          QString::fromUtf8(rules.rule(violated[i]).ruleText),
+                                          explanationOf(violated[i]));
+                    ++outcome.errorItems;
+                }
+                if (!violated.empty()) {
+                    report.flush();
+                    ++outcome.errorUnits;
+                }
+                ++next;
+                ++outcome.examined;
+                if (control)
+                    control->step();
+            } else {
+                // Nothing is held open while the user decides.
+                states.commit();
+                QThread::msleep(10);
+            }
+            if (control && (paused || sinceResponsive.elapsed() >= ResponsiveIntervalMs)) {
+                m_ui.keepResponsive();
+                sinceResponsive.restart();
+            }
+            if (control && control->stopRequested()) {
+                outcome.stopped = true;
+                break;
+            }
+        }
+        states.commit();
+    } catch (...) {
+        states.commitAfterError();
+        throw;
+    }
+
+    if (outcome.stopped) {
+        report.close();
+        return outcome;
+    }
+    if (outcome.errorUnits == 0) {
+        report.close();
+        m_ui.showMessage(NoLogicErrorsMessage);
+        return outcome;
+    }
+    report.writeTotals(outcome.errorUnits, outcome.errorItems);
+    report.close();
+    m_ui.openWithShell(reportPath);
+    return outcome;
+}
+
+} // namespace corvalis::checks

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+namespace corvalis {
+class Clock;
+class UiServices;
+namespace engine {
+class Connection;
+}
+} // namespace corvalis
+
+namespace corvalis::checks {
+
+class ExplanationRenderer;
+
+// Which records a run examines. Only filing records (c912 of 2 or less) ever enter a run.
+struct CheckSelection {
+    QString condition; // over dt_data, with named parameters
+    QVariantMap params;
+
+    static CheckSelection allRecords();
+    static CheckSelection codes(const QList<double>& codes);
+    static CheckSelection range(double low, double high);
+};
+
+// The range of the check dialog as typed, after its corrections: empty texts read as "0", and an
+// upper code below the lower one becomes the lower one.
+struct CheckRange {
+    bool complete = false; // false when either code is 0: "请输入逻辑检查的范围"
+    double low = 0;
+    double high = 0;
+    QString lowText;
+    QString highText;
+};
+CheckRange checkRangeFromTexts(const QString& lowText, const QString& highText);
+
+// The progress, pause and stop of the check dialog, which a run started from it reports to.
+class CheckControl {
+public:
+    virtual ~CheckControl() = default;
+    virtual void start(qint64 total) = 0;
+    virtual void step() = 0;
+    virtual bool paused() const = 0;
+    virtual bool stopRequested() const = 0;
+};
+
+struct CheckOutcome {
+    qint64 examined = 0;
+    qint64 errorUnits = 0; // ErrorUnitCount: records with at least one violation
+    qint64 errorItems = 0; // ErrorItemCount: violation blocks written
+    bool stopped = false;
+    QString reportPath;
+};
+
+// The result file of a database label in the temporary folder. Characters that would lead out of
+// that folder ("/", "\") are replaced by "_".
+QString resultFilePath(const QString& databaseLabel);
+
+inline const QString NoLogicErrorsMessage = QStringLiteral("恭喜你，所检查的数据没有逻辑错误");
+inline const QString IncompleteRangeMessage = QStringLiteral("请输入逻辑检查的范围");
+
+// CheckRecords: applies the built-in rules to the selected records in c901 order, sets RecordState
+// (1 passed, 2 failed) in place, and writes the result file. States are stored in batches, and every
+// batch is committed before the run returns, also after a stop or an error, so every record the
+// report lists keeps its new state. Errors (the report cannot be written, the database fails) are
+// raised after that. Without failures "恭喜你，所检查的数据没有逻辑错误" is shown; with failures the
+// totals are written and the report is opened; a stop leaves the report without totals, unopened.
+class CheckRunner {
+public:
+    CheckRunner(engine::Connection& connection, UiServices& ui, const Clock& clock,
+                ExplanationRenderer& renderer);
+
+    CheckOutcome checkRecords(const CheckSelection& selection, const QString& reportPath,
+                              CheckControl* control = nullptr);
+
+    // Records read and states stored per transaction.
+    void setBatchSize(int records) { m_batchSize = records > 0 ? records : 1; }
+
+private:
+    engine::Connection& m_connection;
+    UiServices& m_ui;
+    const Clock& m_clock;
+    ExplanationRenderer& m_renderer;
+    int m_batchSize = 2000;
+};
+
+} // namespace corvalis::checks

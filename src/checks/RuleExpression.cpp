@@ -1,0 +1,340 @@
+#include "RuleExpression.h"
+
+#include <limits>
+
+namespace corvalis::checks {
+
+namespace {
+
+enum class TokenKind { Number, Name, Operator, Open, Close, End };
+
+struct Token {
+    TokenKind kind = TokenKind::End;
+    QString text;
+    qint64 number = 0;
+    int position = 0;
+};
+
+bool isAsciiLetter(QChar c) {
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+std::vector<Token> tokenize(const QString& text) {
+    std::vector<Token> tokens;
+    int i = 0;
+    const int n = text.size();
+    auto fail = [&](const QString& why) {
+        throw RuleSyntaxError(QStringLiteral("%1（第 %2 个字符）：%3").arg(why).arg(i + 1).arg(text));
+    };
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        Token token;
+        token.position = i;
+        if (isAsciiDigit(c)) {
+            const int start = i;
+            while (i < n && isAsciiDigit(text.at(i)))
+                ++i;
+            bool ok = false;
+            token.number = text.mid(start, i - start).toLongLong(&ok);
+            if (!ok)
+                fail(QStringLiteral("数字太大"));
+            token.kind = TokenKind::Number;
+        } else if (isAsciiLetter(c)) {
+            const int start = i;
+            while (i < n &&
+                   (isAsciiLetter(text.at(i)) || isAsciiDigit(text.at(i)) || text.at(i) == QLatin1Char('_')))
+                ++i;
+            token.kind = TokenKind::Name;
+            token.text = text.mid(start, i - start);
+        } else if (c == QLatin1Char('(') || c == QLatin1Char(')')) {
+            token.kind = c == QLatin1Char('(') ? TokenKind::Open : TokenKind::Close;
+            ++i;
+        } else if (QStringLiteral("+-*/=<>").contains(c)) {
+            token.kind = TokenKind::Operator;
+            token.text = c;
+            ++i;
+            if (i < n && c == QLatin1Char('<') &&
+                (text.at(i) == QLatin1Char('>') || text.at(i) == QLatin1Char('=')))
+                token.text += text.at(i++);
+            else if (i < n && c == QLatin1Char('>') && text.at(i) == QLatin1Char('='))
+                token.text += text.at(i++);
+        } else {
+            fail(QStringLiteral("规则中有不能识别的字符“%1”").arg(c));
+        }
+        tokens.push_back(token);
+    }
+    Token end;
+    end.position = n;
+    tokens.push_back(end);
+    return tokens;
+}
+
+} // namespace
+
+// Recursive descent over the tokens, emitting postfix code and tracking the stack depth it needs.
+class RuleCompiler {
+public:
+    RuleCompiler(const QString& text, const RuleExpression::SlotOf& slotOf)
+        : m_text(text), m_tokens(tokenize(text)), m_slotOf(slotOf) {}
+
+    RuleExpression compile() {
+        parseOr();
+        if (peek().kind != TokenKind::End)
+            fail(QStringLiteral("规则在此处多出内容"));
+        RuleExpression expression;
+        expression.m_code = std::move(m_code);
+        return expression;
+    }
+
+private:
+    using Op = RuleExpression::Op;
+
+    const Token& peek() const { return m_tokens[m_next]; }
+    bool isKeyword(const char* word) const {
+        return peek().kind == TokenKind::Name &&
+               peek().text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+    }
+    bool isOperator(const char* op) const {
+        return peek().kind == TokenKind::Operator && peek().text == QLatin1String(op);
+    }
+    [[noreturn]] void fail(const QString& why) const {
+        throw RuleSyntaxError(
+            QStringLiteral("%1（第 %2 个字符）：%3").arg(why).arg(peek().position + 1).arg(m_text));
+    }
+
+    void emit(Op op, qint64 operand = 0) {
+        m_code.push_back({op, operand});
+        if (op == Op::Push || op == Op::Load) {
+            if (++m_depth > RuleExpression::MaxStackDepth)
+                fail(QStringLiteral("规则嵌套太深"));
+        } else if (op != Op::Neg && op != Op::Not) {
+            --m_depth;
+        }
+    }
+
+    void parseOr() {
+        parseAnd();
+        while (isKeyword("or")) {
+            ++m_next;
+            parseAnd();
+            emit(Op::Or);
+        }
+    }
+    void parseAnd() {
+        parseNot();
+        while (isKeyword("and")) {
+            ++m_next;
+            parseNot();
+            emit(Op::And);
+        }
+    }
+    void parseNot() {
+        if (isKeyword("not")) {
+            ++m_next;
+            parseNot();
+            emit(Op::Not);
+            return;
+        }
+        parseEquality();
+    }
+    void parseEquality() {
+        parseRelational();
+        for (;;) {
+            if (isOperator("=")) {
+                ++m_next;
+                parseRelational();
+                emit(Op::Eq);
+            } else if (isOperator("<>")) {
+                ++m_next;
+                parseRelational();
+                emit(Op::Ne);
+            } else {
+                return;
+            }
+        }
+    }
+    void parseRelational() {
+        parseAdditive();
+        static const struct {
+            const char* text;
+            Op op;
+        } comparisons[] = {{"<", Op::Lt}, {"<=", Op::Le}, {">", Op::Gt}, {">=", Op::Ge}};
+        for (;;) {
+            bool matched = false;
+            for (const auto& comparison : comparisons) {
+                if (isOperator(comparison.text)) {
+                    ++m_next;
+                    parseAdditive();
+                    emit(comparison.op);
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched)
+                return;
+        }
+    }
+    void parseAdditive() {
+        parseMultiplicative();
+        for (;;) {
+            if (isOperator("+")) {
+                ++m_next;
+                parseMultiplicative();
+                emit(Op::Add);
+            } else if (isOperator("-")) {
+                ++m_next;
+                parseMultiplicative();
+                emit(Op::Sub);
+            } else {
+                return;
+            }
+        }
+    }
+    void parseMultiplicative() {
+        parseUnary();
+        for (;;) {
+            if (isOperator("*")) {
+                ++m_next;
+                parseUnary();
+                emit(Op::Mul);
+            } else if (isOperator("/")) {
+                ++m_next;
+                parseUnary();
+                emit(Op::Div);
+            } else {
+                return;
+            }
+        }
+    }
+    void parseUnary() {
+        if (isOperator("-")) {
+            ++m_next;
+            parseUnary();
+            emit(Op::Neg);
+        } else if (isOperator("+")) {
+            ++m_next;
+            parseUnary();
+        } else {
+            parsePrimary();
+        }
+    }
+    void parsePrimary() {
+        const Token& token = peek();
+        switch (token.kind) {
+        case TokenKind::Number:
+            ++m_next;
+            emit(Op::Push, token.number);
+            return;
+        case TokenKind::Name: {
+            if (isKeyword("and") || isKeyword("or") || isKeyword("not"))
+                fail(QStringLiteral("此处缺少数值"));
+            const int slot = m_slotOf(token.text);
+            if (slot < 0)
+                fail(QStringLiteral("没有名为“%1”的字段").arg(token.text));
+            ++m_next;
+            emit(Op::Load, slot);
+            return;
+        }
+        case TokenKind::Open:
+            ++m_next;
+            parseOr();
+            if (peek().kind != TokenKind::Close)
+                fail(QStringLiteral("缺少右括号"));
+            ++m_next;
+            return;
+        default:
+            fail(QStringLiteral("此处缺少数值"));
+        }
+    }
+
+    QString m_text;
+    std::vector<Token> m_tokens;
+    const RuleExpression::SlotOf& m_slotOf;
+    std::vector<RuleExpression::Instruction> m_code;
+    size_t m_next = 0;
+    int m_depth = 0;
+};
+
+RuleExpression RuleExpression::compile(const QString& text, const SlotOf& slotOf) {
+    return RuleCompiler(text, slotOf).compile();
+}
+
+qint64 RuleExpression::evaluate(const qint64* values) const {
+    qint64 stack[MaxStackDepth];
+    int top = -1;
+    // Wrapping arithmetic: the counts of a record never come near the limits, and a corrupt value
+    // must not make the check undefined.
+    auto wrap = [](quint64 v) { return qint64(v); };
+    for (const Instruction& instruction : m_code) {
+        switch (instruction.op) {
+        case Op::Push:
+            stack[++top] = instruction.operand;
+            continue;
+        case Op::Load:
+            stack[++top] = values[instruction.operand];
+            continue;
+        case Op::Neg:
+            stack[top] = wrap(0 - quint64(stack[top]));
+            continue;
+        case Op::Not:
+            stack[top] = stack[top] == 0;
+            continue;
+        default:
+            break;
+        }
+        const qint64 right = stack[top--];
+        qint64& left = stack[top];
+        switch (instruction.op) {
+        case Op::Add:
+            left = wrap(quint64(left) + quint64(right));
+            break;
+        case Op::Sub:
+            left = wrap(quint64(left) - quint64(right));
+            break;
+        case Op::Mul:
+            left = wrap(quint64(left) * quint64(right));
+            break;
+        case Op::Div:
+            left = (right == 0 || (right == -1 && left == std::numeric_limits<qint64>::min())) ? 0
+                                                                                               : left / right;
+            break;
+        case Op::Eq:
+            left = left == right;
+            break;
+        case Op::Ne:
+            left = left != right;
+            break;
+        case Op::Lt:
+            left = left < right;
+            break;
+        case Op::Le:
+            left = left <= right;
+            break;
+        case Op::Gt:
+            left = left > right;
+            break;
+        case Op::Ge:
+            left = left >= right;
+            break;
+        case Op::And:
+            left = left != 0 && right != 0;
+            break;
+        case Op::Or:
+            left = left != 0 || right != 0;
+            break;
+        default:
+            break;
+        }
+    }
+    return top >= 0 ? stack[top] : 0;
+}
+
+} // namespace corvalis::checks

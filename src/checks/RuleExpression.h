@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/Errors.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace corvalis::checks {
+
+// A rule text that does not parse, or names a field the record does not have.
+class RuleSyntaxError : public Error {
+public:
+    using Error::Error;
+};
+
+// A rule text compiled once into a small stack program over whole numbers. The notation is the one
+// the rules are written in: field names, whole-number constants, + - * /, the comparisons
+// = <> < <= > >=, AND, OR, NOT (in any case) and parentheses, with the precedence of SQL
+// (OR below AND below NOT below = <> below < <= > >= below + - below * / below unary minus).
+// Comparisons and logical operators yield 1 for true and 0 for false; any value other than 0 counts
+// as true. Division by zero yields 0 and arithmetic wraps, so evaluation never fails.
+class RuleExpression {
+public:
+    // Maps a field name to the slot of the value array that evaluate() reads; -1 for an unknown name.
+    using SlotOf = std::function<int(const QString& name)>;
+
+    RuleExpression() = default;
+    // Raises RuleSyntaxError with the position and the reason when the text does not compile.
+    static RuleExpression compile(const QString& text, const SlotOf& slotOf);
+
+    qint64 evaluate(const qint64* values) const;
+    bool holds(const qint64* values) const { return evaluate(values) != 0; }
+
+private:
+    friend class RuleCompiler;
+    enum class Op : unsigned char {
+        Push,
+        Load,
+        Add,
+        Sub,
+        Mul,
+        Div,
+        Neg,
+        Eq,
+        Ne,
+        Lt,
+        Le,
+        Gt,
+        Ge,
+        And,
+        Or,
+        Not
+    };
+    struct Instruction {
+        Op op;
+        qint64 operand; // the constant of Push, the slot of Load
+    };
+    // Deeper expressions are refused when they are compiled, so evaluation needs no heap.
+    static constexpr int MaxStackDepth = 64;
+
+    std::vector<Instruction> m_code;
+};
+
+} // namespace corvalis::checks

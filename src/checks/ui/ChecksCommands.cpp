@@ -1,0 +1,135 @@
+#include "ChecksCommands.h"
+
+#include "CheckDialog.h"
+#include "MessageListWindow.h"
+#include "app/Errors.h"
+#include "app/ui/MainWindow.h"
+#include "checks/CheckRunner.h"
+#include "checks/Explanation.h"
+#include "checks/RuleListing.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <memory>
+
+namespace corvalis {
+
+namespace {
+
+// What the commands of the logic checks keep for the life of the main window: the field-name lookup
+// (read again after another database was opened) and the logic error list window.
+class ChecksState : public QObject {
+public:
+    explicit ChecksState(MainWindow& window)
+        : QObject(&window), m_window(window), m_list(new checks::TMessageListWinForm(&window)) {
+        setObjectName(QStringLiteral("ChecksState"));
+    }
+
+    checks::ExplanationRenderer& renderer() {
+        DbSession& session = m_window.session();
+        if (!m_renderer) {
+            m_renderer = std::make_unique<checks::ExplanationRenderer>(session.connection(), m_window.ui());
+            m_generation = session.generation();
+        } else if (m_generation != session.generation()) {
+            m_renderer->markStale(session.connection());
+            m_generation = session.generation();
+        }
+        return *m_renderer;
+    }
+
+    checks::TMessageListWinForm& list() { return *m_list; }
+
+    void checkSelection(const checks::CheckSelection& selection, checks::CheckControl* control) {
+        DbSession& session = m_window.session();
+        checks::CheckRunner runner(session.connection(), m_window.ui(), m_window.clock(), renderer());
+        try {
+            runner.checkRecords(selection, checks::resultFilePath(session.label()), control);
+        } catch (const Error& error) {
+            m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        }
+    }
+
+    // actCheckSelected: the marked records of the list, or the current one.
+    void checkSelected(checks::CheckControl* control) {
+        if (m_window.listIsEmpty())
+            return;
+        checkSelection(checks::CheckSelection::codes(m_window.selectedCodes()), control);
+    }
+
+    void showCheckDialog() {
+        checks::TdlgCheckForm::Actions actions;
+        actions.checkSelected = [this](checks::CheckControl* control) { checkSelected(control); };
+        actions.checkSelection = [this](const checks::CheckSelection& selection,
+                                        checks::CheckControl* control) {
+            checkSelection(selection, control);
+        };
+        actions.refreshList = [this] {
+            try {
+                m_window.refreshList();
+            } catch (const Error&) {
+            }
+        };
+        actions.showMessage = [this](const QString& text) { m_window.ui().showMessage(text); };
+        checks::TdlgCheckForm dialog(std::move(actions), m_window.dialogParent());
+        dialog.exec();
+    }
+
+    void exportRuleListing() {
+        const QString path = checks::ruleListingPath();
+        // A fresh account may not have its documents folder yet.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        try {
+            checks::writeRuleListing(m_window.session().connection(), path);
+        } catch (const Error& error) {
+            m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+            return;
+        }
+        m_window.ui().openWithShell(path);
+    }
+
+    bool runPageCheck(int page, bool clearFirst, const checks::FieldValueReader& valueOf,
+                      const FieldFocuser& focusField) {
+        m_list->setNavigate(focusField);
+        checks::PageRuleRunner runner(m_window.session().connection(), m_window.ui(), renderer(), *m_list);
+        if (page == AllRulePages)
+            return runner.runAllPageRules(valueOf);
+        return runner.runPageRules(page, clearFirst, valueOf);
+    }
+
+private:
+    MainWindow& m_window;
+    checks::TMessageListWinForm* m_list;
+    std::unique_ptr<checks::ExplanationRenderer> m_renderer;
+    quint64 m_generation = 0;
+};
+
+ChecksState& checksState(MainWindow& window) {
+    if (auto* state =
+            window.findChild<ChecksState*>(QStringLiteral("ChecksState"), Qt::FindDirectChildrenOnly))
+        return *state;
+    return *new ChecksState(window);
+}
+
+} // namespace
+
+void installChecksCommands(MainWindow& window) {
+    ChecksState& state = checksState(window);
+    window.setHandler(QStringLiteral("actCheck"), [&state] { state.showCheckDialog(); });
+    window.setHandler(QStringLiteral("actCheckSelected"), [&state] { state.checkSelected(nullptr); });
+    window.setHandler(QStringLiteral("itemExportLogic"), [&state] { state.exportRuleListing(); });
+}
+
+void installPageLogicCheck(MainWindow& window, const std::function<void(PageLogicCheck)>& setHook) {
+    ChecksState& state = checksState(window);
+    setHook([&state](QWidget*, int page, bool clearFirst, const checks::FieldValueReader& valueOf,
+                     const FieldFocuser& focusField) {
+        return state.runPageCheck(page, clearFirst, valueOf, focusField);
+    });
+}
+
+checks::TMessageListWinForm& logicMessageList(MainWindow& window) {
+    return checksState(window).list();
+}
+
+} // namespace corvalis

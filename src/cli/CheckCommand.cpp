@@ -1,0 +1,107 @@
+#include "CheckCommand.h"
+
+#include "CliUiServices.h"
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "checks/CheckRunner.h"
+#include "checks/Explanation.h"
+
+#include <QFileInfo>
+#include <optional>
+
+namespace corvalis::cli {
+
+namespace {
+
+std::optional<QList<double>> parseCodes(const QString& text) {
+    QList<double> codes;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 code = part.trimmed().toLongLong(&ok);
+        if (!ok || code <= 0)
+            return std::nullopt;
+        codes << double(code);
+    }
+    if (codes.isEmpty())
+        return std::nullopt;
+    return codes;
+}
+
+} // namespace
+
+void CheckCommand::addOptions(QCommandLineParser& parser) const {
+    parser.addOption({QStringLiteral("all"), QStringLiteral("检查所有上报的记录（默认）。")});
+    parser.addOption({QStringLiteral("range"),
+                      QStringLiteral("检查编码从 LOW 到 HIGH 的记录（HIGH 紧跟在 LOW 之后）。"),
+                      QStringLiteral("LOW")});
+    parser.addOption({QStringLiteral("codes"), QStringLiteral("检查这些编码的记录，用逗号分隔。"),
+                      QStringLiteral("C,C,...")});
+    parser.addOption({QStringLiteral("report"), QStringLiteral("检查结果文件（默认在临时文件夹中）。"),
+                      QStringLiteral("FILE")});
+    parser.addPositionalArgument(QStringLiteral("HIGH"), QStringLiteral("--range 的上限编码。"),
+                                 QStringLiteral("[HIGH]"));
+}
+
+int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
+    const bool byRange = parser.isSet(QStringLiteral("range"));
+    const bool byCodes = parser.isSet(QStringLiteral("codes"));
+    if (int(byRange) + int(byCodes) + int(parser.isSet(QStringLiteral("all"))) > 1) {
+        context.err << QStringLiteral("--all、--range 和 --codes 只能选一个。") << Qt::endl;
+        return ExitUsage;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > (byRange ? 1 : 0)) {
+        context.err << QStringLiteral("多余的参数：%1").arg(positional.join(QLatin1Char(' '))) << Qt::endl;
+        return ExitUsage;
+    }
+
+    checks::CheckSelection selection = checks::CheckSelection::allRecords();
+    if (byRange) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]*$"));
+        const QString low = parser.value(QStringLiteral("range"));
+        const QString high = positional.value(0);
+        if (!digits.match(low).hasMatch() || !digits.match(high).hasMatch()) {
+            context.err << QStringLiteral("--range 的编码只能由数字组成。") << Qt::endl;
+            return ExitUsage;
+        }
+        const checks::CheckRange range = checks::checkRangeFromTexts(low, high);
+        if (!range.complete) {
+            context.err << checks::IncompleteRangeMessage << Qt::endl;
+            return ExitUsage;
+        }
+        selection = checks::CheckSelection::range(range.low, range.high);
+    } else if (byCodes) {
+        const std::optional<QList<double>> codes = parseCodes(parser.value(QStringLiteral("codes")));
+        if (!codes) {
+            context.err << QStringLiteral("--codes 须是用逗号分隔的编码。") << Qt::endl;
+            return ExitUsage;
+        }
+        selection = checks::CheckSelection::codes(*codes);
+    }
+
+    DbSession session(context.folder, context.ui);
+    if (!context.openSession(session))
+        return ExitFailure;
+    const QString report = parser.isSet(QStringLiteral("report"))
+                               ? QFileInfo(parser.value(QStringLiteral("report"))).absoluteFilePath()
+                               : checks::resultFilePath(session.label());
+    SystemClock clock;
+    checks::ExplanationRenderer renderer(session.connection(), context.ui);
+    checks::CheckRunner runner(session.connection(), context.ui, clock, renderer);
+    try {
+        const checks::CheckOutcome outcome = runner.checkRecords(selection, report);
+        context.out << QStringLiteral("已检查 %1 条记录：%2 个单位的数据存在逻辑错误，共 %3 个逻辑错误项。")
+                           .arg(outcome.examined)
+                           .arg(outcome.errorUnits)
+                           .arg(outcome.errorItems)
+                    << Qt::endl
+                    << QStringLiteral("检查结果：%1").arg(report) << Qt::endl;
+    } catch (const Error& error) {
+        context.err << RunErrorPrefix << error.text() << Qt::endl;
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
+
+} // namespace corvalis::cli

@@ -1,0 +1,115 @@
+// test-kind: cli
+#include "app/GbkText.h"
+#include "app/engine/Connection.h"
+#include "checks/CheckRunner.h"
+#include "cli/CliApplication.h"
+#include "records/RecordGenerator.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace corvalis;
+using corvalis::testing::TestFolder;
+
+namespace {
+struct CliRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList& arguments) {
+    CliRun run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    cli::CliApplication application;
+    cli::registerCommands(application);
+    run.code = application.run(QStringList{QStringLiteral("corvalis-survey-cli")} + arguments, out, err);
+    out.flush();
+    err.flush();
+    return run;
+}
+} // namespace
+
+class CheckCliTest : public QObject {
+    Q_OBJECT
+
+private:
+    TestFolder m_folder;
+    QString m_db;
+
+    qint64 count(const QString& where) {
+        engine::Connection connection(m_db);
+        return connection.scalar(QStringLiteral("select count(*) from dt_data where ") + where).toLongLong();
+    }
+    CliRun check(const QStringList& options) {
+        return runCli(QStringList{QStringLiteral("--db"), m_db, QStringLiteral("check")} + options);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_db = m_folder.defaultDatabase();
+        engine::Connection connection(m_db);
+        records::GeneratorOptions options;
+        options.count = 50;
+        options.faultyShare = 0.2;
+        options.firstCode = 110000000001;
+        records::generateRecords(connection, options);
+    }
+
+    void checksCodesAndRangesAndWritesTheReport() {
+        const QString report = m_folder.file(QStringLiteral("r.txt"));
+        CliRun run = check({QStringLiteral("--codes"), QStringLiteral("110000000001,110000000002"),
+                            QStringLiteral("--report"), report});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(count(QStringLiteral("RecordState<>0")), 2);
+        QVERIFY(run.out.contains(QStringLiteral("已检查 2 条记录")));
+        QVERIFY(run.out.contains(report));
+
+        // A reversed range checks the lower code alone.
+        run = check({QStringLiteral("--range"), QStringLiteral("110000000010"),
+                     QStringLiteral("110000000003"), QStringLiteral("--report"), report});
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.contains(QStringLiteral("已检查 1 条记录")));
+
+        run = check({});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(count(QStringLiteral("RecordState=2")), 10);
+        QCOMPARE(count(QStringLiteral("RecordState=1")), 40);
+        QVERIFY(run.out.contains(QStringLiteral("10 个单位的数据存在逻辑错误")));
+        const QString temporary = checks::resultFilePath(QStringLiteral("默认数据库"));
+        QVERIFY(run.out.contains(temporary));
+        QFile file(temporary);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith(toGbk(QStringLiteral("#2020基层调查表逻辑检查结果\r\n"))));
+        QVERIFY(bytes.endsWith("\r\n"));
+        QVERIFY(fromGbk(bytes).contains(QStringLiteral("共有10个单位的数据存在逻辑错误！\r\n")));
+
+        // Nothing wrong among the clean records: the congratulation.
+        run = check(
+            {QStringLiteral("--codes"), QStringLiteral("110000000002"), QStringLiteral("--report"), report});
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.contains(checks::NoLogicErrorsMessage));
+    }
+
+    void badOptionsAreUsageErrors() {
+        QCOMPARE(check({QStringLiteral("--all"), QStringLiteral("--codes"), QStringLiteral("1")}).code, 2);
+        QCOMPARE(check({QStringLiteral("--codes"), QStringLiteral("1,x")}).code, 2);
+        QCOMPARE(check({QStringLiteral("--range"), QStringLiteral("5")}).code, 2);
+        QCOMPARE(check({QStringLiteral("--range"), QStringLiteral("-5"), QStringLiteral("7")}).code, 2);
+        QCOMPARE(check({QStringLiteral("stray")}).code, 2);
+        const CliRun range = check({QStringLiteral("--range"), QStringLiteral("0"), QStringLiteral("7")});
+        QCOMPARE(range.code, 2);
+        QVERIFY(range.err.contains(checks::IncompleteRangeMessage));
+        // A report that cannot be written fails the command.
+        const CliRun unwritable =
+            check({QStringLiteral("--report"), m_folder.file(QStringLiteral("no/such/folder/r.txt"))});
+        QCOMPARE(unwritable.code, 1);
+        QVERIFY(!unwritable.err.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(CheckCliTest)
+#include "tst_checkcli.moc"

@@ -1,0 +1,308 @@
+// test-kind: core
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/GbkText.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "checks/CheckRunner.h"
+#include "checks/Explanation.h"
+#include "records/RecordGenerator.h"
+#include "support/ScriptedUiServices.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QtTest>
+
+using namespace corvalis;
+using namespace corvalis::checks;
+using corvalis::testing::ScriptedUiServices;
+using corvalis::testing::TestFolder;
+
+namespace {
+
+// A record that keeps every rule; tests change single values to break some.
+const QHash<QString, qint64> cleanRecord{
+    {QStringLiteral("c904"), 1}, {QStringLiteral("z001"), 1}, {QStringLiteral("z002"), 10},
+    {QStringLiteral("z003"), 5}, {QStringLiteral("z004"), 5}, {QStringLiteral("z005"), 2},
+    {QStringLiteral("z006"), 5}, {QStringLiteral("z007"), 3}, {QStringLiteral("z008"), 3},
+    {QStringLiteral("z009"), 2}, {QStringLiteral("z010"), 3}, {QStringLiteral("z011"), 1},
+    {QStringLiteral("z012"), 1}, {QStringLiteral("z013"), 1}, {QStringLiteral("c912"), 1}};
+
+void insertRecord(engine::Connection& db, qint64 code, const QString& name,
+                  QHash<QString, qint64> changes = {}) {
+    QHash<QString, qint64> values = cleanRecord;
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        values[it.key()] = it.value();
+    QStringList columns{QStringLiteral("c901"), QStringLiteral("c902"), QStringLiteral("RecordState")};
+    QVariantList params{double(code), name, 0};
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        columns << it.key();
+        params << it.value();
+    }
+    QStringList marks;
+    for (int i = 1; i <= params.size(); ++i)
+        marks << QStringLiteral("?%1").arg(i);
+    db.execute(QStringLiteral("insert into dt_data (%1) values (%2)")
+                   .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+               params);
+}
+
+// The dialog's side of a run, scripted: stops after a number of records, or stays paused for a while.
+class ScriptedControl : public CheckControl {
+public:
+    void start(qint64 total) override { started = total; }
+    void step() override {
+        ++steps;
+        if (stopAfter > 0 && steps >= stopAfter)
+            stop = true;
+    }
+    bool paused() const override { return pausedChecks-- > 0; }
+    bool stopRequested() const override { return stop; }
+
+    qint64 started = -1;
+    qint64 steps = 0;
+    qint64 stopAfter = 0;
+    mutable int pausedChecks = 0;
+    bool stop = false;
+};
+
+QByteArray crlf(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+    return toGbk(text);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class CheckRunnerTest : public QObject {
+    Q_OBJECT
+
+private:
+    struct Fixture {
+        TestFolder folder;
+        engine::Connection db{folder.defaultDatabase()};
+        ScriptedUiServices ui;
+        FixedClock clock{QDateTime(QDate(2021, 3, 5), QTime(9, 30))};
+        ExplanationRenderer renderer{db, ui};
+        CheckRunner runner{db, ui, clock, renderer};
+        QString report = folder.file(QStringLiteral("report.txt"));
+
+        qint64 state(qint64 code) {
+            return db.scalar(QStringLiteral("select RecordState from dt_data where c901=?1"), {double(code)})
+                .toLongLong();
+        }
+        QString hint(const char* field) {
+            return QLatin1Char('[') +
+                   db.scalar(QStringLiteral("select Hint from dt_fieldlist where FieldName=?1"),
+                             {QString::fromLatin1(field)})
+                       .toString() +
+                   QLatin1Char(']');
+        }
+        void generate(int count, double faulty) {
+            records::GeneratorOptions options;
+            options.count = count;
+            options.faultyShare = faulty;
+            options.firstCode = 120000000001;
+            records::generateRecords(db, options);
+        }
+        QList<qint64> checkedCodes() {
+            QList<qint64> codes;
+            engine::Statement read(
+                db, QStringLiteral("select c901 from dt_data where RecordState<>0 order by c901"));
+            while (read.step())
+                codes << qint64(read.real(0));
+            return codes;
+        }
+    };
+
+private Q_SLOTS:
+    void reportListsViolationsAndTotalsAsGbkLines() {
+        Fixture f;
+        insertRecord(f.db, 110000000001, QStringLiteral("甲工会"));
+        insertRecord(f.db, 110000000002, QStringLiteral("乙工会"), {{QStringLiteral("h001"), 3}});
+        insertRecord(f.db, 110000000003, QStringLiteral("丙工会"), {{QStringLiteral("s001"), 3}});
+        insertRecord(f.db, 110000000004, QStringLiteral("丁工会"),
+                     {{QStringLiteral("c912"), 3}, {QStringLiteral("h001"), 3}});
+        f.db.execute(QStringLiteral("update dt_data set RecordState=2 where c901=110000000001"));
+
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 3);
+        QCOMPARE(outcome.errorUnits, 2);
+        QCOMPARE(outcome.errorItems, 3);
+        QVERIFY(!outcome.stopped);
+
+        const QString dashes(80, QLatin1Char('-'));
+        const QString h001 = QStringLiteral("  规则说明：") + f.hint("h001") + QStringLiteral("不能大于2");
+        QCOMPARE(fileBytes(f.report),
+                 crlf({QStringLiteral("#2020基层调查表逻辑检查结果"),
+                       QStringLiteral("#检查时间：2021年03月05日 09:30"),
+                       QString(),
+                       QString(),
+                       QStringLiteral("110000000002  乙工会的数据有错误"),
+                       dashes,
+                       QStringLiteral("  判断规则：h001<=2"),
+                       h001,
+                       QString(),
+                       QStringLiteral("  判断规则：h001<=2"),
+                       h001,
+                       QString(),
+                       QStringLiteral("110000000003  丙工会的数据有错误"),
+                       dashes,
+                       QStringLiteral("  判断规则：s001<=2"),
+                       QStringLiteral("  规则说明：") + f.hint("s001") + QStringLiteral("只能填写0、1或2"),
+                       QString(),
+                       QString(49, QLatin1Char('=')),
+                       QStringLiteral("共有2个单位的数据存在逻辑错误！"),
+                       QStringLiteral("共有3个逻辑错误项！")}));
+        QCOMPARE(f.ui.openedFiles(), QStringList{f.report});
+        QVERIFY(f.ui.messages().empty());
+        QCOMPARE(f.state(110000000001), 1);
+        QCOMPARE(f.state(110000000002), 2);
+        QCOMPARE(f.state(110000000003), 2);
+        QCOMPARE(f.state(110000000004), 0); // not filing this year: neither examined nor changed
+    }
+
+    void cleanRunsCongratulateAndKeepOnlyTheHead() {
+        Fixture f;
+        CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 0);
+        const QByteArray head =
+            crlf({QStringLiteral("#2020基层调查表逻辑检查结果"),
+                  QStringLiteral("#检查时间：2021年03月05日 09:30"), QString(), QString()});
+        QCOMPARE(fileBytes(f.report), head);
+        QCOMPARE(f.ui.lastMessage(), NoLogicErrorsMessage);
+        QVERIFY(f.ui.openedFiles().isEmpty());
+
+        // A held record without violations passes.
+        insertRecord(f.db, 110000000001, QStringLiteral("甲工会"));
+        outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 1);
+        QCOMPARE(f.state(110000000001), 1);
+        QCOMPARE(fileBytes(f.report), head);
+    }
+
+    void generatedRecordsFailExactlyWhenFaulty() {
+        Fixture f;
+        f.generate(400, 0.1);
+        f.runner.setBatchSize(64);
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 400);
+        QCOMPARE(outcome.errorUnits, 40);
+        QCOMPARE(f.db.scalar(QStringLiteral("select count(*) from dt_data where RecordState=2")).toLongLong(),
+                 40);
+        QCOMPARE(f.db.scalar(QStringLiteral("select count(*) from dt_data where RecordState=1")).toLongLong(),
+                 360);
+        for (qint64 i = 0; i < 400; ++i)
+            QCOMPARE(f.state(120000000001 + i), records::isFaultyRecord(i, 0.1) ? 2 : 1);
+    }
+
+    void selectionsTakeCodesAndRanges() {
+        Fixture f;
+        for (qint64 code = 110000000001; code <= 110000000006; ++code)
+            insertRecord(f.db, code, QStringLiteral("工会"), {{QStringLiteral("h001"), 3}});
+        f.runner.checkRecords(CheckSelection::codes({110000000002, 110000000005, 999}), f.report);
+        QCOMPARE(f.checkedCodes(), (QList<qint64>{110000000002, 110000000005}));
+        f.runner.checkRecords(CheckSelection::range(110000000003, 110000000004), f.report);
+        QCOMPARE(f.checkedCodes(), (QList<qint64>{110000000002, 110000000003, 110000000004, 110000000005}));
+
+        CheckRange range = checkRangeFromTexts(QString(), QStringLiteral("5"));
+        QVERIFY(!range.complete);
+        QCOMPARE(range.lowText, QStringLiteral("0"));
+        range = checkRangeFromTexts(QStringLiteral("110000000006"), QStringLiteral("110000000005"));
+        QVERIFY(range.complete);
+        QCOMPARE(range.high, 110000000006.0);
+        QCOMPARE(range.highText, QStringLiteral("110000000006"));
+        f.runner.checkRecords(CheckSelection::range(range.low, range.high), f.report);
+        QCOMPARE(f.checkedCodes().size(), 5);
+        QCOMPARE(f.state(110000000006), 2);
+    }
+
+    void aStoppedRunKeepsTheStatesOfWhatItExamined() {
+        Fixture f;
+        f.generate(100, 0.3);
+        f.runner.setBatchSize(3);
+        ScriptedControl control;
+        control.stopAfter = 10;
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report, &control);
+        QVERIFY(outcome.stopped);
+        QCOMPARE(control.started, 100);
+        QCOMPARE(outcome.examined, 10);
+        QList<qint64> first10;
+        for (qint64 i = 0; i < 10; ++i)
+            first10 << 120000000001 + i;
+        QCOMPARE(f.checkedCodes(), first10);
+        const QString report = fromGbk(fileBytes(f.report));
+        QVERIFY(!report.contains(QStringLiteral("共有")));
+        int listed = 0;
+        for (qint64 i = 0; i < 100; ++i) {
+            const bool shown = report.contains(QString::number(120000000001 + i) + QStringLiteral("  "));
+            QCOMPARE(shown, i < 10 && records::isFaultyRecord(i, 0.3));
+            listed += shown ? 1 : 0;
+        }
+        QVERIFY(listed > 0);
+        QVERIFY(f.ui.openedFiles().isEmpty());
+        QVERIFY(f.ui.messages().empty());
+        QVERIFY(!f.db.inTransaction());
+    }
+
+    void aFailingRunKeepsEveryStateItReported() {
+        Fixture f;
+        f.generate(20, 1.0);
+        f.db.execute(
+            QStringLiteral("create trigger refuse before update on dt_data when new.c901=120000000006 "
+                           "begin select raise(abort, 'refused by trigger'); end"));
+        f.runner.setBatchSize(4);
+        bool failed = false;
+        try {
+            f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        } catch (const EngineError& error) {
+            failed = error.text().contains(QStringLiteral("refused by trigger"));
+        }
+        QVERIFY(failed);
+        QCOMPARE(f.checkedCodes(),
+                 (QList<qint64>{120000000001, 120000000002, 120000000003, 120000000004, 120000000005}));
+        const QString report = fromGbk(fileBytes(f.report));
+        QVERIFY(report.contains(QStringLiteral("120000000005  ")));
+        QVERIFY(!report.contains(QStringLiteral("120000000006  ")));
+        QVERIFY(!f.db.inTransaction());
+
+        // A report that cannot be created stops the run before any record changes.
+        f.db.execute(QStringLiteral("drop trigger refuse"));
+        f.db.execute(QStringLiteral("update dt_data set RecordState=0"));
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 f.runner.checkRecords(CheckSelection::allRecords(),
+                                                       f.folder.file(QStringLiteral("no/such/r.txt"))));
+        QVERIFY(f.checkedCodes().isEmpty());
+    }
+
+    void aPausedRunWaitsWithoutTouchingRecords() {
+        Fixture f;
+        f.generate(5, 0);
+        ScriptedControl control;
+        control.pausedChecks = 3;
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report, &control);
+        QCOMPARE(outcome.examined, 5);
+        QCOMPARE(control.steps, 5);
+        QVERIFY(f.ui.responsiveCalls() >= 3);
+    }
+
+    void resultFileStaysInTheTemporaryFolder() {
+        QCOMPARE(resultFilePath(QStringLiteral("默认数据库")),
+                 QDir::tempPath() + QStringLiteral("/2020基层-默认数据库-逻辑检查结果.txt"));
+        const QFileInfo escaped(resultFilePath(QStringLiteral("../../etc/x\\y")));
+        QCOMPARE(escaped.absolutePath(), QDir::tempPath());
+        QCOMPARE(escaped.fileName(), QStringLiteral("2020基层-.._.._etc_x_y-逻辑检查结果.txt"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CheckRunnerTest)
+#include "tst_checkrunner.moc"
