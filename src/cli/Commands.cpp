@@ -1,4 +1,5 @@
 #include "CliApplication.h"
+#include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
 
 namespace corvalis::cli {
@@ -7,6 +8,11 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<InitCommand>());
     application.add(std::make_unique<InfoCommand>());
     application.add(std::make_unique<GenerateCommand>());
+    application.add(std::make_unique<ExportReportCommand>());
+    application.add(std::make_unique<ImportCommand>());
+    application.add(std::make_unique<BackupCommand>());
+    application.add(std::make_unique<RestoreCommand>());
+    application.add(std::make_unique<TidyCommand>());
 }
 
 } // namespace corvalis::cli

@@ -1,12 +1,13 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "exchange/ui/ExchangeCommands.h"
 
 namespace corvalis {
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    Q_UNUSED(window)
+    installExchangeCommands(window);
 }
 
 } // namespace corvalis
