@@ -13,6 +13,9 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<BackupCommand>());
     application.add(std::make_unique<RestoreCommand>());
     application.add(std::make_unique<TidyCommand>());
+    application.add(std::make_unique<ExportNetworkCommand>());
+    application.add(std::make_unique<DecryptNetworkCommand>());
+    application.add(std::make_unique<ImportCsvCommand>());
 }
 
 } // namespace corvalis::cli

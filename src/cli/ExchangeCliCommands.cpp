@@ -2,10 +2,15 @@
 
 #include "CliUiServices.h"
 #include "app/DbSession.h"
+#include "exchange/ConflictReport.h"
+#include "exchange/CsvImport.h"
 #include "exchange/DataFile.h"
 #include "exchange/DataImport.h"
 #include "exchange/Maintenance.h"
+#include "exchange/MultiImport.h"
+#include "exchange/NetworkExport.h"
 #include "exchange/ReportExport.h"
+#include "records/CodeTables.h"
 #include "records/ShippedDatabase.h"
 
 #include <QFileInfo>
@@ -92,6 +97,16 @@ int ImportCommand::run(CliContext& context, const QCommandLineParser& parser) {
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
+    if (files.size() > 1) {
+        const std::optional<exchange::ChosenFiles> chosen =
+            exchange::prepareImportFiles(session.programFolder(), files, 1, context.ui);
+        if (!chosen)
+            return ExitFailure;
+        const exchange::MultiImportResult result =
+            exchange::importMultipleFiles(session, context.ui, chosen->paths);
+        printShownFiles(context);
+        return result.failed == 0 && !result.ended ? ExitSuccess : ExitFailure;
+    }
     const exchange::ImportOutcome outcome = exchange::importDataFileFrom(session, context.ui, files.front());
     printShownFiles(context);
     return outcome == exchange::ImportOutcome::Imported ? ExitSuccess : ExitFailure;
@@ -127,6 +142,65 @@ int RestoreCommand::run(CliContext& context, const QCommandLineParser& parser) {
     if (!context.openSession(session))
         return ExitFailure;
     return exchange::restoreDatabaseFrom(session, context.ui, files.front()) ? ExitSuccess : ExitFailure;
+}
+
+void ExportNetworkCommand::addOptions(QCommandLineParser& parser) const {
+    addOutputOption(parser, QStringLiteral("网络版数据文件的文件名（不以 .dat 结尾时加上 .dat）。"));
+}
+
+int ExportNetworkCommand::run(CliContext& context, const QCommandLineParser& parser) {
+    QString output;
+    if (!readOutput(context, parser, name(), output))
+        return ExitUsage;
+    DbSession session(context.folder, context.ui);
+    if (!context.openSession(session))
+        return ExitFailure;
+    if (!exchange::readyForReport(session, context.ui, exchange::NetworkRefusal))
+        return ExitFailure;
+    if (!exchange::exportNetworkFileTo(session, context.ui, output))
+        return ExitFailure;
+    context.out << exchange::networkExportNames(output).target << Qt::endl;
+    return ExitSuccess;
+}
+
+void DecryptNetworkCommand::addOptions(QCommandLineParser& parser) const {
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("网络版数据文件。"),
+                                 QStringLiteral("FILE"));
+    addOutputOption(parser, QStringLiteral("解密后的 csv 文本的文件名。"));
+}
+
+int DecryptNetworkCommand::run(CliContext& context, const QCommandLineParser& parser) {
+    QStringList files;
+    QString output;
+    if (!readFiles(context, parser, name(), false, files) || !readOutput(context, parser, name(), output))
+        return ExitUsage;
+    exchange::decryptFileAes128(files.front(), output, exchange::deriveExportKey());
+    context.out << output << Qt::endl;
+    return ExitSuccess;
+}
+
+void ImportCsvCommand::addOptions(QCommandLineParser& parser) const {
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("csv 文件。"),
+                                 QStringLiteral("FILE"));
+}
+
+int ImportCsvCommand::run(CliContext& context, const QCommandLineParser& parser) {
+    QStringList files;
+    if (!readFiles(context, parser, name(), false, files))
+        return ExitUsage;
+    DbSession session(context.folder, context.ui);
+    if (!context.openSession(session))
+        return ExitFailure;
+    const QString path = exchange::checkedCsvPath(files.front(), context.ui);
+    if (path.isEmpty())
+        return ExitFailure;
+    const exchange::CsvImportOutcome outcome =
+        exchange::importCsvFile(session, context.ui, path, records::machineStamp());
+    printShownFiles(context);
+    if (outcome == exchange::CsvImportOutcome::Conflicts)
+        context.err << exchange::conflictMessage().replace(QLatin1String("\n\r"), QLatin1String("\n"))
+                    << Qt::endl;
+    return outcome == exchange::CsvImportOutcome::Imported ? ExitSuccess : ExitFailure;
 }
 
 int TidyCommand::run(CliContext& context, const QCommandLineParser&) {

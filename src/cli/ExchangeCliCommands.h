@@ -58,4 +58,34 @@ public:
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };
 
+// export-network --output FILE: network-version file of all records.
+class ExportNetworkCommand : public CliCommand {
+public:
+    QString name() const override { return QStringLiteral("export-network"); }
+    QString summary() const override { return QStringLiteral("导出上报到网络版的加密数据文件"); }
+    QString arguments() const override { return QStringLiteral("--output FILE"); }
+    void addOptions(QCommandLineParser& parser) const override;
+    int run(CliContext& context, const QCommandLineParser& parser) override;
+};
+
+// decrypt-network FILE --output FILE: the plain text of a network-version file.
+class DecryptNetworkCommand : public CliCommand {
+public:
+    QString name() const override { return QStringLiteral("decrypt-network"); }
+    QString summary() const override { return QStringLiteral("把网络版数据文件解密为 csv 文本"); }
+    QString arguments() const override { return QStringLiteral("FILE --output FILE"); }
+    void addOptions(QCommandLineParser& parser) const override;
+    int run(CliContext& context, const QCommandLineParser& parser) override;
+};
+
+// import-csv FILE: CSV import.
+class ImportCsvCommand : public CliCommand {
+public:
+    QString name() const override { return QStringLiteral("import-csv"); }
+    QString summary() const override { return QStringLiteral("导入网络版格式的 csv 文件"); }
+    QString arguments() const override { return QStringLiteral("FILE"); }
+    void addOptions(QCommandLineParser& parser) const override;
+    int run(CliContext& context, const QCommandLineParser& parser) override;
+};
+
 } // namespace corvalis::cli

@@ -1,9 +1,12 @@
 #include "ExchangeCommands.h"
 
+#include "ImportDialogs.h"
 #include "app/ui/MainWindow.h"
 #include "exchange/DataImport.h"
 #include "exchange/DatabaseSwitch.h"
 #include "exchange/Maintenance.h"
+#include "exchange/NetworkExport.h"
+#include "exchange/RecordImport.h"
 #include "exchange/ReportExport.h"
 
 namespace corvalis {
@@ -46,6 +49,22 @@ void installExchangeCommands(MainWindow& window) {
     });
     window.setHandler(QStringLiteral("itemConvert"), [w] {
         exchange::convertPreviousYear(w->session().connection(), w->ui());
+        w->refreshList();
+    });
+    window.setHandler(QStringLiteral("itemNetworkExport"),
+                      [w] { exchange::exportNetworkFile(w->session(), w->ui(), w->clock()); });
+    window.setHandler(QStringLiteral("itemImportCsv"), [w] {
+        TdlgImportCSVForm dialog(w->session(), w->ui(), w->dialogParent());
+        dialog.exec();
+        w->refreshList();
+    });
+    window.setHandler(QStringLiteral("itemMultiImport"), [w] {
+        TdlgMultiExportForm dialog(w->session(), w->ui(), w->dialogParent());
+        dialog.exec();
+        w->refreshList();
+    });
+    window.setHandler(QStringLiteral("actImport"), [w] {
+        exchange::importRecordByRecord(w->session(), w->ui(), w->settings().importPrinciple);
         w->refreshList();
     });
     window.setHandler(QStringLiteral("actOpenDB"), [w] {
