@@ -1,5 +1,6 @@
 #include "CheckCommand.h"
 #include "CliApplication.h"
+#include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
 
 namespace corvalis::cli {
@@ -9,6 +10,14 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<InfoCommand>());
     application.add(std::make_unique<GenerateCommand>());
     application.add(std::make_unique<CheckCommand>());
+    application.add(std::make_unique<ExportReportCommand>());
+    application.add(std::make_unique<ImportCommand>());
+    application.add(std::make_unique<BackupCommand>());
+    application.add(std::make_unique<RestoreCommand>());
+    application.add(std::make_unique<TidyCommand>());
+    application.add(std::make_unique<ExportNetworkCommand>());
+    application.add(std::make_unique<DecryptNetworkCommand>());
+    application.add(std::make_unique<ImportCsvCommand>());
 }
 
 } // namespace corvalis::cli

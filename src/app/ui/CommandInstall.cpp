@@ -5,6 +5,7 @@
 #include "checks/ui/MessageListWindow.h"
 #include "records/ui/EntryFormHooks.h"
 #include "records/ui/RecordsCommands.h"
+#include "exchange/ui/ExchangeCommands.h"
 
 namespace corvalis {
 
@@ -37,6 +38,7 @@ void installCommands(MainWindow& window) {
     installRecordsCommands(window);
     installChecksCommands(window);
     connectEntryFormToLogicChecks(window);
+    installExchangeCommands(window);
 }
 
 } // namespace corvalis

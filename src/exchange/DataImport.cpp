@@ -1,0 +1,153 @@
+#include "DataImport.h"
+
+#include "DataFile.h"
+
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/Passwords.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace corvalis::exchange {
+
+namespace {
+
+// Runs the conflict check after a failed insert; a failure of the check itself means the file's
+// records do not fit the scratch table.
+FileImportResult checkConflicts(engine::Connection& connection, const QString& alias, const QString& error) {
+    FileImportResult result;
+    result.error = error;
+    try {
+        stageConflicts(connection, alias);
+    } catch (const EngineError&) {
+        result.status = FileImportStatus::BadFormat;
+        return result;
+    }
+    result.status = FileImportStatus::Conflicts;
+    result.conflicts = readScratchConflicts(connection);
+    return result;
+}
+
+} // namespace
+
+FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias) {
+    // A file of another layout would fill the wrong columns through "select *": refuse it whole.
+    if (!sameRecordLayout(connection, alias)) {
+        FileImportResult result;
+        result.error = QStringLiteral("数据表的列与系统中的不一致。");
+        return result;
+    }
+    try {
+        engine::Transaction transaction(connection);
+        connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+        transaction.commit();
+        return {FileImportStatus::Imported, {}, {}};
+    } catch (const EngineError& error) {
+        return checkConflicts(connection, alias, error.text());
+    }
+}
+
+bool attachReceivedFile(engine::Connection& connection, const QString& path, const QString& alias,
+                        std::optional<engine::Attachment>& attachment) {
+    for (const QString& password : {QString(), deriveDatabasePassword()}) {
+        try {
+            attachment.emplace(connection, path, alias, password);
+            return true;
+        } catch (const EngineError&) {
+        }
+    }
+    return false;
+}
+
+QString attachedLabel(engine::Connection& connection, const QString& alias) {
+    engine::Statement statement(connection, QStringLiteral("select * from %1.ct_label").arg(alias));
+    if (!statement.step())
+        return QString();
+    const int column = statement.columnIndex(QStringLiteral("db_name"));
+    if (column < 0)
+        throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
+    return statement.text(column);
+}
+
+ImportOutcome importDataFile(DbSession& session, UiServices& ui) {
+    FileRequest request{ChooseImportTitle, ImportFilter, 1, Settings::documentsFolder(), QString()};
+    const std::optional<FileChoice> choice = ui.chooseOpenFile(request);
+    if (!choice)
+        return ImportOutcome::Ended;
+    QString chosen = choice->path.trimmed();
+    if (chosen.isEmpty())
+        return ImportOutcome::Ended;
+    chosen = withExtensionIfLong(chosen,
+                                 choice->filterIndex == 2 ? QStringLiteral(".mdb") : QStringLiteral(".dat"));
+    return importDataFileFrom(session, ui, chosen);
+}
+
+ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QString& chosen) {
+    if (!QFileInfo(chosen).isFile()) {
+        ui.showMessage(FileMissingMessage, QString(), MessageIcon::Warning);
+        return ImportOutcome::Ended;
+    }
+    engine::Connection& db = session.connection();
+    const QString copyPath = workingCopyPath(session.programFolder(), chosen, session.path());
+    const QString openPath = prepareDataFileCopy(chosen, copyPath);
+    const bool madeCopy = openPath != chosen;
+
+    std::optional<engine::Attachment> attachment;
+    if (!attachReceivedFile(db, openPath, ImportAlias, attachment)) {
+        ui.showMessage(UnreadableFileMessage, QString(), MessageIcon::Warning);
+        return ImportOutcome::Ended;
+    }
+
+    QString label;
+    try {
+        if (!db.tableExists(QStringLiteral("dt_data"), ImportAlias)) {
+            ui.showMessage(FileHasNoDataTable, QString(), MessageIcon::Warning);
+            return ImportOutcome::Ended;
+        }
+        if (!db.tableExists(QStringLiteral("dt_data"))) {
+            ui.showMessage(SystemHasNoDataTable, QString(), MessageIcon::Warning);
+            return ImportOutcome::Ended;
+        }
+    } catch (const EngineError& error) {
+        ui.showMessage(RunErrorPrefix + error.text() + QStringLiteral("请与软件发行者联系。"), QString(),
+                       MessageIcon::Critical);
+        return ImportOutcome::Ended;
+    }
+    try {
+        label = attachedLabel(db, ImportAlias);
+    } catch (const EngineError& error) {
+        ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        return ImportOutcome::Ended;
+    }
+
+    if (!ui.askYesNo(QStringLiteral("确认准备导入标记声明为【") + label + QStringLiteral("】的数据么？"),
+                     QStringLiteral("提示："), MessageIcon::Warning, false))
+        return ImportOutcome::Declined;
+
+    const FileImportResult result = importAttachedRecords(db, ImportAlias);
+    attachment.reset();
+    if (madeCopy)
+        QFile::remove(openPath);
+
+    switch (result.status) {
+    case FileImportStatus::Imported:
+        ui.showMessage(QStringLiteral("数据已经被正确地从'") + chosen + QStringLiteral("'导入！"));
+        return ImportOutcome::Imported;
+    case FileImportStatus::Conflicts:
+        if (!result.conflicts.empty())
+            ui.openWithShell(writeConflictReport(result.conflicts));
+        ui.showMessage(conflictMessage(), QString(), MessageIcon::Warning);
+        return ImportOutcome::Failed;
+    case FileImportStatus::BadFormat:
+        break;
+    }
+    ui.showMessage(ImportFormatError, QString(), MessageIcon::Warning);
+    return ImportOutcome::Failed;
+}
+
+} // namespace corvalis::exchange

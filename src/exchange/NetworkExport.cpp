@@ -1,0 +1,287 @@
+#include "NetworkExport.h"
+
+#include "ReportExport.h"
+
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/GbkText.h"
+#include "app/Passwords.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "app/engine/Value.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QtEndian>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <openssl/evp.h>
+
+namespace corvalis::exchange {
+
+namespace {
+
+constexpr int BlockSize = 16;
+constexpr int LengthSize = 8;
+
+struct CipherContextFree {
+    void operator()(EVP_CIPHER_CTX* context) const noexcept { EVP_CIPHER_CTX_free(context); }
+};
+
+QByteArray keyBytes(const QString& key) {
+    QByteArray bytes = key.toLatin1().left(BlockSize);
+    bytes.append(QByteArray(BlockSize - bytes.size(), '\0'));
+    return bytes;
+}
+
+// Runs AES-128-ECB without padding over whole blocks.
+QByteArray runAes(const QByteArray& blocks, const QString& key, bool encrypt) {
+    std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
+    const QByteArray k = keyBytes(key);
+    QByteArray out(blocks.size() + BlockSize, Qt::Uninitialized);
+    int written = 0, last = 0;
+    const auto* keyData = reinterpret_cast<const unsigned char*>(k.constData());
+    auto* output = reinterpret_cast<unsigned char*>(out.data());
+    if (!context ||
+        EVP_CipherInit_ex(context.get(), EVP_aes_128_ecb(), nullptr, keyData, nullptr, encrypt ? 1 : 0) !=
+            1 ||
+        EVP_CIPHER_CTX_set_padding(context.get(), 0) != 1 ||
+        EVP_CipherUpdate(context.get(), output, &written,
+                         reinterpret_cast<const unsigned char*>(blocks.constData()),
+                         int(blocks.size())) != 1 ||
+        EVP_CipherFinal_ex(context.get(), output + written, &last) != 1)
+        throw FileError(QStringLiteral("AES 加密运算失败。"));
+    out.truncate(written + last);
+    return out;
+}
+
+constexpr qint64 ChunkSize = 1 << 20; // a multiple of the block size
+
+void openForReading(QFile& file) {
+    if (!file.open(QIODevice::ReadOnly))
+        throw FileError(QStringLiteral("无法打开文件“%1”：%2").arg(file.fileName(), file.errorString()));
+}
+
+void openForWriting(QSaveFile& file) {
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileError(QStringLiteral("无法创建文件“%1”：%2").arg(file.fileName(), file.errorString()));
+}
+
+QByteArray readChunk(QFile& file) {
+    const QByteArray chunk = file.read(ChunkSize);
+    if (file.error() != QFile::NoError)
+        throw FileError(QStringLiteral("读取文件“%1”时出错：%2").arg(file.fileName(), file.errorString()));
+    return chunk;
+}
+
+void writeBytes(QSaveFile& file, const QByteArray& bytes) {
+    if (file.write(bytes) != bytes.size())
+        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(file.fileName(), file.errorString()));
+}
+
+void commit(QSaveFile& file) {
+    if (!file.commit())
+        throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(file.fileName(), file.errorString()));
+}
+
+// A number column written as a whole number, through 64 bits so that 12-digit codes stay exact.
+QString wholeNumber(const engine::Statement& row, int column) {
+    switch (row.columnType(column)) {
+    case engine::ColumnType::Integer:
+    case engine::ColumnType::Boolean:
+        return QString::number(row.integer(column));
+    default:
+        break;
+    }
+    if (row.isNull(column))
+        return QStringLiteral("0");
+    const double value = std::round(row.real(column));
+    if (!std::isfinite(value) || std::fabs(value) > 9.2e18)
+        return engine::formatGeneral(value);
+    return QString::number(qint64(value));
+}
+
+QString textValue(const engine::Statement& row, int column) {
+    QString text = row.isNull(column) ? QString() : engine::textOf(row.value(column));
+    // Commas would split the line; the full-width hyphen is the one the receiving system cannot read.
+    if (text.contains(QLatin1Char(',')))
+        text.replace(QLatin1Char(','), QChar(0xFF0C));
+    else if (text.contains(QChar(0xFF0D)))
+        text.replace(QChar(0xFF0D), QLatin1Char('-'));
+    return text;
+}
+
+QString fieldValue(const engine::Statement& row, int column, const ExportField& field) {
+    if (field.name.compare(QLatin1String("RecordState"), Qt::CaseInsensitive) == 0)
+        return wholeNumber(row, column);
+    switch (field.queryType) {
+    case 0:
+    case 3:
+        return wholeNumber(row, column);
+    case 1:
+        return textValue(row, column);
+    case 2:
+        return row.isNull(column) ? QStringLiteral("0") : engine::formatGeneral(row.real(column));
+    default:
+        return textValue(row, column);
+    }
+}
+
+} // namespace
+
+QString deriveExportKey() {
+    static const QString base = QStringLiteral("Tq5Lw8Hn3Rc6Vx2J");
+    static const Substitution table[16] = {
+        {'T', 'g'}, {'5', 'M'}, {'w', '7'}, {'H', 'a'}, {'3', 'Y'}, {'c', 'K'}, {'V', '4'}, {'2', 'e'},
+        {'q', 'P'}, {'L', '9'}, {'8', 'u'}, {'n', 'B'}, {'R', '1'}, {'6', 's'}, {'x', 'D'}, {'J', 'z'}};
+    static const int swaps[2][2] = {{1, 14}, {6, 9}};
+    return deriveFromBase(base, table, 16, swaps, 2);
+}
+
+QByteArray encryptAes128(const QByteArray& plain, const QString& key) {
+    QByteArray blocks = plain;
+    if (blocks.size() % BlockSize != 0)
+        blocks.append(QByteArray(BlockSize - blocks.size() % BlockSize, '\0'));
+    return runAes(blocks, key, true);
+}
+
+QByteArray decryptAes128(const QByteArray& cipher, const QString& key) {
+    if (cipher.size() % BlockSize != 0)
+        throw FileError(QStringLiteral("加密数据的长度不是 16 字节的整数倍。"));
+    return runAes(cipher, key, false);
+}
+
+void encryptFileAes128(const QString& source, const QString& target, const QString& key) {
+    QFile in(source);
+    openForReading(in);
+    QSaveFile out(target);
+    openForWriting(out);
+    char length[LengthSize];
+    qToLittleEndian<qint64>(in.size(), length);
+    writeBytes(out, QByteArray(length, LengthSize));
+    // Whole blocks a chunk at a time, so the file never has to fit into memory.
+    while (!in.atEnd()) {
+        const QByteArray chunk = readChunk(in);
+        if (chunk.isEmpty())
+            break;
+        writeBytes(out, encryptAes128(chunk, key));
+    }
+    commit(out);
+}
+
+void decryptFileAes128(const QString& source, const QString& target, const QString& key) {
+    QFile in(source);
+    openForReading(in);
+    char head[LengthSize];
+    const qint64 blocks = in.size() - LengthSize;
+    const qint64 length = in.read(head, LengthSize) == LengthSize ? qFromLittleEndian<qint64>(head) : -1;
+    if (length < 0 || blocks < 0 || blocks % BlockSize != 0 || length > blocks ||
+        blocks - length >= BlockSize)
+        throw FileError(QStringLiteral("文件“%1”不是有效的网络版数据文件。").arg(source));
+    QSaveFile out(target);
+    openForWriting(out);
+    qint64 remaining = length;
+    while (remaining > 0) {
+        const QByteArray chunk = readChunk(in);
+        if (chunk.isEmpty())
+            throw FileError(QStringLiteral("读取文件“%1”时出错：%2").arg(source, in.errorString()));
+        const QByteArray plain = decryptAes128(chunk, key);
+        writeBytes(out, plain.left(int(qMin<qint64>(remaining, plain.size()))));
+        remaining -= plain.size();
+    }
+    commit(out);
+}
+
+std::vector<ExportField> networkExportFields(engine::Connection& connection) {
+    engine::Statement statement(connection,
+                                QStringLiteral("select fieldName,QueryType from dt_fieldlist where "
+                                               "sequence>0 and sequence<1000 order by sequence"));
+    std::vector<ExportField> fields;
+    while (statement.step())
+        fields.push_back({statement.text(0), statement.isNull(1) ? -1 : int(statement.integer(1))});
+    return fields;
+}
+
+qint64 writeNetworkText(engine::Connection& connection, const QString& path, ProgressReporter* progress) {
+    const std::vector<ExportField> fields = networkExportFields(connection);
+    GbkTextWriter writer(path);
+    QString header;
+    for (const ExportField& field : fields)
+        header += field.name + QLatin1Char(',');
+    writer.writeLine(header);
+
+    engine::Statement rows(connection, QStringLiteral("select * from dt_data order by c901 asc"));
+    std::vector<int> columns;
+    for (const ExportField& field : fields) {
+        const int column = rows.columnIndex(field.name);
+        if (column < 0)
+            throw EngineError(QStringLiteral("在集合中找不到与请求的名称“%1”对应的项目。").arg(field.name));
+        columns.push_back(column);
+    }
+    qint64 written = 0;
+    QString line;
+    while (rows.step()) {
+        line.clear();
+        for (size_t i = 0; i < fields.size(); ++i)
+            line += fieldValue(rows, columns[i], fields[i]) + QLatin1Char(',');
+        writer.writeLine(line);
+        ++written;
+        if (progress && written % 1000 == 0)
+            progress->setDone(written);
+    }
+    writer.close();
+    return written;
+}
+
+NetworkExportNames networkExportNames(const QString& name) {
+    const QString temp = QStringLiteral("temp.dat");
+    if (name.size() <= 4)
+        return {name + QStringLiteral(".dat"), name + temp};
+    if (!name.endsWith(QLatin1String(".dat"), Qt::CaseSensitive)) {
+        const QString target = name + QStringLiteral(".dat");
+        return {target, target + temp};
+    }
+    return {name, name.left(name.size() - 4) + temp};
+}
+
+bool exportNetworkFileTo(DbSession& session, UiServices& ui, const QString& chosen) {
+    const NetworkExportNames names = networkExportNames(chosen);
+    engine::Connection& db = session.connection();
+    ProgressReporter& progress = ui.progress();
+    const qint64 total = db.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong();
+    progress.start(QStringLiteral("导出上报数据..."), qMax<qint64>(total, 1), 1, false);
+    try {
+        writeNetworkText(db, names.temporary, &progress);
+        encryptFileAes128(names.temporary, names.target, deriveExportKey());
+    } catch (...) {
+        // Neither the plain text nor a partial file is left behind.
+        progress.finish();
+        QFile::remove(names.temporary);
+        throw;
+    }
+    progress.finish();
+    QFile::remove(names.temporary);
+    ui.showMessage(QStringLiteral("导出上报数据成功"));
+    return true;
+}
+
+bool exportNetworkFile(DbSession& session, UiServices& ui, const Clock& clock) {
+    if (!readyForReport(session, ui, NetworkRefusal))
+        return false;
+    const QString documents = Settings::documentsFolder();
+    QDir().mkpath(documents);
+    const FileRequest request{
+        QStringLiteral("导出文件存放为"), QStringLiteral("dat文件(*.dat)|*.dat"), 1, documents,
+        clock.today().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral("(网络版)")};
+    const std::optional<FileChoice> choice = ui.chooseSaveFile(request);
+    if (!choice || choice->path.trimmed().isEmpty())
+        return false;
+    return exportNetworkFileTo(session, ui, choice->path.trimmed());
+}
+
+} // namespace corvalis::exchange

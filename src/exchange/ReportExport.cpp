@@ -1,0 +1,132 @@
+#include "ReportExport.h"
+
+#include "DataFile.h"
+
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/FileOps.h"
+#include "app/Passwords.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "records/ShippedDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace corvalis::exchange {
+
+namespace {
+
+const QString SourceAlias = QStringLiteral("source");
+
+// Moves the finished file over the target in one step.
+void moveIntoPlace(const QString& partial, const QString& target) {
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0)
+        throw FileError(QStringLiteral("无法创建文件“%1”。").arg(target));
+}
+
+QString partialPathFor(const QString& target) {
+    const QFileInfo info(target);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".partial");
+}
+
+void fillDataFile(const QString& path, const QString& sourceDatabase, const QString& label) {
+    engine::Connection target(path, deriveDatabasePassword());
+    {
+        engine::Attachment source(target, sourceDatabase, SourceAlias);
+        if (!sameRecordLayout(target, SourceAlias))
+            throw EngineError(QStringLiteral("数据文件模板的数据表与系统中的不一致。"));
+        engine::Transaction transaction(target);
+        target.execute(QStringLiteral("insert into dt_data select * from %1.dt_data where RecordState=1")
+                           .arg(SourceAlias));
+        // The label is bound, so any text the user typed is stored as it stands.
+        if (target.execute(QStringLiteral("update ct_label set db_name = ?1"), {label}) == 0)
+            target.execute(QStringLiteral("insert into ct_label (db_name) values (?1)"), {label});
+        transaction.commit();
+    }
+    target.close();
+}
+
+} // namespace
+
+QString suggestedReportName(const QString& label, const QDate& date) {
+    return safeFileNamePart(label) + QLatin1Char('-') + date.toString(QStringLiteral("yyyy-MM-dd")) +
+           QStringLiteral("(离线版)");
+}
+
+bool readyForReport(DbSession& session, UiServices& ui, const QString& refusal) {
+    // A record without a state has not passed the check either; it must not slip out of the report.
+    const qint64 unready =
+        session.connection()
+            .scalar(QStringLiteral("select count(*) as cnt from dt_data where coalesce(RecordState, 0)<>1"))
+            .toLongLong();
+    if (unready > 0) {
+        ui.showMessage(refusal, QString(), MessageIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> askExportLabel(const QString& current, UiServices& ui) {
+    const QString caption = QStringLiteral("设置数据库标识");
+    const QString prompt = QStringLiteral("请输入提供数据的单位的名称，长度不要超过200个汉字");
+    std::optional<QString> answer = ui.promptText(caption, prompt, current);
+    while (answer && *answer == records::DefaultDatabaseLabel) {
+        ui.showMessage(DefaultLabelRefusal, QString(), MessageIcon::Warning);
+        answer = ui.promptText(caption, prompt, *answer);
+    }
+    return answer;
+}
+
+void writeReportFile(DbSession& session, const QString& target, const QString& label) {
+    const QString partial = partialPathFor(target);
+    copyFileContents(session.programFolder().dataFileTemplate(), partial);
+    try {
+        fillDataFile(partial, session.path(), label);
+        scrambleDataFile(partial);
+        moveIntoPlace(partial, target);
+    } catch (...) {
+        QFile::remove(partial);
+        throw;
+    }
+}
+
+bool exportReportFileTo(DbSession& session, UiServices& ui, const QString& label, const QString& chosen) {
+    const QString target = withExtension(chosen, QStringLiteral(".dat"));
+    if (isSameFile(target, session.path()) ||
+        isSameFile(target, session.programFolder().dataFileTemplate())) {
+        ui.showMessage(QStringLiteral("不能用导出文件覆盖文件“%1”。").arg(target), QString(),
+                       MessageIcon::Warning);
+        return false;
+    }
+    try {
+        writeReportFile(session, target, label);
+    } catch (const Error& error) {
+        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        return false;
+    }
+    ui.showMessage(QStringLiteral("数据已经被正确导出到：'") + target + QStringLiteral("'！"));
+    return true;
+}
+
+bool exportReportFile(DbSession& session, UiServices& ui, const Clock& clock) {
+    if (!readyForReport(session, ui, ReportRefusal))
+        return false;
+    const std::optional<QString> label = askExportLabel(session.label(), ui);
+    if (!label)
+        return false;
+    const QString documents = Settings::documentsFolder();
+    QDir().mkpath(documents);
+    const FileRequest request{QStringLiteral("导出文件存放为"), DataFileFilter, 1, documents,
+                              suggestedReportName(*label, clock.today())};
+    const std::optional<FileChoice> choice = ui.chooseSaveFile(request);
+    if (!choice || choice->path.trimmed().isEmpty())
+        return false;
+    return exportReportFileTo(session, ui, *label, choice->path.trimmed());
+}
+
+} // namespace corvalis::exchange

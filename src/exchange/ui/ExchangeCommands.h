@@ -1,0 +1,11 @@
+#pragma once
+
+namespace corvalis {
+
+class MainWindow;
+
+// Attaches the data exchange commands to the main window: exports, imports, backup and restore,
+// data tidy, and switching the open database.
+void installExchangeCommands(MainWindow& window);
+
+} // namespace corvalis
