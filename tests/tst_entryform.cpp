@@ -64,6 +64,9 @@ struct Bench {
         options.ui = &ui;
         window = std::make_unique<MainWindow>(folder.folder(), options);
         window->startUp();
+        // The form is tested on its own here: the main window's real logic checks are taken off.
+        setPageLogicCheck({});
+        setLogicListHooks({});
         form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, window->fieldDictionary(),
                                       window.get());
     }
