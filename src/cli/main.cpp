@@ -1,11 +1,14 @@
 #include "CliApplication.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    // Nothing is shown on a screen; the graphical application only provides fonts for PDF output.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Talvoren"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvalis_基层工会（离线工具）"));
     QTextStream out(stdout);

@@ -1,12 +1,13 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "records/ui/PrintCommands.h"
 
 namespace corvalis {
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    Q_UNUSED(window)
+    installPrintCommands(window);
 }
 
 } // namespace corvalis
