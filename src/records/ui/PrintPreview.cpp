@@ -15,7 +15,13 @@ namespace corvalis::records {
 
 PrintPreviewDialog::PrintPreviewDialog(workbook::WorkbookLayout filled, UiServices& ui,
                                        const QString& proposedName, QWidget* parent)
-    : QPrintPreviewDialog(parent), m_filled(std::move(filled)), m_ui(ui), m_proposedName(proposedName) {
+    : PrintPreviewDialog(std::make_unique<QPrinter>(QPrinter::HighResolution), std::move(filled), ui,
+                         proposedName, parent) {}
+
+PrintPreviewDialog::PrintPreviewDialog(std::unique_ptr<QPrinter> target, workbook::WorkbookLayout filled,
+                                       UiServices& ui, const QString& proposedName, QWidget* parent)
+    : QPrintPreviewDialog(target.get(), parent), m_printer(std::move(target)), m_filled(std::move(filled)),
+      m_ui(ui), m_proposedName(proposedName) {
     setObjectName(QStringLiteral("PrintPreviewDialog"));
     setWindowTitle(QStringLiteral("打印预览"));
     // The same page as the PDF output: A4 with 12 mm margins.

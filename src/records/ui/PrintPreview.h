@@ -3,6 +3,7 @@
 #include "app/workbook/WorkbookLayout.h"
 
 #include <QPrintPreviewDialog>
+#include <memory>
 
 class QPrinter;
 
@@ -26,7 +27,11 @@ public:
     bool savePdf();
 
 private:
+    PrintPreviewDialog(std::unique_ptr<QPrinter> target, workbook::WorkbookLayout filled, UiServices& ui,
+                       const QString& proposedName, QWidget* parent);
     void paintPages(QPrinter* printer);
+
+    std::unique_ptr<QPrinter> m_printer; // printing from the preview goes to it at printer resolution
 
     workbook::WorkbookLayout m_filled;
     UiServices& m_ui;
