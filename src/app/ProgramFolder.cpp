@@ -17,6 +17,14 @@ bool isWritableFolder(const QString& path) {
     return info.isDir() && info.isWritable();
 }
 
+bool sameContents(const QString& a, const QString& b) {
+    QFile first(a), second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) ||
+        first.size() != second.size())
+        return false;
+    return first.readAll() == second.readAll();
+}
+
 QString installedDataFolder(const QString& executableFolder) {
     return QDir::cleanPath(executableFolder + QStringLiteral("/../share/corvalis-survey"));
 }
@@ -69,8 +77,13 @@ void ProgramFolder::fillMissingFrom(const QString& source) const {
     while (it.hasNext()) {
         const QString original = it.next();
         const QString target = file(from.relativeFilePath(original));
-        if (QFileInfo::exists(target))
+        // Layout descriptions belong to the program and follow its version; lists and databases
+        // belong to the user once they exist.
+        const bool programOwned = original.endsWith(QLatin1String(".json"));
+        if (QFileInfo::exists(target) && !(programOwned && !sameContents(original, target)))
             continue;
+        if (programOwned)
+            QFile::remove(target);
         QDir().mkpath(QFileInfo(target).absolutePath());
         if (QFile::copy(original, target))
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);

@@ -24,7 +24,8 @@ public:
     QString workingCopy() const;
     QString notesFolder() const;
 
-    // Copies every file of the source tree that the folder lacks; existing files are kept.
+    // Copies every file of the source tree that the folder lacks; existing files are kept, except layout
+    // descriptions (.json), which are renewed when the program ships another version of them.
     void fillMissingFrom(const QString& source) const;
 
 private:

@@ -2,6 +2,7 @@
 #include "CliApplication.h"
 #include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
+#include "PrintCommand.h"
 
 namespace corvalis::cli {
 
@@ -18,6 +19,7 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<ExportNetworkCommand>());
     application.add(std::make_unique<DecryptNetworkCommand>());
     application.add(std::make_unique<ImportCsvCommand>());
+    application.add(std::make_unique<PrintCommand>());
 }
 
 } // namespace corvalis::cli

@@ -3,9 +3,10 @@
 #include "MainWindow.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
-#include "records/ui/EntryFormHooks.h"
-#include "records/ui/RecordsCommands.h"
 #include "exchange/ui/ExchangeCommands.h"
+#include "records/ui/EntryFormHooks.h"
+#include "records/ui/PrintCommands.h"
+#include "records/ui/RecordsCommands.h"
 
 namespace corvalis {
 
@@ -39,6 +40,8 @@ void installCommands(MainWindow& window) {
     installChecksCommands(window);
     connectEntryFormToLogicChecks(window);
     installExchangeCommands(window);
+    installPrintCommands(window);
+    records::setPrintHook(&printRecordFromForm);
 }
 
 } // namespace corvalis

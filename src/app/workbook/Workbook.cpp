@@ -171,6 +171,11 @@ void Sheet::setLandscape() {
     worksheet_set_landscape(m_sheet);
 }
 
+void Sheet::fitToPage(int wide, int tall) {
+    worksheet_fit_to_pages(m_sheet, uint16_t(wide), uint16_t(tall));
+    worksheet_center_horizontally(m_sheet);
+}
+
 void Sheet::fitColumns(double minimum, double maximum) {
     for (auto it = m_contentWidths.cbegin(); it != m_contentWidths.cend(); ++it) {
         if (m_setWidths.contains(it.key()))

@@ -33,6 +33,8 @@ public:
     void setColumnFormat(int column, const CellStyle& style);
     void setRowHeight(int row, double height);
     void setLandscape();
+    // Scales the printout to fit the sheet on so many pages across and down, centred across.
+    void fitToPage(int wide, int tall);
     // Widens every column written so far to its longest text (a CJK character counts twice),
     // unless a width was set for it explicitly.
     void fitColumns(double minimum = 6, double maximum = 80);
