@@ -532,6 +532,38 @@ private Q_SLOTS:
         QCOMPARE(bench.ui.lastMessage(), s("本级工会编码必须大于100000000000且必须为12位!"));
     }
 
+    void mainWindowCommandsOpenTheFormModally() {
+        Bench bench(2);
+        bench.window->show();
+        bench.window->recordList().setCurrentRow(1);
+        const double before = *bench.window->currentCode();
+        bool sawForm = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            sawForm = true;
+            QCOMPARE(form->mode(), EntryMode::Add);
+            form->findChild<NumericEdit*>(QStringLiteral("c901"))->setValue(110101000001);
+            form->findChild<QToolButton*>(QStringLiteral("tbReturn"))->click();
+        });
+        bench.window->runCommand(QStringLiteral("actAddNew"));
+        QVERIFY(sawForm);
+        QCOMPARE(*bench.window->currentCode(), before);
+        QCOMPARE(bench.rowCount(), 2);
+
+        sawForm = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            sawForm = true;
+            QCOMPARE(form->mode(), EntryMode::Modify);
+            QCOMPARE(form->currentCode(), before);
+            form->close();
+        });
+        bench.window->runCommand(QStringLiteral("actModify"));
+        QVERIFY(sawForm);
+    }
+
     void printHookGetsTheStoredCode() {
         Bench bench(1);
         double printed = 0;

@@ -335,10 +335,13 @@ void TdlgSurveyDataForm::buildSurveyPage(int page, QWidget* content) {
                 box->setMaxDigits(answer ? 1 : 14);
                 box->setMaximum(answer ? 2 : LargestCount);
                 grid->addWidget(box, baseRow + 3, at);
-                grid->setColumnStretch(at, 1);
-                grid->setColumnMinimumWidth(at, 130);
             }
             grid->setRowMinimumHeight(baseRow + 4, 10);
+        }
+        // Every band has the same columns, so a short table keeps the cell width of a long one.
+        for (int at = 0; at < CellsPerBand; ++at) {
+            grid->setColumnStretch(at, 1);
+            grid->setColumnMinimumWidth(at, 130);
         }
         layout->addLayout(grid);
     }
@@ -448,7 +451,7 @@ void TdlgSurveyDataForm::connectPickers() {
 
 // ---- opening and loading -------------------------------------------------------------------------
 
-void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
+void TdlgSurveyDataForm::prepare(EntryMode mode, RecordList* list) {
     m_mode = mode;
     m_list = list;
     loadCodeLists();
@@ -457,14 +460,17 @@ void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
     m_print->setEnabled(!adding);
     m_itemNo->setVisible(!adding);
     m_navBar->setVisible(!adding && m_list && m_list->recordCount() > 1);
+}
+
+void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
+    prepare(mode, list);
     show();
     raise();
     activateWindow();
-    m_numeric.value(QStringLiteral("c901"))->setFocus();
 }
 
 int TdlgSurveyDataForm::openModal(EntryMode mode, RecordList* list) {
-    open(mode, list);
+    prepare(mode, list);
     return exec();
 }
 

@@ -44,7 +44,9 @@ public:
     ~TdlgSurveyDataForm() override;
 
     // Sets the mode and the list whose current row the form shows, loads the code lists and the
-    // record and shows the form (what opening does, without waiting; exec() waits).
+    // record (what opening does before the form shows).
+    void prepare(EntryMode mode, RecordList* list);
+    // Prepares and shows the form without waiting.
     void open(EntryMode mode, RecordList* list);
     // Opens the form modally and returns when it closes.
     int openModal(EntryMode mode, RecordList* list);
