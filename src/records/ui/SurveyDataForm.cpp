@@ -140,7 +140,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
         m_changingPage = true;
         m_pages->setCurrentIndex(from);
         m_changingPage = false;
-        changePage(page);
+        guarded([this, page] { changePage(page); });
     });
     m_pages->setProperty("shownPage", 0);
 
@@ -162,7 +162,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
 
     for (const char* sequence : {"Ctrl+S", "Ctrl+Shift+S"}) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(sequence)), this);
-        connect(shortcut, &QShortcut::activated, this, [this] { temporarySave(); });
+        connect(shortcut, &QShortcut::activated, this, [this] { guarded([this] { temporarySave(); }); });
     }
     connectPickers();
     // The organisation type rule follows every change of c904, also while a record loads.
@@ -382,11 +382,11 @@ void TdlgSurveyDataForm::buildToolbar() {
         shown->setObjectName(QString::fromLatin1(button.name) + QStringLiteral("Shown"));
         *button.slot = tool;
     }
-    connect(m_hold, &QToolButton::clicked, this, [this] { temporarySave(); });
-    connect(m_save, &QToolButton::clicked, this, [this] { formalSave(); });
-    connect(m_add, &QToolButton::clicked, this, [this] { formalSave(); });
-    connect(m_check, &QToolButton::clicked, this, &TdlgSurveyDataForm::checkLogic);
-    connect(m_print, &QToolButton::clicked, this, &TdlgSurveyDataForm::print);
+    connect(m_hold, &QToolButton::clicked, this, [this] { guarded([this] { temporarySave(); }); });
+    connect(m_save, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
+    connect(m_add, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
+    connect(m_check, &QToolButton::clicked, this, [this] { guarded([this] { checkLogic(); }); });
+    connect(m_print, &QToolButton::clicked, this, [this] { guarded([this] { print(); }); });
     connect(m_return, &QToolButton::clicked, this, &TdlgSurveyDataForm::returnWithoutSaving);
 
     m_navBar = new QToolBar(this);
@@ -399,7 +399,7 @@ void TdlgSurveyDataForm::buildToolbar() {
         QAction* action = m_navBar->addAction(QString::fromUtf8(captions[step]));
         action->setObjectName(QString::fromLatin1(moves[step].second));
         *moves[step].first = action;
-        connect(action, &QAction::triggered, this, [this, step] { moveTo(step); });
+        connect(action, &QAction::triggered, this, [this, step] { guarded([this, step] { moveTo(step); }); });
     }
     for (QToolButton* button : m_navBar->findChildren<QToolButton*>())
         button->setFocusPolicy(Qt::NoFocus);
@@ -412,7 +412,7 @@ void TdlgSurveyDataForm::buildToolbar() {
 void TdlgSurveyDataForm::connectPickers() {
     auto popup = [this](CodeNameBox* box, const TMenuItemDataArray* list, std::function<void(qint64)> then) {
         connect(box, &CodeNameBox::dropDownRequested, this,
-                [box, list, then] { showCodePopup(box, *list, then); });
+                [this, box, list, then] { guarded([box, list, then] { showCodePopup(box, *list, then); }); });
     };
     popup(m_levelName, &m_levels,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c904"))->setValue(code); });
@@ -423,30 +423,47 @@ void TdlgSurveyDataForm::connectPickers() {
     popup(m_holdSituation, &m_holdings,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c909"))->setValue(code); });
 
-    connect(m_cityName, &CodeNameBox::dropDownRequested, this, [this] {
-        TCityNameForm picker(m_session.connection(), this);
-        if (m_cityName->code() > 0)
-            picker.setSelectedId(m_cityName->code());
-        if (picker.exec() != QDialog::Accepted)
-            return;
-        m_numeric.value(QStringLiteral("c903"))->setValue(picker.selectedId());
-        m_cityName->showName(picker.selectedId(), picker.selectedName());
-    });
-    connect(m_typeName, &CodeNameBox::dropDownRequested, this, [this] {
-        TUnionTypeForm picker(m_session.connection(), this);
-        if (m_typeName->code() >= 100)
-            picker.setSelectedCode(domainOfSlot(m_typeName->code()));
-        if (picker.exec() != QDialog::Accepted)
-            return;
-        const QString code = picker.selectedCode();
-        if (code.size() == 3) {
-            m_texts.value(QStringLiteral("c907"))->setText(code);
-            m_typeName->showName(domainSlot(code), picker.selectedName());
-        } else {
-            m_texts.value(QStringLiteral("c907"))->clear();
-            m_typeName->clearCode();
-        }
-    });
+    connect(m_cityName, &CodeNameBox::dropDownRequested, this,
+            [this] { guarded([this] { pickDivision(); }); });
+    connect(m_typeName, &CodeNameBox::dropDownRequested, this,
+            [this] { guarded([this] { pickCategory(); }); });
+}
+
+void TdlgSurveyDataForm::pickDivision() {
+    TCityNameForm picker(m_session.connection(), this);
+    if (m_cityName->code() > 0)
+        picker.setSelectedId(m_cityName->code());
+    if (picker.exec() != QDialog::Accepted)
+        return;
+    m_numeric.value(QStringLiteral("c903"))->setValue(picker.selectedId());
+    m_cityName->showName(picker.selectedId(), picker.selectedName());
+}
+
+void TdlgSurveyDataForm::pickCategory() {
+    TUnionTypeForm picker(m_session.connection(), this);
+    if (m_typeName->code() >= 100)
+        picker.setSelectedCode(domainOfSlot(m_typeName->code()));
+    if (picker.exec() != QDialog::Accepted)
+        return;
+    const QString code = picker.selectedCode();
+    if (code.size() == 3) {
+        m_texts.value(QStringLiteral("c907"))->setText(code);
+        m_typeName->showName(domainSlot(code), picker.selectedName());
+    } else {
+        m_texts.value(QStringLiteral("c907"))->clear();
+        m_typeName->clearCode();
+    }
+}
+
+void TdlgSurveyDataForm::guarded(const std::function<void()>& action) {
+    // Errors of the engine end the action, are shown, and the form carries on.
+    try {
+        action();
+    } catch (const Error& error) {
+        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+    } catch (const std::exception& error) {
+        m_ui.showMessage(RunErrorPrefix + QString::fromUtf8(error.what()), QString(), MessageIcon::Critical);
+    }
 }
 
 // ---- opening and loading -------------------------------------------------------------------------
@@ -1169,17 +1186,13 @@ bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
         return true;
     }
     const int page = m_pages->currentIndex();
-    if (forward) {
-        if (page == LastPage) {
-            formalSave();
-            return true;
-        }
-        changePage(page + 1);
-        focusEdge(m_pages->currentIndex(), true);
+    if (forward && page == LastPage) {
+        formalSave();
         return true;
     }
-    changePage(page == 0 ? LastPage : page - 1);
-    focusEdge(m_pages->currentIndex(), false);
+    // A refused change leaves the focus where the validation put it, on the field at fault.
+    if (changePage(forward ? page + 1 : (page == 0 ? LastPage : page - 1)))
+        focusEdge(m_pages->currentIndex(), forward);
     return true;
 }
 
@@ -1190,7 +1203,7 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const int tab = m_pages->tabBar()->tabAt(mouse->position().toPoint());
             if (mouse->button() == Qt::LeftButton && tab >= 0)
-                changePage(tab);
+                guarded([this, tab] { changePage(tab); });
             return true;
         }
         if (event->type() == QEvent::Wheel)
@@ -1207,7 +1220,11 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             !(keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
         if (plain &&
             (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down || code == Qt::Key_Up))
-            return handleMoveKey(box, code);
+            if (plain && (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down ||
+                          code == Qt::Key_Up)) {
+                guarded([this, box, code] { handleMoveKey(box, code); });
+                return true;
+            }
     } else if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Focus taken by a message box, a menu or another window is not the user leaving the box.
@@ -1219,7 +1236,7 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
                 numeric->settle();
             const QString field = key(box->objectName());
             if (m_pageOf.value(box) == 0)
-                runExitRule(field, true);
+                guarded([this, &field] { runExitRule(field, true); });
             m_inExitRule = false;
         }
     }

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QPointer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -98,6 +99,9 @@ private:
     TKvValidEdit* addText(const QString& name, int page, int maxBytes);
     CodeNameBox* addNameBox(const QString& name);
     void connectPickers();
+    void pickDivision();
+    void pickCategory();
+    void guarded(const std::function<void()>& action);
 
     void loadCodeLists();
     void loadRecord();
