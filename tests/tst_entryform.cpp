@@ -564,6 +564,44 @@ private Q_SLOTS:
         QVERIFY(sawForm);
     }
 
+    void failedWriteKeepsTheFormModified() {
+        Bench bench;
+        bench.db().execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON dt_data BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        bench.button("tbAdd")->click();
+        QCOMPARE(bench.ui.lastMessage(), s("保存过程中遇到错误：disk is full数据没有被保存。"));
+        QCOMPARE(bench.rowCount(), 0);
+        QVERIFY(bench.form->hasUnsavedChanges());
+        QVERIFY(bench.button("tbAdd")->isEnabled());
+        QCOMPARE(bench.number("c901")->digits(), QStringLiteral("110101000001"));
+    }
+
+    void loadingKeepsStoredValuesAndTheHoldingOf140() {
+        Bench bench(1);
+        const double code = *bench.window->currentCode();
+        bench.db().execute(
+            QStringLiteral("update dt_data set c904=1, c906=140, c909=2, c912=1, z001=7 where c901=?"),
+            {code});
+        bench.open(EntryMode::Modify);
+        QCOMPARE(bench.number("z001")->value(), 7);
+        QCOMPARE(bench.number("c909")->value(), 2);
+        QVERIFY(bench.number("c909")->isEnabled());
+        QCOMPARE(bench.text("HoldSituation")->text(), s("集体控股"));
+        QVERIFY(!bench.button("tbSave")->isEnabled());
+        // Leaving the category unchanged keeps the holding; coming back to 140 clears it.
+        bench.type("c906", QStringLiteral("140"));
+        QCOMPARE(bench.number("c909")->value(), 2);
+        bench.type("c906", QStringLiteral("170"));
+        QCOMPARE(bench.number("c909")->value(), 3);
+        QVERIFY(!bench.number("c909")->isEnabled());
+        bench.type("c906", QStringLiteral("140"));
+        QCOMPARE(bench.number("c909")->value(), 0);
+        QVERIFY(bench.number("c909")->isEnabled());
+        QCOMPARE(bench.text("HoldSituation")->text(), QString());
+    }
+
     void printHookGetsTheStoredCode() {
         Bench bench(1);
         double printed = 0;
