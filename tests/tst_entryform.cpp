@@ -493,6 +493,22 @@ private Q_SLOTS:
         QCOMPARE(bench.ui.lastMessage(), RuleText::FillerNotChinese);
     }
 
+    void twoInvalidBoxesDoNotSendTheFocusBackAndForth() {
+        Bench bench;
+        bench.open(EntryMode::Add);
+        bench.type("c901", QStringLiteral("110101000001"));
+        bench.type("c902", s("测试公司工会"));
+        NumericEdit* division = bench.number("c903");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(division));
+        QVERIFY(bench.ui.messageTexts().isEmpty());
+        QTest::keyClicks(division, QStringLiteral("999999"));
+        // c905 still holds the invalid 0 of a new record.
+        bench.number("c905")->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(division));
+        QTest::qWait(50);
+        QCOMPARE(bench.ui.messageTexts(), QStringList{RuleText::DivisionInvalid});
+    }
+
     void closingWithChangesSavesHeldWhenTheCheckFindsErrors() {
         Bench bench;
         FakeErrorList errors;

@@ -613,7 +613,7 @@ void TdlgSurveyDataForm::finishLoading() {
     m_pages->setProperty("shownPage", 0);
     m_changingPage = false;
     showNotes(0);
-    m_numeric.value(QStringLiteral("c901"))->setFocus();
+    focusQuietly(m_numeric.value(QStringLiteral("c901")));
     updatePosition();
     // Buttons of a tool bar are shown and hidden through their place in the bar.
     findChild<QAction*>(QStringLiteral("tbAddShown"))->setVisible(m_mode == EntryMode::Add);
@@ -700,7 +700,7 @@ bool TdlgSurveyDataForm::validateRecord() {
         changePage(0);
     }
     if (QWidget* box = control(failure->focusField))
-        box->setFocus();
+        focusQuietly(box);
     return false;
 }
 
@@ -967,7 +967,7 @@ void TdlgSurveyDataForm::failExit(const QString& field, const QString& message, 
     if (!refocus || !userForm)
         return;
     if (QWidget* box = control(field))
-        QTimer::singleShot(0, box, [box] { box->setFocus(); });
+        QTimer::singleShot(0, box, [this, box] { focusQuietly(box); });
 }
 
 bool TdlgSurveyDataForm::runExitRule(const QString& field, bool userForm) {
@@ -1128,7 +1128,7 @@ void TdlgSurveyDataForm::focusField(int page, const QString& field) {
     if (m_pages->currentIndex() != page && !changePage(page))
         return;
     if (QWidget* box = control(field))
-        box->setFocus();
+        focusQuietly(box);
 }
 
 void TdlgSurveyDataForm::showNotes(int page) {
@@ -1174,9 +1174,17 @@ QWidget* TdlgSurveyDataForm::edgeOfPage(int page, bool first) const {
     return nullptr;
 }
 
+void TdlgSurveyDataForm::focusQuietly(QWidget* box) {
+    // The program putting the focus somewhere is not the user leaving a box: no exit rule runs, so
+    // two invalid boxes cannot send the focus back and forth between them.
+    m_refocusing = true;
+    box->setFocus();
+    m_refocusing = false;
+}
+
 void TdlgSurveyDataForm::focusEdge(int page, bool first) {
     if (QWidget* box = edgeOfPage(page, first))
-        box->setFocus();
+        focusQuietly(box);
 }
 
 bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
@@ -1230,7 +1238,7 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
         // Focus taken by a message box, a menu or another window is not the user leaving the box.
         const bool leaving = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
                              reason != Qt::MenuBarFocusReason;
-        if (leaving && isVisible() && !m_inExitRule) {
+        if (leaving && isVisible() && !m_inExitRule && !m_refocusing) {
             m_inExitRule = true;
             if (auto* numeric = qobject_cast<NumericEdit*>(box))
                 numeric->settle();

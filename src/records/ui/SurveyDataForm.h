@@ -137,6 +137,7 @@ private:
     QWidget* neighbourOnPage(QWidget* from, bool forward) const;
     QWidget* edgeOfPage(int page, bool first) const;
     void focusEdge(int page, bool first);
+    void focusQuietly(QWidget* box);
     bool handleMoveKey(QWidget* box, int key);
 
     DbSession& m_session;
@@ -179,6 +180,7 @@ private:
     bool m_appended = false;
     bool m_unsaved = false;
     bool m_inExitRule = false;
+    bool m_refocusing = false;
     bool m_changingPage = false;
     bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
     double m_currentCode = 0;
