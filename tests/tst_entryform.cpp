@@ -509,6 +509,44 @@ private Q_SLOTS:
         QCOMPARE(bench.ui.messageTexts(), QStringList{RuleText::DivisionInvalid});
     }
 
+    void pickersFillTheCoverAndRunTheRules() {
+        Bench bench;
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        // The unit-category list: choosing 500 runs the unit category rule.
+        auto* economic = bench.find<CodeNameBox>("EconomicName");
+        Q_EMIT economic->dropDownRequested();
+        QMenu& menu = CodePopup::instance().menu();
+        QAction* social = nullptr;
+        for (QAction* item : menu.actions()) {
+            QCOMPARE(item->isChecked(), item->data().toLongLong() == 110);
+            if (item->data().toLongLong() == 500)
+                social = item;
+        }
+        QVERIFY(social);
+        CodePopup::instance().itemClicked(social);
+        menu.close();
+        QCOMPARE(bench.number("c906")->value(), 500);
+        QCOMPARE(economic->text(), s("社会团体"));
+        QVERIFY(!bench.number("b001")->isEnabled());
+        QVERIFY(bench.button("tbAdd")->isEnabled());
+
+        // The division picker opens at the remembered code and hands back its choice.
+        bool picked = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* picker = qobject_cast<TCityNameForm*>(QApplication::activeModalWidget());
+            QVERIFY(picker);
+            QCOMPARE(picker->province(), 11);
+            QCOMPARE(picker->county(), 1);
+            picker->confirm();
+            picked = true;
+        });
+        Q_EMIT bench.find<CodeNameBox>("CityNameCtrl")->dropDownRequested();
+        QVERIFY(picked);
+        QCOMPARE(bench.number("c903")->value(), 110101);
+        QCOMPARE(bench.text("CityNameCtrl")->text(), s("北京市东城区"));
+    }
+
     void closingWithChangesSavesHeldWhenTheCheckFindsErrors() {
         Bench bench;
         FakeErrorList errors;
