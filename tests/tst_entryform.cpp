@@ -656,6 +656,21 @@ private Q_SLOTS:
         QCOMPARE(bench.text("HoldSituation")->text(), QString());
     }
 
+    void emptyDictionaryStillSavesEveryColumn() {
+        Bench bench;
+        static const TFieldDataArray none;
+        delete bench.form;
+        bench.form = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, none,
+                                            bench.window.get());
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        bench.type("z002", QStringLiteral("12"));
+        bench.button("tbAdd")->click();
+        QCOMPARE(bench.stored(110101000001.0, "c902").toString(), s("测试公司工会"));
+        QCOMPARE(bench.stored(110101000001.0, "z002").toLongLong(), 12);
+        QCOMPARE(bench.stored(110101000001.0, "c912").toLongLong(), 1);
+    }
+
     void printHookGetsTheStoredCode() {
         Bench bench(1);
         double printed = 0;

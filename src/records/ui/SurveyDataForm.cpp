@@ -98,6 +98,32 @@ std::vector<std::vector<const SurveyColumn*>> tablesOfPage(int page) {
     return tables;
 }
 
+// The entries the shipped field dictionary holds for the form's columns, for a database whose
+// dictionary table is empty: without it no value would be read or written.
+const TFieldDataArray& builtInDictionary() {
+    static const TFieldDataArray dictionary = [] {
+        TFieldDataArray fields;
+        auto add = [&fields](const char* name, ColumnKind kind, qint64 id) {
+            TFieldData field;
+            field.id = id;
+            field.fieldName = QString::fromLatin1(name);
+            field.showName = field.fieldName;
+            field.queryType = queryTypeOf(kind);
+            field.sequence = int(fields.size()) + 1;
+            fields.push_back(field);
+        };
+        const std::pair<const char*, qint64> coverIds[] = {
+            {"c901", 1}, {"c902", 2}, {"c903", 3}, {"c904", 4},  {"c905", 5}, {"c906", 6},
+            {"c907", 9}, {"c909", 7}, {"c912", 8}, {"c910", 10}, {"c911", 11}};
+        for (const auto& [name, id] : coverIds)
+            add(name, columnKind(QString::fromLatin1(name)), id);
+        for (const SurveyColumn& column : surveyColumns())
+            add(column.name, column.kind, qint64(fields.size()) + 1);
+        return fields;
+    }();
+    return dictionary;
+}
+
 QString groupHeading(const SurveyColumn& column) {
     if (column.heading)
         return QString::fromUtf8(column.heading);
@@ -175,6 +201,10 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
             setTabOrder(boxes[i - 1], boxes[i]);
     m_print->setVisible(true);
     resize(980, 700);
+}
+
+const TFieldDataArray& TdlgSurveyDataForm::dictionary() const {
+    return m_dictionary.empty() ? builtInDictionary() : m_dictionary;
 }
 
 TdlgSurveyDataForm::~TdlgSurveyDataForm() {
@@ -515,7 +545,7 @@ void TdlgSurveyDataForm::loadRecord() {
 
 // Applies the field dictionary's limits to the boxes it names, as loading a record does.
 void TdlgSurveyDataForm::applyDictionaryLimits(bool clearValues) {
-    for (const TFieldData& field : m_dictionary) {
+    for (const TFieldData& field : dictionary()) {
         NumericEdit* box = numericBox(field.fieldName);
         if (!box) {
             if (clearValues && field.queryType == 1)
@@ -553,7 +583,7 @@ void TdlgSurveyDataForm::loadStoredValues() {
     // is in place and before the survey values, so every stored value stays as it was stored.
     m_rulesQuiet = true;
     auto load = [this, &record](bool cover) {
-        for (const TFieldData& field : m_dictionary) {
+        for (const TFieldData& field : dictionary()) {
             const bool isCover = field.fieldName.startsWith(QLatin1Char('c'), Qt::CaseInsensitive);
             if (isCover != cover)
                 continue;
@@ -714,7 +744,7 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
             }
         values.emplace_back(column, value);
     };
-    for (const TFieldData& field : m_dictionary) {
+    for (const TFieldData& field : dictionary()) {
         if (NumericEdit* box = numericBox(field.fieldName)) {
             if (field.queryType == 3 && box->value() > 2)
                 box->setValue(2);

@@ -103,6 +103,7 @@ private:
     void pickCategory();
     void guarded(const std::function<void()>& action);
 
+    const TFieldDataArray& dictionary() const;
     void loadCodeLists();
     void loadRecord();
     void loadStoredValues();
