@@ -709,6 +709,9 @@ CoverValues TdlgSurveyDataForm::coverValues() const {
 // ---- validation and saving -----------------------------------------------------------------------
 
 bool TdlgSurveyDataForm::validateRecord() {
+    // A box still being typed into holds its value within its bounds before anything reads it.
+    if (auto* typing = qobject_cast<NumericEdit*>(focusWidget()))
+        typing->settle();
     engine::Connection& connection = m_session.connection();
     ValidationLookups lookups;
     lookups.levels = &m_levels;
