@@ -418,6 +418,21 @@ private Q_SLOTS:
         QVERIFY(!next->isEnabled());
     }
 
+    void recordGoneBehindTheListKeepsTheFormOnItsRecord() {
+        Bench bench(2);
+        bench.window->recordList().setCurrentRow(0);
+        const double shown = *bench.window->currentCode();
+        bench.open(EntryMode::Modify);
+        bench.db().execute(QStringLiteral("delete from dt_data where c901<>?"), {shown});
+        bench.form->findChild<QAction*>(QStringLiteral("actNext"))->trigger();
+        QVERIFY(bench.ui.lastMessage().startsWith(RunErrorPrefix));
+        QCOMPARE(bench.form->currentCode(), shown);
+        QVERIFY(bench.form->updatesEnabled());
+        QVERIFY(bench.form->isLoaded());
+        bench.type("z002", QStringLiteral("3"));
+        QVERIFY(bench.form->hasUnsavedChanges());
+    }
+
     void organisationTypeAndFilingStateSwitchSurveyBoxes() {
         Bench bench;
         bench.open(EntryMode::Add);

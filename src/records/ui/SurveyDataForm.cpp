@@ -31,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace corvalis::records {
 
@@ -532,7 +533,10 @@ void TdlgSurveyDataForm::loadCodeLists() {
 
 void TdlgSurveyDataForm::loadRecord() {
     m_loaded = false;
+    // The boxes fill without repainting one by one; painting resumes however loading ends.
     setUpdatesEnabled(false);
+    const std::unique_ptr<QWidget, void (*)(QWidget*)> repaint(
+        this, [](QWidget* form) { form->setUpdatesEnabled(true); });
     if (m_mode == EntryMode::Modify)
         loadStoredValues();
     else
@@ -540,7 +544,6 @@ void TdlgSurveyDataForm::loadRecord() {
     // The exit rule of c904 in its quiet form.
     runExitRule(QStringLiteral("c904"), false);
     finishLoading();
-    setUpdatesEnabled(true);
 }
 
 // Applies the field dictionary's limits to the boxes it names, as loading a record does.
@@ -907,7 +910,14 @@ void TdlgSurveyDataForm::moveTo(int step) {
                        : step == 2 ? std::min(last, row + 1)
                                    : last;
     m_list->setCurrentRow(target);
-    loadRecord();
+    try {
+        loadRecord();
+    } catch (const Error&) {
+        // The record is gone from the database: back to the one shown before, still editable.
+        m_list->setCurrentRow(row);
+        loadRecord();
+        throw;
+    }
     m_print->setEnabled(true);
 }
 
