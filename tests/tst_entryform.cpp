@@ -421,6 +421,21 @@ private Q_SLOTS:
         QVERIFY(!next->isEnabled());
     }
 
+    void recordGoneBehindTheListKeepsTheFormOnItsRecord() {
+        Bench bench(2);
+        bench.window->recordList().setCurrentRow(0);
+        const double shown = *bench.window->currentCode();
+        bench.open(EntryMode::Modify);
+        bench.db().execute(QStringLiteral("delete from dt_data where c901<>?"), {shown});
+        bench.form->findChild<QAction*>(QStringLiteral("actNext"))->trigger();
+        QVERIFY(bench.ui.lastMessage().startsWith(RunErrorPrefix));
+        QCOMPARE(bench.form->currentCode(), shown);
+        QVERIFY(bench.form->updatesEnabled());
+        QVERIFY(bench.form->isLoaded());
+        bench.type("z002", QStringLiteral("3"));
+        QVERIFY(bench.form->hasUnsavedChanges());
+    }
+
     void organisationTypeAndFilingStateSwitchSurveyBoxes() {
         Bench bench;
         bench.open(EntryMode::Add);
@@ -496,6 +511,60 @@ private Q_SLOTS:
         QCOMPARE(bench.ui.lastMessage(), RuleText::FillerNotChinese);
     }
 
+    void twoInvalidBoxesDoNotSendTheFocusBackAndForth() {
+        Bench bench;
+        bench.open(EntryMode::Add);
+        bench.type("c901", QStringLiteral("110101000001"));
+        bench.type("c902", s("测试公司工会"));
+        NumericEdit* division = bench.number("c903");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(division));
+        QVERIFY(bench.ui.messageTexts().isEmpty());
+        QTest::keyClicks(division, QStringLiteral("999999"));
+        // c905 still holds the invalid 0 of a new record.
+        bench.number("c905")->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(division));
+        QTest::qWait(50);
+        QCOMPARE(bench.ui.messageTexts(), QStringList{RuleText::DivisionInvalid});
+    }
+
+    void pickersFillTheCoverAndRunTheRules() {
+        Bench bench;
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        // The unit-category list: choosing 500 runs the unit category rule.
+        auto* economic = bench.find<CodeNameBox>("EconomicName");
+        Q_EMIT economic->dropDownRequested();
+        QMenu& menu = CodePopup::instance().menu();
+        QAction* social = nullptr;
+        for (QAction* item : menu.actions()) {
+            QCOMPARE(item->isChecked(), item->data().toLongLong() == 110);
+            if (item->data().toLongLong() == 500)
+                social = item;
+        }
+        QVERIFY(social);
+        CodePopup::instance().itemClicked(social);
+        menu.close();
+        QCOMPARE(bench.number("c906")->value(), 500);
+        QCOMPARE(economic->text(), s("社会团体"));
+        QVERIFY(!bench.number("b001")->isEnabled());
+        QVERIFY(bench.button("tbAdd")->isEnabled());
+
+        // The division picker opens at the remembered code and hands back its choice.
+        bool picked = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* picker = qobject_cast<TCityNameForm*>(QApplication::activeModalWidget());
+            QVERIFY(picker);
+            QCOMPARE(picker->province(), 11);
+            QCOMPARE(picker->county(), 1);
+            picker->confirm();
+            picked = true;
+        });
+        Q_EMIT bench.find<CodeNameBox>("CityNameCtrl")->dropDownRequested();
+        QVERIFY(picked);
+        QCOMPARE(bench.number("c903")->value(), 110101);
+        QCOMPARE(bench.text("CityNameCtrl")->text(), s("北京市东城区"));
+    }
+
     void closingWithChangesSavesHeldWhenTheCheckFindsErrors() {
         Bench bench;
         FakeErrorList errors;
@@ -533,6 +602,91 @@ private Q_SLOTS:
         bench.form->changePage(2);
         QCOMPARE(bench.page(), 0);
         QCOMPARE(bench.ui.lastMessage(), s("本级工会编码必须大于100000000000且必须为12位!"));
+    }
+
+    void mainWindowCommandsOpenTheFormModally() {
+        Bench bench(2);
+        bench.window->show();
+        bench.window->recordList().setCurrentRow(1);
+        const double before = *bench.window->currentCode();
+        bool sawForm = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            sawForm = true;
+            QCOMPARE(form->mode(), EntryMode::Add);
+            form->findChild<NumericEdit*>(QStringLiteral("c901"))->setValue(110101000001);
+            form->findChild<QToolButton*>(QStringLiteral("tbReturn"))->click();
+        });
+        bench.window->runCommand(QStringLiteral("actAddNew"));
+        QVERIFY(sawForm);
+        QCOMPARE(*bench.window->currentCode(), before);
+        QCOMPARE(bench.rowCount(), 2);
+
+        sawForm = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
+            QVERIFY(form);
+            sawForm = true;
+            QCOMPARE(form->mode(), EntryMode::Modify);
+            QCOMPARE(form->currentCode(), before);
+            form->close();
+        });
+        bench.window->runCommand(QStringLiteral("actModify"));
+        QVERIFY(sawForm);
+    }
+
+    void failedWriteKeepsTheFormModified() {
+        Bench bench;
+        bench.db().execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON dt_data BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        bench.button("tbAdd")->click();
+        QCOMPARE(bench.ui.lastMessage(), s("保存过程中遇到错误：disk is full数据没有被保存。"));
+        QCOMPARE(bench.rowCount(), 0);
+        QVERIFY(bench.form->hasUnsavedChanges());
+        QVERIFY(bench.button("tbAdd")->isEnabled());
+        QCOMPARE(bench.number("c901")->digits(), QStringLiteral("110101000001"));
+    }
+
+    void loadingKeepsStoredValuesAndTheHoldingOf140() {
+        Bench bench(1);
+        const double code = *bench.window->currentCode();
+        bench.db().execute(
+            QStringLiteral("update dt_data set c904=1, c906=140, c909=2, c912=1, z001=7 where c901=?"),
+            {code});
+        bench.open(EntryMode::Modify);
+        QCOMPARE(bench.number("z001")->value(), 7);
+        QCOMPARE(bench.number("c909")->value(), 2);
+        QVERIFY(bench.number("c909")->isEnabled());
+        QCOMPARE(bench.text("HoldSituation")->text(), s("集体控股"));
+        QVERIFY(!bench.button("tbSave")->isEnabled());
+        // Leaving the category unchanged keeps the holding; coming back to 140 clears it.
+        bench.type("c906", QStringLiteral("140"));
+        QCOMPARE(bench.number("c909")->value(), 2);
+        bench.type("c906", QStringLiteral("170"));
+        QCOMPARE(bench.number("c909")->value(), 3);
+        QVERIFY(!bench.number("c909")->isEnabled());
+        bench.type("c906", QStringLiteral("140"));
+        QCOMPARE(bench.number("c909")->value(), 0);
+        QVERIFY(bench.number("c909")->isEnabled());
+        QCOMPARE(bench.text("HoldSituation")->text(), QString());
+    }
+
+    void emptyDictionaryStillSavesEveryColumn() {
+        Bench bench;
+        static const TFieldDataArray none;
+        delete bench.form;
+        bench.form = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, none,
+                                            bench.window.get());
+        bench.open(EntryMode::Add);
+        bench.fillValidCover();
+        bench.type("z002", QStringLiteral("12"));
+        bench.button("tbAdd")->click();
+        QCOMPARE(bench.stored(110101000001.0, "c902").toString(), s("测试公司工会"));
+        QCOMPARE(bench.stored(110101000001.0, "z002").toLongLong(), 12);
+        QCOMPARE(bench.stored(110101000001.0, "c912").toLongLong(), 1);
     }
 
     void printHookGetsTheStoredCode() {

@@ -31,6 +31,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace corvalis::records {
 
@@ -98,6 +99,32 @@ std::vector<std::vector<const SurveyColumn*>> tablesOfPage(int page) {
     return tables;
 }
 
+// The entries the shipped field dictionary holds for the form's columns, for a database whose
+// dictionary table is empty: without it no value would be read or written.
+const TFieldDataArray& builtInDictionary() {
+    static const TFieldDataArray dictionary = [] {
+        TFieldDataArray fields;
+        auto add = [&fields](const char* name, ColumnKind kind, qint64 id) {
+            TFieldData field;
+            field.id = id;
+            field.fieldName = QString::fromLatin1(name);
+            field.showName = field.fieldName;
+            field.queryType = queryTypeOf(kind);
+            field.sequence = int(fields.size()) + 1;
+            fields.push_back(field);
+        };
+        const std::pair<const char*, qint64> coverIds[] = {
+            {"c901", 1}, {"c902", 2}, {"c903", 3}, {"c904", 4},  {"c905", 5}, {"c906", 6},
+            {"c907", 9}, {"c909", 7}, {"c912", 8}, {"c910", 10}, {"c911", 11}};
+        for (const auto& [name, id] : coverIds)
+            add(name, columnKind(QString::fromLatin1(name)), id);
+        for (const SurveyColumn& column : surveyColumns())
+            add(column.name, column.kind, qint64(fields.size()) + 1);
+        return fields;
+    }();
+    return dictionary;
+}
+
 QString groupHeading(const SurveyColumn& column) {
     if (column.heading)
         return QString::fromUtf8(column.heading);
@@ -140,7 +167,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
         m_changingPage = true;
         m_pages->setCurrentIndex(from);
         m_changingPage = false;
-        changePage(page);
+        guarded([this, page] { changePage(page); });
     });
     m_pages->setProperty("shownPage", 0);
 
@@ -162,7 +189,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
 
     for (const char* sequence : {"Ctrl+S", "Ctrl+Shift+S"}) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(sequence)), this);
-        connect(shortcut, &QShortcut::activated, this, [this] { temporarySave(); });
+        connect(shortcut, &QShortcut::activated, this, [this] { guarded([this] { temporarySave(); }); });
     }
     connectPickers();
     // The organisation type rule follows every change of c904, also while a record loads.
@@ -175,6 +202,10 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
             setTabOrder(boxes[i - 1], boxes[i]);
     m_print->setVisible(true);
     resize(980, 700);
+}
+
+const TFieldDataArray& TdlgSurveyDataForm::dictionary() const {
+    return m_dictionary.empty() ? builtInDictionary() : m_dictionary;
 }
 
 TdlgSurveyDataForm::~TdlgSurveyDataForm() {
@@ -335,10 +366,13 @@ void TdlgSurveyDataForm::buildSurveyPage(int page, QWidget* content) {
                 box->setMaxDigits(answer ? 1 : 14);
                 box->setMaximum(answer ? 2 : LargestCount);
                 grid->addWidget(box, baseRow + 3, at);
-                grid->setColumnStretch(at, 1);
-                grid->setColumnMinimumWidth(at, 130);
             }
             grid->setRowMinimumHeight(baseRow + 4, 10);
+        }
+        // Every band has the same columns, so a short table keeps the cell width of a long one.
+        for (int at = 0; at < CellsPerBand; ++at) {
+            grid->setColumnStretch(at, 1);
+            grid->setColumnMinimumWidth(at, 130);
         }
         layout->addLayout(grid);
     }
@@ -379,11 +413,11 @@ void TdlgSurveyDataForm::buildToolbar() {
         shown->setObjectName(QString::fromLatin1(button.name) + QStringLiteral("Shown"));
         *button.slot = tool;
     }
-    connect(m_hold, &QToolButton::clicked, this, [this] { temporarySave(); });
-    connect(m_save, &QToolButton::clicked, this, [this] { formalSave(); });
-    connect(m_add, &QToolButton::clicked, this, [this] { formalSave(); });
-    connect(m_check, &QToolButton::clicked, this, &TdlgSurveyDataForm::checkLogic);
-    connect(m_print, &QToolButton::clicked, this, &TdlgSurveyDataForm::print);
+    connect(m_hold, &QToolButton::clicked, this, [this] { guarded([this] { temporarySave(); }); });
+    connect(m_save, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
+    connect(m_add, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
+    connect(m_check, &QToolButton::clicked, this, [this] { guarded([this] { checkLogic(); }); });
+    connect(m_print, &QToolButton::clicked, this, [this] { guarded([this] { print(); }); });
     connect(m_return, &QToolButton::clicked, this, &TdlgSurveyDataForm::returnWithoutSaving);
 
     m_navBar = new QToolBar(this);
@@ -396,7 +430,7 @@ void TdlgSurveyDataForm::buildToolbar() {
         QAction* action = m_navBar->addAction(QString::fromUtf8(captions[step]));
         action->setObjectName(QString::fromLatin1(moves[step].second));
         *moves[step].first = action;
-        connect(action, &QAction::triggered, this, [this, step] { moveTo(step); });
+        connect(action, &QAction::triggered, this, [this, step] { guarded([this, step] { moveTo(step); }); });
     }
     for (QToolButton* button : m_navBar->findChildren<QToolButton*>())
         button->setFocusPolicy(Qt::NoFocus);
@@ -409,7 +443,7 @@ void TdlgSurveyDataForm::buildToolbar() {
 void TdlgSurveyDataForm::connectPickers() {
     auto popup = [this](CodeNameBox* box, const TMenuItemDataArray* list, std::function<void(qint64)> then) {
         connect(box, &CodeNameBox::dropDownRequested, this,
-                [box, list, then] { showCodePopup(box, *list, then); });
+                [this, box, list, then] { guarded([box, list, then] { showCodePopup(box, *list, then); }); });
     };
     popup(m_levelName, &m_levels,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c904"))->setValue(code); });
@@ -420,35 +454,52 @@ void TdlgSurveyDataForm::connectPickers() {
     popup(m_holdSituation, &m_holdings,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c909"))->setValue(code); });
 
-    connect(m_cityName, &CodeNameBox::dropDownRequested, this, [this] {
-        TCityNameForm picker(m_session.connection(), this);
-        if (m_cityName->code() > 0)
-            picker.setSelectedId(m_cityName->code());
-        if (picker.exec() != QDialog::Accepted)
-            return;
-        m_numeric.value(QStringLiteral("c903"))->setValue(picker.selectedId());
-        m_cityName->showName(picker.selectedId(), picker.selectedName());
-    });
-    connect(m_typeName, &CodeNameBox::dropDownRequested, this, [this] {
-        TUnionTypeForm picker(m_session.connection(), this);
-        if (m_typeName->code() >= 100)
-            picker.setSelectedCode(domainOfSlot(m_typeName->code()));
-        if (picker.exec() != QDialog::Accepted)
-            return;
-        const QString code = picker.selectedCode();
-        if (code.size() == 3) {
-            m_texts.value(QStringLiteral("c907"))->setText(code);
-            m_typeName->showName(domainSlot(code), picker.selectedName());
-        } else {
-            m_texts.value(QStringLiteral("c907"))->clear();
-            m_typeName->clearCode();
-        }
-    });
+    connect(m_cityName, &CodeNameBox::dropDownRequested, this,
+            [this] { guarded([this] { pickDivision(); }); });
+    connect(m_typeName, &CodeNameBox::dropDownRequested, this,
+            [this] { guarded([this] { pickCategory(); }); });
+}
+
+void TdlgSurveyDataForm::pickDivision() {
+    TCityNameForm picker(m_session.connection(), this);
+    if (m_cityName->code() > 0)
+        picker.setSelectedId(m_cityName->code());
+    if (picker.exec() != QDialog::Accepted)
+        return;
+    m_numeric.value(QStringLiteral("c903"))->setValue(picker.selectedId());
+    m_cityName->showName(picker.selectedId(), picker.selectedName());
+}
+
+void TdlgSurveyDataForm::pickCategory() {
+    TUnionTypeForm picker(m_session.connection(), this);
+    if (m_typeName->code() >= 100)
+        picker.setSelectedCode(domainOfSlot(m_typeName->code()));
+    if (picker.exec() != QDialog::Accepted)
+        return;
+    const QString code = picker.selectedCode();
+    if (code.size() == 3) {
+        m_texts.value(QStringLiteral("c907"))->setText(code);
+        m_typeName->showName(domainSlot(code), picker.selectedName());
+    } else {
+        m_texts.value(QStringLiteral("c907"))->clear();
+        m_typeName->clearCode();
+    }
+}
+
+void TdlgSurveyDataForm::guarded(const std::function<void()>& action) {
+    // Errors of the engine end the action, are shown, and the form carries on.
+    try {
+        action();
+    } catch (const Error& error) {
+        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+    } catch (const std::exception& error) {
+        m_ui.showMessage(RunErrorPrefix + QString::fromUtf8(error.what()), QString(), MessageIcon::Critical);
+    }
 }
 
 // ---- opening and loading -------------------------------------------------------------------------
 
-void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
+void TdlgSurveyDataForm::prepare(EntryMode mode, RecordList* list) {
     m_mode = mode;
     m_list = list;
     loadCodeLists();
@@ -457,14 +508,17 @@ void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
     m_print->setEnabled(!adding);
     m_itemNo->setVisible(!adding);
     m_navBar->setVisible(!adding && m_list && m_list->recordCount() > 1);
+}
+
+void TdlgSurveyDataForm::open(EntryMode mode, RecordList* list) {
+    prepare(mode, list);
     show();
     raise();
     activateWindow();
-    m_numeric.value(QStringLiteral("c901"))->setFocus();
 }
 
 int TdlgSurveyDataForm::openModal(EntryMode mode, RecordList* list) {
-    open(mode, list);
+    prepare(mode, list);
     return exec();
 }
 
@@ -479,7 +533,10 @@ void TdlgSurveyDataForm::loadCodeLists() {
 
 void TdlgSurveyDataForm::loadRecord() {
     m_loaded = false;
+    // The boxes fill without repainting one by one; painting resumes however loading ends.
     setUpdatesEnabled(false);
+    const std::unique_ptr<QWidget, void (*)(QWidget*)> repaint(
+        this, [](QWidget* form) { form->setUpdatesEnabled(true); });
     if (m_mode == EntryMode::Modify)
         loadStoredValues();
     else
@@ -487,12 +544,11 @@ void TdlgSurveyDataForm::loadRecord() {
     // The exit rule of c904 in its quiet form.
     runExitRule(QStringLiteral("c904"), false);
     finishLoading();
-    setUpdatesEnabled(true);
 }
 
 // Applies the field dictionary's limits to the boxes it names, as loading a record does.
 void TdlgSurveyDataForm::applyDictionaryLimits(bool clearValues) {
-    for (const TFieldData& field : m_dictionary) {
+    for (const TFieldData& field : dictionary()) {
         NumericEdit* box = numericBox(field.fieldName);
         if (!box) {
             if (clearValues && field.queryType == 1)
@@ -530,7 +586,7 @@ void TdlgSurveyDataForm::loadStoredValues() {
     // is in place and before the survey values, so every stored value stays as it was stored.
     m_rulesQuiet = true;
     auto load = [this, &record](bool cover) {
-        for (const TFieldData& field : m_dictionary) {
+        for (const TFieldData& field : dictionary()) {
             const bool isCover = field.fieldName.startsWith(QLatin1Char('c'), Qt::CaseInsensitive);
             if (isCover != cover)
                 continue;
@@ -590,7 +646,7 @@ void TdlgSurveyDataForm::finishLoading() {
     m_pages->setProperty("shownPage", 0);
     m_changingPage = false;
     showNotes(0);
-    m_numeric.value(QStringLiteral("c901"))->setFocus();
+    focusQuietly(m_numeric.value(QStringLiteral("c901")));
     updatePosition();
     // Buttons of a tool bar are shown and hidden through their place in the bar.
     findChild<QAction*>(QStringLiteral("tbAddShown"))->setVisible(m_mode == EntryMode::Add);
@@ -656,6 +712,9 @@ CoverValues TdlgSurveyDataForm::coverValues() const {
 // ---- validation and saving -----------------------------------------------------------------------
 
 bool TdlgSurveyDataForm::validateRecord() {
+    // A box still being typed into holds its value within its bounds before anything reads it.
+    if (auto* typing = qobject_cast<NumericEdit*>(focusWidget()))
+        typing->settle();
     engine::Connection& connection = m_session.connection();
     ValidationLookups lookups;
     lookups.levels = &m_levels;
@@ -677,7 +736,7 @@ bool TdlgSurveyDataForm::validateRecord() {
         changePage(0);
     }
     if (QWidget* box = control(failure->focusField))
-        box->setFocus();
+        focusQuietly(box);
     return false;
 }
 
@@ -691,7 +750,7 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
             }
         values.emplace_back(column, value);
     };
-    for (const TFieldData& field : m_dictionary) {
+    for (const TFieldData& field : dictionary()) {
         if (NumericEdit* box = numericBox(field.fieldName)) {
             if (field.queryType == 3 && box->value() > 2)
                 box->setValue(2);
@@ -851,7 +910,14 @@ void TdlgSurveyDataForm::moveTo(int step) {
                        : step == 2 ? std::min(last, row + 1)
                                    : last;
     m_list->setCurrentRow(target);
-    loadRecord();
+    try {
+        loadRecord();
+    } catch (const Error&) {
+        // The record is gone from the database: back to the one shown before, still editable.
+        m_list->setCurrentRow(row);
+        loadRecord();
+        throw;
+    }
     m_print->setEnabled(true);
 }
 
@@ -944,7 +1010,7 @@ void TdlgSurveyDataForm::failExit(const QString& field, const QString& message, 
     if (!refocus || !userForm)
         return;
     if (QWidget* box = control(field))
-        QTimer::singleShot(0, box, [box] { box->setFocus(); });
+        QTimer::singleShot(0, box, [this, box] { focusQuietly(box); });
 }
 
 bool TdlgSurveyDataForm::runExitRule(const QString& field, bool userForm) {
@@ -1105,7 +1171,7 @@ void TdlgSurveyDataForm::focusField(int page, const QString& field) {
     if (m_pages->currentIndex() != page && !changePage(page))
         return;
     if (QWidget* box = control(field))
-        box->setFocus();
+        focusQuietly(box);
 }
 
 void TdlgSurveyDataForm::showNotes(int page) {
@@ -1151,9 +1217,17 @@ QWidget* TdlgSurveyDataForm::edgeOfPage(int page, bool first) const {
     return nullptr;
 }
 
+void TdlgSurveyDataForm::focusQuietly(QWidget* box) {
+    // The program putting the focus somewhere is not the user leaving a box: no exit rule runs, so
+    // two invalid boxes cannot send the focus back and forth between them.
+    m_refocusing = true;
+    box->setFocus();
+    m_refocusing = false;
+}
+
 void TdlgSurveyDataForm::focusEdge(int page, bool first) {
     if (QWidget* box = edgeOfPage(page, first))
-        box->setFocus();
+        focusQuietly(box);
 }
 
 bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
@@ -1163,17 +1237,13 @@ bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
         return true;
     }
     const int page = m_pages->currentIndex();
-    if (forward) {
-        if (page == LastPage) {
-            formalSave();
-            return true;
-        }
-        changePage(page + 1);
-        focusEdge(m_pages->currentIndex(), true);
+    if (forward && page == LastPage) {
+        formalSave();
         return true;
     }
-    changePage(page == 0 ? LastPage : page - 1);
-    focusEdge(m_pages->currentIndex(), false);
+    // A refused change leaves the focus where the validation put it, on the field at fault.
+    if (changePage(forward ? page + 1 : (page == 0 ? LastPage : page - 1)))
+        focusEdge(m_pages->currentIndex(), forward);
     return true;
 }
 
@@ -1184,7 +1254,7 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             const int tab = m_pages->tabBar()->tabAt(mouse->position().toPoint());
             if (mouse->button() == Qt::LeftButton && tab >= 0)
-                changePage(tab);
+                guarded([this, tab] { changePage(tab); });
             return true;
         }
         if (event->type() == QEvent::Wheel)
@@ -1201,19 +1271,23 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             !(keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
         if (plain &&
             (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down || code == Qt::Key_Up))
-            return handleMoveKey(box, code);
+            if (plain && (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down ||
+                          code == Qt::Key_Up)) {
+                guarded([this, box, code] { handleMoveKey(box, code); });
+                return true;
+            }
     } else if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Focus taken by a message box, a menu or another window is not the user leaving the box.
         const bool leaving = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
                              reason != Qt::MenuBarFocusReason;
-        if (leaving && isVisible() && !m_inExitRule) {
+        if (leaving && isVisible() && !m_inExitRule && !m_refocusing) {
             m_inExitRule = true;
             if (auto* numeric = qobject_cast<NumericEdit*>(box))
                 numeric->settle();
             const QString field = key(box->objectName());
             if (m_pageOf.value(box) == 0)
-                runExitRule(field, true);
+                guarded([this, &field] { runExitRule(field, true); });
             m_inExitRule = false;
         }
     }

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QPointer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -44,7 +45,9 @@ public:
     ~TdlgSurveyDataForm() override;
 
     // Sets the mode and the list whose current row the form shows, loads the code lists and the
-    // record and shows the form (what opening does, without waiting; exec() waits).
+    // record (what opening does before the form shows).
+    void prepare(EntryMode mode, RecordList* list);
+    // Prepares and shows the form without waiting.
     void open(EntryMode mode, RecordList* list);
     // Opens the form modally and returns when it closes.
     int openModal(EntryMode mode, RecordList* list);
@@ -96,7 +99,11 @@ private:
     TKvValidEdit* addText(const QString& name, int page, int maxBytes);
     CodeNameBox* addNameBox(const QString& name);
     void connectPickers();
+    void pickDivision();
+    void pickCategory();
+    void guarded(const std::function<void()>& action);
 
+    const TFieldDataArray& dictionary() const;
     void loadCodeLists();
     void loadRecord();
     void loadStoredValues();
@@ -131,6 +138,7 @@ private:
     QWidget* neighbourOnPage(QWidget* from, bool forward) const;
     QWidget* edgeOfPage(int page, bool first) const;
     void focusEdge(int page, bool first);
+    void focusQuietly(QWidget* box);
     bool handleMoveKey(QWidget* box, int key);
 
     DbSession& m_session;
@@ -173,6 +181,7 @@ private:
     bool m_appended = false;
     bool m_unsaved = false;
     bool m_inExitRule = false;
+    bool m_refocusing = false;
     bool m_changingPage = false;
     bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
     double m_currentCode = 0;
