@@ -1,12 +1,13 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "search/ui/SearchCommands.h"
 
 namespace corvalis {
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    Q_UNUSED(window)
+    search::installSearchCommands(window);
 }
 
 } // namespace corvalis

@@ -33,6 +33,9 @@ public:
     // built ("where c901>=..."), keyed by a unique column, in the key's ascending order.
     void setSource(const QString& table, const QString& condition = QString(),
                    const QString& keyColumn = QStringLiteral("c901"));
+    // The same with values bound to the condition's parameters ("where c901>=?").
+    void setSource(const QString& table, const QString& condition, const QVariantList& params,
+                   const QString& keyColumn = QStringLiteral("c901"));
     void setColumns(const TFieldDataArray& dictionary, bool centreByFieldName = false);
     const TFieldDataArray& columns() const { return m_columns; }
 
@@ -73,6 +76,7 @@ private:
     DbSession& m_session;
     QString m_table = QStringLiteral("view_data");
     QString m_condition;
+    QVariantList m_params;
     QString m_key = QStringLiteral("c901");
     QString m_order;
     TFieldDataArray m_columns;
@@ -98,6 +102,7 @@ public:
     // back to ascending and the sorted-column mark is removed; then the rows are read.
     void setDictionary(const TFieldDataArray& dictionary, bool centreByFieldName = false);
     void setSource(const QString& table, const QString& condition = QString());
+    void setSource(const QString& table, const QString& condition, const QVariantList& params);
 
     bool isEmpty() const { return m_model->rowCount() == 0; }
     int recordCount() const { return m_model->rowCount(); }
