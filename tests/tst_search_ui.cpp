@@ -10,6 +10,7 @@
 #include "search/ui/LocateForm.h"
 #include "search/ui/QueryListForm.h"
 #include "search/ui/SaveListForm.h"
+#include "search/ui/SearchCommands.h"
 #include "search/ui/SearchForm.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
@@ -235,6 +236,27 @@ private Q_SLOTS:
         list.list().setCurrentRow(2);
         list.editCurrent();
         QCOMPARE(edited, double(FirstCode + 8)); // rows left: ...05, ...07, ...09
+    }
+
+    void editingFromTheResultListOpensTheRecordInTheEntryForm() {
+        Shell shell(15);
+        std::optional<double> modified;
+        shell.window->setHandler(QStringLiteral("actModify"), [&] { modified = shell.current(); });
+        const bool shown = showQueryList(*shell.window, {QStringLiteral("where c901>?"), {FirstCode + 9}},
+                                         [](QueryListForm& list) {
+                                             list.list().setCurrentRow(3);
+                                             list.editCurrent();
+                                         });
+        QVERIFY(shown);
+        QCOMPARE(modified, std::optional<double>(double(FirstCode + 13)));
+        QCOMPARE(shell.current(), std::optional<double>(double(FirstCode + 13)));
+
+        // A condition the engine rejects shows its error and no list.
+        bool presented = false;
+        QVERIFY(!showQueryList(*shell.window, {QStringLiteral("where nosuchcolumn=?"), {1}},
+                               [&presented](QueryListForm&) { presented = true; }));
+        QVERIFY(!presented);
+        QVERIFY(shell.ui.lastMessage().startsWith(QStringLiteral("运行中发生错误：")));
     }
 
     void deleteDialogBySelectionRangeAndAll() {

@@ -60,8 +60,12 @@ bool showQueryList(MainWindow& window, const Condition& condition, const ListPre
 
 void editRecord(MainWindow& window, double code) {
     RecordList& list = window.recordList();
-    list.refreshKeepingPosition();
-    const int row = list.model().rowOfKey(code);
+    int row = list.model().rowOfKey(code);
+    if (row < 0) {
+        // The record may have come in after the main list was last read.
+        list.refreshKeepingPosition();
+        row = list.model().rowOfKey(code);
+    }
     if (row < 0)
         return;
     list.setCurrentRow(row);
