@@ -222,6 +222,14 @@ private Q_SLOTS:
         QCOMPARE(book.cell(1, QStringLiteral("B10")), QString::number(FirstCode + 11));
         QCOMPARE(book.cell(1, QStringLiteral("B11")), QString());
 
+        // The workbook follows the list's order after a title click.
+        list.list().sortByTitleClick(1); // descending
+        shell.ui.answerFile(dir.filePath(QStringLiteral("sorted.xlsx")));
+        list.saveAsExcel();
+        XlsxReader sorted(dir.filePath(QStringLiteral("sorted.xlsx")));
+        QCOMPARE(sorted.cell(1, QStringLiteral("B5")), QString::number(FirstCode + 11));
+        QCOMPARE(sorted.cell(1, QStringLiteral("B3")), QStringLiteral("基层工会统计编码"));
+
         shell.ui.answerFile(dir.filePath(QStringLiteral("detail.mdb")));
         list.saveAsAccess();
         engine::Connection detail(dir.filePath(QStringLiteral("detail.mdb")));
@@ -235,7 +243,7 @@ private Q_SLOTS:
         list.setEditHandler([&edited](double code) { edited = code; });
         list.list().setCurrentRow(2);
         list.editCurrent();
-        QCOMPARE(edited, double(FirstCode + 8)); // rows left: ...05, ...07, ...09
+        QCOMPARE(edited, double(FirstCode + 9)); // rows, descending: ...12, ...11, ...10
     }
 
     void editingFromTheResultListOpensTheRecordInTheEntryForm() {

@@ -76,10 +76,9 @@ void RecordListModel::requery() {
     m_keys.clear();
     try {
         loadColumnNames();
-        const QString order = m_order.isEmpty() ? m_key : m_order + QStringLiteral(", ") + m_key;
         engine::Statement keys(
             m_session.connection(),
-            QStringLiteral("select %1 from %2 %3 order by %4").arg(m_key, m_table, m_condition, order));
+            QStringLiteral("select %1 from %2 %3 order by %4").arg(m_key, m_table, m_condition, orderBy()));
         keys.bindAll(m_params);
         while (keys.step())
             m_keys.push_back(keys.value(0));

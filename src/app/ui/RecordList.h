@@ -45,6 +45,8 @@ public:
     void sortByColumn(int column, bool ascending);
     // Back to the key's own order.
     void resetOrder();
+    // The order the rows are listed in, as an ORDER BY list ("z002 DESC, c901").
+    QString orderBy() const { return m_order.isEmpty() ? m_key : m_order + QStringLiteral(", ") + m_key; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -65,9 +65,9 @@ void DeleteForm::deleteRecords() {
     engine::Connection& connection = m_window.session().connection();
     UiServices& ui = m_window.ui();
     if (m_selected->isChecked()) {
+        // The deletion re-reads the list itself when it deleted anything.
         RecordListDeletion list(m_window.recordList());
         deleteSelectedRecords(list, connection, QStringLiteral("dt_data"), QStringLiteral("c901"), ui);
-        m_window.refreshList();
     } else if (m_all->isChecked()) {
         if (deleteAllRecords(connection, ui))
             m_window.refreshList();

@@ -95,8 +95,9 @@ int QueryListForm::resultCount() const {
 }
 
 QuerySource QueryListForm::resultQuery() const {
-    return {QStringLiteral("SELECT * from view_data ") + m_condition.sql +
-                QStringLiteral(" order by c901 asc"),
+    // The workbook lists the records in the order the list shows them.
+    return {QStringLiteral("SELECT * from view_data ") + m_condition.sql + QStringLiteral(" order by ") +
+                m_list->model().orderBy(),
             m_condition.params};
 }
 
