@@ -3,6 +3,7 @@
 #include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
 #include "PrintCommand.h"
+#include "SearchCommands.h"
 
 namespace corvalis::cli {
 
@@ -20,6 +21,7 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<DecryptNetworkCommand>());
     application.add(std::make_unique<ImportCsvCommand>());
     application.add(std::make_unique<PrintCommand>());
+    application.add(std::make_unique<ExportListCommand>());
 }
 
 } // namespace corvalis::cli

@@ -7,6 +7,7 @@
 #include "records/ui/EntryFormHooks.h"
 #include "records/ui/PrintCommands.h"
 #include "records/ui/RecordsCommands.h"
+#include "search/ui/SearchCommands.h"
 
 namespace corvalis {
 
@@ -42,6 +43,7 @@ void installCommands(MainWindow& window) {
     installExchangeCommands(window);
     installPrintCommands(window);
     records::setPrintHook(&printRecordFromForm);
+    search::installSearchCommands(window);
 }
 
 } // namespace corvalis

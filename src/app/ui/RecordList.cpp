@@ -29,8 +29,14 @@ RecordListModel::RecordListModel(DbSession& session, QObject* parent)
     : QAbstractTableModel(parent), m_session(session) {}
 
 void RecordListModel::setSource(const QString& table, const QString& condition, const QString& keyColumn) {
+    setSource(table, condition, QVariantList(), keyColumn);
+}
+
+void RecordListModel::setSource(const QString& table, const QString& condition, const QVariantList& params,
+                                const QString& keyColumn) {
     m_table = isIdentifier(table) ? table : QStringLiteral("view_data");
     m_condition = condition;
+    m_params = params;
     m_key = isIdentifier(keyColumn) ? keyColumn : QStringLiteral("c901");
     m_order.clear();
 }
@@ -70,10 +76,10 @@ void RecordListModel::requery() {
     m_keys.clear();
     try {
         loadColumnNames();
-        const QString order = m_order.isEmpty() ? m_key : m_order + QStringLiteral(", ") + m_key;
         engine::Statement keys(
             m_session.connection(),
-            QStringLiteral("select %1 from %2 %3 order by %4").arg(m_key, m_table, m_condition, order));
+            QStringLiteral("select %1 from %2 %3 order by %4").arg(m_key, m_table, m_condition, orderBy()));
+        keys.bindAll(m_params);
         while (keys.step())
             m_keys.push_back(keys.value(0));
     } catch (...) {
@@ -280,6 +286,10 @@ void RecordList::setDictionary(const TFieldDataArray& dictionary, bool centreByF
 
 void RecordList::setSource(const QString& table, const QString& condition) {
     m_model->setSource(table, condition);
+}
+
+void RecordList::setSource(const QString& table, const QString& condition, const QVariantList& params) {
+    m_model->setSource(table, condition, params);
 }
 
 int RecordList::currentRow() const {

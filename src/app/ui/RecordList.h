@@ -33,6 +33,9 @@ public:
     // built ("where c901>=..."), keyed by a unique column, in the key's ascending order.
     void setSource(const QString& table, const QString& condition = QString(),
                    const QString& keyColumn = QStringLiteral("c901"));
+    // The same with values bound to the condition's parameters ("where c901>=?").
+    void setSource(const QString& table, const QString& condition, const QVariantList& params,
+                   const QString& keyColumn = QStringLiteral("c901"));
     void setColumns(const TFieldDataArray& dictionary, bool centreByFieldName = false);
     const TFieldDataArray& columns() const { return m_columns; }
 
@@ -42,6 +45,8 @@ public:
     void sortByColumn(int column, bool ascending);
     // Back to the key's own order.
     void resetOrder();
+    // The order the rows are listed in, as an ORDER BY list ("z002 DESC, c901").
+    QString orderBy() const { return m_order.isEmpty() ? m_key : m_order + QStringLiteral(", ") + m_key; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -73,6 +78,7 @@ private:
     DbSession& m_session;
     QString m_table = QStringLiteral("view_data");
     QString m_condition;
+    QVariantList m_params;
     QString m_key = QStringLiteral("c901");
     QString m_order;
     TFieldDataArray m_columns;
@@ -98,6 +104,7 @@ public:
     // back to ascending and the sorted-column mark is removed; then the rows are read.
     void setDictionary(const TFieldDataArray& dictionary, bool centreByFieldName = false);
     void setSource(const QString& table, const QString& condition = QString());
+    void setSource(const QString& table, const QString& condition, const QVariantList& params);
 
     bool isEmpty() const { return m_model->rowCount() == 0; }
     int recordCount() const { return m_model->rowCount(); }

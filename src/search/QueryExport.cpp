@@ -1,0 +1,343 @@
+#include "QueryExport.h"
+
+#include "SearchConditions.h"
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "app/workbook/Workbook.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+namespace corvalis::search {
+
+namespace {
+using engine::ColumnType;
+
+const QString ExportTitle = QStringLiteral("导出文件存放为");
+
+// How an exported column is formatted in the sheet, by the kind of the query's column.
+QString excelFormat(ColumnType type, const QString& column) {
+    // A code is a number of 12 digits, not an amount of money.
+    if (column.compare(QLatin1String("c901"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("0");
+    switch (type) {
+    case ColumnType::DateTime:
+        return QStringLiteral("yyyy-mm");
+    case ColumnType::Text:
+    case ColumnType::Boolean:
+    case ColumnType::Blob:
+        return QStringLiteral("@");
+    case ColumnType::Float:
+        return QStringLiteral("￥#,##0.00;￥-#,##0.00");
+    case ColumnType::Integer:
+        return QStringLiteral("#,##0_ ");
+    case ColumnType::Unknown:
+        break;
+    }
+    return QString();
+}
+
+// A date-time value as the engine may hold it: text in ISO form, or days since 1899-12-30.
+QDateTime dateTimeOf(const QVariant& value) {
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QString) {
+        QDateTime parsed = QDateTime::fromString(value.toString(), Qt::ISODate);
+        if (!parsed.isValid())
+            parsed = QDateTime(QDate::fromString(value.toString(), Qt::ISODate), QTime(0, 0));
+        return parsed;
+    }
+    const double days = value.toDouble();
+    if (days == 0)
+        return {};
+    return QDateTime(QDate(1899, 12, 30), QTime(0, 0)).addMSecs(qint64(days * 86400000.0));
+}
+
+std::optional<FileChoice> askExportFile(UiServices& ui, const Clock& clock, const QString& name,
+                                        const QString& filter) {
+    const QString folder = Settings::documentsFolder();
+    QDir().mkpath(folder);
+    FileRequest request;
+    request.title = ExportTitle;
+    request.filter = filter;
+    request.folder = folder;
+    request.proposedName = name + QStringLiteral("-") + clock.today().toString(QStringLiteral("yyyy-MM-dd"));
+    std::optional<FileChoice> choice = ui.chooseSaveFile(request);
+    if (!choice || choice->path.trimmed().isEmpty())
+        return std::nullopt;
+    return choice;
+}
+
+// The number of rows; -1 (after the error has been shown) when the engine rejects the query.
+qint64 rowCount(engine::Connection& connection, const QuerySource& query, UiServices& ui) {
+    try {
+        return engine::integerOf(
+            connection.scalar(QStringLiteral("select count(*) from (%1)").arg(query.sql), query.params));
+    } catch (const Error& error) {
+        ui.showMessage(RunErrorPrefix + error.text() + ExportFailureSuffix, QString(), MessageIcon::Critical);
+        return -1;
+    }
+}
+
+void showProgress(UiServices& ui) {
+    ProgressReporter& progress = ui.progress();
+    progress.setCaption(ExportProgressCaption + QString::number(progress.percent()) + QStringLiteral("%"));
+    ui.keepResponsive();
+}
+
+void reportFailure(UiServices& ui, const QString& text) {
+    ui.progress().finish();
+    ui.showMessage(RunErrorPrefix + text + ExportFailureSuffix, QString(), MessageIcon::Critical);
+}
+
+void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant& value, ColumnType type,
+                     const QString& name) {
+    if (value.isNull())
+        return;
+    if (name.compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0) {
+        sheet.writeText(row, column, engine::textOf(value));
+        return;
+    }
+    switch (type) {
+    case ColumnType::Boolean:
+        sheet.writeText(row, column,
+                        engine::integerOf(value) != 0 ? QStringLiteral("是") : QStringLiteral("不是"));
+        return;
+    case ColumnType::DateTime: {
+        const QDateTime at = dateTimeOf(value);
+        if (at.isValid())
+            sheet.writeText(row, column, at.toString(QStringLiteral("yyyy-MM")));
+        return;
+    }
+    case ColumnType::Integer:
+    case ColumnType::Float: {
+        bool numeric = false;
+        const double number = value.toDouble(&numeric);
+        if (numeric && value.typeId() != QMetaType::QString) {
+            sheet.writeNumber(row, column, number);
+            return;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    sheet.writeText(row, column, engine::textOf(value));
+}
+
+QString accessType(ColumnType type, int size, const QString& declared) {
+    switch (type) {
+    case ColumnType::Text:
+        return QStringLiteral("VARCHAR(%1)").arg(size > 0 ? size : 255);
+    case ColumnType::Integer:
+        return QStringLiteral("INTEGER");
+    case ColumnType::Float:
+        return QStringLiteral("DOUBLE");
+    case ColumnType::DateTime:
+        return QStringLiteral("DATE");
+    case ColumnType::Boolean:
+        return QStringLiteral("BOOLEAN");
+    case ColumnType::Blob:
+        return QStringLiteral("BLOB");
+    case ColumnType::Unknown:
+        break;
+    }
+    // A computed column without a declared type keeps none: the engine then stores values as given.
+    return isColumnName(declared) ? declared : QString();
+}
+
+// The value a column receives: blank dates become null and blank numbers 0, as the export always did.
+QVariant accessValue(const QVariant& value, ColumnType type) {
+    const bool blank = value.isNull() || engine::textOf(value).trimmed().isEmpty();
+    switch (type) {
+    case ColumnType::DateTime:
+        return blank ? QVariant() : value;
+    case ColumnType::Integer:
+    case ColumnType::Float:
+    case ColumnType::Boolean:
+        return blank ? QVariant(0) : value;
+    case ColumnType::Text:
+        return value.isNull() ? QVariant(QString()) : value;
+    default:
+        return value;
+    }
+}
+
+// The statement as a person reads it, values written in, for the error report.
+QString readableStatement(const QString& head, const QVariantList& values) {
+    QStringList parts;
+    for (const QVariant& value : values) {
+        if (value.isNull())
+            parts << QStringLiteral("null");
+        else if (value.typeId() == QMetaType::QString)
+            parts << QStringLiteral("'") + value.toString() + QStringLiteral("'");
+        else
+            parts << engine::textOf(value);
+    }
+    return head + QStringLiteral(" Values(") + parts.join(QLatin1Char(',')) + QStringLiteral(")");
+}
+} // namespace
+
+QString withExtension(const QString& fileName, const QString& extension) {
+    if (fileName.size() > 4 && !fileName.endsWith(extension, Qt::CaseInsensitive))
+        return fileName + extension;
+    return fileName;
+}
+
+QString sheetNameFor(const QString& name) {
+    QString sheet = name;
+    for (const QChar c : QStringLiteral("[]:*?/\\"))
+        sheet.replace(c, QLatin1Char('_'));
+    sheet = sheet.left(31);
+    return sheet.trimmed().isEmpty() ? QStringLiteral("Sheet1") : sheet;
+}
+
+QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& query, const QString& name,
+                         const TFieldDataArray& columns, UiServices& ui, const Clock& clock) {
+    const qint64 total = rowCount(connection, query, ui);
+    if (total < 0)
+        return QString();
+    if (total == 0) {
+        ui.showMessage(ExcelEmptyMessage);
+        return QString();
+    }
+    const auto choice = askExportFile(ui, clock, name, QStringLiteral("Excel 文件(*.xlsx)|*.xlsx"));
+    if (!choice)
+        return QString();
+    const QString path = withExtension(choice->path.trimmed(), QStringLiteral(".xlsx"));
+    try {
+        engine::Statement rows(connection, query.sql);
+        rows.bindAll(query.params);
+        workbook::Workbook book(path);
+        workbook::Sheet& sheet = book.addSheet(sheetNameFor(name));
+
+        struct Exported {
+            int source;
+            ColumnType type;
+            QString name;
+        };
+        std::vector<Exported> exported;
+        for (const TFieldData& field : columns) {
+            if (!field.queryShow)
+                continue;
+            const int source = rows.columnIndex(field.showName);
+            const ColumnType type = source >= 0 ? rows.columnType(source) : ColumnType::Unknown;
+            exported.push_back({source, type, field.showName});
+            const int column = int(exported.size());
+            sheet.writeText(3, column, field.hint);
+            const QString format = excelFormat(type, field.showName);
+            if (!format.isEmpty()) {
+                workbook::CellStyle style;
+                style.numberFormat = format;
+                sheet.setColumnFormat(column, style);
+            }
+        }
+
+        ProgressReporter& progress = ui.progress();
+        progress.start(ExportProgressCaption, total, 1, false);
+        int row = 5;
+        while (rows.step()) {
+            progress.step();
+            showProgress(ui);
+            for (size_t i = 0; i < exported.size(); ++i) {
+                if (exported[i].source >= 0)
+                    writeExcelValue(sheet, row, int(i + 1), rows.value(exported[i].source), exported[i].type,
+                                    exported[i].name);
+            }
+            ++row;
+        }
+        workbook::CellStyle heading;
+        heading.fontSize = 12;
+        heading.bold = true;
+        sheet.writeText(2, 1, QStringLiteral("导出日期:"), heading);
+        workbook::CellStyle textCell;
+        textCell.numberFormat = QStringLiteral("@");
+        sheet.writeText(
+            2, 2, QLocale(QLocale::Chinese, QLocale::China).toString(clock.today(), QLocale::ShortFormat),
+            textCell);
+        sheet.fitColumns();
+        progress.finish();
+        book.save();
+    } catch (const Error& error) {
+        reportFailure(ui, error.text());
+        return QString();
+    }
+    ui.showMessage(QStringLiteral("Excel文件已经正确导出到：'") + path);
+    return path;
+}
+
+QString saveQueryAsAccess(engine::Connection& connection, const QuerySource& query, const QString& name,
+                          UiServices& ui, const Clock& clock) {
+    const qint64 total = rowCount(connection, query, ui);
+    if (total < 0)
+        return QString();
+    if (total == 0) {
+        ui.showMessage(AccessEmptyMessage);
+        return QString();
+    }
+    const auto choice = askExportFile(ui, clock, name, QStringLiteral("Access文件(*.mdb)|*.mdb"));
+    if (!choice)
+        return QString();
+    const QString path = withExtension(choice->path.trimmed(), QStringLiteral(".mdb"));
+    QString lastStatement;
+    try {
+        engine::Statement rows(connection, query.sql);
+        rows.bindAll(query.params);
+        if (!QFileInfo::exists(path))
+            engine::Connection::createDatabase(path);
+        engine::Connection target(path);
+        engine::Transaction transaction(target);
+        const QString table = quoteIdentifier(name);
+        if (target.tableExists(name))
+            target.execute(QStringLiteral("drop table ") + table);
+
+        QStringList definitions;
+        QStringList names;
+        QStringList marks;
+        std::vector<ColumnType> types;
+        for (int i = 0; i < rows.columnCount(); ++i) {
+            const QString column = quoteIdentifier(rows.columnName(i));
+            const QString declared = rows.declaredType(i);
+            types.push_back(rows.columnType(i));
+            const QString type =
+                accessType(types.back(), engine::columnSizeFromDeclaration(declared), declared);
+            definitions << (type.isEmpty() ? column : column + QLatin1Char(' ') + type);
+            names << column;
+            marks << QStringLiteral("?");
+        }
+        target.execute(QStringLiteral("Create Table %1 (%2)").arg(table, definitions.join(QLatin1Char(','))));
+
+        const QString head = QStringLiteral("INSERT INTO %1  (%2)").arg(table, names.join(QLatin1Char(',')));
+        engine::Statement insert(target, head + QStringLiteral(" Values(") + marks.join(QLatin1Char(',')) +
+                                             QStringLiteral(")"));
+        ProgressReporter& progress = ui.progress();
+        progress.start(ExportProgressCaption, total, 0, false);
+        while (rows.step()) {
+            QVariantList values;
+            for (int i = 0; i < rows.columnCount(); ++i)
+                values << accessValue(rows.value(i), types[size_t(i)]);
+            lastStatement = readableStatement(head, values);
+            insert.reset();
+            insert.bindAll(values);
+            insert.run();
+            progress.step();
+            showProgress(ui);
+        }
+        transaction.commit();
+    } catch (const Error& error) {
+        reportFailure(ui, error.text());
+        ui.showMessage(lastStatement, QString(), MessageIcon::Critical);
+        return QString();
+    }
+    ui.progress().finish();
+    ui.showMessage(QStringLiteral("Access文件已经正确导出到：'") + path + QStringLiteral("'！"));
+    return path;
+}
+
+} // namespace corvalis::search

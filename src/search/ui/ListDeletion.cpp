@@ -1,0 +1,35 @@
+#include "ListDeletion.h"
+
+#include "app/engine/Value.h"
+
+#include <QItemSelectionModel>
+#include <algorithm>
+
+namespace corvalis::search {
+
+QList<double> RecordListDeletion::selectedKeys() const {
+    QList<int> rows;
+    for (const QModelIndex& index : m_list.selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QList<double> keys;
+    for (int row : rows) {
+        const QVariant key = m_list.model().keyAt(row);
+        if (!key.isNull())
+            keys << engine::floatOf(key);
+    }
+    return keys;
+}
+
+bool RecordListDeletion::showKey(double key) {
+    const int row = m_list.model().rowOfKey(key);
+    if (row < 0)
+        return false;
+    // Move the current row without touching the selection, which the user still sees.
+    const QModelIndex index = m_list.model().index(row, std::max(0, m_list.currentIndex().column()));
+    m_list.selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    m_list.scrollTo(index);
+    return true;
+}
+
+} // namespace corvalis::search

@@ -1,0 +1,75 @@
+#include "SearchCommands.h"
+
+#include "DataSearchForm.h"
+#include "DeleteForm.h"
+#include "LocateForm.h"
+#include "QueryListForm.h"
+#include "SaveListForm.h"
+#include "SearchForm.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/ui/MainWindow.h"
+
+namespace corvalis::search {
+
+void installSearchCommands(MainWindow& window) {
+    window.setHandler(QStringLiteral("actConditionSearch"), [&window] {
+        DataSearchForm form(window);
+        form.exec();
+    });
+    window.setHandler(QStringLiteral("actLocate"), [&window] {
+        LocateForm form(window);
+        form.exec();
+    });
+    window.setHandler(QStringLiteral("actSearch"), [&window] {
+        SearchForm form(window);
+        form.exec();
+    });
+    window.setHandler(QStringLiteral("actDelete"), [&window] {
+        DeleteForm form(window);
+        form.exec();
+    });
+    window.setHandler(QStringLiteral("actSaveList"), [&window] {
+        SaveListForm form(window);
+        form.exec();
+    });
+}
+
+bool showQueryList(MainWindow& window, const Condition& condition, const ListPresenter& present) {
+    auto form =
+        std::make_unique<QueryListForm>(window.session(), window.ui(), window.clock(), window.dialogParent());
+    form->setEditHandler([&window](double code) { editRecord(window, code); });
+    try {
+        form->runQuery(condition);
+    } catch (const Error& error) {
+        window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        return false;
+    }
+    if (present)
+        present(*form);
+    else
+        form->exec();
+    form.reset();
+    // The list may have changed under the result list; a failure here only leaves it where it is.
+    try {
+        window.refreshList();
+    } catch (const Error&) {
+    }
+    return true;
+}
+
+void editRecord(MainWindow& window, double code) {
+    RecordList& list = window.recordList();
+    int row = list.model().rowOfKey(code);
+    if (row < 0) {
+        // The record may have come in after the main list was last read.
+        list.refreshKeepingPosition();
+        row = list.model().rowOfKey(code);
+    }
+    if (row < 0)
+        return;
+    list.setCurrentRow(row);
+    window.runCommand(QStringLiteral("actModify"));
+}
+
+} // namespace corvalis::search
