@@ -1,12 +1,13 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "summary/ui/SummaryCommands.h"
 
 namespace corvalis {
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    Q_UNUSED(window)
+    summary::installSummaryCommands(window);
 }
 
 } // namespace corvalis

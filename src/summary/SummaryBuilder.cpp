@@ -1,0 +1,205 @@
+#include "SummaryBuilder.h"
+
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/ProgramFolder.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "app/workbook/Workbook.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace corvalis::summary {
+
+namespace {
+
+constexpr int FirstClassRow = 9;
+constexpr int LabelColumn = 1;
+
+workbook::CellStyle labelStyle() {
+    workbook::CellStyle style;
+    style.border = true;
+    style.align = workbook::HAlign::Left;
+    return style;
+}
+
+workbook::CellStyle valueStyle(const QString& column) {
+    workbook::CellStyle style;
+    style.border = true;
+    style.align = workbook::HAlign::Right;
+    if (column.startsWith(QLatin1String("percent")))
+        style.numberFormat = QStringLiteral("0.00%");
+    return style;
+}
+
+// Result columns from 2 on are the select list's values; column 1 is the grouping key or sid.
+SummaryRow readRow(const engine::Statement& statement) {
+    SummaryRow row;
+    row.label = statement.text(0);
+    for (int column = 2; column < statement.columnCount(); ++column)
+        row.values.push_back(statement.value(column));
+    return row;
+}
+
+std::vector<SummaryRow> classRows(engine::Connection& connection, int sheet, int classification) {
+    engine::Statement statement(connection, classificationStatement(sheet, classification));
+    std::vector<SummaryRow> rows;
+    while (statement.step())
+        rows.push_back(readRow(statement));
+    return rows;
+}
+
+std::vector<SummaryRow> groupRows(engine::Connection& connection, int sheet, qint64 groupId) {
+    engine::Statement items(connection, groupItemsStatement(groupItemOrder(connection, groupId)));
+    items.bind(1, groupId);
+    const int title = items.columnIndex(QStringLiteral("Title"));
+    const int low = items.columnIndex(QStringLiteral("LowValue"));
+    const int high = items.columnIndex(QStringLiteral("HighValue"));
+    std::vector<SummaryRow> rows;
+    int position = 0;
+    while (items.step()) {
+        ++position;
+        const BoundStatement item =
+            groupItemStatement(sheet, items.text(title), position, items.text(low), items.text(high));
+        engine::Statement sums(connection, item.sql);
+        sums.bindAll(item.params);
+        if (sums.step())
+            rows.push_back(readRow(sums));
+    }
+    return rows;
+}
+
+} // namespace
+
+SheetChoice checkSheetChoice(const std::vector<int>& sheets) {
+    if (sheets.empty())
+        return SheetChoice::Nothing;
+    if (sheets.size() == 1 && sheets.front() == 1)
+        return SheetChoice::OnlyCover;
+    return SheetChoice::Usable;
+}
+
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
+                                    qint64 groupId) {
+    std::vector<SummaryRow> rows = classification == ByCustomGroup
+                                       ? groupRows(connection, sheet, groupId)
+                                       : classRows(connection, sheet, classification);
+    // The statements read in reverse (descending codes, reversed item order), as the rows used to be
+    // inserted one above the other; the sheet shows them the other way round.
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+QString temporarySummaryPath(const QString& stem, const Clock& clock) {
+    const QString base = QDir::tempPath() + QLatin1Char('/') + stem + QLatin1Char('-') +
+                         clock.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base + QStringLiteral(".xlsx");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = base + QStringLiteral("-%1.xlsx").arg(n);
+    return path;
+}
+
+SummaryBuilder::SummaryBuilder(engine::Connection& connection, const ProgramFolder& folder, UiServices& ui)
+    : m_connection(connection), m_folder(folder), m_ui(ui) {}
+
+bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputPath) {
+    const SheetChoice choice = checkSheetChoice(request.sheets);
+    if (choice == SheetChoice::Nothing)
+        return false;
+    if (choice == SheetChoice::OnlyCover) {
+        m_ui.showMessage(OnlyCoverMessage, QString(), MessageIcon::Warning);
+        return false;
+    }
+    if (!isValidClassification(request.classification))
+        throw Error(QStringLiteral("无效的汇总方式：%1").arg(request.classification));
+
+    workbook::WorkbookLayout layout;
+    try {
+        layout = workbook::WorkbookLayout::load(
+            m_folder.file(summaryTemplateStem(request.classification) + QStringLiteral(".json")));
+        if (int(layout.sheets.size()) != SummarySheetCount)
+            throw FileError(QStringLiteral("layout"));
+    } catch (const Error&) {
+        m_ui.showMessage(TemplateErrorMessage, QString(), MessageIcon::Critical);
+        return false;
+    }
+
+    ProgressReporter& progress = m_ui.progress();
+    progress.startTwoBars();
+    progress.initFirst(qint64(request.sheets.size()));
+    try {
+        workbook::Workbook book(outputPath);
+        for (int sheetNumber : request.sheets) {
+            if (sheetNumber < 1 || sheetNumber > SummarySheetCount)
+                continue;
+            const workbook::SheetLayout& sheetLayout = layout.sheets[size_t(sheetNumber - 1)];
+            workbook::Sheet& sheet = book.addSheet(sheetLayout);
+            if (sheetNumber >= 2)
+                fillSheet(sheet, sheetLayout, sheetNumber, request);
+            progress.incFirst();
+        }
+        book.save();
+    } catch (const Error& error) {
+        progress.finishTwoBars();
+        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        return false;
+    }
+    progress.finishTwoBars();
+    return true;
+}
+
+void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
+                               const SummaryRequest& request) {
+    // The caption names the classes; it goes into A2 unless the layout holds a title there.
+    const workbook::LayoutCell* a2 = layout.cellAt(workbook::CellPosition{2, 1});
+    const QString captionAddress = a2 && !a2->text.isEmpty() ? QStringLiteral("A3") : QStringLiteral("A2");
+    const workbook::LayoutCell* captionCell =
+        layout.cellAt(workbook::CellPosition{captionAddress == QLatin1String("A3") ? 3 : 2, 1});
+    workbook::CellStyle captionStyle;
+    if (captionCell)
+        captionStyle = captionCell->style;
+    else
+        captionStyle.bold = true;
+    if (captionStyle.fontSize == 0)
+        captionStyle.fontSize = layout.defaultFontSize;
+    sheet.writeText(captionAddress, classificationCaption(request.classification), captionStyle);
+
+    const std::vector<SummaryRow> rows =
+        summaryRows(m_connection, sheetNumber, request.classification, request.groupId);
+    const QStringList columns = selectListColumns(sheetNumber - 1);
+    std::vector<workbook::CellStyle> styles;
+    for (const QString& column : columns)
+        styles.push_back(valueStyle(column));
+
+    ProgressReporter& progress = m_ui.progress();
+    progress.initSecond(qint64(rows.size()) * (columns.size() + 1));
+    const workbook::CellStyle label = labelStyle();
+    double labelWidth = 0;
+    int row = FirstClassRow;
+    for (const SummaryRow& summaryRow : rows) {
+        sheet.writeText(row, LabelColumn, summaryRow.label, label);
+        labelWidth = std::max(labelWidth, workbook::displayWidth(summaryRow.label));
+        progress.incSecond();
+        for (size_t j = 0; j < summaryRow.values.size(); ++j) {
+            const QVariant& value = summaryRow.values[j];
+            const workbook::CellStyle& style = styles[std::min(j, styles.size() - 1)];
+            if (value.isNull())
+                sheet.writeBlank(row, int(j) + 2, style);
+            else
+                sheet.writeNumber(row, int(j) + 2, value.toDouble(), style);
+            progress.incSecond();
+        }
+        ++row;
+        m_ui.keepResponsive();
+    }
+    // Column A fits its longest label (the layout's width at least).
+    const auto set = layout.columnWidths.find(LabelColumn);
+    const double layoutWidth = set == layout.columnWidths.end() ? 0 : set->second;
+    sheet.setColumnWidth(LabelColumn, std::max(layoutWidth, labelWidth + 2));
+}
+
+} // namespace corvalis::summary

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "SummaryQueries.h"
+
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+namespace corvalis {
+class Clock;
+class ProgramFolder;
+class UiServices;
+namespace engine {
+class Connection;
+}
+namespace workbook {
+class Sheet;
+struct SheetLayout;
+} // namespace workbook
+} // namespace corvalis
+
+namespace corvalis::summary {
+
+// What to summarise: the classification, the group for classification 5, and the sheets (1 to 16).
+struct SummaryRequest {
+    int classification = ByIndustry;
+    qint64 groupId = 0;
+    std::vector<int> sheets;
+};
+
+// The rows of one table sheet in the order they stand on the sheet: label, then the values of the
+// sheet's select list (null for a class without records).
+struct SummaryRow {
+    QString label;
+    std::vector<QVariant> values;
+};
+
+enum class SheetChoice { Nothing, OnlyCover, Usable };
+// Nothing ticked, only the cover ticked, or at least one table sheet.
+SheetChoice checkSheetChoice(const std::vector<int>& sheets);
+
+inline const QString OnlyCoverMessage = QStringLiteral("除去封面，请至少选择一个表格进行汇总");
+inline const QString TemplateErrorMessage =
+    QStringLiteral("打开汇总模版文件时发生错误，可能是没有安装MS Office或者WPS Office中的Excel");
+
+// Reads the rows of a table sheet (2 to 16): the classes of classifications 0 to 4 in ascending
+// code order, or the items of a custom group in the group's own order.
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
+                                    qint64 groupId);
+
+// A name in the temporary folder for a summary workbook made now.
+QString temporarySummaryPath(const QString& stem, const Clock& clock);
+
+// Fills the summary workbook (SummaryBuilder): the layout of the classification, every chosen sheet
+// in order (unchosen sheets are left out), one row per class from row 9. The two-bar progress window
+// counts sheets and cells.
+class SummaryBuilder {
+public:
+    SummaryBuilder(engine::Connection& connection, const ProgramFolder& folder, UiServices& ui);
+
+    // Writes the workbook to the path. False, after telling the user why, when no workbook was
+    // written (no table sheet chosen, no layout, an engine or file error).
+    bool build(const SummaryRequest& request, const QString& outputPath);
+
+private:
+    void fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
+                   const SummaryRequest& request);
+
+    engine::Connection& m_connection;
+    const ProgramFolder& m_folder;
+    UiServices& m_ui;
+};
+
+} // namespace corvalis::summary
