@@ -106,6 +106,8 @@ QString temporarySummaryPath(const QString& stem, const Clock& clock) {
 SummaryBuilder::SummaryBuilder(engine::Connection& connection, const ProgramFolder& folder, UiServices& ui)
     : m_connection(connection), m_folder(folder), m_ui(ui) {}
 
+SummaryBuilder::~SummaryBuilder() = default;
+
 bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputPath) {
     const SheetChoice choice = checkSheetChoice(request.sheets);
     if (choice == SheetChoice::Nothing)
@@ -114,37 +116,21 @@ bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputP
         m_ui.showMessage(OnlyCoverMessage, QString(), MessageIcon::Warning);
         return false;
     }
-    if (!isValidClassification(request.classification))
-        throw Error(QStringLiteral("无效的汇总方式：%1").arg(request.classification));
-
-    workbook::WorkbookLayout layout;
-    try {
-        layout = workbook::WorkbookLayout::load(
-            m_folder.file(summaryTemplateStem(request.classification) + QStringLiteral(".json")));
-        if (int(layout.sheets.size()) != SummarySheetCount)
-            throw FileError(QStringLiteral("layout"));
-    } catch (const Error&) {
-        m_ui.showMessage(TemplateErrorMessage, QString(), MessageIcon::Critical);
+    if (!prepareSummary(request.classification, outputPath))
         return false;
-    }
 
     ProgressReporter& progress = m_ui.progress();
     progress.startTwoBars();
     progress.initFirst(qint64(request.sheets.size()));
     try {
-        workbook::Workbook book(outputPath);
-        for (int sheetNumber : request.sheets) {
-            if (sheetNumber < 1 || sheetNumber > SummarySheetCount)
-                continue;
-            const workbook::SheetLayout& sheetLayout = layout.sheets[size_t(sheetNumber - 1)];
-            workbook::Sheet& sheet = book.addSheet(sheetLayout);
-            if (sheetNumber >= 2)
-                fillSheet(sheet, sheetLayout, sheetNumber, request);
+        for (int sheet : request.sheets) {
+            fillSummarySheet(sheet, request.classification, request.groupId);
             progress.incFirst();
         }
-        book.save();
+        finishSummary();
     } catch (const Error& error) {
         progress.finishTwoBars();
+        m_book.reset();
         m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
         return false;
     }
@@ -152,8 +138,42 @@ bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputP
     return true;
 }
 
+bool SummaryBuilder::prepareSummary(int classification, const QString& outputPath) {
+    if (!isValidClassification(classification))
+        throw Error(QStringLiteral("无效的汇总方式：%1").arg(classification));
+    m_book.reset();
+    try {
+        m_layout = workbook::WorkbookLayout::load(
+            m_folder.file(summaryTemplateStem(classification) + QStringLiteral(".json")));
+        if (int(m_layout.sheets.size()) != SummarySheetCount)
+            throw FileError(QStringLiteral("%1: %2").arg(m_layout.name).arg(m_layout.sheets.size()));
+        m_book = std::make_unique<workbook::Workbook>(outputPath);
+    } catch (const Error&) {
+        m_ui.showMessage(TemplateErrorMessage, QString(), MessageIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void SummaryBuilder::fillSummarySheet(int sheet, int classification, qint64 groupId) {
+    if (!m_book || sheet < 1 || sheet > SummarySheetCount)
+        return;
+    const workbook::SheetLayout& layout = m_layout.sheets[size_t(sheet - 1)];
+    workbook::Sheet& target = m_book->addSheet(layout);
+    // The cover is never filled.
+    if (sheet >= 2)
+        fillSheet(target, layout, sheet, classification, groupId);
+}
+
+void SummaryBuilder::finishSummary() {
+    if (!m_book)
+        return;
+    std::unique_ptr<workbook::Workbook> book = std::move(m_book);
+    book->save();
+}
+
 void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
-                               const SummaryRequest& request) {
+                               int classification, qint64 groupId) {
     // The caption names the classes; it goes into A2 unless the layout holds a title there.
     const workbook::LayoutCell* a2 = layout.cellAt(workbook::CellPosition{2, 1});
     const QString captionAddress = a2 && !a2->text.isEmpty() ? QStringLiteral("A3") : QStringLiteral("A2");
@@ -166,10 +186,9 @@ void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayo
         captionStyle.bold = true;
     if (captionStyle.fontSize == 0)
         captionStyle.fontSize = layout.defaultFontSize;
-    sheet.writeText(captionAddress, classificationCaption(request.classification), captionStyle);
+    sheet.writeText(captionAddress, classificationCaption(classification), captionStyle);
 
-    const std::vector<SummaryRow> rows =
-        summaryRows(m_connection, sheetNumber, request.classification, request.groupId);
+    const std::vector<SummaryRow> rows = summaryRows(m_connection, sheetNumber, classification, groupId);
     const QStringList columns = selectListColumns(sheetNumber - 1);
     std::vector<workbook::CellStyle> styles;
     for (const QString& column : columns)

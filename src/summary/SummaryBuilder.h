@@ -2,8 +2,11 @@
 
 #include "SummaryQueries.h"
 
+#include "app/workbook/WorkbookLayout.h"
+
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 namespace corvalis {
@@ -15,7 +18,7 @@ class Connection;
 }
 namespace workbook {
 class Sheet;
-struct SheetLayout;
+class Workbook;
 } // namespace workbook
 } // namespace corvalis
 
@@ -57,18 +60,29 @@ QString temporarySummaryPath(const QString& stem, const Clock& clock);
 class SummaryBuilder {
 public:
     SummaryBuilder(engine::Connection& connection, const ProgramFolder& folder, UiServices& ui);
+    ~SummaryBuilder();
 
     // Writes the workbook to the path. False, after telling the user why, when no workbook was
     // written (no table sheet chosen, no layout, an engine or file error).
     bool build(const SummaryRequest& request, const QString& outputPath);
 
+    // The steps of build: PrepareSummary reads the classification's layout and starts the workbook
+    // (false, after the message, when the layout is missing or not a 16-sheet summary layout);
+    // FillSummarySheet adds a sheet (1 to 16) and fills it unless it is the cover; FinishSummary
+    // writes the file. Engine and file errors are raised.
+    bool prepareSummary(int classification, const QString& outputPath);
+    void fillSummarySheet(int sheet, int classification, qint64 groupId);
+    void finishSummary();
+
 private:
     void fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
-                   const SummaryRequest& request);
+                   int classification, qint64 groupId);
 
     engine::Connection& m_connection;
     const ProgramFolder& m_folder;
     UiServices& m_ui;
+    workbook::WorkbookLayout m_layout;
+    std::unique_ptr<workbook::Workbook> m_book;
 };
 
 } // namespace corvalis::summary

@@ -113,6 +113,7 @@ TdlgGroupItemForm::TdlgGroupItemForm(DbSession& session, UiServices& ui, qint64 
     auto* frame = new QGroupBox(QStringLiteral("分组项目定义"), this);
     m_name = new QLineEdit(frame);
     m_name->setObjectName(QStringLiteral("name"));
+    m_name->setMaxLength(255);
     m_leftSymbol = symbolBox("LeftSymbol", lowerSymbols(), DefaultLowerSymbol, frame);
     m_rightSymbol = symbolBox("RightSymbol", upperSymbols(), DefaultUpperSymbol, frame);
     m_low = numberEdit("LowBoundary", frame);
@@ -145,6 +146,7 @@ TdlgGroupItemForm::TdlgGroupItemForm(DbSession& session, UiServices& ui, qint64 
     resize(560, 480);
 
     connect(m_grid, &QTableWidget::currentCellChanged, this, [this] { loadCurrentItem(); });
+    connect(m_grid, &QTableWidget::cellClicked, this, [this] { loadCurrentItem(); });
     connect(m_grid->horizontalHeader(), &QHeaderView::sectionClicked, this, &TdlgGroupItemForm::sortByColumn);
     connect(m_add, &QPushButton::clicked, this, [this] { runGuarded([this] { storeItem(true); }); });
     connect(m_edit, &QPushButton::clicked, this, [this] { runGuarded([this] { storeItem(false); }); });
