@@ -4,6 +4,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/workbook/WorkbookLayout.h"
+#include "records/RecordGenerator.h"
 #include "summary/CustomGroups.h"
 #include "summary/GroupTransfer.h"
 #include "summary/SummaryBuilder.h"
@@ -189,6 +190,35 @@ private Q_SLOTS:
         QStringList expected = labels;
         std::sort(expected.begin(), expected.end(), std::greater<QString>());
         QCOMPARE(labels, expected);
+    }
+
+    void onePassGivesTheValuesOfEachSheetsOwnStatement() {
+        TestFolder folder;
+        engine::Connection connection(folder.defaultDatabase());
+        records::GeneratorOptions options;
+        options.count = 400;
+        options.faultyShare = 0.3;
+        const records::GeneratorResult generated = records::generateRecords(connection, options);
+        const qint64 group = addGroup(connection, QStringLiteral("g"));
+        const qint64 middle = (generated.firstCode + generated.lastCode) / 2;
+        addRange(connection, group, QStringLiteral("low"), generated.firstCode, middle);
+        addRange(connection, group, QStringLiteral("all"), generated.firstCode, generated.lastCode,
+                 QStringLiteral(">="), QStringLiteral("<="));
+        std::vector<int> sheets;
+        for (int sheet = 2; sheet <= SummarySheetCount; ++sheet)
+            sheets.push_back(sheet);
+        for (int classification = 0; classification < ClassificationCount; ++classification) {
+            const auto bySheet = splitBySheet(summaryRows(connection, sheets, classification, group), sheets);
+            for (int sheet : sheets) {
+                const auto alone = summaryRows(connection, sheet, classification, group);
+                const auto& together = bySheet.at(sheet);
+                QCOMPARE(together.size(), alone.size());
+                for (size_t row = 0; row < alone.size(); ++row) {
+                    QCOMPARE(together[row].label, alone[row].label);
+                    QCOMPARE(together[row].values, alone[row].values);
+                }
+            }
+        }
     }
 
     void itemOrderIsReversedAndNeverCarriesForeignText() {

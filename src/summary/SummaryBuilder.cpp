@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <map>
 
 namespace corvalis::summary {
 
@@ -45,15 +46,17 @@ SummaryRow readRow(const engine::Statement& statement) {
     return row;
 }
 
-std::vector<SummaryRow> classRows(engine::Connection& connection, int sheet, int classification) {
-    engine::Statement statement(connection, classificationStatement(sheet, classification));
+std::vector<SummaryRow> classRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                  int classification) {
+    engine::Statement statement(connection, classificationStatement(sheets, classification));
     std::vector<SummaryRow> rows;
     while (statement.step())
         rows.push_back(readRow(statement));
     return rows;
 }
 
-std::vector<SummaryRow> groupRows(engine::Connection& connection, int sheet, qint64 groupId) {
+std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                  qint64 groupId) {
     engine::Statement items(connection, groupItemsStatement(groupItemOrder(connection, groupId)));
     items.bind(1, groupId);
     const int title = items.columnIndex(QStringLiteral("Title"));
@@ -64,7 +67,7 @@ std::vector<SummaryRow> groupRows(engine::Connection& connection, int sheet, qin
     while (items.step()) {
         ++position;
         const BoundStatement item =
-            groupItemStatement(sheet, items.text(title), position, items.text(low), items.text(high));
+            groupItemStatement(sheets, items.text(title), position, items.text(low), items.text(high));
         engine::Statement sums(connection, item.sql);
         sums.bindAll(item.params);
         if (sums.step())
@@ -83,15 +86,40 @@ SheetChoice checkSheetChoice(const std::vector<int>& sheets) {
     return SheetChoice::Usable;
 }
 
-std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
-                                    qint64 groupId) {
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                    int classification, qint64 groupId) {
     std::vector<SummaryRow> rows = classification == ByCustomGroup
-                                       ? groupRows(connection, sheet, groupId)
-                                       : classRows(connection, sheet, classification);
+                                       ? groupRows(connection, sheets, groupId)
+                                       : classRows(connection, sheets, classification);
     // The statements read in reverse (descending codes, reversed item order), as the rows used to be
     // inserted one above the other; the sheet shows them the other way round.
     std::reverse(rows.begin(), rows.end());
     return rows;
+}
+
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
+                                    qint64 groupId) {
+    return summaryRows(connection, std::vector<int>{sheet}, classification, groupId);
+}
+
+std::map<int, std::vector<SummaryRow>> splitBySheet(const std::vector<SummaryRow>& rows,
+                                                    const std::vector<int>& sheets) {
+    std::map<int, std::vector<SummaryRow>> bySheet;
+    size_t offset = 0;
+    for (int sheet : sheets) {
+        const size_t width = size_t(selectListColumns(sheet - 1).size());
+        std::vector<SummaryRow>& part = bySheet[sheet];
+        for (const SummaryRow& row : rows) {
+            SummaryRow slice;
+            slice.label = row.label;
+            const auto first = row.values.begin() + qsizetype(std::min(offset, row.values.size()));
+            const auto last = row.values.begin() + qsizetype(std::min(offset + width, row.values.size()));
+            slice.values.assign(first, last);
+            part.push_back(std::move(slice));
+        }
+        offset += width;
+    }
+    return bySheet;
 }
 
 QString temporarySummaryPath(const QString& stem, const Clock& clock) {
@@ -123,6 +151,11 @@ bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputP
     progress.startTwoBars();
     progress.initFirst(qint64(request.sheets.size()));
     try {
+        std::vector<int> tableSheets;
+        for (int sheet : request.sheets)
+            if (sheet >= 2 && sheet <= SummarySheetCount)
+                tableSheets.push_back(sheet);
+        gatherRows(tableSheets, request.classification, request.groupId);
         for (int sheet : request.sheets) {
             fillSummarySheet(sheet, request.classification, request.groupId);
             progress.incFirst();
@@ -165,7 +198,16 @@ void SummaryBuilder::fillSummarySheet(int sheet, int classification, qint64 grou
         fillSheet(target, layout, sheet, classification, groupId);
 }
 
+void SummaryBuilder::gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId) {
+    m_gathered.clear();
+    if (sheets.empty())
+        return;
+    m_gathered = splitBySheet(summaryRows(m_connection, sheets, classification, groupId), sheets);
+    m_gatheredFor = {classification, groupId};
+}
+
 void SummaryBuilder::finishSummary() {
+    m_gathered.clear();
     if (!m_book)
         return;
     std::unique_ptr<workbook::Workbook> book = std::move(m_book);
@@ -188,7 +230,11 @@ void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayo
         captionStyle.fontSize = layout.defaultFontSize;
     sheet.writeText(captionAddress, classificationCaption(classification), captionStyle);
 
-    const std::vector<SummaryRow> rows = summaryRows(m_connection, sheetNumber, classification, groupId);
+    const auto gathered = m_gathered.find(sheetNumber);
+    const bool ready =
+        gathered != m_gathered.end() && m_gatheredFor == std::make_pair(classification, groupId);
+    const std::vector<SummaryRow> rows =
+        ready ? gathered->second : summaryRows(m_connection, sheetNumber, classification, groupId);
     const QStringList columns = selectListColumns(sheetNumber - 1);
     std::vector<workbook::CellStyle> styles;
     for (const QString& column : columns)

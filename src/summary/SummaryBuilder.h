@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -50,6 +51,13 @@ inline const QString TemplateErrorMessage =
 // code order, or the items of a custom group in the group's own order.
 std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
                                     qint64 groupId);
+// The rows of several table sheets read in one pass: each row's values are the sheets' values one
+// after the other, in the order of the sheets.
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                    int classification, qint64 groupId);
+// Cuts rows of several sheets into the rows of each sheet.
+std::map<int, std::vector<SummaryRow>> splitBySheet(const std::vector<SummaryRow>& rows,
+                                                    const std::vector<int>& sheets);
 
 // A name in the temporary folder for a summary workbook made now.
 QString temporarySummaryPath(const QString& stem, const Clock& clock);
@@ -73,6 +81,9 @@ public:
     bool prepareSummary(int classification, const QString& outputPath);
     void fillSummarySheet(int sheet, int classification, qint64 groupId);
     void finishSummary();
+    // Reads the rows of several table sheets in one pass over the records; fillSummarySheet then
+    // takes them from there instead of reading each sheet on its own.
+    void gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId);
 
 private:
     void fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
@@ -83,6 +94,8 @@ private:
     UiServices& m_ui;
     workbook::WorkbookLayout m_layout;
     std::unique_ptr<workbook::Workbook> m_book;
+    std::map<int, std::vector<SummaryRow>> m_gathered;
+    std::pair<int, qint64> m_gatheredFor{-1, 0};
 };
 
 } // namespace corvalis::summary

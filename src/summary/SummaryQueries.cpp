@@ -219,17 +219,37 @@ QString summaryTemplateStem(int classification) {
     return QString::fromUtf8(Classifications[size_t(classification)].templateStem);
 }
 
-QString classificationStatement(int sheet, int classification) {
-    requireTableSheet(sheet);
+QString sheetsSelectList(const std::vector<int>& sheets) {
+    if (sheets.empty())
+        throw Error(QStringLiteral("没有要汇总的表"));
+    for (int sheet : sheets)
+        requireTableSheet(sheet);
+    if (sheets.size() == 1)
+        return summarySelectList(sheets.front() - 1);
+    // The expressions of every list before their common "from dt_data", so that one pass over the
+    // records fills every sheet.
+    QStringList expressions;
+    for (int sheet : sheets) {
+        const QString list = summarySelectList(sheet - 1);
+        expressions << list.left(list.lastIndexOf(QLatin1String(" from dt_data"))).trimmed();
+    }
+    return expressions.join(QLatin1Char(',')) + QStringLiteral(" from dt_data");
+}
+
+QString classificationStatement(const std::vector<int>& sheets, int classification) {
     if (classification < 0 || classification >= ByCustomGroup)
         throw Error(QStringLiteral("无效的汇总方式：%1").arg(classification));
+    const QString list = sheetsSelectList(sheets);
     const ClassificationInfo& info = Classifications[size_t(classification)];
     const QString key = QString::fromLatin1(info.key);
     return QStringLiteral("select ") + QString::fromUtf8(info.label) + QStringLiteral(",sum_table.*  from ") +
            QString::fromUtf8(info.codeSource) + QStringLiteral(" left join (select ") + key +
-           QLatin1Char(',') + summarySelectList(sheet - 1) + QStringLiteral(" group by ") + key +
-           QStringLiteral(") sum_table") + QStringLiteral(" on code.id = sum_table.") + key +
-           QStringLiteral(" order by code.id desc");
+           QLatin1Char(',') + list + QStringLiteral(" group by ") + key + QStringLiteral(") sum_table") +
+           QStringLiteral(" on code.id = sum_table.") + key + QStringLiteral(" order by code.id desc");
+}
+
+QString classificationStatement(int sheet, int classification) {
+    return classificationStatement(std::vector<int>{sheet}, classification);
 }
 
 QString reversedItemOrder(const QString& orderstr) {
@@ -260,20 +280,24 @@ std::optional<CodeBound> parseCodeBound(const QString& text) {
     return CodeBound{match.captured(1), match.captured(2).toLongLong()};
 }
 
-BoundStatement groupItemStatement(int sheet, const QString& title, int position, const QString& lowValue,
-                                  const QString& highValue) {
-    requireTableSheet(sheet);
+BoundStatement groupItemStatement(const std::vector<int>& sheets, const QString& title, int position,
+                                  const QString& lowValue, const QString& highValue) {
+    const QString list = sheetsSelectList(sheets);
     const std::optional<CodeBound> low = parseCodeBound(lowValue);
     const std::optional<CodeBound> high = parseCodeBound(highValue);
     if (!low || !high)
         throw Error(QStringLiteral("分组项目“%1”的编号范围无效：%2，%3").arg(title, lowValue, highValue));
     BoundStatement statement;
     statement.sql = QStringLiteral(" select ?1 as ItemName,") + QString::number(position) +
-                    QStringLiteral(" as sid,") + summarySelectList(sheet - 1) +
-                    QStringLiteral(" where c901") + low->symbol + QStringLiteral("?2 and c901") +
-                    high->symbol + QStringLiteral("?3");
+                    QStringLiteral(" as sid,") + list + QStringLiteral(" where c901") + low->symbol +
+                    QStringLiteral("?2 and c901") + high->symbol + QStringLiteral("?3");
     statement.params = {title, low->value, high->value};
     return statement;
+}
+
+BoundStatement groupItemStatement(int sheet, const QString& title, int position, const QString& lowValue,
+                                  const QString& highValue) {
+    return groupItemStatement(std::vector<int>{sheet}, title, position, lowValue, highValue);
 }
 
 } // namespace corvalis::summary

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariantList>
 #include <optional>
+#include <vector>
 
 namespace corvalis::engine {
 class Connection;
@@ -40,6 +41,11 @@ QString summaryTemplateStem(int classification);
 // The statement of a table sheet (2 to 16) for classifications 0 to 4: column 0 the class label,
 // column 1 the grouping key, then the select list; classes in descending code order.
 QString classificationStatement(int sheet, int classification);
+// The same for several table sheets at once: their select lists' expressions one after the other, so
+// that one pass over the records serves them all. For one sheet it is the statement above.
+QString classificationStatement(const std::vector<int>& sheets, int classification);
+// The select list of several table sheets, ending with "from dt_data".
+QString sheetsSelectList(const std::vector<int>& sheets);
 
 // The order clause for reading a group's items: the group's orderstr reversed, "id desc" when it is
 // empty or not a plain "column ASC|DESC" over view_group_item.
@@ -66,5 +72,7 @@ struct BoundStatement {
 // is not a comparison.
 BoundStatement groupItemStatement(int sheet, const QString& title, int position, const QString& lowValue,
                                   const QString& highValue);
+BoundStatement groupItemStatement(const std::vector<int>& sheets, const QString& title, int position,
+                                  const QString& lowValue, const QString& highValue);
 
 } // namespace corvalis::summary
