@@ -92,9 +92,13 @@ private Q_SLOTS:
         name->clear();
         QVERIFY(!add->isEnabled() && !edit->isEnabled());
         QVERIFY(child<QPushButton>(dialog, "tbRemove")->isEnabled());
+        s.ui.answerNo();
+        QTest::keyRelease(child<QTableWidget>(dialog, "DBGrid1"), Qt::Key_Delete);
+        QCOMPARE(int(loadItems(s.connection(), group).size()), 1);
         s.ui.answerYes();
         child<QPushButton>(dialog, "tbRemove")->click();
         QVERIFY(loadItems(s.connection(), group).empty());
+        QVERIFY(!child<QPushButton>(dialog, "tbRemove")->isEnabled());
     }
 
     void titleClicksStoreTheSortOrder() {
@@ -167,6 +171,10 @@ private Q_SLOTS:
             QCOMPARE(child<QToolButton>(dialog, "tbGroup")->text(), QStringLiteral("地区"));
             QVERIFY(child<QRadioButton>(dialog, "SumType0")->isChecked());
             QVERIFY(child<QRadioButton>(dialog, "SumType5")->isEnabled());
+            const QList<QAction*> groups = child<QMenu>(dialog, "GroupMenu")->actions();
+            QCOMPARE(groups.size(), 2);
+            QVERIFY(groups[0]->isEnabled());
+            QVERIFY2(!groups[1]->isEnabled(), "a group without ranges cannot be chosen");
 
             child<QPushButton>(dialog, "Button2")->click();
             s.ui.clear();
@@ -234,6 +242,7 @@ private:
         item.lowBoundary = 100;
         item.highBoundary = 102;
         addItem(s.connection(), item);
+        addGroup(s.connection(), QStringLiteral("空组"));
     }
 };
 
