@@ -108,6 +108,8 @@ TdlgGroupItemForm::TdlgGroupItemForm(DbSession& session, UiServices& ui, qint64 
         m_grid->setHorizontalHeaderItem(column,
                                         new QTableWidgetItem(QString::fromUtf8(GridColumns[column].title)));
     m_grid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_grid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     m_grid->installEventFilter(this);
 
     auto* frame = new QGroupBox(QStringLiteral("分组项目定义"), this);
@@ -128,6 +130,8 @@ TdlgGroupItemForm::TdlgGroupItemForm(DbSession& session, UiServices& ui, qint64 
     fields->addWidget(m_rightSymbol, 2, 1);
     fields->addWidget(m_high, 2, 2);
     fields->setColumnStretch(2, 1);
+    m_leftSymbol->setFixedWidth(80);
+    m_rightSymbol->setFixedWidth(80);
 
     m_add = button(QStringLiteral("增  加"), "tbAdd", this);
     m_remove = button(QStringLiteral("除  去"), "tbRemove", this);
