@@ -4,6 +4,7 @@
 #include "FoundationCommands.h"
 #include "PrintCommand.h"
 #include "SearchCommands.h"
+#include "SummaryCommand.h"
 
 namespace corvalis::cli {
 
@@ -22,6 +23,7 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<ImportCsvCommand>());
     application.add(std::make_unique<PrintCommand>());
     application.add(std::make_unique<ExportListCommand>());
+    application.add(std::make_unique<SummaryCommand>());
 }
 
 } // namespace corvalis::cli

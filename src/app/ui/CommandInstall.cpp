@@ -8,6 +8,7 @@
 #include "records/ui/PrintCommands.h"
 #include "records/ui/RecordsCommands.h"
 #include "search/ui/SearchCommands.h"
+#include "summary/ui/SummaryCommands.h"
 
 namespace corvalis {
 
@@ -44,6 +45,7 @@ void installCommands(MainWindow& window) {
     installPrintCommands(window);
     records::setPrintHook(&printRecordFromForm);
     search::installSearchCommands(window);
+    summary::installSummaryCommands(window);
 }
 
 } // namespace corvalis

@@ -1,0 +1,270 @@
+#include "SummaryBuilder.h"
+
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/ProgramFolder.h"
+#include "app/UiServices.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "app/workbook/Workbook.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <map>
+
+namespace corvalis::summary {
+
+namespace {
+
+constexpr int FirstClassRow = 9;
+constexpr int LabelColumn = 1;
+
+workbook::CellStyle labelStyle() {
+    workbook::CellStyle style;
+    style.border = true;
+    style.align = workbook::HAlign::Left;
+    return style;
+}
+
+workbook::CellStyle valueStyle(const QString& column) {
+    workbook::CellStyle style;
+    style.border = true;
+    style.align = workbook::HAlign::Right;
+    if (column.startsWith(QLatin1String("percent")))
+        style.numberFormat = QStringLiteral("0.00%");
+    return style;
+}
+
+// Result columns from 2 on are the select list's values; column 1 is the grouping key or sid.
+SummaryRow readRow(const engine::Statement& statement) {
+    SummaryRow row;
+    row.label = statement.text(0);
+    for (int column = 2; column < statement.columnCount(); ++column)
+        row.values.push_back(statement.value(column));
+    return row;
+}
+
+std::vector<SummaryRow> classRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                  int classification) {
+    engine::Statement statement(connection, classificationStatement(sheets, classification));
+    std::vector<SummaryRow> rows;
+    while (statement.step())
+        rows.push_back(readRow(statement));
+    return rows;
+}
+
+std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                  qint64 groupId) {
+    engine::Statement items(connection, groupItemsStatement(groupItemOrder(connection, groupId)));
+    items.bind(1, groupId);
+    const int title = items.columnIndex(QStringLiteral("Title"));
+    const int low = items.columnIndex(QStringLiteral("LowValue"));
+    const int high = items.columnIndex(QStringLiteral("HighValue"));
+    std::vector<SummaryRow> rows;
+    int position = 0;
+    while (items.step()) {
+        ++position;
+        const BoundStatement item =
+            groupItemStatement(sheets, items.text(title), position, items.text(low), items.text(high));
+        engine::Statement sums(connection, item.sql);
+        sums.bindAll(item.params);
+        if (sums.step())
+            rows.push_back(readRow(sums));
+    }
+    return rows;
+}
+
+} // namespace
+
+SheetChoice checkSheetChoice(const std::vector<int>& sheets) {
+    if (sheets.empty())
+        return SheetChoice::Nothing;
+    if (sheets.size() == 1 && sheets.front() == 1)
+        return SheetChoice::OnlyCover;
+    return SheetChoice::Usable;
+}
+
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, const std::vector<int>& sheets,
+                                    int classification, qint64 groupId) {
+    std::vector<SummaryRow> rows = classification == ByCustomGroup
+                                       ? groupRows(connection, sheets, groupId)
+                                       : classRows(connection, sheets, classification);
+    // The statements read in reverse (descending codes, reversed item order), as the rows used to be
+    // inserted one above the other; the sheet shows them the other way round.
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<SummaryRow> summaryRows(engine::Connection& connection, int sheet, int classification,
+                                    qint64 groupId) {
+    return summaryRows(connection, std::vector<int>{sheet}, classification, groupId);
+}
+
+std::map<int, std::vector<SummaryRow>> splitBySheet(const std::vector<SummaryRow>& rows,
+                                                    const std::vector<int>& sheets) {
+    std::map<int, std::vector<SummaryRow>> bySheet;
+    size_t offset = 0;
+    for (int sheet : sheets) {
+        const size_t width = size_t(selectListColumns(sheet - 1).size());
+        std::vector<SummaryRow>& part = bySheet[sheet];
+        for (const SummaryRow& row : rows) {
+            SummaryRow slice;
+            slice.label = row.label;
+            const auto first = row.values.begin() + qsizetype(std::min(offset, row.values.size()));
+            const auto last = row.values.begin() + qsizetype(std::min(offset + width, row.values.size()));
+            slice.values.assign(first, last);
+            part.push_back(std::move(slice));
+        }
+        offset += width;
+    }
+    return bySheet;
+}
+
+QString temporarySummaryPath(const QString& stem, const Clock& clock) {
+    const QString base = QDir::tempPath() + QLatin1Char('/') + stem + QLatin1Char('-') +
+                         clock.now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = base + QStringLiteral(".xlsx");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = base + QStringLiteral("-%1.xlsx").arg(n);
+    return path;
+}
+
+SummaryBuilder::SummaryBuilder(engine::Connection& connection, const ProgramFolder& folder, UiServices& ui)
+    : m_connection(connection), m_folder(folder), m_ui(ui) {}
+
+SummaryBuilder::~SummaryBuilder() = default;
+
+bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputPath) {
+    const SheetChoice choice = checkSheetChoice(request.sheets);
+    if (choice == SheetChoice::Nothing)
+        return false;
+    if (choice == SheetChoice::OnlyCover) {
+        m_ui.showMessage(OnlyCoverMessage, QString(), MessageIcon::Warning);
+        return false;
+    }
+    if (!prepareSummary(request.classification, outputPath))
+        return false;
+
+    ProgressReporter& progress = m_ui.progress();
+    progress.startTwoBars();
+    progress.initFirst(qint64(request.sheets.size()));
+    try {
+        std::vector<int> tableSheets;
+        for (int sheet : request.sheets)
+            if (sheet >= 2 && sheet <= SummarySheetCount)
+                tableSheets.push_back(sheet);
+        gatherRows(tableSheets, request.classification, request.groupId);
+        for (int sheet : request.sheets) {
+            fillSummarySheet(sheet, request.classification, request.groupId);
+            progress.incFirst();
+        }
+        finishSummary();
+    } catch (const Error& error) {
+        progress.finishTwoBars();
+        m_book.reset();
+        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        return false;
+    }
+    progress.finishTwoBars();
+    return true;
+}
+
+bool SummaryBuilder::prepareSummary(int classification, const QString& outputPath) {
+    if (!isValidClassification(classification))
+        throw Error(QStringLiteral("无效的汇总方式：%1").arg(classification));
+    m_book.reset();
+    try {
+        m_layout = workbook::WorkbookLayout::load(
+            m_folder.file(summaryTemplateStem(classification) + QStringLiteral(".json")));
+        if (int(m_layout.sheets.size()) != SummarySheetCount)
+            throw FileError(QStringLiteral("%1: %2").arg(m_layout.name).arg(m_layout.sheets.size()));
+        m_book = std::make_unique<workbook::Workbook>(outputPath);
+    } catch (const Error&) {
+        m_ui.showMessage(TemplateErrorMessage, QString(), MessageIcon::Critical);
+        return false;
+    }
+    return true;
+}
+
+void SummaryBuilder::fillSummarySheet(int sheet, int classification, qint64 groupId) {
+    if (!m_book || sheet < 1 || sheet > SummarySheetCount)
+        return;
+    const workbook::SheetLayout& layout = m_layout.sheets[size_t(sheet - 1)];
+    workbook::Sheet& target = m_book->addSheet(layout);
+    // The cover is never filled.
+    if (sheet >= 2)
+        fillSheet(target, layout, sheet, classification, groupId);
+}
+
+void SummaryBuilder::gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId) {
+    m_gathered.clear();
+    if (sheets.empty())
+        return;
+    m_gathered = splitBySheet(summaryRows(m_connection, sheets, classification, groupId), sheets);
+    m_gatheredFor = {classification, groupId};
+}
+
+void SummaryBuilder::finishSummary() {
+    m_gathered.clear();
+    if (!m_book)
+        return;
+    std::unique_ptr<workbook::Workbook> book = std::move(m_book);
+    book->save();
+}
+
+void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
+                               int classification, qint64 groupId) {
+    // The caption names the classes; it goes into A2 unless the layout holds a title there.
+    const workbook::LayoutCell* a2 = layout.cellAt(workbook::CellPosition{2, 1});
+    const QString captionAddress = a2 && !a2->text.isEmpty() ? QStringLiteral("A3") : QStringLiteral("A2");
+    const workbook::LayoutCell* captionCell =
+        layout.cellAt(workbook::CellPosition{captionAddress == QLatin1String("A3") ? 3 : 2, 1});
+    workbook::CellStyle captionStyle;
+    if (captionCell)
+        captionStyle = captionCell->style;
+    else
+        captionStyle.bold = true;
+    if (captionStyle.fontSize == 0)
+        captionStyle.fontSize = layout.defaultFontSize;
+    sheet.writeText(captionAddress, classificationCaption(classification), captionStyle);
+
+    const auto gathered = m_gathered.find(sheetNumber);
+    const bool ready =
+        gathered != m_gathered.end() && m_gatheredFor == std::make_pair(classification, groupId);
+    const std::vector<SummaryRow> rows =
+        ready ? gathered->second : summaryRows(m_connection, sheetNumber, classification, groupId);
+    const QStringList columns = selectListColumns(sheetNumber - 1);
+    std::vector<workbook::CellStyle> styles;
+    for (const QString& column : columns)
+        styles.push_back(valueStyle(column));
+
+    ProgressReporter& progress = m_ui.progress();
+    progress.initSecond(qint64(rows.size()) * (columns.size() + 1));
+    const workbook::CellStyle label = labelStyle();
+    double labelWidth = 0;
+    int row = FirstClassRow;
+    for (const SummaryRow& summaryRow : rows) {
+        sheet.writeText(row, LabelColumn, summaryRow.label, label);
+        labelWidth = std::max(labelWidth, workbook::displayWidth(summaryRow.label));
+        progress.incSecond();
+        for (size_t j = 0; j < summaryRow.values.size(); ++j) {
+            const QVariant& value = summaryRow.values[j];
+            const workbook::CellStyle& style = styles[std::min(j, styles.size() - 1)];
+            if (value.isNull())
+                sheet.writeBlank(row, int(j) + 2, style);
+            else
+                sheet.writeNumber(row, int(j) + 2, value.toDouble(), style);
+            progress.incSecond();
+        }
+        ++row;
+        m_ui.keepResponsive();
+    }
+    // Column A fits its longest label (the layout's width at least).
+    const auto set = layout.columnWidths.find(LabelColumn);
+    const double layoutWidth = set == layout.columnWidths.end() ? 0 : set->second;
+    sheet.setColumnWidth(LabelColumn, std::max(layoutWidth, labelWidth + 2));
+}
+
+} // namespace corvalis::summary
