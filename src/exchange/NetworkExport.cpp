@@ -1,5 +1,6 @@
 #include "NetworkExport.h"
 
+#include "DataFile.h"
 #include "ReportExport.h"
 
 #include "app/Clock.h"
@@ -231,8 +232,10 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
             line += fieldValue(rows, columns[i], fields[i]) + QLatin1Char(',');
         writer.writeLine(line);
         ++written;
-        if (progress && written % 1000 == 0)
+        if (progress && written % 1000 == 0) {
             progress->setDone(written);
+            progress->setCaption(QStringLiteral("导出上报数据...%1%").arg(progress->percent()));
+        }
     }
     writer.close();
     return written;
@@ -251,6 +254,14 @@ NetworkExportNames networkExportNames(const QString& name) {
 
 bool exportNetworkFileTo(DbSession& session, UiServices& ui, const QString& chosen) {
     const NetworkExportNames names = networkExportNames(chosen);
+    for (const QString& path : {names.target, names.temporary}) {
+        if (isSameFile(path, session.path()) ||
+            isSameFile(path, session.programFolder().dataFileTemplate())) {
+            ui.showMessage(QStringLiteral("不能用导出文件覆盖文件“%1”。").arg(path), QString(),
+                           MessageIcon::Warning);
+            return false;
+        }
+    }
     engine::Connection& db = session.connection();
     ProgressReporter& progress = ui.progress();
     const qint64 total = db.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong();
