@@ -2,13 +2,15 @@
 # Report export, data import, network export and CSV import of 100 000 checked records: medians.
 set -eu
 cd "$(dirname "$0")/.."
-CLI=$(pwd)/build/bin/corvalis-survey-cli
+BIN=${BENCH_BIN:-$(pwd)/build/bin}
+CLI=$BIN/corvalis-survey-cli
 COUNT=$(( ${BENCH_COUNT:-100000} * ${BENCH_SCALE:-1} ))
 runs=${BENCH_RUNS:-3}
 WORK=${BENCH_WORK:-$(mktemp -d)}
 SENDER="$WORK/sender"; RECEIVER="$WORK/receiver"
 mkdir -p "$SENDER" "$RECEIVER"
-cp build/bin/view.dll "$SENDER/"; cp build/bin/view.dll "$RECEIVER/"
+TEMPLATE="$BIN/view.dll"; [ -f "$TEMPLATE" ] || TEMPLATE=build/bin/view.dll
+cp "$TEMPLATE" "$SENDER/"; cp "$TEMPLATE" "$RECEIVER/"
 rm -f "$SENDER/2020NB_vq_20200819.mdb"
 $CLI --home "$SENDER" init >/dev/null
 $CLI --home "$SENDER" generate --count "$COUNT" >/dev/null
