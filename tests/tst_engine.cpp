@@ -27,12 +27,9 @@ private:
         Connection c(file);
         c.executeScript(QStringLiteral("create table u (c901 DOUBLE, c902 VARCHAR(60), z002 INTEGER, "
                                        "Visible BOOLEAN, d DATE, b BLOB)"));
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"),
-                  {300000000003.0, QStringLiteral("丙"), 30});
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 0, null, null)"),
-                  {100000000001.0, QStringLiteral("甲"), 10});
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"),
-                  {200000000002.0, QStringLiteral("乙"), 20});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"), {300000000003.0, QStringLiteral("丙"), 30});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 0, null, null)"), {100000000001.0, QStringLiteral("甲"), 10});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"), {200000000002.0, QStringLiteral("乙"), 20});
         return file;
     }
 
@@ -107,9 +104,8 @@ private Q_SLOTS:
         Connection c(makeUnions(QStringLiteral("rows.mdb")));
         RowSet rows = c.query(QStringLiteral("select * from u order by c901"));
         QCOMPARE(rows.recordCount(), 3);
-        QCOMPARE(rows.columnNames(),
-                 (QStringList{QStringLiteral("c901"), QStringLiteral("c902"), QStringLiteral("z002"),
-                              QStringLiteral("Visible"), QStringLiteral("d"), QStringLiteral("b")}));
+        QCOMPARE(rows.columnNames(), (QStringList{QStringLiteral("c901"), QStringLiteral("c902"), QStringLiteral("z002"),
+                                                  QStringLiteral("Visible"), QStringLiteral("d"), QStringLiteral("b")}));
         QVERIFY(!rows.eof());
         QCOMPARE(rows.asString(QStringLiteral("C901")), QStringLiteral("100000000001"));
         QCOMPARE(rows.asFloat(QStringLiteral("c901")), 100000000001.0);
@@ -265,8 +261,7 @@ private Q_SLOTS:
         }
         Connection c(makeUnions(QStringLiteral("main.mdb")));
         QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("src")));
-        QVERIFY_THROWS_EXCEPTION(EngineError,
-                                 c.attach(other, QStringLiteral("src"), QStringLiteral("wrong")));
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("src"), QStringLiteral("wrong")));
         // A failed attach leaves nothing attached.
         QVERIFY_THROWS_EXCEPTION(EngineError, c.execute(QStringLiteral("select * from src.u")));
         {
@@ -280,8 +275,7 @@ private Q_SLOTS:
         const QString missing = path(QStringLiteral("nothere.mdb"));
         QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(missing, QStringLiteral("x")));
         QVERIFY(!QFile::exists(missing));
-        QVERIFY_THROWS_EXCEPTION(EngineError,
-                                 c.attach(other, QStringLiteral("a; drop table u"), QStringLiteral("pw")));
+        QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("a; drop table u"), QStringLiteral("pw")));
 
         // Not inside a transaction.
         Transaction t(c);

@@ -118,6 +118,42 @@ private Q_SLOTS:
                      .toLongLong(),
                  qint64(0));
     }
+
+    void networkExportCsvImportAndSeveralFiles() {
+        TestFolder sender(true, true);
+        addRecords(sender.defaultDatabase(), 8, 320100000001, 1);
+        const QString out = sender.file(QStringLiteral("net"));
+        CliRun run = runCli({QStringLiteral("--home"), sender.path(), QStringLiteral("export-network"),
+                             QStringLiteral("--output"), out});
+        QCOMPARE(run.code, 0);
+        QVERIFY(QFile::exists(out + QStringLiteral(".dat")));
+        QVERIFY(!QFile::exists(out + QStringLiteral("temp.dat")));
+        const QString csv = sender.file(QStringLiteral("net.csv"));
+        run = runCli({QStringLiteral("decrypt-network"), out + QStringLiteral(".dat"),
+                      QStringLiteral("--output"), csv});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(runCli({QStringLiteral("decrypt-network"), csv, QStringLiteral("--output"),
+                         csv + QStringLiteral("2")})
+                     .code,
+                 1);
+
+        TestFolder receiver(true, true);
+        run = runCli({QStringLiteral("--home"), receiver.path(), QStringLiteral("import-csv"), csv});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(recordCount(receiver.defaultDatabase()), qint64(8));
+        run = runCli({QStringLiteral("--home"), receiver.path(), QStringLiteral("import-csv"), csv});
+        QCOMPARE(run.code, 1);
+        QVERIFY(run.out.contains(exchange::conflictReportPath()));
+
+        // Several files: each on its own; the conflicting one fails the run.
+        const QString a = receiver.makeDatabase(QStringLiteral("a.mdb"));
+        const QString b = receiver.makeDatabase(QStringLiteral("b.mdb"));
+        addRecords(a, 2, 500000000001, 1);
+        addRecords(b, 2, 320100000001, 1);
+        run = runCli({QStringLiteral("--home"), receiver.path(), QStringLiteral("import"), a, b});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(recordCount(receiver.defaultDatabase()), qint64(10));
+    }
 };
 
 QTEST_GUILESS_MAIN(ExchangeCliTest)

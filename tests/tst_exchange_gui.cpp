@@ -3,12 +3,20 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "exchange/DataFile.h"
+#include "exchange/NetworkExport.h"
+#include "exchange/ui/ImportDialogs.h"
 #include "records/RecordGenerator.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace corvalis;
@@ -84,6 +92,61 @@ private Q_SLOTS:
         receiver.run("itemConvert");
         QVERIFY(receiver.ui.lastMessage().startsWith(RunErrorPrefix));
         QCOMPARE(receiver.window->recordList().recordCount(), 2);
+    }
+
+    void importDialogs() {
+        Shell sender(5);
+        const QString net = sender.folder.file(QStringLiteral("net.dat"));
+        sender.ui.answerFile(net);
+        sender.run("itemNetworkExport");
+        QCOMPARE(sender.ui.lastMessage(), QStringLiteral("导出上报数据成功"));
+        const QString csv = sender.folder.file(QStringLiteral("net.csv"));
+        exchange::decryptFileAes128(net, csv, exchange::deriveExportKey());
+
+        Shell receiver(0);
+        {
+            TdlgImportCSVForm dialog(receiver.window->session(), receiver.ui);
+            auto* path = dialog.findChild<QLineEdit*>(QStringLiteral("SourcePath"));
+            receiver.ui.answerFile(sender.folder.file(QStringLiteral("net")));
+            QTest::mouseClick(dialog.findChild<QToolButton*>(QStringLiteral("tbBrowse")), Qt::LeftButton);
+            QCOMPARE(path->text(), csv);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("tbExport")), Qt::LeftButton);
+            QCOMPARE(dialog.findChild<QProgressBar*>(QStringLiteral("ProgressBar1"))->value(), 100);
+            QCOMPARE(receiver.ui.lastMessage(), QStringLiteral("数据已经被正确地导入!"));
+            QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("tbReturn"))->isEnabled());
+        }
+        receiver.window->refreshList();
+        QCOMPARE(receiver.window->recordList().recordCount(), 5);
+
+        const QString backup = sender.folder.file(QStringLiteral("b.mdb"));
+        sender.ui.answerFile(backup);
+        sender.run("actBackup");
+        Shell third(0);
+        {
+            TdlgMultiExportForm dialog(third.window->session(), third.ui);
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("tbExport")), Qt::LeftButton);
+            QVERIFY(!third.ui.messages().empty()); // nothing chosen yet: refused with a message
+            third.ui.answerFiles({backup}, 2);
+            QTest::mouseClick(dialog.findChild<QToolButton*>(QStringLiteral("tbBrowse")), Qt::LeftButton);
+            QCOMPARE(dialog.findChild<QLineEdit*>(QStringLiteral("SourcePath"))->text(), backup);
+            QCOMPARE(dialog.findChild<QPlainTextEdit*>(QStringLiteral("RzMemo1"))->toPlainText(),
+                     QStringLiteral("默认数据库"));
+            QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("tbExport")), Qt::LeftButton);
+            QCOMPARE(third.ui.lastMessage(), QStringLiteral("数据已经被正确地导入!"));
+        }
+        // The menu item shows the dialog modally and re-runs the list afterwards.
+        QTimer::singleShot(0, [] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName() == QLatin1String("TdlgMultiExportForm"))
+                    static_cast<QDialog*>(top)->reject();
+        });
+        third.run("itemMultiImport");
+        QCOMPARE(third.window->recordList().recordCount(), 5);
+
+        third.ui.answerFile(backup);
+        third.run("actImport");
+        QVERIFY(third.ui.questions().back().text.contains(QStringLiteral("所以没有导入任何数据。")));
+        QCOMPARE(third.window->recordList().recordCount(), 5);
     }
 };
 

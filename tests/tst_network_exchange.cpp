@@ -193,6 +193,13 @@ private Q_SLOTS:
         QCOMPARE(sender.ui.lastMessage(), QStringLiteral("导出上报数据成功"));
         QVERIFY(!QFile::exists(sender.folder.file(QStringLiteral("2021-03-05(网络版)temp.dat"))));
 
+        // Never over the open database.
+        const QString openDat = sender.folder.makeDatabase(QStringLiteral("open.dat"));
+        QCOMPARE(sender.session.openDatabase(openDat), OpenOutcome::Opened);
+        QVERIFY(!exportNetworkFileTo(sender.session, sender.ui, openDat));
+        QCOMPARE(sender.count(QStringLiteral("select count(*) from dt_fieldlist")) > 0, true);
+        QCOMPARE(sender.session.openDatabase(), OpenOutcome::Opened);
+
         const QString csv = sender.folder.file(QStringLiteral("plain.csv"));
         decryptFileAes128(chosen, csv, deriveExportKey());
         const QString direct = sender.folder.file(QStringLiteral("direct.csv"));

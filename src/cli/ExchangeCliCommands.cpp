@@ -99,7 +99,7 @@ int ImportCommand::run(CliContext& context, const QCommandLineParser& parser) {
         return ExitFailure;
     if (files.size() > 1) {
         const std::optional<exchange::ChosenFiles> chosen =
-            exchange::prepareImportFiles(session.programFolder(), files, 1, context.ui);
+            exchange::prepareImportFiles(session.programFolder(), files, 0, context.ui);
         if (!chosen)
             return ExitFailure;
         const exchange::MultiImportResult result =

@@ -51,16 +51,20 @@ std::vector<CsvColumn> headerColumns(engine::Connection& db, const QString& head
     return columns;
 }
 
-QVariant numberOf(const QString& part, int line, const QString& column) {
-    const QString text = part.trimmed();
+// Binds a number column's value: a whole number when it is one, else a decimal number.
+void bindNumber(engine::Statement& insert, int position, QStringView part, int line, const QString& column) {
+    const QStringView text = part.trimmed();
     bool ok = false;
     const qint64 whole = text.toLongLong(&ok);
-    if (ok)
-        return whole;
+    if (ok) {
+        insert.bindInt64(position, whole);
+        return;
+    }
     const double value = text.toDouble(&ok);
-    if (ok)
-        return value;
-    throw EngineError(QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, part));
+    if (!ok)
+        throw EngineError(
+            QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, part.toString()));
+    insert.bindDouble(position, value);
 }
 
 // Stages the lines in the scratch table in one transaction.
@@ -78,15 +82,17 @@ void stageLines(engine::Connection& db, const QStringList& lines, const std::vec
     }
     names << QStringLiteral("c900");
     marks << QStringLiteral("?");
+    const QByteArray stamp = machineStamp.toUtf8();
     engine::Transaction transaction(db);
     engine::Statement insert(db, QStringLiteral("insert into dt_data_dt_data(%1) values (%2)")
                                      .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     const int total = lines.size();
+    int shown = -1;
     for (int n = 1; n < total; ++n) {
         const QString& line = lines.at(n);
         if (line.trimmed().isEmpty())
             continue;
-        QStringList parts = line.split(QLatin1Char(','));
+        QList<QStringView> parts = QStringView(line).split(QLatin1Char(','));
         // Every value is followed by ",", so one empty part more is the exported form.
         if (parts.size() == int(columns.size()) + 1 && parts.last().isEmpty())
             parts.removeLast();
@@ -99,14 +105,19 @@ void stageLines(engine::Connection& db, const QStringList& lines, const std::vec
         for (size_t i = 0; i < columns.size(); ++i) {
             if (int(i) == stampColumn)
                 continue;
-            insert.bind(position++, columns[i].text ? QVariant(parts.at(int(i)))
-                                                    : numberOf(parts.at(int(i)), n + 1, columns[i].name));
+            if (columns[i].text) {
+                const QByteArray utf8 = parts.at(int(i)).toUtf8();
+                insert.bindText(position++, utf8.constData(), int(utf8.size()));
+            } else {
+                bindNumber(insert, position++, parts.at(int(i)), n + 1, columns[i].name);
+            }
         }
-        insert.bind(position, machineStamp);
+        insert.bindText(position, stamp.constData(), int(stamp.size()));
         insert.run();
         insert.reset();
-        if (percent)
-            percent(int(qint64(n + 1) * 100 / total));
+        const int now = int(qint64(n + 1) * 100 / total);
+        if (percent && now != shown)
+            percent(shown = now);
     }
     transaction.commit();
 }

@@ -117,6 +117,10 @@ bool openOtherDatabaseFrom(DbSession& session, UiServices& ui, const QString& ch
     try {
         if (openPath != chosen)
             completeWorkingCopy(openPath, session.programFolder().defaultDatabase());
+    } catch (const EngineError&) {
+        // Without the default database to complete it from, the check below refuses the copy.
+    }
+    try {
         missing = firstMissingObject(openPath);
     } catch (const EngineError&) {
         // Not a database the engine can read: the session's open below says so.

@@ -50,8 +50,10 @@ std::optional<ChosenFiles> prepareImportFiles(const ProgramFolder& folder, const
                                               int filterIndex, UiServices& ui) {
     ChosenFiles files;
     for (const QString& name : chosen) {
-        const QString path =
-            withExtensionIfLong(name, filterIndex == 2 ? QStringLiteral(".mdb") : QStringLiteral(".dat"));
+        const QString path = filterIndex == 0
+                                 ? name
+                                 : withExtensionIfLong(name, filterIndex == 2 ? QStringLiteral(".mdb")
+                                                                              : QStringLiteral(".dat"));
         if (!QFileInfo(path).isFile()) {
             ui.showMessage(QStringLiteral("您选择的文件名为【") + path +
                                QStringLiteral("】的文件并不存在，请选择其它文件。"),

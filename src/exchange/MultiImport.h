@@ -26,8 +26,9 @@ struct ChosenFiles {
 // program folder, where it can never replace the default database, the template or the chosen file.
 QString multiImportCopyPath(const ProgramFolder& folder, const QString& chosenPath);
 
-// Checks the chosen files one by one (extension rule by filter, existence, label), making the
-// working copies of scrambled files. Empty optional after a message when one of them fails.
+// Checks the chosen files one by one (extension rule by the dialog's filter, none for filter 0;
+// existence; label), making the working copies of scrambled files. Empty optional after a message when one of
+// them fails.
 std::optional<ChosenFiles> prepareImportFiles(const ProgramFolder& folder, const QStringList& chosen,
                                               int filterIndex, UiServices& ui);
 

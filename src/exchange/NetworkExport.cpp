@@ -1,5 +1,6 @@
 #include "NetworkExport.h"
 
+#include "DataFile.h"
 #include "ReportExport.h"
 
 #include "app/Clock.h"
@@ -89,47 +90,73 @@ void commit(QSaveFile& file) {
         throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(file.fileName(), file.errorString()));
 }
 
-// A number column written as a whole number, through 64 bits so that 12-digit codes stay exact.
-QString wholeNumber(const engine::Statement& row, int column) {
-    switch (row.columnType(column)) {
-    case engine::ColumnType::Integer:
-    case engine::ColumnType::Boolean:
-        return QString::number(row.integer(column));
+// How a field's value is written, decided once per export from the dictionary.
+enum class ValueKind { Whole, Text, General };
+
+ValueKind kindOf(const ExportField& field) {
+    // The state column carries each record's own state.
+    if (field.name.compare(QLatin1String("RecordState"), Qt::CaseInsensitive) == 0)
+        return ValueKind::Whole;
+    switch (field.queryType) {
+    case 0:
+    case 3:
+        return ValueKind::Whole;
+    case 2:
+        return ValueKind::General;
     default:
-        break;
+        return ValueKind::Text;
     }
-    if (row.isNull(column))
-        return QStringLiteral("0");
-    const double value = std::round(row.real(column));
-    if (!std::isfinite(value) || std::fabs(value) > 9.2e18)
-        return engine::formatGeneral(value);
-    return QString::number(qint64(value));
 }
 
-QString textValue(const engine::Statement& row, int column) {
-    QString text = row.isNull(column) ? QString() : engine::textOf(row.value(column));
+// A whole number through 64 bits, so that 12-digit codes keep every digit; a fraction is rounded.
+void appendWhole(QString& line, const QVariant& value) {
+    if (value.isNull()) {
+        line += QLatin1Char('0');
+        return;
+    }
+    if (value.typeId() == QMetaType::LongLong) {
+        line += QString::number(value.toLongLong());
+        return;
+    }
+    const double rounded = std::round(engine::floatOf(value));
+    if (!std::isfinite(rounded) || std::fabs(rounded) > 9.2e18)
+        line += engine::formatGeneral(rounded);
+    else
+        line += QString::number(qint64(rounded));
+}
+
+void appendGeneral(QString& line, const QVariant& value) {
+    if (value.isNull())
+        line += QLatin1Char('0');
+    else if (value.typeId() == QMetaType::LongLong && std::llabs(value.toLongLong()) < 1000000000000000LL)
+        line += QString::number(value.toLongLong());
+    else
+        line += engine::formatGeneral(engine::floatOf(value));
+}
+
+void appendText(QString& line, const QVariant& value) {
+    QString text = engine::textOf(value);
     // Commas would split the line; the full-width hyphen is the one the receiving system cannot read.
     if (text.contains(QLatin1Char(',')))
         text.replace(QLatin1Char(','), QChar(0xFF0C));
     else if (text.contains(QChar(0xFF0D)))
         text.replace(QChar(0xFF0D), QLatin1Char('-'));
-    return text;
+    line += text;
 }
 
-QString fieldValue(const engine::Statement& row, int column, const ExportField& field) {
-    if (field.name.compare(QLatin1String("RecordState"), Qt::CaseInsensitive) == 0)
-        return wholeNumber(row, column);
-    switch (field.queryType) {
-    case 0:
-    case 3:
-        return wholeNumber(row, column);
-    case 1:
-        return textValue(row, column);
-    case 2:
-        return row.isNull(column) ? QStringLiteral("0") : engine::formatGeneral(row.real(column));
-    default:
-        return textValue(row, column);
+void appendValue(QString& line, const QVariant& value, ValueKind kind) {
+    switch (kind) {
+    case ValueKind::Whole:
+        appendWhole(line, value);
+        break;
+    case ValueKind::General:
+        appendGeneral(line, value);
+        break;
+    case ValueKind::Text:
+        appendText(line, value);
+        break;
     }
+    line += QLatin1Char(',');
 }
 
 } // namespace
@@ -217,22 +244,26 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
 
     engine::Statement rows(connection, QStringLiteral("select * from dt_data order by c901 asc"));
     std::vector<int> columns;
+    std::vector<ValueKind> kinds;
     for (const ExportField& field : fields) {
         const int column = rows.columnIndex(field.name);
         if (column < 0)
             throw EngineError(QStringLiteral("在集合中找不到与请求的名称“%1”对应的项目。").arg(field.name));
         columns.push_back(column);
+        kinds.push_back(kindOf(field));
     }
     qint64 written = 0;
     QString line;
     while (rows.step()) {
         line.clear();
         for (size_t i = 0; i < fields.size(); ++i)
-            line += fieldValue(rows, columns[i], fields[i]) + QLatin1Char(',');
+            appendValue(line, rows.value(columns[i]), kinds[i]);
         writer.writeLine(line);
         ++written;
-        if (progress && written % 1000 == 0)
+        if (progress && written % 1000 == 0) {
             progress->setDone(written);
+            progress->setCaption(QStringLiteral("导出上报数据...%1%").arg(progress->percent()));
+        }
     }
     writer.close();
     return written;
@@ -251,6 +282,14 @@ NetworkExportNames networkExportNames(const QString& name) {
 
 bool exportNetworkFileTo(DbSession& session, UiServices& ui, const QString& chosen) {
     const NetworkExportNames names = networkExportNames(chosen);
+    for (const QString& path : {names.target, names.temporary}) {
+        if (isSameFile(path, session.path()) ||
+            isSameFile(path, session.programFolder().dataFileTemplate())) {
+            ui.showMessage(QStringLiteral("不能用导出文件覆盖文件“%1”。").arg(path), QString(),
+                           MessageIcon::Warning);
+            return false;
+        }
+    }
     engine::Connection& db = session.connection();
     ProgressReporter& progress = ui.progress();
     const qint64 total = db.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong();
