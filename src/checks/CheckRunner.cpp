@@ -188,6 +188,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     count.bindAll(selection.params);
     count.step();
     const qint64 total = count.integer(0);
+    count.reset();
     if (control)
         control->start(total);
 

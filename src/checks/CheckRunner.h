@@ -84,7 +84,7 @@ private:
     UiServices& m_ui;
     const Clock& m_clock;
     ExplanationRenderer& m_renderer;
-    int m_batchSize = 2000;
+    int m_batchSize = 10000;
 };
 
 } // namespace corvalis::checks
