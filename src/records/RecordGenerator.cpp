@@ -12,7 +12,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace corvalis::records {
@@ -42,7 +46,9 @@ public:
     double unit() { return double(next() >> 11) * (1.0 / 9007199254740992.0); }
     double within(double low, double high) { return low + (high - low) * unit(); }
     bool chance(double p) { return unit() < p; }
-    template <typename T> const T& pick(const std::vector<T>& items) { return items[size_t(next() % items.size())]; }
+    template <typename T> const T& pick(const std::vector<T>& items) {
+        return items[size_t(next() % items.size())];
+    }
 
 private:
     quint64 m_state;
@@ -55,31 +61,37 @@ struct Weighted {
 
 // How often each unit category occurs among the generated unions.
 const Weighted unitCategoryWeights[] = {
-    {110, 6},   {120, 3},  {130, 1},  {140, 1},   {151, 4},   {159, 20},  {161, 3},
-    {169, 6},   {170, 30}, {190, 2},  {200, 3},   {300, 4},   {401, 4},   {402, 8},
-    {500, 2},   {600, 2},  {701, 1},  {702, 0.5}, {703, 0.3}, {704, 0.2},
+    {110, 6}, {120, 3}, {130, 1}, {140, 1}, {151, 4}, {159, 20}, {161, 3}, {169, 6},   {170, 30},  {190, 2},
+    {200, 3}, {300, 4}, {401, 4}, {402, 8}, {500, 2}, {600, 2},  {701, 1}, {702, 0.5}, {703, 0.3}, {704, 0.2},
 };
 
-const char* const surnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙", "马", "朱",
-                                "胡", "郭", "何", "高", "林", "罗", "郑", "梁", "谢", "宋", "唐", "许", "韩", "冯",
-                                "邓", "曹", "彭", "曾", "肖", "田", "董", "袁", "潘", "于", "蒋", "蔡", "余", "杜"};
-const char* const givenNames[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋", "勇", "艳", "杰", "娟",
-                                  "涛", "明", "超", "秀英", "霞", "平", "刚", "桂英", "建华", "文", "华", "红", "玉兰",
-                                  "志强", "海燕", "晓东", "丹", "萍", "鹏", "辉", "玲", "婷", "建国", "春梅", "国庆"};
-const char* const brandSyllables[] = {"华", "宏", "鑫", "盛", "达", "兴", "恒", "信", "泰", "瑞", "丰", "源", "海",
-                                      "天", "东", "金", "新", "中", "远", "力", "德", "诚", "嘉", "安", "永", "通",
-                                      "佳", "美", "润", "博", "凯", "腾", "祥", "旺", "裕", "广", "升", "荣"};
-const char* const trades[] = {"科技", "机械", "纺织", "食品", "建设", "物流", "电子", "化工", "医药", "建材",
-                              "商贸", "能源", "农业", "印刷", "汽车配件", "信息技术", "服装", "家具", "环保", "包装"};
-const char* const offices[] = {"财政局", "教育局", "人力资源和社会保障局", "卫生健康委员会", "市场监督管理局",
-                               "税务局", "交通运输局", "住房和城乡建设局", "自然资源局", "民政局"};
-const char* const institutions[] = {"第一中学", "人民医院", "实验小学", "疾病预防控制中心", "图书馆",
-                                    "职业技术学校", "中医院", "妇幼保健院", "文化馆", "广播电视台"};
-const char* const associations[] = {"律师协会", "慈善总会", "红十字会", "社会工作服务中心", "青少年发展基金会",
-                                    "个体劳动者协会", "志愿者协会", "老年大学"};
-const char* const areaCodes[] = {"010", "021", "022", "023", "025", "027", "028", "029", "0311", "0351", "0371",
-                                 "0431", "0451", "0471", "0531", "0551", "0571", "0591", "0731", "0755", "0771",
-                                 "0791", "0851", "0871", "0891", "0931", "0951", "0971", "0991", "0898"};
+const char* const surnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐",
+                                "孙", "马", "朱", "胡", "郭", "何", "高", "林", "罗", "郑", "梁",
+                                "谢", "宋", "唐", "许", "韩", "冯", "邓", "曹", "彭", "曾", "肖",
+                                "田", "董", "袁", "潘", "于", "蒋", "蔡", "余", "杜"};
+const char* const givenNames[] = {"伟", "芳",   "娜",   "敏", "静", "丽", "强",   "磊",   "军",   "洋",
+                                  "勇", "艳",   "杰",   "娟", "涛", "明", "超",   "秀英", "霞",   "平",
+                                  "刚", "桂英", "建华", "文", "华", "红", "玉兰", "志强", "海燕", "晓东",
+                                  "丹", "萍",   "鹏",   "辉", "玲", "婷", "建国", "春梅", "国庆"};
+const char* const brandSyllables[] = {"华", "宏", "鑫", "盛", "达", "兴", "恒", "信", "泰", "瑞",
+                                      "丰", "源", "海", "天", "东", "金", "新", "中", "远", "力",
+                                      "德", "诚", "嘉", "安", "永", "通", "佳", "美", "润", "博",
+                                      "凯", "腾", "祥", "旺", "裕", "广", "升", "荣"};
+const char* const trades[] = {"科技",     "机械",     "纺织", "食品", "建设", "物流", "电子",
+                              "化工",     "医药",     "建材", "商贸", "能源", "农业", "印刷",
+                              "汽车配件", "信息技术", "服装", "家具", "环保", "包装"};
+const char* const offices[] = {"财政局",         "教育局", "人力资源和社会保障局", "卫生健康委员会",
+                               "市场监督管理局", "税务局", "交通运输局",           "住房和城乡建设局",
+                               "自然资源局",     "民政局"};
+const char* const institutions[] = {"第一中学", "人民医院",     "实验小学", "疾病预防控制中心",
+                                    "图书馆",   "职业技术学校", "中医院",   "妇幼保健院",
+                                    "文化馆",   "广播电视台"};
+const char* const associations[] = {"律师协会",         "慈善总会",       "红十字会",   "社会工作服务中心",
+                                    "青少年发展基金会", "个体劳动者协会", "志愿者协会", "老年大学"};
+const char* const areaCodes[] = {"010",  "021",  "022",  "023",  "025",  "027",  "028",  "029",
+                                 "0311", "0351", "0371", "0431", "0451", "0471", "0531", "0551",
+                                 "0571", "0591", "0731", "0755", "0771", "0791", "0851", "0871",
+                                 "0891", "0931", "0951", "0971", "0991", "0898"};
 
 template <size_t N> const char* pickFrom(Random& random, const char* const (&items)[N]) {
     return items[random.next() % N];
@@ -101,15 +113,17 @@ struct Codes {
 
 Codes readCodes(engine::Connection& connection) {
     Codes codes;
-    engine::Statement cities(connection,
-                             QStringLiteral("select ID, Name from CT_CityName where Code2<>0 and Code3<>0 order by ID"));
+    engine::Statement cities(
+        connection,
+        QStringLiteral("select ID, Name from CT_CityName where Code2<>0 and Code3<>0 order by ID"));
     while (cities.step()) {
         codes.counties.push_back(cities.integer(0));
         codes.countyNames.push_back(cities.text(1).toStdString());
     }
     for (const TCode& code : loadCodeList(connection, CodeTable::Industry))
         codes.industries.push_back(code.code);
-    engine::Statement domains(connection, QStringLiteral("select ID from CT_UnionDomain where Code2<>0 order by ID"));
+    engine::Statement domains(connection,
+                              QStringLiteral("select ID from CT_UnionDomain where Code2<>0 order by ID"));
     while (domains.step())
         codes.domains.push_back(domains.text(0).toStdString());
     QSet<qint64> economic;
@@ -218,7 +232,8 @@ private:
         r.category = pickCategory();
         r.hold = holdingFor(r.category);
         r.filing = m_random.chance(0.92) ? 1 : 2;
-        r.domain = m_codes.domains.empty() || m_random.chance(0.1) ? std::string("Z00") : m_random.pick(m_codes.domains);
+        r.domain = m_codes.domains.empty() || m_random.chance(0.1) ? std::string("Z00")
+                                                                   : m_random.pick(m_codes.domains);
         r.name = unionName(m_codes.countyNames[county], r);
         r.filler = std::string(pickFrom(m_random, surnames)) + pickFrom(m_random, givenNames);
         r.telephone = telephone();
@@ -247,7 +262,9 @@ private:
         return truncateToGbkBytes(QString::fromStdString(name), 60).toStdString();
     }
 
-    std::string brand() { return std::string(pickFrom(m_random, brandSyllables)) + pickFrom(m_random, brandSyllables); }
+    std::string brand() {
+        return std::string(pickFrom(m_random, brandSyllables)) + pickFrom(m_random, brandSyllables);
+    }
 
     static const char* companySuffix(qint64 category) {
         switch (category) {
@@ -541,6 +558,92 @@ void checkColumnLayout() {
         throw Error(QStringLiteral("调查表的列布局与记录生成器不一致。"));
 }
 
+struct FedRecord {
+    Record record;
+    bool faulty = false;
+};
+
+// Builds the records on a thread of its own, a batch ahead of the caller, so that making records
+// and writing them overlap. The order and content are those of one Builder run with the seed.
+class RecordFeed {
+public:
+    RecordFeed(const Codes& codes, quint64 seed, qint64 first, qint64 count, double faultyShare)
+        : m_builder(codes, seed), m_first(first), m_count(count), m_faultyShare(faultyShare),
+          m_worker([this] { produce(); }) {}
+
+    ~RecordFeed() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_cancelled = true;
+        }
+        m_changed.notify_all();
+        m_worker.join();
+    }
+
+    RecordFeed(const RecordFeed&) = delete;
+    RecordFeed& operator=(const RecordFeed&) = delete;
+
+    // The next batch in order; empty once every record was handed out.
+    std::vector<FedRecord> next() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ready || m_done || m_failure; });
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        std::vector<FedRecord> batch;
+        if (m_ready) {
+            batch.swap(m_batch);
+            m_ready = false;
+            m_changed.notify_all();
+        }
+        return batch;
+    }
+
+private:
+    static constexpr qint64 BatchSize = 2048;
+
+    void produce() {
+        try {
+            for (qint64 start = 0; start < m_count; start += BatchSize) {
+                std::vector<FedRecord> batch;
+                const qint64 end = std::min(m_count, start + BatchSize);
+                batch.reserve(size_t(end - start));
+                for (qint64 i = start; i < end; ++i) {
+                    const bool faulty = isFaultyRecord(i, m_faultyShare);
+                    batch.push_back(FedRecord{m_builder.build(m_first + i, faulty), faulty});
+                }
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_ready || m_cancelled; });
+                if (m_cancelled)
+                    return;
+                m_batch = std::move(batch);
+                m_ready = true;
+                m_changed.notify_all();
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_failure = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+    }
+
+    Builder m_builder;
+    const qint64 m_first;
+    const qint64 m_count;
+    const double m_faultyShare;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<FedRecord> m_batch;
+    bool m_ready = false;
+    bool m_done = false;
+    bool m_cancelled = false;
+    std::exception_ptr m_failure;
+    std::thread m_worker; // last: it starts once everything above is set up
+};
+
 } // namespace
 
 bool isFaultyRecord(qint64 index, double share) {
@@ -564,24 +667,28 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
         first = highest.isNull() ? DefaultFirstCode : engine::integerOf(highest) + 1;
     }
     if (first < SmallestCode || first + options.count - 1 > LargestCode)
-        throw Error(QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。").arg(SmallestCode).arg(LargestCode));
-    const qint64 firstId = engine::integerOf(connection.scalar(QStringLiteral("select max(id) from dt_data"))) + 1;
+        throw Error(
+            QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。").arg(SmallestCode).arg(LargestCode));
+    const qint64 firstId =
+        engine::integerOf(connection.scalar(QStringLiteral("select max(id) from dt_data"))) + 1;
     const std::string stamp = machineStamp().toStdString();
 
-    Builder builder(codes, options.seed);
+    RecordFeed feed(codes, options.seed, first, options.count, options.faultyShare);
     engine::Transaction transaction(connection);
     engine::Statement insert(connection, insertStatement());
     if (progress)
         progress->start(QStringLiteral("正在生成记录..."), options.count, 0, true);
-    for (qint64 i = 0; i < options.count; ++i) {
-        const bool faulty = isFaultyRecord(i, options.faultyShare);
-        const Record record = builder.build(first + i, faulty);
-        bindRecord(insert, record, firstId + i, stamp);
-        insert.run();
-        insert.reset();
-        result.faulty += faulty ? 1 : 0;
-        if (progress && (i + 1) % 10000 == 0)
-            progress->setDone(i + 1);
+    qint64 i = 0;
+    for (std::vector<FedRecord> batch = feed.next(); !batch.empty(); batch = feed.next()) {
+        for (const FedRecord& fed : batch) {
+            bindRecord(insert, fed.record, firstId + i, stamp);
+            insert.run();
+            insert.reset();
+            result.faulty += fed.faulty ? 1 : 0;
+            ++i;
+            if (progress && i % 10000 == 0)
+                progress->setDone(i);
+        }
     }
     transaction.commit();
     if (progress)

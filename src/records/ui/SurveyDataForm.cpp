@@ -1110,6 +1110,8 @@ bool TdlgSurveyDataForm::exitRuleOfDomain(bool userForm) {
 
 bool TdlgSurveyDataForm::exitRuleOfText(const QString& name, bool userForm) {
     TKvValidEdit* box = m_texts.value(name);
+    if (!box)
+        return true;
     if (box->maxBytes() > 0 && gbkLength(box->text()) > box->maxBytes())
         box->setText(truncateToGbkBytes(box->text(), box->maxBytes()));
     QString message;
