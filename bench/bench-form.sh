@@ -18,6 +18,12 @@ if [ ! -f "$DB" ] || [ "$($CLI --db "$DB" info | grep -c "$COUNT")" = 0 ]; then
     $CLI --db "$DB" generate --count "$COUNT" --seed 7 >/dev/null
   fi
 fi
-cp ${BENCH_BUILD:-./build}/bin/view.dll "$WORK/form/"
+# The rest of the program folder (template, layouts), without the build's own database and programs.
+for file in "${BENCH_BUILD:-./build}"/bin/*; do
+  case "$file" in
+    *.mdb | */corvalis-*) ;;
+    *) cp -r "$file" "$WORK/form/" ;;
+  esac
+done
 QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 ${BENCH_BUILD:-./build}/bench/bench_form "$WORK/form" "${BENCH_FORM_RUNS:-50}"
 [ -n "${BENCH_WORK:-}" ] || rm -rf "$WORK"

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Renews docs/screenshot.png: the main window on 2,000 generated records, drawn offscreen.
+# Renews docs/screenshot.png (the main window on 2,000 generated records) and docs/entry-cover.png and
+# docs/entry-page1.png (the entry form on the first of them), drawn offscreen.
 set -eu
 cd "$(dirname "$0")/.."
 [ -x build/bin/corvalis-survey ] || ./scripts/build.sh
@@ -11,4 +12,6 @@ cp build/bin/view.dll "$WORK/"
 mkdir -p docs
 HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
   ./build/bin/corvalis-survey --home "$WORK" --screenshot docs/screenshot.png
-echo "docs/screenshot.png renewed"
+HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
+  ./build/bin/corvalis-survey --home "$WORK" --screenshot-form docs/entry
+echo "docs/screenshot.png, docs/entry-cover.png and docs/entry-page1.png renewed"

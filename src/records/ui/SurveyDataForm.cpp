@@ -400,7 +400,8 @@ void TdlgSurveyDataForm::buildToolbar() {
          "正式保存已经数据的数据，将检查数据的逻辑关系，保存后会请空所有已经输入的数据，以便输入新的数据"},
         {&m_check, "tbCheck", "检查逻辑", ""},
         {&m_print, "tbPrint", "打  印", "打印当前的报表"},
-        {&m_preview, "tbPrintPreview", "打印预览", "预览当前的报表|在屏幕上预览当前的报表，可以打印或保存为PDF文件"},
+        {&m_preview, "tbPrintPreview", "打印预览",
+         "预览当前的报表|在屏幕上预览当前的报表，可以打印或保存为PDF文件"},
         {&m_return, "tbReturn", "返  回", ""},
     };
     for (const Button& button : buttons) {
