@@ -5,6 +5,7 @@
 #include "app/ui/RecordList.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
+#include "records/PageNotes.h"
 #include "records/RecordGenerator.h"
 #include "records/RecordPrint.h"
 #include "records/ui/EntryFormHooks.h"
@@ -234,6 +235,22 @@ private Q_SLOTS:
         setPrintPreviewHook([&code](QWidget*, double shown) { code = shown; });
         preview->click();
         QCOMPARE(code, shell.window->recordList().model().keyAt(1).toDouble());
+    }
+
+    void everyPageHasItsNotesAndTheBoxesTheirInputHints() {
+        // The notes shipped with the program folder: one readable file per page, titled by its page.
+        const QString folder = QStringLiteral(CORVALIS_SOURCE_DIR "/data/program/notes/");
+        const char* titles[] = {"封面", "表1", "表2", "表3", "表4", "表5", "表6", "表7"};
+        for (int page = 0; page < 8; ++page) {
+            const QString html = readPageNotes(
+                folder + QStringLiteral("TableNotesVQ-%1.rtf").arg(page, 2, 10, QLatin1Char('0')));
+            QVERIFY2(html.contains(QString::fromUtf8(titles[page])), qPrintable(html));
+        }
+        Shell shell(0);
+        QCOMPARE(shell.form->numericBox(QStringLiteral("z001"))->inputMethodHints(), Qt::ImhDigitsOnly);
+        QCOMPARE(shell.form->control(QStringLiteral("c911"))->inputMethodHints(),
+                 Qt::ImhDialableCharactersOnly);
+        QVERIFY(shell.form->control(QStringLiteral("c902"))->testAttribute(Qt::WA_InputMethodEnabled));
     }
 };
 
