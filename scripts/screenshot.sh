@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cp build/bin/view.dll "$WORK/"
+cp -r build/bin/notes "$WORK/"
 ./build/bin/corvalis-survey-cli init "$WORK/2020NB_vq_20200819.mdb" >/dev/null
 ./build/bin/corvalis-survey-cli --db "$WORK/2020NB_vq_20200819.mdb" generate --count 2000 --seed 2020 --faulty 0.05 >/dev/null
 mkdir -p docs
