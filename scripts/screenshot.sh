@@ -1,14 +1,18 @@
 #!/bin/sh
-# Renews docs/screenshot.png: the main window on 2,000 generated records, drawn offscreen.
+# Renews docs/screenshot.png (the main window on 2,000 generated records) and docs/entry-cover.png and
+# docs/entry-page1.png (the entry form on the first of them), drawn offscreen.
 set -eu
 cd "$(dirname "$0")/.."
 [ -x build/bin/corvalis-survey ] || ./scripts/build.sh
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cp build/bin/view.dll "$WORK/"
+cp -r build/bin/notes "$WORK/"
 ./build/bin/corvalis-survey-cli init "$WORK/2020NB_vq_20200819.mdb" >/dev/null
 ./build/bin/corvalis-survey-cli --db "$WORK/2020NB_vq_20200819.mdb" generate --count 2000 --seed 2020 --faulty 0.05 >/dev/null
 mkdir -p docs
 HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
   ./build/bin/corvalis-survey --home "$WORK" --screenshot docs/screenshot.png
-echo "docs/screenshot.png renewed"
+HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
+  ./build/bin/corvalis-survey --home "$WORK" --screenshot-form docs/entry
+echo "docs/screenshot.png, docs/entry-cover.png and docs/entry-page1.png renewed"

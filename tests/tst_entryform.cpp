@@ -1,7 +1,9 @@
 // test-kind: gui
 #include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
 #include "app/ui/CodePopup.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/RecordList.h"
 #include "records/RecordGenerator.h"
 #include "records/ui/CityNameForm.h"
 #include "records/ui/EntryFormHooks.h"
@@ -687,6 +689,61 @@ private Q_SLOTS:
         QCOMPARE(bench.stored(110101000001.0, "c902").toString(), s("测试公司工会"));
         QCOMPARE(bench.stored(110101000001.0, "z002").toLongLong(), 12);
         QCOMPARE(bench.stored(110101000001.0, "c912").toLongLong(), 1);
+    }
+
+    void savesKeepTheListInStepWithTheDatabase() {
+        Bench bench(4);
+        RecordList& list = bench.window->recordList();
+        const auto listedCodes = [&list] {
+            QList<qint64> codes;
+            for (int row = 0; row < list.recordCount(); ++row)
+                codes << list.model().keyAt(row).toLongLong();
+            return codes;
+        };
+        const auto storedCodes = [&bench] {
+            QList<qint64> codes;
+            engine::Statement rows(bench.db(), QStringLiteral("select c901 from view_data order by c901"));
+            while (rows.step())
+                codes << rows.value(0).toLongLong();
+            return codes;
+        };
+        // A changed code moves the record to its new place; the list follows it.
+        list.setCurrentRow(1);
+        bench.open(EntryMode::Modify);
+        bench.type("c901", QStringLiteral("110101999999"));
+        bench.button("tbSave")->click();
+        QCOMPARE(listedCodes(), storedCodes());
+        QCOMPARE(list.currentRow(), 3);
+        // The rows shown are read afresh, not from the pages cached before the save.
+        QCOMPARE(list.model().value(3, QStringLiteral("c901")).toLongLong(), 110101999999);
+        bench.form->returnWithoutSaving();
+
+        // Adding: held, then saved under another code, then the next blank record; one row each time.
+        list.setCurrentRow(0);
+        const double current = *bench.window->currentCode();
+        bench.open(EntryMode::Add);
+        bench.fillValidCover(QStringLiteral("110101000050"));
+        bench.button("tbHold")->click();
+        QCOMPARE(listedCodes(), storedCodes());
+        QCOMPARE(list.recordCount(), 5);
+        QCOMPARE(*bench.window->currentCode(), current);
+        bench.type("c901", QStringLiteral("110101000001"));
+        bench.button("tbAdd")->click();
+        QCOMPARE(listedCodes(), storedCodes());
+        QCOMPARE(list.recordCount(), 5);
+        QCOMPARE(*bench.window->currentCode(), current);
+        bench.form->returnWithoutSaving();
+
+        // A list sorted by another column is read again in its own order.
+        list.sortByTitleClick(2);
+        list.setCurrentRow(2);
+        const double code = *bench.window->currentCode();
+        bench.open(EntryMode::Modify);
+        bench.type("c901", QStringLiteral("110101777777"));
+        bench.button("tbSave")->click();
+        QCOMPARE(list.recordCount(), 5);
+        QCOMPARE(list.model().rowOfKey(code), -1);
+        QCOMPARE(*bench.window->currentCode(), 110101777777.0);
     }
 
     void printHookGetsTheStoredCode() {

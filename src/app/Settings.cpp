@@ -73,13 +73,21 @@ qint64 Settings::integer(Setting setting) const {
     return ok ? value : entry.defaultInteger;
 }
 
+// Every write is flushed at once (a disk sync each), so a value already stored is not written again:
+// the entry form remembers its defaults on every save.
 void Settings::setText(Setting setting, const QString& value) {
-    m_store->setValue(keyOf(info(setting)), value);
+    const QString key = keyOf(info(setting));
+    if (m_store->contains(key) && m_store->value(key).toString() == value)
+        return;
+    m_store->setValue(key, value);
     m_store->sync();
 }
 
 void Settings::setInteger(Setting setting, qint64 value) {
-    m_store->setValue(keyOf(info(setting)), value);
+    const QString key = keyOf(info(setting));
+    if (m_store->contains(key) && m_store->value(key).toString() == QString::number(value))
+        return;
+    m_store->setValue(key, value);
     m_store->sync();
 }
 

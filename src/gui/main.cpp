@@ -1,11 +1,40 @@
 #include "app/ProgramFolder.h"
 #include "app/Settings.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/RecordList.h"
 #include "app/ui/WheelTranslator.h"
+#include "records/ui/SurveyDataForm.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+
+namespace {
+
+// Shows the entry form on the list's first record and saves its cover and page 1 once each is drawn.
+int saveEntryFormScreenshots(corvalis::MainWindow& window, const QString& prefix) {
+    using corvalis::records::TdlgSurveyDataForm;
+    if (window.recordList().recordCount() == 0)
+        return 1;
+    window.resize(1280, 760);
+    window.show();
+    window.recordList().setCurrentRow(0);
+    auto* form = new TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
+                                        window.fieldDictionary(), &window);
+    form->open(corvalis::records::EntryMode::Modify, &window.recordList());
+    bool saved = true;
+    QTimer::singleShot(500, form, [form, prefix, &saved] {
+        saved = form->grab().save(prefix + QStringLiteral("-cover.png"));
+        form->changePage(1);
+        QTimer::singleShot(300, form, [form, prefix, &saved] {
+            saved = form->grab().save(prefix + QStringLiteral("-page1.png")) && saved;
+            QApplication::exit(saved ? 0 : 1);
+        });
+    });
+    return QApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -21,9 +50,15 @@ int main(int argc, char* argv[]) {
     // Saves a picture of the main window once it is shown, then ends (used to renew the README's screenshot).
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                         QStringLiteral("保存主窗口的截图后退出。"), QStringLiteral("FILE"));
+    // Opens the entry form on the first record, saves its cover page as PREFIX-cover.png and page 1 as
+    // PREFIX-page1.png, then ends (used to renew the README's pictures of the form).
+    const QCommandLineOption formScreenshot(QStringLiteral("screenshot-form"),
+                                            QStringLiteral("保存录入窗口封面和表1的截图后退出。"),
+                                            QStringLiteral("FILE-PREFIX"));
     parser.addOption(home);
     parser.addOption(noSplash);
     parser.addOption(screenshot);
+    parser.addOption(formScreenshot);
     parser.process(application);
 
     corvalis::WheelTranslator wheel;
@@ -43,6 +78,8 @@ int main(int argc, char* argv[]) {
         });
         return application.exec();
     }
+    if (parser.isSet(formScreenshot))
+        return saveEntryFormScreenshots(window, parser.value(formScreenshot));
     window.showMaximized();
     return application.exec();
 }

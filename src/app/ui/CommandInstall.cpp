@@ -44,6 +44,7 @@ void installCommands(MainWindow& window) {
     installExchangeCommands(window);
     installPrintCommands(window);
     records::setPrintHook(&printRecordFromForm);
+    records::setPrintPreviewHook(&previewRecordFromForm);
     search::installSearchCommands(window);
     summary::installSummaryCommands(window);
 }

@@ -89,6 +89,48 @@ void RecordListModel::requery() {
     endResetModel();
 }
 
+void RecordListModel::recordWritten(const QVariant& previousKey, const QVariant& newKey) {
+    // Another order or a condition may move the record or leave it out: only a re-read knows.
+    if (!m_order.isEmpty() || !m_condition.isEmpty() || m_sourceColumns.isEmpty()) {
+        requery();
+        return;
+    }
+    // The key as the engine stores it (its type decides its place), or none when the row is not there.
+    QVariant stored;
+    engine::Statement probe(m_session.connection(),
+                            QStringLiteral("select %1 from %2 where %1 = ?").arg(m_key, m_table));
+    probe.bind(1, newKey);
+    if (probe.step())
+        stored = probe.value(0);
+
+    m_pages.clear();
+    const auto slotOf = [this](const QVariant& key) {
+        return std::lower_bound(m_keys.begin(), m_keys.end(), key, [](const QVariant& a, const QVariant& b) {
+            return engine::compareValues(a, b) < 0;
+        });
+    };
+    if (!previousKey.isNull() && (stored.isNull() || !sameKey(previousKey, stored))) {
+        const auto it = slotOf(previousKey);
+        if (it != m_keys.end() && sameKey(*it, previousKey)) {
+            const int row = int(it - m_keys.begin());
+            beginRemoveRows(QModelIndex(), row, row);
+            m_keys.erase(it);
+            endRemoveRows();
+        }
+    }
+    if (!stored.isNull()) {
+        const auto it = slotOf(stored);
+        if (it == m_keys.end() || !sameKey(*it, stored)) {
+            const int row = int(it - m_keys.begin());
+            beginInsertRows(QModelIndex(), row, row);
+            m_keys.insert(m_keys.begin() + row, stored);
+            endInsertRows();
+        }
+    }
+    if (!m_keys.empty() && columnCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(int(m_keys.size()) - 1, columnCount() - 1));
+}
+
 void RecordListModel::sortByColumn(int column, bool ascending) {
     if (column < 0 || size_t(column) >= m_columns.size() || !isIdentifier(m_columns[size_t(column)].showName))
         return;
@@ -353,6 +395,15 @@ void RecordList::requery() {
     m_model->requery();
     if (!isEmpty() && !currentIndex().isValid())
         setCurrentRow(0);
+}
+
+void RecordList::recordWritten(const QVariant& previousKey, const QVariant& newKey,
+                               const QVariant& positionKey) {
+    ListPosition marker = position();
+    if (positionKey.isValid())
+        marker.key = positionKey;
+    m_model->recordWritten(previousKey, newKey);
+    goTo(marker);
 }
 
 void RecordList::refreshKeepingPosition() {

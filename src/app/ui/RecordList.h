@@ -41,6 +41,11 @@ public:
 
     // Reads the keys again in the current order; the page cache is dropped.
     void requery();
+    // Takes in one record written since the keys were read, which had the key previousKey (none for a
+    // new record) and now has newKey: in the key's own order without a condition the key list is
+    // mended in place (one indexed look-up instead of re-reading every key); otherwise, and when the
+    // record's place cannot be known, all keys are read again. The page cache is dropped either way.
+    void recordWritten(const QVariant& previousKey, const QVariant& newKey);
     // Sorts by a column of the dictionary; the next requery keeps the order.
     void sortByColumn(int column, bool ascending);
     // Back to the key's own order.
@@ -121,6 +126,8 @@ public:
     void goTo(const ListPosition& position);
     void refreshKeepingPosition();
     void requery();
+    // RecordListModel::recordWritten, then back to the record of positionKey (or the row it stood on).
+    void recordWritten(const QVariant& previousKey, const QVariant& newKey, const QVariant& positionKey);
 
     // SortByTitleClick with this list's sort state: 0 none, 1 ascending, 2 descending.
     void sortByTitleClick(int column);

@@ -17,6 +17,10 @@ std::function<void(QWidget*, double)>& printHook() {
     static std::function<void(QWidget*, double)> print;
     return print;
 }
+std::function<void(QWidget*, double)>& printPreviewHook() {
+    static std::function<void(QWidget*, double)> preview;
+    return preview;
+}
 } // namespace
 
 void setPageLogicCheck(std::function<void(const PageCheckRequest&)> check) {
@@ -43,6 +47,15 @@ void setPrintHook(std::function<void(QWidget* form, double code)> print) {
 void runPrintHook(QWidget* form, double code) {
     if (printHook())
         printHook()(form, code);
+}
+
+void setPrintPreviewHook(std::function<void(QWidget* form, double code)> preview) {
+    printPreviewHook() = std::move(preview);
+}
+
+void runPrintPreviewHook(QWidget* form, double code) {
+    if (printPreviewHook())
+        printPreviewHook()(form, code);
 }
 
 } // namespace corvalis::records

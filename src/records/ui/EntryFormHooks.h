@@ -41,4 +41,8 @@ const LogicListHooks& logicListHooks();
 void setPrintHook(std::function<void(QWidget* form, double code)> print);
 void runPrintHook(QWidget* form, double code);
 
+// The print preview of the record shown in the entry form; does nothing while none is set.
+void setPrintPreviewHook(std::function<void(QWidget* form, double code)> preview);
+void runPrintPreviewHook(QWidget* form, double code);
+
 } // namespace corvalis::records

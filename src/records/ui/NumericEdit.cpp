@@ -24,6 +24,8 @@ bool isTypedCharacter(const QKeyEvent* event) {
 NumericEdit::NumericEdit(QWidget* parent) : QLineEdit(parent) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setMaxLength(32);
+    // Whole numbers only: an input method has nothing to compose here.
+    setInputMethodHints(Qt::ImhDigitsOnly);
     connect(this, &QLineEdit::textEdited, this, &NumericEdit::onTextEdited);
 }
 

@@ -73,6 +73,11 @@ void printRecordFromForm(QWidget* form, double code) {
         printCode(*window, code);
 }
 
+void previewRecordFromForm(QWidget* form, double code) {
+    if (MainWindow* window = windowOf(form))
+        showRecordPrintPreview(*window, code);
+}
+
 void showRecordPrintPreview(MainWindow& window, double code) {
     const QString text = records::codeText(code);
     auto filled =

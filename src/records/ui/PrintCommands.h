@@ -15,6 +15,9 @@ void installPrintCommands(MainWindow& window);
 // The entry form's print button: prints the record of that code from the form's main window.
 void printRecordFromForm(QWidget* form, double code);
 
+// The entry form's print preview button: previews the record of that code from the form's main window.
+void previewRecordFromForm(QWidget* form, double code);
+
 // The preview of one record's print form.
 void showRecordPrintPreview(MainWindow& window, double code);
 

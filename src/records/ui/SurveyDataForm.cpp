@@ -201,6 +201,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
         for (size_t i = 1; i < boxes.size(); ++i)
             setTabOrder(boxes[i - 1], boxes[i]);
     m_print->setVisible(true);
+    m_preview->setVisible(true);
     resize(980, 700);
 }
 
@@ -399,6 +400,8 @@ void TdlgSurveyDataForm::buildToolbar() {
          "正式保存已经数据的数据，将检查数据的逻辑关系，保存后会请空所有已经输入的数据，以便输入新的数据"},
         {&m_check, "tbCheck", "检查逻辑", ""},
         {&m_print, "tbPrint", "打  印", "打印当前的报表"},
+        {&m_preview, "tbPrintPreview", "打印预览",
+         "预览当前的报表|在屏幕上预览当前的报表，可以打印或保存为PDF文件"},
         {&m_return, "tbReturn", "返  回", ""},
     };
     for (const Button& button : buttons) {
@@ -418,6 +421,7 @@ void TdlgSurveyDataForm::buildToolbar() {
     connect(m_add, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
     connect(m_check, &QToolButton::clicked, this, [this] { guarded([this] { checkLogic(); }); });
     connect(m_print, &QToolButton::clicked, this, [this] { guarded([this] { print(); }); });
+    connect(m_preview, &QToolButton::clicked, this, [this] { guarded([this] { printPreview(); }); });
     connect(m_return, &QToolButton::clicked, this, &TdlgSurveyDataForm::returnWithoutSaving);
 
     m_navBar = new QToolBar(this);
@@ -505,7 +509,7 @@ void TdlgSurveyDataForm::prepare(EntryMode mode, RecordList* list) {
     loadCodeLists();
     loadRecord();
     const bool adding = mode == EntryMode::Add;
-    m_print->setEnabled(!adding);
+    setPrintable(!adding);
     m_itemNo->setVisible(!adding);
     m_navBar->setVisible(!adding && m_list && m_list->recordCount() > 1);
 }
@@ -780,26 +784,30 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
     }
 }
 
-void TdlgSurveyDataForm::requeryListAt(const QVariant& code) {
+void TdlgSurveyDataForm::updateListAfterWrite(const QVariant& previousCode) {
     if (!m_list)
         return;
-    ListPosition position = m_list->position();
-    if (m_mode == EntryMode::Modify && code.isValid())
-        position.key = code; // the record may have taken another code
-    m_list->requery();
-    m_list->goTo(position);
+    // Modifying follows the record to its (possibly new) code; adding keeps the list where it was.
+    const QVariant follow = m_mode == EntryMode::Modify ? QVariant(m_currentCode) : QVariant();
+    m_list->recordWritten(previousCode, m_currentCode, follow);
+}
+
+QVariant TdlgSurveyDataForm::storedCode() const {
+    const bool stored = m_mode == EntryMode::Modify || m_appended;
+    return stored ? QVariant(m_currentCode) : QVariant();
 }
 
 bool TdlgSurveyDataForm::temporarySave() {
     if (!validateRecord())
         return false;
+    const QVariant previousCode = storedCode();
     if (!writeRecord(0))
         return false;
-    requeryListAt(m_currentCode);
+    updateListAfterWrite(previousCode);
     m_appended = true;
     m_unsaved = false;
     m_hold->setEnabled(false);
-    m_print->setEnabled(true);
+    setPrintable(true);
     m_ui.showMessage(FormText::HeldMessage);
     return true;
 }
@@ -811,13 +819,14 @@ bool TdlgSurveyDataForm::formalSave(bool checkFirst) {
     if (checkFirst && filing)
         runWholeRecordCheck();
     const bool errors = filing && !errorListEmpty();
+    const QVariant previousCode = storedCode();
     if (!writeRecord(errors ? 1 : 2))
         return false;
-    requeryListAt(m_currentCode);
+    updateListAfterWrite(previousCode);
     setSaveButtons(false, false);
     m_unsaved = false;
     m_appended = false;
-    m_print->setEnabled(true);
+    setPrintable(true);
     m_ui.showMessage(errors ? FormText::SavedWithErrorsMessage : FormText::SavedCleanMessage);
     rememberEntryDefaults();
     if (m_mode == EntryMode::Add)
@@ -872,6 +881,16 @@ void TdlgSurveyDataForm::print() {
     runPrintHook(this, m_currentCode);
 }
 
+void TdlgSurveyDataForm::printPreview() {
+    runPrintPreviewHook(this, m_currentCode);
+}
+
+// Printing and its preview show the stored record, so both wait while the form holds unsaved changes.
+void TdlgSurveyDataForm::setPrintable(bool printable) {
+    m_print->setEnabled(printable);
+    m_preview->setEnabled(printable);
+}
+
 void TdlgSurveyDataForm::returnWithoutSaving() {
     m_unsaved = false;
     setSaveButtons(m_hold->isEnabled(), false);
@@ -918,7 +937,7 @@ void TdlgSurveyDataForm::moveTo(int step) {
         loadRecord();
         throw;
     }
-    m_print->setEnabled(true);
+    setPrintable(true);
 }
 
 // ---- modified state ------------------------------------------------------------------------------
@@ -934,7 +953,7 @@ void TdlgSurveyDataForm::markModified() {
         return;
     m_unsaved = true;
     setSaveButtons(isFiling(numericBox(QStringLiteral("c912"))->value()), true);
-    m_print->setEnabled(false);
+    setPrintable(false);
 }
 
 // ---- field rules ---------------------------------------------------------------------------------

@@ -71,6 +71,8 @@ public:
     bool formalSave(bool checkFirst = true);
     void checkLogic();
     void print();
+    // The print preview of the stored record shown.
+    void printPreview();
     void returnWithoutSaving();
     // The closing steps: asks about unsaved changes and saves on Yes; false when the form must stay.
     bool mayLeaveRecord();
@@ -119,9 +121,13 @@ private:
     void clearErrorList();
     void hideErrorList();
     void rememberEntryDefaults();
-    void requeryListAt(const QVariant& key);
+    // The code the record shown is stored under (none for a new record not yet written).
+    QVariant storedCode() const;
+    // Takes the write into the list without re-reading every key.
+    void updateListAfterWrite(const QVariant& previousCode);
 
     void markModified();
+    void setPrintable(bool printable);
     void setSaveButtons(bool hold, bool save);
     void organisationTypeRule();
     void filingStateRule(qint64 code);
@@ -153,6 +159,7 @@ private:
     QToolButton* m_add = nullptr;
     QToolButton* m_check = nullptr;
     QToolButton* m_print = nullptr;
+    QToolButton* m_preview = nullptr;
     QToolButton* m_return = nullptr;
     QToolBar* m_navBar = nullptr;
     QLabel* m_itemNo = nullptr;
