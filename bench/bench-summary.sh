@@ -1,6 +1,6 @@
 #!/bin/sh
 # summary over 1,000,000 generated records: the median time of a whole 16-sheet workbook by industry,
-# by industry category and by a custom group of ten ranges, and the workbook's size.
+# by industry category and by a custom group of twenty ranges, and the workbook's size.
 set -eu
 cd "$(dirname "$0")/.."
 CLI=./build/bin/corvalis-survey-cli
@@ -14,12 +14,12 @@ echo "summary: $COUNT records, database $(( $(stat -c %s "$DB") / 1048576 )) MiB
 
 by_list="industry domain"
 if command -v sqlite3 >/dev/null 2>&1; then
-  # Ten equal code ranges over the generated codes.
+  # Twenty equal code ranges over the generated codes.
   sqlite3 "$DB" "insert into ct_group (ID, Name, orderstr) values (1, 'bench', 'id ASC');
-    with recursive r(k) as (select 0 union all select k + 1 from r where k < 9),
+    with recursive r(k) as (select 0 union all select k + 1 from r where k < 19),
          b(lo, hi) as (select min(c901), max(c901) + 1 from dt_data)
     insert into DT_GroupItem (GroupID, Title, LowBoundary, HighBoundary, LowSymbol, HighSymbol)
-    select 1, 'range ' || k, lo + k * (hi - lo) / 10, lo + (k + 1) * (hi - lo) / 10, '>=', '<' from r, b;"
+    select 1, 'range ' || k, lo + k * (hi - lo) / 20, lo + (k + 1) * (hi - lo) / 20, '>=', '<' from r, b;"
   by_list="$by_list group:1"
 fi
 

@@ -1,6 +1,7 @@
 // test-kind: core
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
+#include "app/engine/ProgressHandler.h"
 #include "app/engine/RowSet.h"
 #include "app/engine/Statement.h"
 
@@ -27,9 +28,12 @@ private:
         Connection c(file);
         c.executeScript(QStringLiteral("create table u (c901 DOUBLE, c902 VARCHAR(60), z002 INTEGER, "
                                        "Visible BOOLEAN, d DATE, b BLOB)"));
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"), {300000000003.0, QStringLiteral("丙"), 30});
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 0, null, null)"), {100000000001.0, QStringLiteral("甲"), 10});
-        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"), {200000000002.0, QStringLiteral("乙"), 20});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"),
+                  {300000000003.0, QStringLiteral("丙"), 30});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 0, null, null)"),
+                  {100000000001.0, QStringLiteral("甲"), 10});
+        c.execute(QStringLiteral("insert into u values (?1, ?2, ?3, 1, null, null)"),
+                  {200000000002.0, QStringLiteral("乙"), 20});
         return file;
     }
 
@@ -104,8 +108,9 @@ private Q_SLOTS:
         Connection c(makeUnions(QStringLiteral("rows.mdb")));
         RowSet rows = c.query(QStringLiteral("select * from u order by c901"));
         QCOMPARE(rows.recordCount(), 3);
-        QCOMPARE(rows.columnNames(), (QStringList{QStringLiteral("c901"), QStringLiteral("c902"), QStringLiteral("z002"),
-                                                  QStringLiteral("Visible"), QStringLiteral("d"), QStringLiteral("b")}));
+        QCOMPARE(rows.columnNames(),
+                 (QStringList{QStringLiteral("c901"), QStringLiteral("c902"), QStringLiteral("z002"),
+                              QStringLiteral("Visible"), QStringLiteral("d"), QStringLiteral("b")}));
         QVERIFY(!rows.eof());
         QCOMPARE(rows.asString(QStringLiteral("C901")), QStringLiteral("100000000001"));
         QCOMPARE(rows.asFloat(QStringLiteral("c901")), 100000000001.0);
@@ -261,7 +266,8 @@ private Q_SLOTS:
         }
         Connection c(makeUnions(QStringLiteral("main.mdb")));
         QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("src")));
-        QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("src"), QStringLiteral("wrong")));
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 c.attach(other, QStringLiteral("src"), QStringLiteral("wrong")));
         // A failed attach leaves nothing attached.
         QVERIFY_THROWS_EXCEPTION(EngineError, c.execute(QStringLiteral("select * from src.u")));
         {
@@ -275,7 +281,8 @@ private Q_SLOTS:
         const QString missing = path(QStringLiteral("nothere.mdb"));
         QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(missing, QStringLiteral("x")));
         QVERIFY(!QFile::exists(missing));
-        QVERIFY_THROWS_EXCEPTION(EngineError, c.attach(other, QStringLiteral("a; drop table u"), QStringLiteral("pw")));
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 c.attach(other, QStringLiteral("a; drop table u"), QStringLiteral("pw")));
 
         // Not inside a transaction.
         Transaction t(c);
@@ -350,6 +357,41 @@ private Q_SLOTS:
         QCOMPARE(integerOf(QVariant()), 0);
         QCOMPARE(columnSizeFromDeclaration(QStringLiteral("VARCHAR(3)")), 3);
         QCOMPARE(columnTypeFromDeclaration(QStringLiteral("BIGINT")), ColumnType::Integer);
+    }
+    void progressHandlerRunsDuringLongStatementsAndGuardsTheConnection() {
+        Connection c(makeUnions(QStringLiteral("progress.db")));
+        const QString longCount =
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 200000) "
+                           "select count(*) from n");
+        int calls = 0;
+        bool refused = false;
+        {
+            ProgressHandler handler(c, 1000, [&] {
+                ++calls;
+                // The engine forbids using the connection from inside its own callback.
+                try {
+                    c.scalar(QStringLiteral("select count(*) from u"));
+                } catch (const EngineError&) {
+                    refused = true;
+                }
+                QVERIFY_THROWS_EXCEPTION(EngineError, c.executeScript(QStringLiteral("select 1")));
+            });
+            QCOMPARE(c.scalar(longCount).toInt(), 200000);
+            QVERIFY(calls > 10);
+            QVERIFY(refused);
+        }
+        // Gone with its scope: no more calls, and the connection serves statements again.
+        const int before = calls;
+        QCOMPARE(c.scalar(longCount).toInt(), 200000);
+        QCOMPARE(calls, before);
+        QCOMPARE(c.scalar(QStringLiteral("select count(*) from u")).toInt(), 3);
+
+        // A failing callback stops the statement with an engine error instead of crossing the engine.
+        {
+            ProgressHandler handler(c, 1000, [] { throw Error(QStringLiteral("stop")); });
+            QVERIFY_THROWS_EXCEPTION(EngineError, c.scalar(longCount));
+        }
+        QCOMPARE(c.scalar(QStringLiteral("select count(*) from u")).toInt(), 3);
     }
 };
 

@@ -16,6 +16,7 @@
 #include "support/XlsxReader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -367,6 +368,16 @@ private Q_SLOTS:
                     .isEmpty());
         QCOMPARE(ui.lastMessage(), ExcelEmptyMessage);
         QVERIFY(ui.questions().empty());
+
+        // A file that cannot be written is reported as a failure, never as exported.
+        ui.clear();
+        const QString unwritable = dir.filePath(QStringLiteral("missing/out.xlsx"));
+        ui.answerFile(unwritable);
+        QVERIFY(saveQueryAsExcel(db.connection, {QStringLiteral("select * from t"), {}}, QStringLiteral("x"),
+                                 columns, ui, clock)
+                    .isEmpty());
+        QVERIFY(ui.lastMessage().endsWith(ExportFailureSuffix));
+        QVERIFY(!QFileInfo::exists(unwritable));
     }
 
     void fileNamesGetTheirExtensionOnce() {

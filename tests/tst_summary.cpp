@@ -245,13 +245,16 @@ private Q_SLOTS:
         TestFolder folder;
         engine::Connection connection(folder.defaultDatabase());
         const qint64 first = addGroup(connection, QStringLiteral("一"));
+        const qint64 kept = addGroup(connection, QStringLiteral("留"));
         addRange(connection, first, QStringLiteral("r"), 1, 9);
+        addRange(connection, kept, QStringLiteral("k"), 1, 9);
         removeGroup(connection, first);
-        QCOMPARE(itemCount(connection, first), 1); // the items stay behind
+        QCOMPARE(itemCount(connection, first), 0); // the ranges go with their group
+        QCOMPARE(itemCount(connection, kept), 1);
         const qint64 second = addGroup(connection, QStringLiteral("二"));
         QVERIFY(second > first);
         renameGroup(connection, second, QStringLiteral("二'号"));
-        QCOMPARE(loadGroups(connection).front().name, QStringLiteral("二'号"));
+        QCOMPARE(loadGroups(connection).back().name, QStringLiteral("二'号"));
 
         GroupItem item;
         item.groupId = second;
@@ -499,6 +502,48 @@ private Q_SLOTS:
         ui.answerFile(folder.file(QStringLiteral("missing")));
         QVERIFY(!importGroupTables(connection, groupTableList(), ui));
         QCOMPARE(ui.lastMessage(), ImportFileMissingMessage);
+    }
+    void groupTransferRoundTripsBetweenTwoDatabases() {
+        TestFolder source;
+        TestFolder target;
+        {
+            engine::Connection connection(source.defaultDatabase());
+            const qint64 group = addGroup(connection, QStringLiteral("O'Neil 组"));
+            addRange(connection, group, QStringLiteral("甲'一"), 1001, 2001, QStringLiteral(">"),
+                     QStringLiteral("<="));
+            addRange(connection, group, QStringLiteral("乙"), 3000, 4000);
+            setItemOrder(connection, group, QStringLiteral("Title DESC"));
+        }
+        ScriptedUiServices ui;
+        const QString file = source.file(QStringLiteral("groups.mdb"));
+        ui.answerFile(file);
+        QVERIFY(exportGroupTables(source.defaultDatabase(), groupTableList(), ui));
+
+        engine::Connection connection(target.defaultDatabase());
+        const qint64 replaced = addGroup(connection, QStringLiteral("将被替换"));
+        addRange(connection, replaced, QStringLiteral("旧"), 1, 9);
+        ui.answerFile(file);
+        QVERIFY(importGroupTables(connection, groupTableList(), ui));
+        QCOMPARE(ui.lastMessage(), ImportDoneMessage);
+
+        engine::Connection original(source.defaultDatabase());
+        const auto groups = loadGroups(connection);
+        const auto originalGroups = loadGroups(original);
+        QCOMPARE(groups.size(), size_t(1));
+        QCOMPARE(groups.front().id, originalGroups.front().id);
+        QCOMPARE(groups.front().name, QStringLiteral("O'Neil 组"));
+        QCOMPARE(groups.front().orderstr, QStringLiteral("Title DESC"));
+        const auto items = loadItems(connection, groups.front().id);
+        const auto originalItems = loadItems(original, originalGroups.front().id);
+        QCOMPARE(items.size(), originalItems.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            QCOMPARE(items[i].title, originalItems[i].title);
+            QCOMPARE(items[i].lowBoundary, originalItems[i].lowBoundary);
+            QCOMPARE(items[i].highBoundary, originalItems[i].highBoundary);
+            QCOMPARE(items[i].lowSymbol, originalItems[i].lowSymbol);
+            QCOMPARE(items[i].highSymbol, originalItems[i].highSymbol);
+        }
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from DT_GroupItem")).toInt(), 2);
     }
 };
 

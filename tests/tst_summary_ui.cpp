@@ -202,6 +202,39 @@ private Q_SLOTS:
         QCOMPARE(TableListFile::tickedSheets(TableListFile::load(saved)), (std::vector<int>{1, 4, 5, 6}));
     }
 
+    void summaryKeepsTheWindowPaintedAndItsCommandsDisabled() {
+        Session s;
+        insertRecordsAndGroup(s);
+        // Enough records for the reading statement to run a while.
+        s.connection().execute(
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 500) "
+                           "insert into dt_data (c901, c905, z001) select 1000 + i, 1 + i % 5, i from n"));
+        TdlgSumForm dialog(s.session, s.ui, s.clock);
+        dialog.show();
+        child<QPushButton>(dialog, "Button1")->click(); // tick all
+        auto* sum = child<QPushButton>(dialog, "tbSum");
+        auto* byGroup = child<QRadioButton>(dialog, "SumType5");
+        auto* list = child<QListWidget>(dialog, "TableList");
+        int insideStatement = 0;
+        bool anyEnabled = false;
+        s.ui.setOnResponsive([&] {
+            if (s.connection().isInsideCallback())
+                ++insideStatement;
+            anyEnabled = anyEnabled || sum->isEnabled() || byGroup->isEnabled() || list->isEnabled();
+            dialog.reject(); // closing waits for the summary
+        });
+        const QString path = dialog.runSummary();
+        s.ui.setOnResponsive({});
+        QVERIFY(!path.isEmpty());
+        QVERIFY2(insideStatement > 0, "repainted from inside the reading statement");
+        QVERIFY(!anyEnabled);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(sum->isEnabled() && byGroup->isEnabled() && list->isEnabled());
+        QFile::remove(path);
+        dialog.reject();
+        QVERIFY(!dialog.isVisible());
+    }
+
     void mainWindowCommandsOpenTheDialogs() {
         TestFolder folder;
         QTemporaryDir settings;

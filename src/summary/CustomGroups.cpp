@@ -60,7 +60,11 @@ qint64 addGroup(engine::Connection& connection, const QString& name) {
 }
 
 void removeGroup(engine::Connection& connection, qint64 id) {
+    // The ranges go with their group: left behind, the list export would still offer them.
+    engine::Transaction transaction(connection);
+    connection.execute(QStringLiteral("delete from DT_GroupItem where GroupID=?1"), {id});
     connection.execute(QStringLiteral("delete from ct_group where id=?1"), {id});
+    transaction.commit();
 }
 
 void renameGroup(engine::Connection& connection, qint64 id, const QString& name) {

@@ -6,10 +6,12 @@
 #include "app/ProgramFolder.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
+#include "app/engine/ProgressHandler.h"
 #include "app/engine/Statement.h"
 #include "app/workbook/Workbook.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <algorithm>
 #include <map>
@@ -19,6 +21,10 @@ namespace corvalis::summary {
 namespace {
 
 constexpr int FirstClassRow = 9;
+// Engine steps between looks at the clock, and the time between two repaints, while the rows are
+// read by one long statement per classification.
+constexpr int StepsBetweenLooks = 20000;
+constexpr qint64 RepaintIntervalMs = 50;
 constexpr int LabelColumn = 1;
 
 workbook::CellStyle labelStyle() {
@@ -155,7 +161,7 @@ bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputP
         for (int sheet : request.sheets)
             if (sheet >= 2 && sheet <= SummarySheetCount)
                 tableSheets.push_back(sheet);
-        gatherRows(tableSheets, request.classification, request.groupId);
+        readRowsResponsively(tableSheets, request.classification, request.groupId);
         for (int sheet : request.sheets) {
             fillSummarySheet(sheet, request.classification, request.groupId);
             progress.incFirst();
@@ -204,6 +210,22 @@ void SummaryBuilder::gatherRows(const std::vector<int>& sheets, int classificati
         return;
     m_gathered = splitBySheet(summaryRows(m_connection, sheets, classification, groupId), sheets);
     m_gatheredFor = {classification, groupId};
+}
+
+void SummaryBuilder::readRowsResponsively(const std::vector<int>& sheets, int classification,
+                                          qint64 groupId) {
+    // One statement per classification runs for seconds on a large database: the second bar turns
+    // into a busy bar and the windows are repainted from inside the statement. The caller keeps its
+    // commands disabled meanwhile; the connection refuses other statements until it is done.
+    m_ui.progress().initSecond(0);
+    QElapsedTimer sinceRepaint;
+    engine::ProgressHandler responsive(m_connection, StepsBetweenLooks, [this, &sinceRepaint] {
+        if (sinceRepaint.isValid() && sinceRepaint.elapsed() < RepaintIntervalMs)
+            return;
+        m_ui.keepResponsive();
+        sinceRepaint.start();
+    });
+    gatherRows(sheets, classification, groupId);
 }
 
 void SummaryBuilder::finishSummary() {

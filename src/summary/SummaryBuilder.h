@@ -86,6 +86,8 @@ public:
     void gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId);
 
 private:
+    // gatherRows with the windows kept painted while the statements run.
+    void readRowsResponsively(const std::vector<int>& sheets, int classification, qint64 groupId);
     void fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
                    int classification, qint64 groupId);
 

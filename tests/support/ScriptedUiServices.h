@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <variant>
 #include <vector>
 
@@ -50,12 +51,19 @@ public:
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon, bool defaultYes) override;
     int askQuestion(const QString& text, int mask) override;
-    std::optional<QString> promptText(const QString& caption, const QString& prompt, const QString& preset) override;
+    std::optional<QString> promptText(const QString& caption, const QString& prompt,
+                                      const QString& preset) override;
     std::optional<FileChoice> chooseOpenFile(const FileRequest& request) override;
     std::optional<FilesChoice> chooseOpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileRequest& request) override;
     void openWithShell(const QString& path) override { m_opened << path; }
-    void keepResponsive() override { ++m_responsiveCalls; }
+    void keepResponsive() override {
+        ++m_responsiveCalls;
+        if (m_onResponsive)
+            m_onResponsive();
+    }
+    // Runs at every keepResponsive, to look at a window while a long operation runs.
+    void setOnResponsive(std::function<void()> hook) { m_onResponsive = std::move(hook); }
     ProgressReporter& progress() override { return m_progress; }
 
     const std::vector<ShownMessage>& messages() const { return m_messages; }
@@ -76,6 +84,7 @@ private:
     std::vector<AskedQuestion> m_questions;
     QStringList m_opened;
     int m_responsiveCalls = 0;
+    std::function<void()> m_onResponsive;
     SilentProgress m_progress;
 };
 

@@ -173,6 +173,8 @@ qint64 Connection::execute(const QString& sql, const QVariantMap& params) {
 void Connection::executeScript(const QString& sql) {
     if (!m_db)
         throw EngineError(QStringLiteral("数据库连接没有打开。"));
+    if (m_insideCallback)
+        throw EngineError(QString::fromUtf8(sqlite3_errstr(SQLITE_BUSY)), SQLITE_BUSY);
     char* error = nullptr;
     const int rc = sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {

@@ -35,6 +35,9 @@ public:
     bool isOpen() const { return bool(m_db); }
     const QString& path() const { return m_path; }
     sqlite3* handle() const { return m_db.get(); }
+    // True while a ProgressHandler's function runs in the middle of a statement: no statement may
+    // be prepared or run on the connection then.
+    bool isInsideCallback() const { return m_insideCallback; }
 
     // Runs one statement with bound parameters; returns the number of rows changed.
     qint64 execute(const QString& sql, const QVariantList& params = {});
@@ -80,6 +83,9 @@ private:
     std::unique_ptr<sqlite3, ConnectionCloser> m_db;
     QString m_path;
     int m_depth = 0;
+    bool m_insideCallback = false;
+
+    friend class ProgressHandler;
 };
 
 // Begins a transaction and rolls it back when it goes out of scope without commit().

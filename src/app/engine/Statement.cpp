@@ -7,11 +7,15 @@
 
 namespace corvalis::engine {
 
-void StatementFinalizer::operator()(sqlite3_stmt* statement) const noexcept { sqlite3_finalize(statement); }
+void StatementFinalizer::operator()(sqlite3_stmt* statement) const noexcept {
+    sqlite3_finalize(statement);
+}
 
 Statement::Statement(Connection& connection, const QString& sql) : m_db(connection.handle()), m_sql(sql) {
     if (!m_db)
         throw EngineError(QStringLiteral("数据库连接没有打开。"));
+    if (connection.isInsideCallback())
+        throw EngineError(QString::fromUtf8(sqlite3_errstr(SQLITE_BUSY)), SQLITE_BUSY);
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
@@ -75,7 +79,8 @@ void Statement::bind(const QString& name, const QVariant& value) {
         position = sqlite3_bind_parameter_index(m_statement.get(), key.constData());
     } else {
         for (char prefix : prefixes) {
-            position = sqlite3_bind_parameter_index(m_statement.get(), (QByteArray(1, prefix) + key).constData());
+            position =
+                sqlite3_bind_parameter_index(m_statement.get(), (QByteArray(1, prefix) + key).constData());
             if (position)
                 break;
         }
@@ -107,7 +112,9 @@ void Statement::bindText(int position, const char* utf8, int size) {
     check(sqlite3_bind_text(m_statement.get(), position, utf8, size, SQLITE_TRANSIENT));
 }
 
-void Statement::bindNull(int position) { check(sqlite3_bind_null(m_statement.get(), position)); }
+void Statement::bindNull(int position) {
+    check(sqlite3_bind_null(m_statement.get(), position));
+}
 
 bool Statement::step() {
     const int rc = sqlite3_step(m_statement.get());
@@ -127,11 +134,17 @@ qint64 Statement::run() {
     return sqlite3_changes64(m_db);
 }
 
-void Statement::reset() { sqlite3_reset(m_statement.get()); }
+void Statement::reset() {
+    sqlite3_reset(m_statement.get());
+}
 
-void Statement::clearBindings() { sqlite3_clear_bindings(m_statement.get()); }
+void Statement::clearBindings() {
+    sqlite3_clear_bindings(m_statement.get());
+}
 
-int Statement::columnCount() const { return sqlite3_column_count(m_statement.get()); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(m_statement.get());
+}
 
 QString Statement::columnName(int column) const {
     return QString::fromUtf8(sqlite3_column_name(m_statement.get(), column));
@@ -167,7 +180,9 @@ int Statement::columnIndex(const QString& name) const {
     return -1;
 }
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(m_statement.get(), column) == SQLITE_NULL; }
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(m_statement.get(), column) == SQLITE_NULL;
+}
 
 QVariant Statement::value(int column) const {
     sqlite3_stmt* s = m_statement.get();
@@ -194,8 +209,12 @@ qint64 Statement::integer(int column) const {
     return integerOf(value(column));
 }
 
-double Statement::real(int column) const { return sqlite3_column_double(m_statement.get(), column); }
+double Statement::real(int column) const {
+    return sqlite3_column_double(m_statement.get(), column);
+}
 
-QString Statement::text(int column) const { return textOf(value(column)); }
+QString Statement::text(int column) const {
+    return textOf(value(column));
+}
 
 } // namespace corvalis::engine

@@ -7,6 +7,7 @@
 #include "summary/CustomGroups.h"
 #include "summary/SummaryBuilder.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -203,6 +204,8 @@ QString TdlgSumForm::runSummary() {
         return QString();
     const QString path = temporarySummaryPath(summaryTemplateStem(request.classification), m_clock);
     SummaryBuilder builder(m_session.connection(), m_session.programFolder(), m_ui);
+    // The window is repainted while the summary runs: nothing here may start a second action.
+    const RunningGuard running(*this);
     try {
         if (!builder.build(request, path))
             return QString();
@@ -214,7 +217,38 @@ QString TdlgSumForm::runSummary() {
     return path;
 }
 
+TdlgSumForm::RunningGuard::RunningGuard(TdlgSumForm& form) : m_form(form) {
+    m_form.setRunning(true);
+}
+
+TdlgSumForm::RunningGuard::~RunningGuard() {
+    m_form.setRunning(false);
+}
+
+void TdlgSumForm::setRunning(bool running) {
+    m_running = running;
+    if (running) {
+        // Only what is enabled now is disabled, and later enabled again.
+        std::vector<QWidget*> controls{m_list};
+        for (QAbstractButton* button : findChildren<QAbstractButton*>())
+            controls.push_back(button);
+        for (QWidget* control : controls)
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+                m_disabledWhileRunning.push_back(control);
+            }
+    } else {
+        for (const QPointer<QWidget>& control : m_disabledWhileRunning)
+            if (control)
+                control->setEnabled(true);
+        m_disabledWhileRunning.clear();
+    }
+}
+
 void TdlgSumForm::done(int result) {
+    // Escape and the close box wait for a running summary.
+    if (m_running)
+        return;
     try {
         TableListFile::save(tableListPath(m_session), entries());
     } catch (const Error& error) {

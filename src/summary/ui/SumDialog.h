@@ -3,6 +3,7 @@
 #include "summary/TableListFile.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <vector>
 
 class QButtonGroup;
@@ -39,7 +40,21 @@ public:
 
     void done(int result) override;
 
+    bool isRunning() const { return m_running; }
+
 private:
+    // Disables the dialog's controls while a summary runs.
+    class RunningGuard {
+    public:
+        explicit RunningGuard(TdlgSumForm& form);
+        ~RunningGuard();
+        RunningGuard(const RunningGuard&) = delete;
+        RunningGuard& operator=(const RunningGuard&) = delete;
+
+    private:
+        TdlgSumForm& m_form;
+    };
+    void setRunning(bool running);
     void fillList(const std::vector<TableListEntry>& entries);
     void fillGroupMenu();
     void tickAll(bool ticked);
@@ -49,6 +64,8 @@ private:
     const Clock& m_clock;
     std::vector<TableListEntry> m_loaded;
     qint64 m_groupId = 0;
+    bool m_running = false;
+    std::vector<QPointer<QWidget>> m_disabledWhileRunning;
 
     QListWidget* m_list;
     QButtonGroup* m_sumType;
