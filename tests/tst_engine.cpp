@@ -309,6 +309,19 @@ private Q_SLOTS:
         QCOMPARE(c.scalar(QStringLiteral("select true")).toInt(), 1);
     }
 
+    void wholeNumbersReadInBulkEqualThoseReadOneByOne() {
+        Connection c(makeUnions(QStringLiteral("bulk.mdb")));
+        Statement row(c, QStringLiteral("select 5, null, 2.5, -2.5, ' 12 ', 'x', 9007199254740993, 7"));
+        QVERIFY(row.step());
+        std::vector<qint64> bulk{-1};
+        row.appendIntegers(1, 6, bulk);
+        std::vector<qint64> single{-1};
+        for (int column = 1; column < 7; ++column)
+            single.push_back(row.integer(column));
+        QCOMPARE(bulk, single);
+        QCOMPARE(bulk, (std::vector<qint64>{-1, 0, 3, -3, 12, 0, 9007199254740993}));
+    }
+
     void compactionWritesACopyAndLeavesNoSideFiles() {
         const QString file = makeUnions(QStringLiteral("big.mdb"));
         const QString target = path(QStringLiteral("compact.mdb"));

@@ -51,6 +51,20 @@ qint64 count(engine::Connection& db, const QString& sql = QStringLiteral("select
     return db.scalar(sql).toLongLong();
 }
 
+// Every column of the records in c901 order, in the engine's literal form, so that a text "1" and a
+// number 1 or 1.0 and 1 differ.
+QStringList recordDump(engine::Connection& db, const QString& condition) {
+    QStringList quoted;
+    for (const QString& column : tableColumns(db, QStringLiteral("dt_data")))
+        quoted << QStringLiteral("quote(%1)").arg(column);
+    engine::Statement rows(db, QStringLiteral("select %1 from dt_data where %2 order by c901")
+                                   .arg(quoted.join(QStringLiteral("||'|'||")), condition));
+    QStringList dump;
+    while (rows.step())
+        dump << rows.text(0);
+    return dump;
+}
+
 // One installation: a program folder with its template, an open session and scripted answers.
 struct Site {
     TestFolder folder{true, true};
@@ -204,6 +218,8 @@ private Q_SLOTS:
             count(receiver.db(), QStringLiteral("select count(*) from dt_data where c901>=320100000001 and "
                                                 "c902 is not null and RecordState=1")),
             qint64(25));
+        QCOMPARE(recordDump(receiver.db(), QStringLiteral("c901>=320100000001")),
+                 recordDump(sender.db(), QStringLiteral("1=1")));
         QVERIFY(!QFile::exists(receiver.folder.folder().workingCopy()));
         QCOMPARE(quint8(readAll(file).at(0)), ScrambledFirstByte); // the received file is never changed
 
@@ -227,16 +243,16 @@ private Q_SLOTS:
         const QString file = sender.exportTo(QStringLiteral("five.dat"));
         Site receiver;
         receiver.db().execute(
-            QStringLiteral("insert into dt_data (c901, c902, RecordState) values (320100000003, '甲', 1)"));
+            QStringLiteral("insert into dt_data (c901, c902, RecordState) values (320100000005, '甲', 1)"));
         QCOMPARE(receiver.importFile(file), ImportOutcome::Failed);
         QCOMPARE(count(receiver.db()), qint64(1));
         const QStringList report = readGbkTextFile(conflictReportPath());
         QCOMPARE(report.size(), 3);
-        QVERIFY(report.at(2).startsWith(QStringLiteral("(320100000003,")));
+        QVERIFY(report.at(2).startsWith(QStringLiteral("(320100000005,")));
 
         receiver.ui.clear();
         QCOMPARE(receiver.importFile(file, false), ImportOutcome::Declined);
-        QVERIFY(QFile::exists(receiver.folder.folder().workingCopy())); // kept until the next import
+        QVERIFY(!QFile::exists(receiver.folder.folder().workingCopy()));
         QVERIFY(!refreshesList(ImportOutcome::Declined));
     }
 
@@ -249,7 +265,20 @@ private Q_SLOTS:
         Site receiver;
         addRecords(receiver.db(), 3, 110000000001);
         const QByteArray before = readAll(receiver.folder.defaultDatabase());
+        const QStringList recordsBefore = recordDump(receiver.db(), QStringLiteral("1=1"));
         const QString dir = sender.folder.path() + QLatin1Char('/');
+
+        // Shorter than a scrambled head: refused before any byte is transformed.
+        writeAll(dir + QStringLiteral("one.dat"), bytes.left(1));
+        writeAll(dir + QStringLiteral("short.dat"), bytes.left(ScrambledHeadSize - 1));
+        // A scrambled first byte in front of something that is no database.
+        writeAll(dir + QStringLiteral("scrambledtext.dat"), char(ScrambledFirstByte) + QByteArray(4000, 'x'));
+        {
+            const QString locked = sender.folder.makeDatabase(QStringLiteral("locked.mdb"));
+            engine::Connection(locked).setPassword(QStringLiteral("another"));
+            const QString noLabel = sender.folder.makeDatabase(QStringLiteral("nolabel.mdb"));
+            engine::Connection(noLabel).execute(QStringLiteral("drop table ct_label"));
+        }
 
         writeAll(dir + QStringLiteral("truncated.dat"), bytes.left(bytes.size() / 2));
         writeAll(dir + QStringLiteral("garbage.dat"), QByteArray(5000, '\x37'));
@@ -288,7 +317,12 @@ private Q_SLOTS:
             // A truncated file is refused when attached or when its records are read.
             {"truncated.dat", QStringLiteral("%1|%2").arg(ImportFormatError, UnreadableFileMessage)},
             {"garbage.dat", UnreadableFileMessage},
-            {"empty.dat", FileHasNoDataTable},
+            {"empty.dat", UnreadableFileMessage},
+            {"one.dat", UnreadableFileMessage},
+            {"short.dat", UnreadableFileMessage},
+            {"scrambledtext.dat", UnreadableFileMessage},
+            {"locked.mdb", UnreadableFileMessage},
+            {"nolabel.mdb", RunErrorPrefix},
             {"renamed.dat", UnreadableFileMessage},
             {"newer.mdb", ImportFormatError},
             {"shuffled.mdb", ImportFormatError},
@@ -300,12 +334,16 @@ private Q_SLOTS:
             receiver.importFile(dir + QLatin1String(c.name));
             const QStringList shown = receiver.ui.messageTexts();
             QVERIFY2(std::any_of(shown.begin(), shown.end(),
-                                 [&](const QString& m) { return c.message.split(u'|').contains(m); }),
+                                 [&](const QString& m) {
+                                     return c.message.split(u'|').contains(m) ||
+                                            (c.message == RunErrorPrefix && m.startsWith(RunErrorPrefix));
+                                 }),
                      qPrintable(QLatin1String(c.name) + QLatin1String(": ") +
                                 receiver.ui.messageTexts().join(u'|')));
-            QCOMPARE(count(receiver.db()), qint64(3));
+            QCOMPARE(recordDump(receiver.db(), QStringLiteral("1=1")), recordsBefore);
             QCOMPARE(count(receiver.db(), QStringLiteral("select count(*) from pragma_database_list")),
                      qint64(1));
+            QVERIFY(!QFile::exists(receiver.folder.folder().workingCopy()));
         }
         QCOMPARE(receiver.db().scalar(QStringLiteral("pragma integrity_check")).toString(),
                  QStringLiteral("ok"));

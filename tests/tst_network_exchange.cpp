@@ -216,6 +216,10 @@ private Q_SLOTS:
                      .scalar(QStringLiteral("select c911 from dt_data where c901=320100000002"))
                      .toString(),
                  QStringLiteral("O'Neil"));
+        // Every exported value came back: the receiver's own export is the same text.
+        const QString again = receiver.folder.file(QStringLiteral("again.csv"));
+        writeNetworkText(receiver.db(), again);
+        QCOMPARE(readAll(again), readAll(direct));
 
         // The same file again: every code conflicts, the report opens and nothing is added.
         receiver.ui.clear();

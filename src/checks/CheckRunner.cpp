@@ -222,8 +222,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
             batch.codes.push_back(read.real(2));
             batch.names << read.text(3);
-            for (int field = 0; field < fieldCount; ++field)
-                batch.values.push_back(read.integer(4 + field));
+            read.appendIntegers(4, int(fieldCount), batch.values);
         }
         read.reset();
         if (batch.size() > 0)

@@ -87,6 +87,10 @@ bool isSameFile(const QString& a, const QString& b) {
     return canonicalOrAbsolute(a) == canonicalOrAbsolute(b);
 }
 
+bool tooShortForDataFile(const QString& path) {
+    return QFileInfo(path).size() < ScrambledHeadSize;
+}
+
 QString prepareDataFileCopy(const QString& chosenPath, const QString& copyPath) {
     if (firstByteOf(chosenPath) == PlainFirstByte)
         return chosenPath;

@@ -29,6 +29,10 @@ void scrambleDataFile(const QString& path);
 // Restores the head of a scrambled file in place (both head forms); any other file is unchanged.
 void unscrambleDataFile(const QString& path);
 
+// A data file is at least its scrambled head long: anything shorter is refused before any of it is
+// transformed or opened.
+bool tooShortForDataFile(const QString& path);
+
 // The first byte of a file, or -1 when it is empty or cannot be read.
 int firstByteOf(const QString& path);
 

@@ -87,15 +87,31 @@ ImportOutcome importDataFile(DbSession& session, UiServices& ui) {
     return importDataFileFrom(session, ui, chosen);
 }
 
+namespace {
+struct WorkingCopyRemoval {
+    QString path;
+    ~WorkingCopyRemoval() {
+        if (!path.isEmpty())
+            QFile::remove(path);
+    }
+};
+} // namespace
+
 ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QString& chosen) {
     if (!QFileInfo(chosen).isFile()) {
         ui.showMessage(FileMissingMessage, QString(), MessageIcon::Warning);
+        return ImportOutcome::Ended;
+    }
+    if (tooShortForDataFile(chosen)) {
+        ui.showMessage(UnreadableFileMessage, QString(), MessageIcon::Warning);
         return ImportOutcome::Ended;
     }
     engine::Connection& db = session.connection();
     const QString copyPath = workingCopyPath(session.programFolder(), chosen, session.path());
     const QString openPath = prepareDataFileCopy(chosen, copyPath);
     const bool madeCopy = openPath != chosen;
+    // The working copy goes however the import ends (after the file is detached, declared below).
+    const WorkingCopyRemoval removal{madeCopy ? openPath : QString()};
 
     std::optional<engine::Attachment> attachment;
     if (!attachReceivedFile(db, openPath, ImportAlias, attachment)) {

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -159,6 +160,19 @@ void appendValue(QString& line, const QVariant& value, ValueKind kind) {
     line += QLatin1Char(',');
 }
 
+// A value stored as a whole number, written as appendValue writes it but without a variant or a
+// temporary string: most of the export's values take this way.
+void appendStoredInteger(QString& line, qint64 number, ValueKind kind) {
+    if (kind == ValueKind::General && std::llabs(number) >= 1000000000000000LL) {
+        line += engine::formatGeneral(double(number));
+    } else {
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, number);
+        line += QLatin1String(digits, qsizetype(written.ptr - digits));
+    }
+    line += QLatin1Char(',');
+}
+
 } // namespace
 
 QString deriveExportKey() {
@@ -256,8 +270,12 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
     QString line;
     while (rows.step()) {
         line.clear();
-        for (size_t i = 0; i < fields.size(); ++i)
-            appendValue(line, rows.value(columns[i]), kinds[i]);
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (kinds[i] != ValueKind::Text && rows.holdsInteger(columns[i]))
+                appendStoredInteger(line, rows.integer(columns[i]), kinds[i]);
+            else
+                appendValue(line, rows.value(columns[i]), kinds[i]);
+        }
         writer.writeLine(line);
         ++written;
         if (progress && written % 1000 == 0) {

@@ -184,6 +184,10 @@ bool Statement::isNull(int column) const {
     return sqlite3_column_type(m_statement.get(), column) == SQLITE_NULL;
 }
 
+bool Statement::holdsInteger(int column) const {
+    return sqlite3_column_type(m_statement.get(), column) == SQLITE_INTEGER;
+}
+
 QVariant Statement::value(int column) const {
     sqlite3_stmt* s = m_statement.get();
     switch (sqlite3_column_type(s, column)) {
@@ -207,6 +211,15 @@ qint64 Statement::integer(int column) const {
     if (sqlite3_column_type(s, column) == SQLITE_INTEGER)
         return sqlite3_column_int64(s, column);
     return integerOf(value(column));
+}
+
+void Statement::appendIntegers(int first, int count, std::vector<qint64>& out) const {
+    sqlite3_stmt* s = m_statement.get();
+    for (int column = first; column < first + count; ++column) {
+        sqlite3_value* value = sqlite3_column_value(s, column);
+        out.push_back(sqlite3_value_type(value) == SQLITE_INTEGER ? sqlite3_value_int64(value)
+                                                                  : integer(column));
+    }
 }
 
 double Statement::real(int column) const {

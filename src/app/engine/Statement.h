@@ -7,6 +7,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -55,10 +56,15 @@ public:
     int columnIndex(const QString& name) const;
 
     bool isNull(int column) const;
+    // Whether the column's value in this row is stored as a whole number.
+    bool holdsInteger(int column) const;
     QVariant value(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
     QString text(int column) const;
+    // integer() of count columns from first on, appended to out: one engine call per whole number,
+    // for readers of many numeric columns per row.
+    void appendIntegers(int first, int count, std::vector<qint64>& out) const;
 
     const QString& sql() const { return m_sql; }
 
