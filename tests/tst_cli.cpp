@@ -1,33 +1,16 @@
 // test-kind: cli
 #include "app/engine/Connection.h"
 #include "cli/CliApplication.h"
+#include "support/CliRun.h"
 #include "support/TestFolder.h"
 
 #include <QFile>
 #include <QtTest>
 
 using namespace corvalis;
+using corvalis::testing::CliRun;
+using corvalis::testing::runCli;
 using corvalis::testing::TestFolder;
-
-namespace {
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList& arguments) {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    cli::CliApplication application;
-    cli::registerCommands(application);
-    run.code = application.run(QStringList{QStringLiteral("corvalis-survey-cli")} + arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
-} // namespace
 
 class CliTest : public QObject {
     Q_OBJECT
@@ -75,9 +58,9 @@ private Q_SLOTS:
 
     void generateThenInfoCountsRecordsByState() {
         TestFolder folder;
-        CliRun run = runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"), QStringLiteral("--count"),
-                             QStringLiteral("25"), QStringLiteral("--seed"), QStringLiteral("3"),
-                             QStringLiteral("--faulty"), QStringLiteral("0.2")});
+        CliRun run = runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"),
+                             QStringLiteral("--count"), QStringLiteral("25"), QStringLiteral("--seed"),
+                             QStringLiteral("3"), QStringLiteral("--faulty"), QStringLiteral("0.2")});
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.contains(QLatin1String("25")), qPrintable(run.out));
         run = runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("info")});
@@ -88,19 +71,21 @@ private Q_SLOTS:
         QVERIFY(run.out.contains(QStringLiteral("RecordState 0：25")));
 
         QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate")}).code, 2);
-        QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"), QStringLiteral("--count"),
-                         QStringLiteral("ten")})
+        QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"),
+                         QStringLiteral("--count"), QStringLiteral("ten")})
                      .code,
                  2);
-        QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"), QStringLiteral("--count"),
-                         QStringLiteral("1"), QStringLiteral("--faulty"), QStringLiteral("2")})
+        QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("generate"),
+                         QStringLiteral("--count"), QStringLiteral("1"), QStringLiteral("--faulty"),
+                         QStringLiteral("2")})
                      .code,
                  2);
     }
 
     void unusableDatabasesExitOneWithTheMessageOnStandardError() {
         TestFolder folder;
-        CliRun run = runCli({QStringLiteral("--db"), folder.file(QStringLiteral("none.mdb")), QStringLiteral("info")});
+        CliRun run =
+            runCli({QStringLiteral("--db"), folder.file(QStringLiteral("none.mdb")), QStringLiteral("info")});
         QCOMPARE(run.code, 1);
         QVERIFY(run.err.contains(QStringLiteral("没有找到系统数据文件，请重新安装。")));
 
@@ -108,11 +93,12 @@ private Q_SLOTS:
         QVERIFY(junk.open(QIODevice::WriteOnly));
         junk.write(QByteArray(3000, 'j'));
         junk.close();
-        run = runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("--db"), junk.fileName(), QStringLiteral("info")});
+        run = runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("--db"), junk.fileName(),
+                      QStringLiteral("info")});
         QCOMPARE(run.code, 1);
         QVERIFY(run.err.contains(QStringLiteral("软件安装不正确，请与软件提供者联系！")));
-        run = runCli({QStringLiteral("--db"), junk.fileName(), QStringLiteral("generate"), QStringLiteral("--count"),
-                      QStringLiteral("1")});
+        run = runCli({QStringLiteral("--db"), junk.fileName(), QStringLiteral("generate"),
+                      QStringLiteral("--count"), QStringLiteral("1")});
         QCOMPARE(run.code, 1);
 
         TestFolder empty(false);

@@ -4,32 +4,18 @@
 #include "exchange/ConflictReport.h"
 #include "exchange/DataFile.h"
 #include "records/RecordGenerator.h"
+#include "support/CliRun.h"
 #include "support/TestFolder.h"
 
 #include <QFile>
 #include <QtTest>
 
 using namespace corvalis;
+using corvalis::testing::CliRun;
+using corvalis::testing::runCli;
 using corvalis::testing::TestFolder;
 
 namespace {
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList& arguments) {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    cli::CliApplication application;
-    cli::registerCommands(application);
-    run.code = application.run(QStringList{QStringLiteral("corvalis-survey-cli")} + arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 void addRecords(const QString& database, int count, qint64 firstCode, int state) {
     engine::Connection db(database);

@@ -2,33 +2,16 @@
 #include "app/engine/Connection.h"
 #include "cli/CliApplication.h"
 #include "records/RecordGenerator.h"
+#include "support/CliRun.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
 
 #include <QtTest>
 
 using namespace corvalis;
+using corvalis::testing::CliRun;
+using corvalis::testing::runCli;
 using corvalis::testing::TestFolder;
-
-namespace {
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList& arguments) {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    cli::CliApplication application;
-    cli::registerCommands(application);
-    run.code = application.run(QStringList{QStringLiteral("corvalis-survey-cli")} + arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
-} // namespace
 
 class SearchCliTest : public QObject {
     Q_OBJECT

@@ -155,7 +155,8 @@ private Q_SLOTS:
         QCOMPARE(ui.messageTexts(), QStringList{QStringLiteral("压缩操作成功")});
         QVERIFY(QFileInfo(folder.defaultDatabase()).size() < before);
         QVERIFY(session.isOpen());
-        QCOMPARE(session.connection().scalar(QStringLiteral("select c902 from dt_data")).toString(), QStringLiteral("甲"));
+        QCOMPARE(session.connection().scalar(QStringLiteral("select c902 from dt_data")).toString(),
+                 QStringLiteral("甲"));
         QCOMPARE(tempLeftovers(), leftoversBefore);
     }
 
@@ -219,7 +220,8 @@ private Q_SLOTS:
         replaceFileContents(source, dir.filePath(QStringLiteral("c.bin")));
         QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("c.bin"))).size(), qint64(bytes.size()));
         QVERIFY_THROWS_EXCEPTION(FileError, copyFileContents(dir.filePath(QStringLiteral("none")), target));
-        QVERIFY_THROWS_EXCEPTION(FileError, copyFileContents(source, dir.filePath(QStringLiteral("no/such/dir/x"))));
+        QVERIFY_THROWS_EXCEPTION(FileError,
+                                 copyFileContents(source, dir.filePath(QStringLiteral("no/such/dir/x"))));
     }
 
     void gbkTextFilesHaveGbkBytesAndCrLf() {
@@ -234,7 +236,9 @@ private Q_SLOTS:
         }
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("#\xBC\xEC\xB2\xE9\r\n\r\nA\xA3\xAC" "B\xA3\xAD" "C\x80\r\n"));
+        QCOMPARE(f.readAll(), QByteArray("#\xBC\xEC\xB2\xE9\r\n\r\nA\xA3\xAC"
+                                         "B\xA3\xAD"
+                                         "C\x80\r\n"));
         f.close();
         {
             GbkTextWriter append(file, GbkTextWriter::Mode::Append);

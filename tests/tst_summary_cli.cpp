@@ -3,6 +3,7 @@
 #include "cli/CliApplication.h"
 #include "cli/SummaryCommand.h"
 #include "summary/CustomGroups.h"
+#include "support/CliRun.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
 
@@ -11,27 +12,11 @@
 #include <QtTest>
 
 using namespace corvalis;
+using corvalis::testing::CliRun;
+using corvalis::testing::runCli;
 using corvalis::testing::TestFolder;
 
 namespace {
-
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList& arguments) {
-    CliRun run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    cli::CliApplication application;
-    cli::registerCommands(application);
-    run.code = application.run(QStringList{QStringLiteral("corvalis-survey-cli")} + arguments, out, err);
-    out.flush();
-    err.flush();
-    return run;
-}
 
 void copyProgramFiles(const TestFolder& folder) {
     const QString sources = QStringLiteral(CORVALIS_SOURCE_DIR "/data/program");

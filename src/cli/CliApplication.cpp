@@ -18,7 +18,9 @@ bool CliContext::openSession(DbSession& session) const {
 CliApplication::CliApplication() = default;
 CliApplication::~CliApplication() = default;
 
-void CliApplication::add(std::unique_ptr<CliCommand> command) { m_commands.push_back(std::move(command)); }
+void CliApplication::add(std::unique_ptr<CliCommand> command) {
+    m_commands.push_back(std::move(command));
+}
 
 CliCommand* CliApplication::find(const QString& name) const {
     for (const auto& command : m_commands)
@@ -35,8 +37,9 @@ QString CliApplication::helpText() const {
                                   "  --help       显示本帮助；COMMAND --help 显示命令的选项\n\n"
                                   "命令：\n");
     for (const auto& command : m_commands) {
-        const QString head = command->name() + (command->arguments().isEmpty() ? QString()
-                                                                               : QLatin1Char(' ') + command->arguments());
+        const QString head =
+            command->name() +
+            (command->arguments().isEmpty() ? QString() : QLatin1Char(' ') + command->arguments());
         text += QStringLiteral("  %1\n      %2\n").arg(head, command->summary());
     }
     return text;
@@ -130,7 +133,8 @@ int CliApplication::run(const QStringList& arguments, QTextStream& out, QTextStr
     return code;
 }
 
-bool readIntegerOption(const QCommandLineParser& parser, const QString& name, qint64& value, QTextStream& err) {
+bool readIntegerOption(const QCommandLineParser& parser, const QString& name, qint64& value,
+                       QTextStream& err) {
     if (!parser.isSet(name))
         return true;
     bool ok = false;

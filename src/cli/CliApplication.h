@@ -65,6 +65,7 @@ private:
 void registerCommands(CliApplication& application);
 
 // Reads a whole number option; reports a usage error and returns false when it is not one.
-bool readIntegerOption(const QCommandLineParser& parser, const QString& name, qint64& value, QTextStream& err);
+bool readIntegerOption(const QCommandLineParser& parser, const QString& name, qint64& value,
+                       QTextStream& err);
 
 } // namespace corvalis::cli

@@ -18,7 +18,9 @@ bool CliUiServices::askYesNo(const QString& text, const QString&, MessageIcon, b
     return m_yes;
 }
 
-int CliUiServices::askQuestion(const QString&, int) { return m_question; }
+int CliUiServices::askQuestion(const QString&, int) {
+    return m_question;
+}
 
 std::optional<QString> CliUiServices::promptText(const QString&, const QString&, const QString& preset) {
     if (m_texts.empty())
@@ -42,8 +44,12 @@ std::optional<FilesChoice> CliUiServices::chooseOpenFiles(const FileRequest&) {
     return choice;
 }
 
-std::optional<FileChoice> CliUiServices::chooseSaveFile(const FileRequest& request) { return chooseOpenFile(request); }
+std::optional<FileChoice> CliUiServices::chooseSaveFile(const FileRequest& request) {
+    return chooseOpenFile(request);
+}
 
-void CliUiServices::openWithShell(const QString& path) { m_shown << path; }
+void CliUiServices::openWithShell(const QString& path) {
+    m_shown << path;
+}
 
 } // namespace corvalis::cli

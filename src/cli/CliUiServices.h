@@ -17,7 +17,8 @@ public:
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon, bool defaultYes) override;
     int askQuestion(const QString& text, int mask) override;
-    std::optional<QString> promptText(const QString& caption, const QString& prompt, const QString& preset) override;
+    std::optional<QString> promptText(const QString& caption, const QString& prompt,
+                                      const QString& preset) override;
     std::optional<FileChoice> chooseOpenFile(const FileRequest& request) override;
     std::optional<FilesChoice> chooseOpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileRequest& request) override;
@@ -30,7 +31,9 @@ public:
     void setQuestionAnswer(int answer) { m_question = answer; }
     void queueText(const QString& text) { m_texts.push_back(text); }
     void queueFile(const QString& path, int filterIndex = 1) { m_files.push_back({path, filterIndex}); }
-    void setFiles(const QStringList& paths, int filterIndex = 1) { m_multiFiles = FilesChoice{paths, filterIndex}; }
+    void setFiles(const QStringList& paths, int filterIndex = 1) {
+        m_multiFiles = FilesChoice{paths, filterIndex};
+    }
 
     // Files the program asked the desktop to open; the command prints them.
     const QStringList& shownFiles() const { return m_shown; }

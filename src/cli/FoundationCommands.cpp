@@ -14,7 +14,8 @@ namespace corvalis::cli {
 
 void InitCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption({QStringLiteral("force"), QStringLiteral("覆盖已经存在的文件。")});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("新数据库的文件名（默认为 --db 或默认数据库）。"),
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("新数据库的文件名（默认为 --db 或默认数据库）。"),
                                  QStringLiteral("[FILE]"));
 }
 
@@ -24,7 +25,8 @@ int InitCommand::run(CliContext& context, const QCommandLineParser& parser) {
         context.err << QStringLiteral("init 只接受一个文件名。") << Qt::endl;
         return ExitUsage;
     }
-    const QString path = positional.isEmpty() ? context.databasePath() : QFileInfo(positional.front()).absoluteFilePath();
+    const QString path =
+        positional.isEmpty() ? context.databasePath() : QFileInfo(positional.front()).absoluteFilePath();
     if (QFileInfo::exists(path)) {
         if (!parser.isSet(QStringLiteral("force"))) {
             context.err << QStringLiteral("文件“%1”已经存在；要覆盖它请加 --force。").arg(path) << Qt::endl;
@@ -54,8 +56,9 @@ int InfoCommand::run(CliContext& context, const QCommandLineParser&) {
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
-    engine::Statement counts(session.connection(),
-                             QStringLiteral("select RecordState, count(*) from dt_data group by RecordState order by 1"));
+    engine::Statement counts(
+        session.connection(),
+        QStringLiteral("select RecordState, count(*) from dt_data group by RecordState order by 1"));
     qint64 total = 0;
     QString lines;
     while (counts.step()) {
@@ -63,7 +66,9 @@ int InfoCommand::run(CliContext& context, const QCommandLineParser&) {
         const QString state = counts.isNull(0) ? QStringLiteral("（空）") : counts.text(0);
         lines += QStringLiteral("  RecordState %1：%2\n").arg(state).arg(counts.integer(1));
     }
-    context.out << QStringLiteral("数据库：%1\n标识：%2\n记录数：%3\n").arg(session.path(), session.label()).arg(total)
+    context.out << QStringLiteral("数据库：%1\n标识：%2\n记录数：%3\n")
+                       .arg(session.path(), session.label())
+                       .arg(total)
                 << lines;
     return ExitSuccess;
 }
@@ -71,9 +76,10 @@ int InfoCommand::run(CliContext& context, const QCommandLineParser&) {
 void GenerateCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption({QStringLiteral("count"), QStringLiteral("要生成的记录数。"), QStringLiteral("N")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("随机种子（默认 1）。"), QStringLiteral("S")});
-    parser.addOption({QStringLiteral("first-code"), QStringLiteral("第一条记录的编码（默认接在最大编码之后）。"),
-                      QStringLiteral("C")});
-    parser.addOption({QStringLiteral("faulty"), QStringLiteral("违反逻辑规则的记录所占的比例，0 到 1（默认 0）。"),
+    parser.addOption({QStringLiteral("first-code"),
+                      QStringLiteral("第一条记录的编码（默认接在最大编码之后）。"), QStringLiteral("C")});
+    parser.addOption({QStringLiteral("faulty"),
+                      QStringLiteral("违反逻辑规则的记录所占的比例，0 到 1（默认 0）。"),
                       QStringLiteral("F")});
 }
 

@@ -38,7 +38,8 @@ QString firstText(engine::Connection& connection, const QString& sql, const QVar
 TMenuItemDataArray loadCodeList(engine::Connection& connection, const QString& table) {
     if (!isTableName(table))
         throw EngineError(QStringLiteral("无效的表名：%1").arg(table));
-    engine::Statement statement(connection, QStringLiteral("select ID, Name from %1 where ID<>0 order by ID").arg(table));
+    engine::Statement statement(connection,
+                                QStringLiteral("select ID, Name from %1 where ID<>0 order by ID").arg(table));
     TMenuItemDataArray list;
     while (statement.step())
         list.push_back({statement.integer(0), statement.text(1)});

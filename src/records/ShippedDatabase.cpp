@@ -33,7 +33,8 @@ const TableSource shippedTables[] = {
 };
 
 QString quoted(const QString& identifier) {
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
 }
 
 QSet<QString> numericColumns(engine::Connection& connection, const QString& table) {
@@ -134,9 +135,9 @@ int loadCsvIntoTable(engine::Connection& connection, const QString& table, const
         columns << quoted(header.at(i).trimmed());
         marks << QStringLiteral("?%1").arg(i + 1);
     }
-    engine::Statement insert(connection, QStringLiteral("insert into %1 (%2) values (%3)")
-                                             .arg(quoted(table), columns.join(QLatin1Char(',')),
-                                                  marks.join(QLatin1Char(','))));
+    engine::Statement insert(
+        connection, QStringLiteral("insert into %1 (%2) values (%3)")
+                        .arg(quoted(table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     int count = 0;
     for (size_t r = 1; r < rows.size(); ++r) {
         const QStringList& values = rows[r];
@@ -145,7 +146,8 @@ int loadCsvIntoTable(engine::Connection& connection, const QString& table, const
         if (values.size() != header.size())
             throw Error(QStringLiteral("数据表 %1 第 %2 行的字段数不对。").arg(table).arg(r + 1));
         for (int i = 0; i < values.size(); ++i) {
-            const bool blankNumber = values.at(i).isEmpty() && numeric.contains(header.at(i).trimmed().toLower());
+            const bool blankNumber =
+                values.at(i).isEmpty() && numeric.contains(header.at(i).trimmed().toLower());
             insert.bind(i + 1, blankNumber ? QVariant() : QVariant(values.at(i)));
         }
         insert.run();

@@ -8,15 +8,15 @@ namespace corvalis::records {
 
 // What a column of dt_data holds.
 enum class ColumnKind {
-    RowNumber,   // id, assigned by the database
-    Stamp,       // c900, the machine stamp
-    Code,        // c901, the union's 12-digit statistical code
-    Text,        // c902, c907, c910, c911
-    CodeNumber,  // c903 ... c912: codes of the code tables
-    State,       // RecordState
-    Count,       // number of people, cases, projects: 0 to 99999999999999
-    YesNo,       // 1 yes, 2 no, 0 not answered
-    Choice,      // one of three options, 0 to 2
+    RowNumber,  // id, assigned by the database
+    Stamp,      // c900, the machine stamp
+    Code,       // c901, the union's 12-digit statistical code
+    Text,       // c902, c907, c910, c911
+    CodeNumber, // c903 ... c912: codes of the code tables
+    State,      // RecordState
+    Count,      // number of people, cases, projects: 0 to 99999999999999
+    YesNo,      // 1 yes, 2 no, 0 not answered
+    Choice,     // one of three options, 0 to 2
 };
 
 // One survey column: its name, the page of the entry form that holds it, its kind, the question

@@ -62,9 +62,13 @@ void RowSet::close() {
     m_current = -1;
 }
 
-void RowSet::first() { m_current = 0; }
+void RowSet::first() {
+    m_current = 0;
+}
 
-void RowSet::last() { m_current = isEmpty() ? 0 : recordCount() - 1; }
+void RowSet::last() {
+    m_current = isEmpty() ? 0 : recordCount() - 1;
+}
 
 void RowSet::next() {
     if (m_current < recordCount())
@@ -76,7 +80,9 @@ void RowSet::prior() {
         --m_current;
 }
 
-void RowSet::moveTo(int row) { m_current = std::clamp(row, -1, recordCount()); }
+void RowSet::moveTo(int row) {
+    m_current = std::clamp(row, -1, recordCount());
+}
 
 int RowSet::columnIndex(const QString& name) const {
     for (int i = 0; i < m_columns.size(); ++i)
@@ -92,7 +98,9 @@ int RowSet::requireColumn(const QString& name) const {
     return index;
 }
 
-ColumnType RowSet::columnType(const QString& name) const { return columnType(requireColumn(name)); }
+ColumnType RowSet::columnType(const QString& name) const {
+    return columnType(requireColumn(name));
+}
 
 ColumnType RowSet::columnType(int column) const {
     return column >= 0 && size_t(column) < m_types.size() ? m_types[size_t(column)] : ColumnType::Unknown;
@@ -116,7 +124,9 @@ int RowSet::columnSize(const QString& name) const {
     }
 }
 
-QVariant RowSet::value(const QString& name) const { return value(requireColumn(name)); }
+QVariant RowSet::value(const QString& name) const {
+    return value(requireColumn(name));
+}
 
 QVariant RowSet::value(int column) const {
     if (bof() || eof())
@@ -173,14 +183,17 @@ void RowSet::applySort() {
         return;
     const QStringList parts = m_sort.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const int index = requireColumn(parts.value(0));
-    const bool descending = parts.size() > 1 && parts.at(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
+    const bool descending =
+        parts.size() > 1 && parts.at(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
     std::stable_sort(m_rows.begin(), m_rows.end(), [index, descending](const auto& a, const auto& b) {
         const int order = compareValues(a[size_t(index)], b[size_t(index)]);
         return descending ? order > 0 : order < 0;
     });
 }
 
-void RowSet::setKeyColumn(const QString& name) { m_keyColumn = requireColumn(name); }
+void RowSet::setKeyColumn(const QString& name) {
+    m_keyColumn = requireColumn(name);
+}
 
 QString RowSet::keyColumn() const {
     if (m_keyColumn >= 0)
