@@ -674,6 +674,19 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
     const std::string stamp = machineStamp().toStdString();
 
     RecordFeed feed(codes, options.seed, first, options.count, options.faultyShare);
+    // A large page cache keeps the growing tables and indexes in memory until the commit.
+    const QVariant cacheSize = connection.scalar(QStringLiteral("pragma cache_size"));
+    connection.execute(QStringLiteral("pragma cache_size=-131072"));
+    struct CacheRestore {
+        engine::Connection& connection;
+        QVariant size;
+        ~CacheRestore() {
+            try {
+                connection.execute(QStringLiteral("pragma cache_size=%1").arg(size.toLongLong()));
+            } catch (...) {
+            }
+        }
+    } restoreCache{connection, cacheSize};
     engine::Transaction transaction(connection);
     engine::Statement insert(connection, insertStatement());
     if (progress)
