@@ -214,8 +214,18 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
     try {
         engine::Statement rows(connection, query.sql);
         rows.bindAll(query.params);
-        workbook::Workbook book(path);
+        workbook::Workbook book(path, workbook::Workbook::Memory::Constant);
         workbook::Sheet& sheet = book.addSheet(sheetNameFor(name));
+        // Rows go out in ascending order: the date in row 2, the titles in row 3, the records from row 5.
+        workbook::CellStyle heading;
+        heading.fontSize = 12;
+        heading.bold = true;
+        sheet.writeText(2, 1, QStringLiteral("导出日期:"), heading);
+        workbook::CellStyle textCell;
+        textCell.numberFormat = QStringLiteral("@");
+        sheet.writeText(
+            2, 2, QLocale(QLocale::Chinese, QLocale::China).toString(clock.today(), QLocale::ShortFormat),
+            textCell);
 
         struct Exported {
             int source;
@@ -252,15 +262,6 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
             }
             ++row;
         }
-        workbook::CellStyle heading;
-        heading.fontSize = 12;
-        heading.bold = true;
-        sheet.writeText(2, 1, QStringLiteral("导出日期:"), heading);
-        workbook::CellStyle textCell;
-        textCell.numberFormat = QStringLiteral("@");
-        sheet.writeText(
-            2, 2, QLocale(QLocale::Chinese, QLocale::China).toString(clock.today(), QLocale::ShortFormat),
-            textCell);
         sheet.fitColumns();
         progress.finish();
         book.save();

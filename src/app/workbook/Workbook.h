@@ -60,7 +60,10 @@ private:
 // without save() leaves no file behind.
 class Workbook {
 public:
-    explicit Workbook(const QString& path);
+    // In constant-memory mode every row is written out as soon as a later row is begun: rows must be
+    // written in ascending order, which keeps memory flat for exports of any length.
+    enum class Memory { Normal, Constant };
+    explicit Workbook(const QString& path, Memory memory = Memory::Normal);
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
