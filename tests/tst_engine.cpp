@@ -169,7 +169,7 @@ private Q_SLOTS:
         rows.requery();
         QCOMPARE(rows.recordCount(), 4);
         QCOMPARE(rows.asString(QStringLiteral("c902")), QStringLiteral("丁"));
-        QCOMPARE(rows.sortSpecification(), QStringLiteral("c902 ASC"));
+        QCOMPARE(rows.sortOrder(), QStringLiteral("c902 ASC"));
     }
 
     void bookmarksSurviveARerunAndFailForADeletedRow() {

@@ -168,8 +168,8 @@ bool RowSet::locate(const QString& column, const QVariant& value) {
     return false;
 }
 
-void RowSet::sort(const QString& specification) {
-    m_sort = specification.trimmed();
+void RowSet::sort(const QString& order) {
+    m_sort = order.trimmed();
     if (m_sort.isEmpty()) {
         requery();
         return;

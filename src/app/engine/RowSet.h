@@ -71,8 +71,8 @@ public:
     // Moves to the first row whose column equals the value; false (and no move) when none does.
     bool locate(const QString& column, const QVariant& value);
     // "name ASC" or "name DESC"; an empty text returns to the statement's own order on requery.
-    void sort(const QString& specification);
-    const QString& sortSpecification() const { return m_sort; }
+    void sort(const QString& order);
+    const QString& sortOrder() const { return m_sort; }
 
     // The column whose value identifies a row for bookmarks: "c901" when present, else the first.
     void setKeyColumn(const QString& name);
