@@ -14,6 +14,7 @@
 #include "exchange/Maintenance.h"
 #include "exchange/ReportExport.h"
 #include "records/RecordGenerator.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -23,21 +24,12 @@
 
 using namespace corvalis;
 using namespace corvalis::exchange;
+using corvalis::testing::readAll;
 using corvalis::testing::ScriptedUiServices;
 using corvalis::testing::TestFolder;
+using corvalis::testing::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 void addRecords(engine::Connection& db, int count, qint64 firstCode, int state = 1) {
     records::GeneratorOptions options;

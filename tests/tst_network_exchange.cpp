@@ -9,6 +9,7 @@
 #include "exchange/CsvImport.h"
 #include "exchange/NetworkExport.h"
 #include "records/RecordGenerator.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -19,21 +20,12 @@
 
 using namespace corvalis;
 using namespace corvalis::exchange;
+using corvalis::testing::readAll;
 using corvalis::testing::ScriptedUiServices;
 using corvalis::testing::TestFolder;
+using corvalis::testing::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 struct Site {
     TestFolder folder{true, true};

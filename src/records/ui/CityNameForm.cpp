@@ -31,24 +31,12 @@ TCityNameForm::TCityNameForm(engine::Connection& connection, QWidget* parent)
     auto* lists = new QHBoxLayout;
     for (QTableWidget* grid : {m_provinceGrid, m_prefectureGrid, m_countyGrid})
         lists->addWidget(grid);
-    auto* note = new QLabel(
-        QStringLiteral("说明：基于民政部公布的《2018年7月中华人民共和国县以上行政区划代码》编排"), this);
-    auto* ok = new QPushButton(QStringLiteral("确认选择"), this);
-    ok->setObjectName(QStringLiteral("tbOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消选择"), this);
-    cancel->setObjectName(QStringLiteral("tbCancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(note, 1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(lists, 1);
-    layout->addLayout(buttons);
+    QPushButton* ok = layOutPicker(
+        this, lists,
+        QStringLiteral("说明：基于民政部公布的《2018年7月中华人民共和国县以上行政区划代码》编排"));
     setFixedSize(720, 480);
 
     connect(ok, &QPushButton::clicked, this, &TCityNameForm::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_provinceGrid, &QTableWidget::currentCellChanged, this,
             [this](int row) { provinceChosen(row); });
     connect(m_prefectureGrid, &QTableWidget::currentCellChanged, this,

@@ -1,8 +1,13 @@
 #include "PickerGrid.h"
 
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 namespace corvalis::records {
 
@@ -34,6 +39,23 @@ void setPickerRows(QTableWidget* grid, const QStringList& texts, int current) {
         grid->clearSelection();
     }
     grid->setUpdatesEnabled(true);
+}
+
+QPushButton* layOutPicker(QDialog* picker, QLayout* lists, const QString& note) {
+    auto* ok = new QPushButton(QStringLiteral("确认选择"), picker);
+    ok->setObjectName(QStringLiteral("tbOK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("取消选择"), picker);
+    cancel->setObjectName(QStringLiteral("tbCancel"));
+    QObject::connect(cancel, &QPushButton::clicked, picker, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(new QLabel(note, picker), 1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(picker);
+    layout->addLayout(lists, 1);
+    layout->addLayout(buttons);
+    return ok;
 }
 
 } // namespace corvalis::records

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+class QDialog;
+class QLayout;
+class QPushButton;
 class QTableWidget;
 class QWidget;
 
@@ -11,5 +14,9 @@ namespace corvalis::records {
 QTableWidget* makePickerGrid(const QString& objectName, const QString& heading, QWidget* parent);
 // Replaces the rows and makes one current (none for -1) without emitting a change of row.
 void setPickerRows(QTableWidget* grid, const QStringList& texts, int current);
+
+// Lays a picker out: its lists above, a note with the buttons "确认选择" (tbOK, default) and
+// "取消选择" (tbCancel, rejects) below. Returns the OK button for the picker to connect.
+QPushButton* layOutPicker(QDialog* picker, QLayout* lists, const QString& note);
 
 } // namespace corvalis::records

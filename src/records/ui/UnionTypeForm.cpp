@@ -32,26 +32,13 @@ TUnionTypeForm::TUnionTypeForm(engine::Connection& connection, QWidget* parent)
     auto* lists = new QHBoxLayout;
     lists->addWidget(m_categoryGrid, 1);
     lists->addWidget(m_entryGrid, 1);
-    auto* note =
-        new QLabel(QStringLiteral("说明：依据2009年全国总工会基层工会所在单位按产业分类的规定编排，\n"
-                                  "工会产业类别按基层工会所在单位的主营业务确定。"),
-                   this);
-    auto* ok = new QPushButton(QStringLiteral("确认选择"), this);
-    ok->setObjectName(QStringLiteral("tbOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("取消选择"), this);
-    cancel->setObjectName(QStringLiteral("tbCancel"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(note, 1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(lists, 1);
-    layout->addLayout(buttons);
+    QPushButton* ok =
+        layOutPicker(this, lists,
+                     QStringLiteral("说明：依据2009年全国总工会基层工会所在单位按产业分类的规定编排，\n"
+                                    "工会产业类别按基层工会所在单位的主营业务确定。"));
     resize(760, 480);
 
     connect(ok, &QPushButton::clicked, this, &TUnionTypeForm::confirm);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_categoryGrid, &QTableWidget::currentCellChanged, this,
             [this](int row) { categoryChosen(row); });
     connect(m_entryGrid, &QTableWidget::currentCellChanged, this, [this](int row) { entryChosen(row); });
