@@ -339,11 +339,26 @@ private Q_SLOTS:
                 .toString(),
             db.scalar(QStringLiteral("select c902 from dt_data where c901=?1"), {double(result.firstCode)})
                 .toString());
+        // A run that meets an existing code part way, inside a batch of rows, leaves nothing behind:
+        // no rows, and the row-numbering trigger it set aside is back.
         GeneratorOptions clash;
-        clash.count = 2;
-        clash.firstCode = result.firstCode;
+        clash.count = 200;
+        clash.firstCode = next.lastCode - 100;
         QVERIFY_THROWS_EXCEPTION(EngineError, generateRecords(db, clash));
-        QCOMPARE(n(QStringLiteral("select count(*) from dt_data")), 3010); // nothing of the failed run stays
+        QCOMPARE(n(QStringLiteral("select count(*) from dt_data")), 3010);
+        QVERIFY(!db.inTransaction());
+        db.execute(QStringLiteral("insert into dt_data (c901) values (100000000001)"));
+        QCOMPARE(n(QStringLiteral("select id from dt_data where c901=100000000001")), 3011);
+        // Inside a caller's transaction a failed run undoes only its own rows.
+        {
+            engine::Transaction outer(db);
+            db.execute(QStringLiteral("insert into dt_data (c901) values (100000000002)"));
+            QVERIFY_THROWS_EXCEPTION(EngineError, generateRecords(db, clash));
+            QVERIFY(db.inTransaction());
+            outer.commit();
+        }
+        QCOMPARE(n(QStringLiteral("select count(*) from dt_data")), 3012);
+        QCOMPARE(n(QStringLiteral("select id from dt_data where c901=100000000002")), 3012);
         GeneratorOptions tooLong;
         tooLong.count = 5;
         tooLong.firstCode = 999999999998;

@@ -72,6 +72,16 @@ QString quotedIdentifier(const QString& name) {
            QLatin1Char('"');
 }
 
+// SQLite's memory statistics take a global lock on every allocation; nothing here reads them.
+// This must run before the library starts, so it is done once, before the first file is opened.
+void configureLibraryOnce() {
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
+}
+
 } // namespace
 
 void ConnectionCloser::operator()(sqlite3* db) const noexcept {
@@ -111,6 +121,7 @@ void Connection::open(const QString& path, const QString& password) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         throw EngineError(QStringLiteral("找不到文件“%1”。").arg(path), SQLITE_CANTOPEN);
+    configureLibraryOnce();
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
     // A connection is used by one thread at a time, so SQLite's own locking is left out.
@@ -329,6 +340,7 @@ void Connection::removePassword() {
 void Connection::createDatabase(const QString& path) {
     if (QFileInfo::exists(path))
         throw EngineError(QStringLiteral("数据库“%1”已经存在。").arg(path));
+    configureLibraryOnce();
     sqlite3* raw = nullptr;
     const QByteArray name = QFile::encodeName(path);
     const int rc = sqlite3_open_v2(name.constData(), &raw,

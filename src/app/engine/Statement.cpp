@@ -112,6 +112,10 @@ void Statement::bindText(int position, const char* utf8, int size) {
     check(sqlite3_bind_text(m_statement.get(), position, utf8, size, SQLITE_TRANSIENT));
 }
 
+void Statement::bindBorrowedText(int position, const char* utf8, int size) {
+    check(sqlite3_bind_text(m_statement.get(), position, utf8, size, SQLITE_STATIC));
+}
+
 void Statement::bindNull(int position) {
     check(sqlite3_bind_null(m_statement.get(), position));
 }

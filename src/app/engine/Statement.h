@@ -38,6 +38,9 @@ public:
     void bindInt64(int position, qint64 value);
     void bindDouble(int position, double value);
     void bindText(int position, const char* utf8, int size);
+    // Binds the bytes without copying them: the caller keeps them unchanged until the statement
+    // has run and been reset.
+    void bindBorrowedText(int position, const char* utf8, int size);
     void bindNull(int position);
 
     // Runs to the next row; false when the statement is done. Errors raise EngineError.
