@@ -284,6 +284,26 @@ private Q_SLOTS:
         QVERIFY(f.checkedCodes().isEmpty());
     }
 
+    // The records are read on a second connection: it needs no password of its own, and a run is
+    // refused inside a caller's transaction, whose rows that connection could not see.
+    void aRunReadsProtectedFilesAndRefusesOpenTransactions() {
+        Fixture f;
+        f.generate(30, 0.5);
+        f.db.setPassword(QStringLiteral("secret"));
+        f.runner.setBatchSize(7);
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 30);
+        QCOMPARE(outcome.errorUnits, 15);
+        QCOMPARE(f.checkedCodes().size(), 30);
+
+        f.db.execute(QStringLiteral("update dt_data set RecordState=0"));
+        engine::Transaction open(f.db);
+        QVERIFY_THROWS_EXCEPTION(Error, f.runner.checkRecords(CheckSelection::allRecords(), f.report));
+        QVERIFY(f.db.inTransaction());
+        open.rollback();
+        QVERIFY(f.checkedCodes().isEmpty());
+    }
+
     void aPausedRunWaitsWithoutTouchingRecords() {
         Fixture f;
         f.generate(5, 0);

@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <functional>
 
 using namespace corvalis;
 using namespace corvalis::checks;
@@ -100,6 +101,54 @@ private Q_SLOTS:
         const QHash<QString, int> slots{{QStringLiteral("z010"), 0}, {QStringLiteral("z012"), 1}};
         QCOMPARE(evaluateText(QStringLiteral("z010 + z012 <= 0"), slots, values), 0);
         QCOMPARE(evaluateText(QStringLiteral("z010+z012>0 and z010+z012<6"), slots, values), 1);
+    }
+
+    // Logical operators give 1 or 0 whatever values they join, also when the left side decides.
+    void logicalOperatorsYieldOneOrZero() {
+        const QHash<QString, int> slots{{QStringLiteral("a"), 0}, {QStringLiteral("b"), 1}};
+        const qint64 values[] = {3, 7};
+        QCOMPARE(evaluateText(QStringLiteral("a or 0"), slots, values), 1);
+        QCOMPARE(evaluateText(QStringLiteral("0 or b"), slots, values), 1);
+        QCOMPARE(evaluateText(QStringLiteral("a and b"), slots, values), 1);
+        QCOMPARE(evaluateText(QStringLiteral("(0 and b) + (a or b) * 10"), slots, values), 10);
+        QCOMPARE(evaluateText(QStringLiteral("not (a and 0) and b > a"), slots, values), 1);
+        QCOMPARE(evaluateText(QStringLiteral("(a or b) = 1 and (a = 3 or b = 3)"), slots, values), 1);
+    }
+
+    // Random expressions of every operator but division (which the engine answers with null for a
+    // zero divisor) give what the database engine gives.
+    void randomExpressionsAgreeWithTheEngine() {
+        QRandomGenerator random(42);
+        const QStringList names{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+        const QHash<QString, int> slots{{names[0], 0}, {names[1], 1}, {names[2], 2}};
+        const QStringList binary{QStringLiteral("+"),   QStringLiteral("-"),  QStringLiteral("*"),
+                                 QStringLiteral("="),   QStringLiteral("<>"), QStringLiteral("<"),
+                                 QStringLiteral("<="),  QStringLiteral(">"),  QStringLiteral(">="),
+                                 QStringLiteral("and"), QStringLiteral("or")};
+        std::function<QString(int)> expression = [&](int depth) -> QString {
+            const int kind = depth == 0 ? int(random.bounded(2)) : int(random.bounded(6));
+            switch (kind) {
+            case 0:
+                return names[int(random.bounded(3))];
+            case 1:
+                return QString::number(random.bounded(4));
+            case 2:
+                return QStringLiteral("(not (%1))").arg(expression(depth - 1));
+            default:
+                return QStringLiteral("(%1 %2 %3)")
+                    .arg(expression(depth - 1), binary[int(random.bounded(binary.size()))],
+                         expression(depth - 1));
+            }
+        };
+        for (int sample = 0; sample < 400; ++sample) {
+            const qint64 values[] = {random.bounded(4), random.bounded(4), random.bounded(4)};
+            const QString text = expression(4);
+            QString literal = text;
+            for (int i = 0; i < 3; ++i)
+                literal.replace(names[i], QString::number(values[i]));
+            const qint64 engineSays = m_db.scalar(QStringLiteral("select ") + literal).toLongLong();
+            QVERIFY2(evaluateText(text, slots, values) == engineSays, qPrintable(text));
+        }
     }
 
     void malformedRulesAreRefused() {

@@ -15,8 +15,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <condition_variable>
+#include <exception>
 #include <limits>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace corvalis::checks {
@@ -29,14 +33,132 @@ constexpr int TotalsRuleLength = 49;
 // How often a run lets the interface handle its events while it works.
 constexpr qint64 ResponsiveIntervalMs = 25;
 
-// The records of one read: their row ids, codes, names and rule field values.
-struct RecordBatch {
+// The records of one read, judged: their row ids, stored states, codes, names and the rules each
+// one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record i).
+struct JudgedBatch {
     std::vector<qint64> rowIds;
     std::vector<qint64> states;
     std::vector<double> codes;
     QStringList names;
-    std::vector<qint64> values; // fields().size() values per record
+    std::vector<int> violations;
+    std::vector<size_t> firstViolation{0};
     size_t size() const { return rowIds.size(); }
+};
+
+// Reads the selected records in c901 order a batch at a time (keyed on the last code read) on a
+// read-only connection of its own, and judges them by the rules, on a thread of its own: a batch
+// ahead of the run, which meanwhile stores states and writes the report. The reader holds the file
+// only while it reads a batch, under fileAccess, which the run also takes to commit.
+class JudgedBatchFeed {
+public:
+    JudgedBatchFeed(const engine::Connection& connection, const CheckSelection& selection, int batchSize,
+                    std::mutex& fileAccess)
+        : m_reader(connection.openReadOnlyTwin()), m_selection(selection), m_batchSize(batchSize),
+          m_fileAccess(fileAccess), m_worker([this] { produce(); }) {}
+
+    ~JudgedBatchFeed() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_cancelled = true;
+        }
+        m_changed.notify_all();
+        m_worker.join();
+    }
+
+    JudgedBatchFeed(const JudgedBatchFeed&) = delete;
+    JudgedBatchFeed& operator=(const JudgedBatchFeed&) = delete;
+
+    // The next batch in c901 order; empty once every selected record was handed out.
+    JudgedBatch next() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ready || m_done || m_failure; });
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+        JudgedBatch batch;
+        if (m_ready) {
+            std::swap(batch, m_batch);
+            m_ready = false;
+            m_changed.notify_all();
+        }
+        return batch;
+    }
+
+private:
+    void produce() {
+        try {
+            const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
+            engine::Statement read(
+                m_reader, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) "
+                                         "and c901>:after order by c901 limit :limit")
+                              .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
+            const size_t fieldCount = size_t(rules.fields().size());
+            std::vector<qint64> values;
+            double after = -std::numeric_limits<double>::max();
+            for (;;) {
+                JudgedBatch batch;
+                values.clear();
+                {
+                    const std::lock_guard<std::mutex> file(m_fileAccess);
+                    read.bindAll(m_selection.params);
+                    read.bind(QStringLiteral(":after"), after);
+                    read.bind(QStringLiteral(":limit"), m_batchSize);
+                    while (read.step()) {
+                        batch.rowIds.push_back(read.integer(0));
+                        batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
+                        batch.codes.push_back(read.real(2));
+                        batch.names << read.text(3);
+                        read.appendIntegers(4, int(fieldCount), values);
+                    }
+                    read.reset(); // ends the read, so the run may commit
+                }
+                for (size_t i = 0; i < batch.size(); ++i) {
+                    rules.check(values.data() + i * fieldCount,
+                                [&batch](int rule) { batch.violations.push_back(rule); });
+                    batch.firstViolation.push_back(batch.violations.size());
+                }
+                const bool last = batch.size() < size_t(m_batchSize);
+                if (batch.size() > 0)
+                    after = batch.codes.back();
+                if (!hand(std::move(batch)) || last)
+                    break;
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_failure = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits until the run took the previous batch; false when the run is over.
+    bool hand(JudgedBatch&& batch) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_ready || m_cancelled; });
+        if (m_cancelled)
+            return false;
+        if (batch.size() == 0)
+            return false;
+        m_batch = std::move(batch);
+        m_ready = true;
+        m_changed.notify_all();
+        return true;
+    }
+
+    engine::Connection m_reader;
+    const CheckSelection m_selection;
+    const int m_batchSize;
+    std::mutex& m_fileAccess;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    JudgedBatch m_batch;
+    bool m_ready = false;
+    bool m_done = false;
+    bool m_cancelled = false;
+    std::exception_ptr m_failure;
+    std::thread m_worker; // last: it starts once everything above is set up
 };
 
 // The result file: its head, one block per violation, and the totals.
@@ -82,8 +204,8 @@ private:
 // The states of a run not yet committed: one transaction per batch of records.
 class PendingStates {
 public:
-    explicit PendingStates(engine::Connection& connection)
-        : m_connection(connection),
+    PendingStates(engine::Connection& connection, std::mutex& fileAccess)
+        : m_connection(connection), m_fileAccess(fileAccess),
           m_update(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
 
     void store(qint64 rowId, int state) {
@@ -102,6 +224,7 @@ public:
         if (!m_open)
             return;
         m_open = false;
+        const std::lock_guard<std::mutex> file(m_fileAccess);
         m_connection.commit();
     }
 
@@ -119,6 +242,7 @@ public:
 
 private:
     engine::Connection& m_connection;
+    std::mutex& m_fileAccess;
     engine::Statement m_update;
     bool m_open = false;
 };
@@ -176,8 +300,10 @@ CheckRunner::CheckRunner(engine::Connection& connection, UiServices& ui, const C
 
 CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QString& reportPath,
                                        CheckControl* control) {
+    // The records are read on a second connection, which would not see a caller's uncommitted rows.
+    if (m_connection.inTransaction())
+        throw Error(QStringLiteral("逻辑检查不能在未完成的事务中进行。"));
     const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
-    const qsizetype fieldCount = rules.fields().size();
     CheckOutcome outcome;
     outcome.reportPath = reportPath;
 
@@ -192,13 +318,10 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     if (control)
         control->start(total);
 
-    // Records are read in c901 order a batch at a time (keyed on the last code read), so no read is
-    // open while their states are written.
-    engine::Statement read(
-        m_connection, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) and "
-                                     "c901>:after order by c901 limit :limit")
-                          .arg(rules.fields().join(QStringLiteral(", ")), selection.condition));
-    PendingStates states(m_connection);
+    // The states of a batch stay in the page cache until their commit.
+    const engine::ScopedCacheSize cache(m_connection, 32768);
+    std::mutex fileAccess;
+    PendingStates states(m_connection, fileAccess);
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
         auto& cached = explanations[size_t(rule)];
@@ -207,30 +330,11 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         return *cached;
     };
 
-    RecordBatch batch;
+    std::optional<JudgedBatchFeed> feed;
+    if (total > 0)
+        feed.emplace(m_connection, selection, m_batchSize, fileAccess);
+    JudgedBatch batch;
     size_t next = 0;
-    double after = -std::numeric_limits<double>::max();
-    auto readBatch = [&] {
-        batch = RecordBatch();
-        next = 0;
-        read.reset();
-        read.bindAll(selection.params);
-        read.bind(QStringLiteral(":after"), after);
-        read.bind(QStringLiteral(":limit"), m_batchSize);
-        while (read.step()) {
-            batch.rowIds.push_back(read.integer(0));
-            batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
-            batch.codes.push_back(read.real(2));
-            batch.names << read.text(3);
-            read.appendIntegers(4, int(fieldCount), batch.values);
-        }
-        read.reset();
-        if (batch.size() > 0)
-            after = batch.codes.back();
-    };
-
-    std::vector<int> violated;
-    violated.reserve(size_t(rules.ruleCount()));
     QElapsedTimer sinceResponsive;
     sinceResponsive.start();
     try {
@@ -239,24 +343,24 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             if (!paused) {
                 if (next >= batch.size()) {
                     states.commit();
-                    readBatch();
+                    batch = feed->next();
+                    next = 0;
                     if (batch.size() == 0)
                         break; // fewer records than counted: nothing more to examine
                 }
-                const qint64* values = batch.values.data() + qsizetype(next) * fieldCount;
-                violated.clear();
-                rules.check(values, [&](int rule) { violated.push_back(rule); });
+                const size_t firstViolation = batch.firstViolation[next];
+                const size_t violationCount = batch.firstViolation[next + 1] - firstViolation;
                 // The state first, then the report: whatever the report lists has its state stored.
-                const int state = violated.empty() ? 1 : 2;
+                const int state = violationCount == 0 ? 1 : 2;
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
-                for (size_t i = 0; i < violated.size(); ++i) {
+                for (size_t i = 0; i < violationCount; ++i) {
+                    const int rule = batch.violations[firstViolation + i];
                     report.writeViolation(batch.codes[next], batch.names[qsizetype(next)], i == 0,
-                                          QString::fromUtf8(rules.rule(violated[i]).ruleText),
-                                          explanationOf(violated[i]));
+                                          QString::fromUtf8(rules.rule(rule).ruleText), explanationOf(rule));
                     ++outcome.errorItems;
                 }
-                if (!violated.empty()) {
+                if (violationCount > 0) {
                     report.flush();
                     ++outcome.errorUnits;
                 }

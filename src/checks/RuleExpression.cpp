@@ -96,6 +96,7 @@ public:
 
 private:
     using Op = RuleExpression::Op;
+    using Instruction = RuleExpression::Instruction;
 
     const Token& peek() const { return m_tokens[m_next]; }
     bool isKeyword(const char* word) const {
@@ -111,29 +112,57 @@ private:
     }
 
     void emit(Op op, qint64 operand = 0) {
-        m_code.push_back({op, operand});
+        if (isComparison(op) && fuseComparison(op))
+            return;
+        m_code.push_back({op, Op::Eq, operand, 0});
         if (op == Op::Push || op == Op::Load) {
             if (++m_depth > RuleExpression::MaxStackDepth)
                 fail(QStringLiteral("规则嵌套太深"));
-        } else if (op != Op::Neg && op != Op::Not) {
+        } else if (op != Op::Neg && op != Op::Not && op != Op::Bool) {
             --m_depth;
         }
+    }
+
+    static bool isComparison(Op op) { return op >= Op::Eq && op <= Op::Ge; }
+
+    // "field compare field" and "field compare constant" become one instruction.
+    bool fuseComparison(Op op) {
+        const size_t n = m_code.size();
+        // A jump always lands after a Bool, never between two loads, so fusing them is safe.
+        if (n < 2 || m_code[n - 2].op != Op::Load)
+            return false;
+        const Instruction right = m_code[n - 1];
+        if (right.op != Op::Load && right.op != Op::Push)
+            return false;
+        Instruction fused{right.op == Op::Load ? Op::CompareSlots : Op::CompareConstant, op,
+                          m_code[n - 2].operand, right.operand};
+        m_code.pop_back();
+        m_code.back() = fused;
+        --m_depth;
+        return true;
+    }
+
+    // left; jump; right; Bool, with the jump patched to land after Bool.
+    template <typename ParseOperand> void emitShortCircuit(Op jump, ParseOperand parseOperand) {
+        const size_t at = m_code.size();
+        emit(jump);
+        parseOperand();
+        emit(Op::Bool);
+        m_code[at].operand = qint64(m_code.size());
     }
 
     void parseOr() {
         parseAnd();
         while (isKeyword("or")) {
             ++m_next;
-            parseAnd();
-            emit(Op::Or);
+            emitShortCircuit(Op::OrJump, [this] { parseAnd(); });
         }
     }
     void parseAnd() {
         parseNot();
         while (isKeyword("and")) {
             ++m_next;
-            parseNot();
-            emit(Op::And);
+            emitShortCircuit(Op::AndJump, [this] { parseNot(); });
         }
     }
     void parseNot() {
@@ -273,7 +302,10 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
     // Wrapping arithmetic: the counts of a record never come near the limits, and a corrupt value
     // must not make the check undefined.
     auto wrap = [](quint64 v) { return qint64(v); };
-    for (const Instruction& instruction : m_code) {
+    const Instruction* const code = m_code.data();
+    const size_t size = m_code.size();
+    for (size_t at = 0; at < size; ++at) {
+        const Instruction& instruction = code[at];
         switch (instruction.op) {
         case Op::Push:
             stack[++top] = instruction.operand;
@@ -281,11 +313,36 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
         case Op::Load:
             stack[++top] = values[instruction.operand];
             continue;
+        case Op::CompareSlots:
+            stack[++top] =
+                compared(instruction.compare, values[instruction.operand], values[instruction.right]);
+            continue;
+        case Op::CompareConstant:
+            stack[++top] = compared(instruction.compare, values[instruction.operand], instruction.right);
+            continue;
         case Op::Neg:
             stack[top] = wrap(0 - quint64(stack[top]));
             continue;
         case Op::Not:
             stack[top] = stack[top] == 0;
+            continue;
+        case Op::Bool:
+            stack[top] = stack[top] != 0;
+            continue;
+        case Op::AndJump:
+            if (stack[top] == 0) {
+                at = size_t(instruction.operand) - 1;
+            } else {
+                --top;
+            }
+            continue;
+        case Op::OrJump:
+            if (stack[top] != 0) {
+                stack[top] = 1;
+                at = size_t(instruction.operand) - 1;
+            } else {
+                --top;
+            }
             continue;
         default:
             break;
@@ -306,35 +363,31 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
             left = (right == 0 || (right == -1 && left == std::numeric_limits<qint64>::min())) ? 0
                                                                                                : left / right;
             break;
-        case Op::Eq:
-            left = left == right;
-            break;
-        case Op::Ne:
-            left = left != right;
-            break;
-        case Op::Lt:
-            left = left < right;
-            break;
-        case Op::Le:
-            left = left <= right;
-            break;
-        case Op::Gt:
-            left = left > right;
-            break;
-        case Op::Ge:
-            left = left >= right;
-            break;
-        case Op::And:
-            left = left != 0 && right != 0;
-            break;
-        case Op::Or:
-            left = left != 0 || right != 0;
-            break;
         default:
+            left = compared(instruction.op, left, right);
             break;
         }
     }
     return top >= 0 ? stack[top] : 0;
+}
+
+bool RuleExpression::compared(Op compare, qint64 left, qint64 right) {
+    switch (compare) {
+    case Op::Eq:
+        return left == right;
+    case Op::Ne:
+        return left != right;
+    case Op::Lt:
+        return left < right;
+    case Op::Le:
+        return left <= right;
+    case Op::Gt:
+        return left > right;
+    case Op::Ge:
+        return left >= right;
+    default:
+        return false;
+    }
 }
 
 } // namespace corvalis::checks

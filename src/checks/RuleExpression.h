@@ -48,14 +48,25 @@ private:
         Le,
         Gt,
         Ge,
-        And,
-        Or,
-        Not
+        Not,
+        // Short-circuit AND and OR: when the value on top decides the result, it becomes that
+        // result (0 or 1) and evaluation goes on at operand; otherwise it is dropped.
+        AndJump,
+        OrJump,
+        Bool, // turns the value on top into 0 or 1
+        // A comparison of two fields, or of a field with a constant, in one step: the most common
+        // shape of a rule's terms. compare holds Eq..Ge; operand is the left slot.
+        CompareSlots,
+        CompareConstant
     };
     struct Instruction {
         Op op;
-        qint64 operand; // the constant of Push, the slot of Load
+        Op compare = Op::Eq;
+        qint64 operand = 0; // the constant of Push, the slot of Load, the target of a jump
+        qint64 right = 0;   // the right slot or constant of a fused comparison
     };
+    static bool compared(Op compare, qint64 left, qint64 right);
+
     // Deeper expressions are refused when they are compiled, so evaluation needs no heap.
     static constexpr int MaxStackDepth = 64;
 

@@ -707,18 +707,7 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
 
     RecordFeed feed(codes, options.seed, first, options.count, options.faultyShare);
     // A bigger page cache keeps the right edges of the growing table and indexes in memory.
-    const QVariant cacheSize = connection.scalar(QStringLiteral("pragma cache_size"));
-    connection.execute(QStringLiteral("pragma cache_size=-32768"));
-    struct CacheRestore {
-        engine::Connection& connection;
-        QVariant size;
-        ~CacheRestore() {
-            try {
-                connection.execute(QStringLiteral("pragma cache_size=%1").arg(size.toLongLong()));
-            } catch (...) {
-            }
-        }
-    } restoreCache{connection, cacheSize};
+    const engine::ScopedCacheSize cache(connection, 32768);
     const bool ownsTransaction = !connection.inTransaction();
     engine::Transaction transaction(connection);
     // The generator numbers its rows itself, so the numbering trigger (which would run a

@@ -145,12 +145,35 @@ void Connection::open(const QString& path, const QString& password) {
     }
 }
 
-void Connection::configure() {
+void Connection::configureHandle() {
     sqlite3* db = m_db.get();
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 3000);
     sqlite3_create_function_v2(db, "int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlInt, nullptr,
                                nullptr, nullptr);
+}
+
+Connection Connection::openReadOnlyTwin() const {
+    if (!m_db)
+        throw EngineError(QStringLiteral("数据库没有打开。"));
+    configureLibraryOnce();
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(m_path);
+    const int rc =
+        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(
+            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+    Connection twin;
+    twin.m_db = std::move(db);
+    twin.m_path = m_path;
+    twin.configureHandle();
+    return twin;
+}
+
+void Connection::configure() {
+    configureHandle();
     // Reading the schema proves the file is a database ("file is not a database" otherwise).
     scalar(QStringLiteral("select count(*) from sqlite_master"));
     // Files arriving in WAL mode are switched back, so a closed file never needs a side file.
@@ -366,6 +389,19 @@ void Connection::compactInto(const QString& target) {
     if (m_depth > 0)
         throw EngineError(QStringLiteral("不能在事务中压缩数据库。"));
     execute(QStringLiteral("vacuum into ?1"), {target});
+}
+
+ScopedCacheSize::ScopedCacheSize(Connection& connection, int kibibytes)
+    : m_connection(connection),
+      m_previous(connection.scalar(QStringLiteral("pragma cache_size")).toLongLong()) {
+    m_connection.executeScript(QStringLiteral("pragma cache_size=%1").arg(-qint64(kibibytes)));
+}
+
+ScopedCacheSize::~ScopedCacheSize() {
+    try {
+        m_connection.executeScript(QStringLiteral("pragma cache_size=%1").arg(m_previous));
+    } catch (const EngineError&) {
+    }
 }
 
 Transaction::Transaction(Connection& connection) : m_connection(connection) {

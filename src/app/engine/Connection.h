@@ -73,12 +73,17 @@ public:
     // Writes a compacted copy of an open database to a file that must not exist yet.
     void compactInto(const QString& target);
 
+    // A second connection to the same file, for reading on another thread while this one writes.
+    // It is read-only, and the password is not asked again: this connection proved it on opening.
+    Connection openReadOnlyTwin() const;
+
     // The name of the table that holds a file's password check.
     static QString passwordTableName();
 
 private:
     void checkPassword(const QString& schema, const QString& password);
     void configure();
+    void configureHandle();
 
     std::unique_ptr<sqlite3, ConnectionCloser> m_db;
     QString m_path;
@@ -86,6 +91,19 @@ private:
     bool m_insideCallback = false;
 
     friend class ProgressHandler;
+};
+
+// Gives a connection a bigger page cache for the length of a bulk job, and restores the old size.
+class ScopedCacheSize {
+public:
+    ScopedCacheSize(Connection& connection, int kibibytes);
+    ~ScopedCacheSize();
+    ScopedCacheSize(const ScopedCacheSize&) = delete;
+    ScopedCacheSize& operator=(const ScopedCacheSize&) = delete;
+
+private:
+    Connection& m_connection;
+    qint64 m_previous;
 };
 
 // Begins a transaction and rolls it back when it goes out of scope without commit().
