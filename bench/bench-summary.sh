@@ -3,7 +3,7 @@
 # by industry category and by a custom group of twenty ranges, and the workbook's size.
 set -eu
 cd "$(dirname "$0")/.."
-CLI=./build/bin/corvalis-survey-cli
+CLI=${BENCH_BUILD:-./build}/bin/corvalis-survey-cli
 COUNT=${BENCH_COUNT:-$(( 1000000 * ${BENCH_SCALE:-1} ))}
 WORK=${BENCH_WORK:-$(mktemp -d)}
 DB="$WORK/summary.mdb"

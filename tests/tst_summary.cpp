@@ -375,6 +375,46 @@ private Q_SLOTS:
         QCOMPARE(book.cell(2, QStringLiteral("A11")), QStringLiteral("畜牧业"));
     }
 
+    // A workbook of many sheets is summed on two connections at once: every sheet must hold what it
+    // holds when summed alone, also on a protected file and by a custom group. Inside a caller's
+    // transaction its uncommitted rows count.
+    void sheetsSummedTogetherHoldWhatTheyHoldAlone() {
+        TestFolder folder;
+        copyProgramFiles(folder);
+        engine::Connection connection(folder.defaultDatabase());
+        insertKnownRecords(connection);
+        connection.setPassword(QStringLiteral("pw"));
+        connection.execute(
+            QStringLiteral("insert into ct_group (ID, Name, orderstr) values (1, 'g', 'id ASC')"));
+        connection.execute(QStringLiteral(
+            "insert into DT_GroupItem (GroupID, Title, LowBoundary, HighBoundary, LowSymbol, HighSymbol) "
+            "values (1, 'low', 1000, 2000, '>=', '<'), (1, 'high', 2000, 4000, '>=', '<')"));
+        ScriptedUiServices ui;
+        SummaryBuilder builder(connection, folder.folder(), ui);
+        std::vector<int> all;
+        for (int sheet = 1; sheet <= SummarySheetCount; ++sheet)
+            all.push_back(sheet);
+        auto compareWithSingleSheets = [&](int classification, qint64 group) {
+            const QString together = folder.file(QStringLiteral("together.xlsx"));
+            QFile::remove(together);
+            QVERIFY(builder.build({classification, group, all}, together));
+            const XlsxReader book(together);
+            QVERIFY(book.isValid());
+            for (int sheet = 2; sheet <= SummarySheetCount; ++sheet) {
+                const QString alone = folder.file(QStringLiteral("alone%1.xlsx").arg(sheet));
+                QVERIFY(builder.build({classification, group, {sheet}}, alone));
+                QCOMPARE(book.cells(sheet), XlsxReader(alone).cells(1));
+            }
+        };
+        compareWithSingleSheets(ByIndustry, 0);
+        compareWithSingleSheets(ByCustomGroup, 1);
+
+        engine::Transaction open(connection);
+        insertRecord(connection, "c901=3002 c905=4 c904=1 z001=7 z003=0");
+        compareWithSingleSheets(ByIndustry, 0);
+        open.rollback();
+    }
+
     void captionGoesToA2WhenTheLayoutLeavesItEmpty() {
         TestFolder folder;
         // A layout of 16 bare sheets: nothing in A2.

@@ -14,7 +14,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <exception>
 #include <map>
+#include <thread>
 
 namespace corvalis::summary {
 
@@ -80,6 +84,27 @@ std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vec
             rows.push_back(readRow(sums));
     }
     return rows;
+}
+
+// Two sets of sheets whose select lists are about equally long, which is how long they take.
+std::pair<std::vector<int>, std::vector<int>> splitByCost(const std::vector<int>& sheets) {
+    std::vector<int> byCost = sheets;
+    auto cost = [](int sheet) { return summarySelectList(sheet - 1).size(); };
+    std::stable_sort(byCost.begin(), byCost.end(), [&](int a, int b) { return cost(a) > cost(b); });
+    std::pair<std::vector<int>, std::vector<int>> halves;
+    qsizetype first = 0, second = 0;
+    for (int sheet : byCost) {
+        if (first <= second) {
+            halves.first.push_back(sheet);
+            first += cost(sheet);
+        } else {
+            halves.second.push_back(sheet);
+            second += cost(sheet);
+        }
+    }
+    std::sort(halves.first.begin(), halves.first.end());
+    std::sort(halves.second.begin(), halves.second.end());
+    return halves;
 }
 
 } // namespace
@@ -208,7 +233,45 @@ void SummaryBuilder::gatherRows(const std::vector<int>& sheets, int classificati
     m_gathered.clear();
     if (sheets.empty())
         return;
-    m_gathered = splitBySheet(summaryRows(m_connection, sheets, classification, groupId), sheets);
+    // A caller's uncommitted rows are seen only by this connection: then everything is read here.
+    const std::pair<std::vector<int>, std::vector<int>> halves =
+        m_connection.inTransaction() || sheets.size() < 2 ? std::make_pair(sheets, std::vector<int>())
+                                                          : splitByCost(sheets);
+    // The evaluation of the sums, not the reading of the records, is the bulk of the work: the
+    // second half of the sheets is summed on a read-only connection of its own, on another thread.
+    std::map<int, std::vector<SummaryRow>> other;
+    std::exception_ptr otherFailure;
+    std::atomic<bool> otherDone{halves.second.empty()};
+    std::thread worker;
+    if (!halves.second.empty()) {
+        engine::Connection twin = m_connection.openReadOnlyTwin();
+        worker = std::thread([&, twin = std::move(twin)]() mutable {
+            try {
+                other =
+                    splitBySheet(summaryRows(twin, halves.second, classification, groupId), halves.second);
+            } catch (...) {
+                otherFailure = std::current_exception();
+            }
+            otherDone = true;
+        });
+    }
+    struct Joiner {
+        std::thread& thread;
+        ~Joiner() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{worker};
+    m_gathered = splitBySheet(summaryRows(m_connection, halves.first, classification, groupId), halves.first);
+    while (!otherDone) {
+        m_ui.keepResponsive();
+        std::this_thread::sleep_for(std::chrono::milliseconds(RepaintIntervalMs / 2));
+    }
+    if (worker.joinable())
+        worker.join();
+    if (otherFailure)
+        std::rethrow_exception(otherFailure);
+    m_gathered.merge(other);
     m_gatheredFor = {classification, groupId};
 }
 
