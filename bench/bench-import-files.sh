@@ -16,11 +16,13 @@ mkdir -p "$SENDER" "$RECEIVER" "$OUT"
 TEMPLATE="$BIN/view.dll"; [ -f "$TEMPLATE" ] || TEMPLATE=build/bin/view.dll
 cp "$TEMPLATE" "$SENDER/"; cp "$TEMPLATE" "$RECEIVER/"
 DB="$SENDER/2020NB_vq_20200819.mdb"
-rm -f "$DB" "$RECEIVER/2020NB_vq_20200819.mdb"
-$CLI --home "$SENDER" init >/dev/null
+rm -f "$RECEIVER/2020NB_vq_20200819.mdb"
 $CLI --home "$RECEIVER" init >/dev/null
 
+# Files made by an earlier run in the same BENCH_WORK are used again.
 i=0
+[ -f "$OUT/f$((FILES - 1)).dat" ] && i=$FILES
+[ $i -eq 0 ] && { rm -f "$DB"; $CLI --home "$SENDER" init >/dev/null; }
 while [ $i -lt "$FILES" ]; do
   sqlite3 "$DB" "delete from dt_data"
   $CLI --home "$SENDER" generate --count $PER_FILE --seed $((i + 1)) \

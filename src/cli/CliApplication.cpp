@@ -65,6 +65,21 @@ bool takeValue(const QStringList& args, int& i, const QString& name, QString& va
 }
 } // namespace
 
+bool CliApplication::needsGraphics(const QStringList& arguments) const {
+    QString ignored;
+    for (int i = 1; i < arguments.size(); ++i) {
+        bool missing = false;
+        if (takeValue(arguments, i, QStringLiteral("--home"), ignored, missing) ||
+            takeValue(arguments, i, QStringLiteral("--db"), ignored, missing))
+            continue;
+        if (arguments.at(i).startsWith(QLatin1Char('-')))
+            return false;
+        const CliCommand* command = find(arguments.at(i));
+        return command && command->needsGraphics();
+    }
+    return false;
+}
+
 int CliApplication::run(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     QString home, database;
     QString commandName;

@@ -43,6 +43,9 @@ public:
     // The arguments after the options, for the help text ("[FILE]").
     virtual QString arguments() const { return QString(); }
     virtual void addOptions(QCommandLineParser& parser) const { Q_UNUSED(parser) }
+    // Whether the command paints (PDF output), which needs the graphical application and its fonts;
+    // the other commands start without them, which makes each run much quicker.
+    virtual bool needsGraphics() const { return false; }
     // Returns an ExitCode. A usage error (a missing or bad option) returns ExitUsage after saying why.
     virtual int run(CliContext& context, const QCommandLineParser& parser) = 0;
 };
@@ -54,6 +57,8 @@ public:
     ~CliApplication();
     void add(std::unique_ptr<CliCommand> command);
     int run(const QStringList& arguments, QTextStream& out, QTextStream& err);
+    // Whether the command these arguments name needs the graphical application.
+    bool needsGraphics(const QStringList& arguments) const;
     QString helpText() const;
 
 private:

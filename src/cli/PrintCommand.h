@@ -13,6 +13,7 @@ public:
         return QStringLiteral("把一条记录填入年报打印表，写成工作簿（.xlsx）或 A4 的 PDF 文件（.pdf）");
     }
     QString arguments() const override { return QStringLiteral("CODE --output FILE"); }
+    bool needsGraphics() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };

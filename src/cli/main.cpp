@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 namespace {
 QtMessageHandler defaultHandler = nullptr;
@@ -17,16 +18,25 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Nothing is shown on a screen; the graphical application only provides fonts for PDF output.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    defaultHandler = qInstallMessageHandler(quietHandler);
-    QGuiApplication application(argc, argv);
+    corvalis::cli::CliApplication cli;
+    corvalis::cli::registerCommands(cli);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Nothing is shown on a screen; the graphical application only provides fonts for PDF output,
+    // so only the commands that paint start it.
+    std::unique_ptr<QCoreApplication> application;
+    if (cli.needsGraphics(arguments)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        defaultHandler = qInstallMessageHandler(quietHandler);
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("Talvoren"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvalis_基层工会（离线工具）"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    corvalis::cli::CliApplication cli;
-    corvalis::cli::registerCommands(cli);
     return cli.run(QCoreApplication::arguments(), out, err);
 }
