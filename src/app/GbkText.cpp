@@ -151,6 +151,13 @@ void GbkTextWriter::writeLine(const QString& line) {
         flush();
 }
 
+void GbkTextWriter::writeEncodedLine(const QByteArray& gbkLine) {
+    m_buffer += gbkLine;
+    m_buffer += "\r\n";
+    if (m_buffer.size() >= 1 << 16)
+        flush();
+}
+
 void GbkTextWriter::writeBytes(const QByteArray& bytes) {
     if (!m_file.isOpen())
         throw FileError(QStringLiteral("文件没有打开。"));

@@ -109,43 +109,50 @@ ValueKind kindOf(const ExportField& field) {
     }
 }
 
+// The line is built in GBK bytes: numbers are ASCII, and only texts need converting.
+void appendNumber(QByteArray& line, qint64 number) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    line.append(digits, qsizetype(written.ptr - digits));
+}
+
 // A whole number through 64 bits, so that 12-digit codes keep every digit; a fraction is rounded.
-void appendWhole(QString& line, const QVariant& value) {
+void appendWhole(QByteArray& line, const QVariant& value) {
     if (value.isNull()) {
-        line += QLatin1Char('0');
+        line += '0';
         return;
     }
     if (value.typeId() == QMetaType::LongLong) {
-        line += QString::number(value.toLongLong());
+        appendNumber(line, value.toLongLong());
         return;
     }
     const double rounded = std::round(engine::floatOf(value));
     if (!std::isfinite(rounded) || std::fabs(rounded) > 9.2e18)
-        line += engine::formatGeneral(rounded);
+        line += engine::formatGeneral(rounded).toLatin1();
     else
-        line += QString::number(qint64(rounded));
+        appendNumber(line, qint64(rounded));
 }
 
-void appendGeneral(QString& line, const QVariant& value) {
+void appendGeneral(QByteArray& line, const QVariant& value) {
     if (value.isNull())
-        line += QLatin1Char('0');
+        line += '0';
     else if (value.typeId() == QMetaType::LongLong && std::llabs(value.toLongLong()) < 1000000000000000LL)
-        line += QString::number(value.toLongLong());
+        appendNumber(line, value.toLongLong());
     else
-        line += engine::formatGeneral(engine::floatOf(value));
+        line += engine::formatGeneral(engine::floatOf(value)).toLatin1();
 }
 
-void appendText(QString& line, const QVariant& value) {
+void appendText(QByteArray& line, const QVariant& value) {
     QString text = engine::textOf(value);
     // Commas would split the line; the full-width hyphen is the one the receiving system cannot read.
     if (text.contains(QLatin1Char(',')))
         text.replace(QLatin1Char(','), QChar(0xFF0C));
     else if (text.contains(QChar(0xFF0D)))
         text.replace(QChar(0xFF0D), QLatin1Char('-'));
-    line += text;
+    line += toGbk(text);
 }
 
-void appendValue(QString& line, const QVariant& value, ValueKind kind) {
+void appendValue(QByteArray& line, const QVariant& value, ValueKind kind) {
     switch (kind) {
     case ValueKind::Whole:
         appendWhole(line, value);
@@ -157,20 +164,17 @@ void appendValue(QString& line, const QVariant& value, ValueKind kind) {
         appendText(line, value);
         break;
     }
-    line += QLatin1Char(',');
+    line += ',';
 }
 
 // A value stored as a whole number, written as appendValue writes it but without a variant or a
 // temporary string: most of the export's values take this way.
-void appendStoredInteger(QString& line, qint64 number, ValueKind kind) {
-    if (kind == ValueKind::General && std::llabs(number) >= 1000000000000000LL) {
-        line += engine::formatGeneral(double(number));
-    } else {
-        char digits[24];
-        const auto written = std::to_chars(digits, digits + sizeof digits, number);
-        line += QLatin1String(digits, qsizetype(written.ptr - digits));
-    }
-    line += QLatin1Char(',');
+void appendStoredInteger(QByteArray& line, qint64 number, ValueKind kind) {
+    if (kind == ValueKind::General && std::llabs(number) >= 1000000000000000LL)
+        line += engine::formatGeneral(double(number)).toLatin1();
+    else
+        appendNumber(line, number);
+    line += ',';
 }
 
 } // namespace
@@ -267,7 +271,7 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
         kinds.push_back(kindOf(field));
     }
     qint64 written = 0;
-    QString line;
+    QByteArray line;
     while (rows.step()) {
         line.clear();
         for (size_t i = 0; i < fields.size(); ++i) {
@@ -276,7 +280,7 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
             else
                 appendValue(line, rows.value(columns[i]), kinds[i]);
         }
-        writer.writeLine(line);
+        writer.writeEncodedLine(line);
         ++written;
         if (progress && written % 1000 == 0) {
             progress->setDone(written);
