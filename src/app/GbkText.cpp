@@ -151,8 +151,8 @@ void GbkTextWriter::writeLine(const QString& line) {
         flush();
 }
 
-void GbkTextWriter::writeEncodedLine(const QByteArray& gbkLine) {
-    m_buffer += gbkLine;
+void GbkTextWriter::writeEncodedLine(QByteArrayView gbkLine) {
+    m_buffer.append(gbkLine);
     m_buffer += "\r\n";
     if (m_buffer.size() >= 1 << 16)
         flush();

@@ -32,7 +32,7 @@ public:
     void writeLine(const QString& line = QString());
     void write(const QString& text);
     // A line already in GBK: bulk writers encode only the parts that are not plain ASCII.
-    void writeEncodedLine(const QByteArray& gbkLine);
+    void writeEncodedLine(QByteArrayView gbkLine);
     // Hands the buffer to the operating system; raises FileError on a failed write.
     void flush();
     void close();

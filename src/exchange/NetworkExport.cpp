@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <openssl/evp.h>
+#include <string>
 
 namespace corvalis::exchange {
 
@@ -110,14 +111,14 @@ ValueKind kindOf(const ExportField& field) {
 }
 
 // The line is built in GBK bytes: numbers are ASCII, and only texts need converting.
-void appendNumber(QByteArray& line, qint64 number) {
+void appendNumber(std::string& line, qint64 number) {
     char digits[24];
     const auto written = std::to_chars(digits, digits + sizeof digits, number);
-    line.append(digits, qsizetype(written.ptr - digits));
+    line.append(digits, size_t(written.ptr - digits));
 }
 
 // A whole number through 64 bits, so that 12-digit codes keep every digit; a fraction is rounded.
-void appendWhole(QByteArray& line, const QVariant& value) {
+void appendWhole(std::string& line, const QVariant& value) {
     if (value.isNull()) {
         line += '0';
         return;
@@ -128,31 +129,31 @@ void appendWhole(QByteArray& line, const QVariant& value) {
     }
     const double rounded = std::round(engine::floatOf(value));
     if (!std::isfinite(rounded) || std::fabs(rounded) > 9.2e18)
-        line += engine::formatGeneral(rounded).toLatin1();
+        line += engine::formatGeneral(rounded).toStdString();
     else
         appendNumber(line, qint64(rounded));
 }
 
-void appendGeneral(QByteArray& line, const QVariant& value) {
+void appendGeneral(std::string& line, const QVariant& value) {
     if (value.isNull())
         line += '0';
     else if (value.typeId() == QMetaType::LongLong && std::llabs(value.toLongLong()) < 1000000000000000LL)
         appendNumber(line, value.toLongLong());
     else
-        line += engine::formatGeneral(engine::floatOf(value)).toLatin1();
+        line += engine::formatGeneral(engine::floatOf(value)).toStdString();
 }
 
-void appendText(QByteArray& line, const QVariant& value) {
+void appendText(std::string& line, const QVariant& value) {
     QString text = engine::textOf(value);
     // Commas would split the line; the full-width hyphen is the one the receiving system cannot read.
     if (text.contains(QLatin1Char(',')))
         text.replace(QLatin1Char(','), QChar(0xFF0C));
     else if (text.contains(QChar(0xFF0D)))
         text.replace(QChar(0xFF0D), QLatin1Char('-'));
-    line += toGbk(text);
+    line += toGbk(text).toStdString();
 }
 
-void appendValue(QByteArray& line, const QVariant& value, ValueKind kind) {
+void appendValue(std::string& line, const QVariant& value, ValueKind kind) {
     switch (kind) {
     case ValueKind::Whole:
         appendWhole(line, value);
@@ -169,9 +170,9 @@ void appendValue(QByteArray& line, const QVariant& value, ValueKind kind) {
 
 // A value stored as a whole number, written as appendValue writes it but without a variant or a
 // temporary string: most of the export's values take this way.
-void appendStoredInteger(QByteArray& line, qint64 number, ValueKind kind) {
+void appendStoredInteger(std::string& line, qint64 number, ValueKind kind) {
     if (kind == ValueKind::General && std::llabs(number) >= 1000000000000000LL)
-        line += engine::formatGeneral(double(number)).toLatin1();
+        line += engine::formatGeneral(double(number)).toStdString();
     else
         appendNumber(line, number);
     line += ',';
@@ -271,16 +272,17 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
         kinds.push_back(kindOf(field));
     }
     qint64 written = 0;
-    QByteArray line;
+    std::string line;
+    qint64 number = 0;
     while (rows.step()) {
         line.clear();
         for (size_t i = 0; i < fields.size(); ++i) {
-            if (kinds[i] != ValueKind::Text && rows.holdsInteger(columns[i]))
-                appendStoredInteger(line, rows.integer(columns[i]), kinds[i]);
+            if (kinds[i] != ValueKind::Text && rows.storedInteger(columns[i], number))
+                appendStoredInteger(line, number, kinds[i]);
             else
                 appendValue(line, rows.value(columns[i]), kinds[i]);
         }
-        writer.writeEncodedLine(line);
+        writer.writeEncodedLine(QByteArrayView(line.data(), qsizetype(line.size())));
         ++written;
         if (progress && written % 1000 == 0) {
             progress->setDone(written);

@@ -192,6 +192,14 @@ bool Statement::holdsInteger(int column) const {
     return sqlite3_column_type(m_statement.get(), column) == SQLITE_INTEGER;
 }
 
+bool Statement::storedInteger(int column, qint64& value) const {
+    sqlite3_value* stored = sqlite3_column_value(m_statement.get(), column);
+    if (sqlite3_value_type(stored) != SQLITE_INTEGER)
+        return false;
+    value = sqlite3_value_int64(stored);
+    return true;
+}
+
 QVariant Statement::value(int column) const {
     sqlite3_stmt* s = m_statement.get();
     switch (sqlite3_column_type(s, column)) {

@@ -61,6 +61,9 @@ public:
     bool isNull(int column) const;
     // Whether the column's value in this row is stored as a whole number.
     bool holdsInteger(int column) const;
+    // When the value is stored as a whole number: true, with the number in value. One look at the
+    // column, for bulk readers.
+    bool storedInteger(int column, qint64& value) const;
     QVariant value(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
