@@ -3,8 +3,8 @@
 # list's load, locating by code and by name, and range searches in the query result list.
 set -eu
 cd "$(dirname "$0")/.."
-CLI=./build/bin/corvalis-survey-cli
-BENCH=./build/bench/bench_search
+CLI=${BENCH_BUILD:-./build}/bin/corvalis-survey-cli
+BENCH=${BENCH_BUILD:-./build}/bench/bench_search
 COUNT=$(echo "1000000 * ${BENCH_SCALE:-1}" | bc | cut -d. -f1)
 WORK=${BENCH_WORK:-$(mktemp -d)}
 DB="$WORK/search.mdb"
