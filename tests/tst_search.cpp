@@ -5,6 +5,7 @@
 #include "app/GbkText.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/workbook/CellAddress.h"
 #include "records/RecordGenerator.h"
 #include "search/ListExport.h"
 #include "search/QueryExport.h"
@@ -17,6 +18,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -378,6 +381,66 @@ private Q_SLOTS:
                     .isEmpty());
         QVERIFY(ui.lastMessage().endsWith(ExportFailureSuffix));
         QVERIFY(!QFileInfo::exists(unwritable));
+    }
+
+    void listExportKeepsEachCellsKindAndEmptiness() {
+        Database db(3);
+        // Values the survey columns can hold besides whole numbers: none, zero, text and a fraction.
+        db.connection.execute(QStringLiteral("update dt_data set z001=null, z002=0, b001='12a', h001=2.5, "
+                                             "c902='甲工会', c907='007' where c901=?"),
+                              {FirstCode});
+        ScriptedUiServices ui;
+        FixedClock clock(QDateTime(QDate(2021, 3, 5), QTime(9, 0)));
+        ListChoice all;
+        const auto query = listQuery(db.connection, QStringLiteral("zbh"), all, ui);
+        QVERIFY(query);
+        TFieldDataArray columns;
+        engine::Statement probe(db.connection, query->sql);
+        for (int i = 0; i < probe.columnCount(); ++i) {
+            TFieldData field;
+            field.showName = field.hint = probe.columnName(i);
+            field.queryShow = true;
+            columns.push_back(field);
+        }
+        const auto at = [&](const char* column, int row) {
+            return workbook::cellAddress(row, probe.columnIndex(QString::fromLatin1(column)) + 1);
+        };
+        QTemporaryDir dir;
+        ui.answerFile(dir.filePath(QStringLiteral("list.xlsx")));
+        const QString path =
+            saveQueryAsExcel(db.connection, *query, QStringLiteral("列表"), columns, ui, clock);
+        QVERIFY(!path.isEmpty());
+
+        XlsxReader book(path);
+        QCOMPARE(book.cell(1, at("c901", 5)), QStringLiteral("100000000001"));
+        QCOMPARE(book.cell(1, at("c902", 5)), QStringLiteral("甲工会"));
+        QCOMPARE(book.cell(1, at("c907", 5)), QStringLiteral("007"));
+        QVERIFY(!book.cells(1).contains(at("z001", 5))); // no value: no cell, never a 0
+        QCOMPARE(book.cell(1, at("z002", 5)), QStringLiteral("0"));
+        QCOMPARE(book.cell(1, at("b001", 5)), QStringLiteral("12a"));
+        QCOMPARE(book.cell(1, at("h001", 5)), QStringLiteral("2.5"));
+        QCOMPARE(book.cell(1, at("c901", 7)), QStringLiteral("100000000003"));
+
+        // Numbers are number cells and texts text cells, each in its column's format.
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"),
+                    {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+        QVERIFY(unzip.waitForFinished(60000));
+        const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+        const auto kind = [&](const QString& address) {
+            const QRegularExpression cell(
+                QStringLiteral("<c r=\"%1\"( s=\"\\d+\")?( t=\"(\\w+)\")?>").arg(address));
+            const auto match = cell.match(sheet);
+            if (!match.hasMatch())
+                return QStringLiteral("missing");
+            return match.captured(1).isEmpty() ? QStringLiteral("unstyled") : match.captured(3);
+        };
+        QCOMPARE(kind(at("c901", 5)), QString());
+        QCOMPARE(kind(at("z002", 5)), QString());
+        QCOMPARE(kind(at("h001", 5)), QString());
+        QCOMPARE(kind(at("z001", 6)), QString());
+        QCOMPARE(kind(at("c902", 5)), QStringLiteral("inlineStr"));
+        QCOMPARE(kind(at("b001", 5)), QStringLiteral("inlineStr"));
     }
 
     void fileNamesGetTheirExtensionOnce() {

@@ -96,27 +96,42 @@ void reportFailure(UiServices& ui, const QString& text) {
     ui.showMessage(RunErrorPrefix + text + ExportFailureSuffix, QString(), MessageIcon::Critical);
 }
 
-void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant& value, ColumnType type,
-                     const QString& name) {
-    if (value.isNull())
-        return;
-    if (name.compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0) {
-        sheet.writeText(row, column, engine::textOf(value));
-        return;
-    }
+// How the cells of an exported column are written, settled once per column instead of once per cell.
+enum class CellKind { AsText, Boolean, DateTime, Number };
+
+CellKind cellKindOf(ColumnType type, const QString& name) {
+    // A cid is an identifier: its digits are kept as they are written, leading zeros and all.
+    if (name.compare(QLatin1String("cid"), Qt::CaseInsensitive) == 0)
+        return CellKind::AsText;
     switch (type) {
     case ColumnType::Boolean:
+        return CellKind::Boolean;
+    case ColumnType::DateTime:
+        return CellKind::DateTime;
+    case ColumnType::Integer:
+    case ColumnType::Float:
+        return CellKind::Number;
+    default:
+        return CellKind::AsText;
+    }
+}
+
+// One value of any storage class, through a QVariant.
+void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant& value, CellKind kind) {
+    if (value.isNull())
+        return;
+    switch (kind) {
+    case CellKind::Boolean:
         sheet.writeText(row, column,
                         engine::integerOf(value) != 0 ? QStringLiteral("是") : QStringLiteral("不是"));
         return;
-    case ColumnType::DateTime: {
+    case CellKind::DateTime: {
         const QDateTime at = dateTimeOf(value);
         if (at.isValid())
             sheet.writeText(row, column, at.toString(QStringLiteral("yyyy-MM")));
         return;
     }
-    case ColumnType::Integer:
-    case ColumnType::Float: {
+    case CellKind::Number: {
         bool numeric = false;
         const double number = value.toDouble(&numeric);
         if (numeric && value.typeId() != QMetaType::QString) {
@@ -125,10 +140,27 @@ void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant
         }
         break;
     }
-    default:
+    case CellKind::AsText:
         break;
     }
     sheet.writeText(row, column, engine::textOf(value));
+}
+
+// The cell of the current row: whole numbers in number columns, the bulk of every export, and texts
+// are read straight from the statement; other values take the general way above.
+void writeExcelCell(workbook::Sheet& sheet, int row, int column, const engine::Statement& rows, int source,
+                    CellKind kind) {
+    if (rows.isNull(source))
+        return;
+    if (kind == CellKind::Number && rows.holdsInteger(source)) {
+        sheet.writeNumber(row, column, double(rows.integer(source)));
+        return;
+    }
+    if (kind == CellKind::AsText) {
+        sheet.writeText(row, column, rows.text(source));
+        return;
+    }
+    writeExcelValue(sheet, row, column, rows.value(source), kind);
 }
 
 QString accessType(ColumnType type, int size, const QString& declared) {
@@ -229,8 +261,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
 
         struct Exported {
             int source;
-            ColumnType type;
-            QString name;
+            CellKind kind;
         };
         std::vector<Exported> exported;
         for (const TFieldData& field : columns) {
@@ -238,7 +269,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
                 continue;
             const int source = rows.columnIndex(field.showName);
             const ColumnType type = source >= 0 ? rows.columnType(source) : ColumnType::Unknown;
-            exported.push_back({source, type, field.showName});
+            exported.push_back({source, cellKindOf(type, field.showName)});
             const int column = int(exported.size());
             sheet.writeText(3, column, field.hint);
             const QString format = excelFormat(type, field.showName);
@@ -252,13 +283,20 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
         ProgressReporter& progress = ui.progress();
         progress.start(ExportProgressCaption, total, 1, false);
         int row = 5;
+        int shownPercent = -1;
         while (rows.step()) {
             progress.step();
-            showProgress(ui);
+            // The caption changes only with the percentage; between changes the window is kept
+            // responsive every few rows rather than after each one.
+            if (progress.percent() != shownPercent) {
+                shownPercent = progress.percent();
+                showProgress(ui);
+            } else if ((row & 63) == 0) {
+                ui.keepResponsive();
+            }
             for (size_t i = 0; i < exported.size(); ++i) {
                 if (exported[i].source >= 0)
-                    writeExcelValue(sheet, row, int(i + 1), rows.value(exported[i].source), exported[i].type,
-                                    exported[i].name);
+                    writeExcelCell(sheet, row, int(i + 1), rows, exported[i].source, exported[i].kind);
             }
             ++row;
         }

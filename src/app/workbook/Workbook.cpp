@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringEncoder>
+#include <cmath>
 #include <xlsxwriter.h>
 
 namespace corvalis::workbook {
@@ -45,6 +47,27 @@ uint8_t vertical(VAlign align) {
 void check(lxw_error error, const QString& what) {
     if (error != LXW_NO_ERROR)
         throw Error(QStringLiteral("%1：%2").arg(what, QString::fromUtf8(lxw_strerror(error))));
+}
+
+// The message is put together only when a cell could not be written, never for the cells that were.
+[[noreturn]] void cellFailed(lxw_error error, int row, int column) {
+    throw Error(QStringLiteral("写入单元格%1：%2")
+                    .arg(cellAddress(row, column), QString::fromUtf8(lxw_strerror(error))));
+}
+
+// The length of the number as "%.0f" (whole numbers) or "%.2f" writes it, without a separator.
+qsizetype numberTextLength(double value) {
+    const bool whole = value == qint64(value);
+    if (whole && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
+        qint64 rest = qint64(std::fabs(value));
+        qsizetype digits = 1;
+        while (rest >= 10) {
+            rest /= 10;
+            ++digits;
+        }
+        return digits + (value < 0 ? 1 : 0);
+    }
+    return QLocale::c().toString(value, 'f', whole ? 0 : 2).size();
 }
 
 lxw_row_t rowIndex(int row) {
@@ -95,7 +118,9 @@ Sheet::Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name)
     : m_owner(owner), m_sheet(sheet), m_name(name) {}
 
 void Sheet::noteWidth(int column, double width) {
-    double& current = m_contentWidths[column];
+    if (size_t(column) >= m_contentWidths.size())
+        m_contentWidths.resize(size_t(column) + 1, -1);
+    double& current = m_contentWidths[size_t(column)];
     current = std::max(current, width);
 }
 
@@ -103,14 +128,39 @@ void Sheet::noteRow(int row) {
     m_lastRow = std::max(m_lastRow, row);
 }
 
-void Sheet::writeText(int row, int column, const QString& text, const CellStyle& style) {
-    const QByteArray bytes = utf8(text);
-    check(worksheet_write_string(m_sheet, rowIndex(row), columnIndex(column), bytes.constData(),
-                                 m_owner.format(style)),
-          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
-    if (!style.wrap)
+void Sheet::putText(int row, int column, const QString& text, lxw_format* format, bool noteItsWidth) {
+    // UTF-8 takes at most three bytes for each UTF-16 unit.
+    const qsizetype room = text.size() * 3 + 1;
+    if (m_textBytes.size() < room)
+        m_textBytes.resize(room);
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    char* end = encoder.appendToBuffer(m_textBytes.data(), text);
+    *end = '\0';
+    const lxw_error error =
+        worksheet_write_string(m_sheet, rowIndex(row), columnIndex(column), m_textBytes.constData(), format);
+    if (error != LXW_NO_ERROR)
+        cellFailed(error, row, column);
+    if (noteItsWidth)
         noteWidth(column, displayWidth(text));
     noteRow(row);
+}
+
+void Sheet::putNumber(int row, int column, double value, lxw_format* format) {
+    const lxw_error error =
+        worksheet_write_number(m_sheet, rowIndex(row), columnIndex(column), value, format);
+    if (error != LXW_NO_ERROR)
+        cellFailed(error, row, column);
+    // Thousands separators and a little room for the number format.
+    noteWidth(column, numberTextLength(value) * 1.3 + 1);
+    noteRow(row);
+}
+
+void Sheet::writeText(int row, int column, const QString& text, const CellStyle& style) {
+    putText(row, column, text, m_owner.format(style), !style.wrap);
+}
+
+void Sheet::writeText(int row, int column, const QString& text) {
+    putText(row, column, text, nullptr, true);
 }
 
 void Sheet::writeText(const QString& address, const QString& text, const CellStyle& style) {
@@ -121,16 +171,18 @@ void Sheet::writeText(const QString& address, const QString& text, const CellSty
 }
 
 void Sheet::writeNumber(int row, int column, double value, const CellStyle& style) {
-    check(worksheet_write_number(m_sheet, rowIndex(row), columnIndex(column), value, m_owner.format(style)),
-          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
-    // Thousands separators and a little room for the number format.
-    noteWidth(column, QLocale::c().toString(value, 'f', value == qint64(value) ? 0 : 2).size() * 1.3 + 1);
-    noteRow(row);
+    putNumber(row, column, value, m_owner.format(style));
+}
+
+void Sheet::writeNumber(int row, int column, double value) {
+    putNumber(row, column, value, nullptr);
 }
 
 void Sheet::writeBlank(int row, int column, const CellStyle& style) {
-    check(worksheet_write_blank(m_sheet, rowIndex(row), columnIndex(column), m_owner.format(style)),
-          QStringLiteral("写入单元格%1").arg(cellAddress(row, column)));
+    const lxw_error error =
+        worksheet_write_blank(m_sheet, rowIndex(row), columnIndex(column), m_owner.format(style));
+    if (error != LXW_NO_ERROR)
+        cellFailed(error, row, column);
     noteRow(row);
 }
 
@@ -177,12 +229,13 @@ void Sheet::fitToPage(int wide, int tall) {
 }
 
 void Sheet::fitColumns(double minimum, double maximum) {
-    for (auto it = m_contentWidths.cbegin(); it != m_contentWidths.cend(); ++it) {
-        if (m_setWidths.contains(it.key()))
+    for (size_t index = 0; index < m_contentWidths.size(); ++index) {
+        const int column = int(index);
+        if (m_contentWidths[index] < 0 || m_setWidths.contains(column))
             continue;
-        const double width = std::clamp(it.value() + 2, minimum, maximum);
-        check(worksheet_set_column(m_sheet, columnIndex(it.key()), columnIndex(it.key()), width,
-                                   m_columnFormats.value(it.key())),
+        const double width = std::clamp(m_contentWidths[index] + 2, minimum, maximum);
+        check(worksheet_set_column(m_sheet, columnIndex(column), columnIndex(column), width,
+                                   m_columnFormats.value(column)),
               QStringLiteral("设置列宽"));
     }
 }

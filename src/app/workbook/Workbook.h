@@ -22,8 +22,12 @@ class Sheet {
 public:
     const QString& name() const { return m_name; }
 
-    void writeText(int row, int column, const QString& text, const CellStyle& style = CellStyle());
-    void writeNumber(int row, int column, double value, const CellStyle& style = CellStyle());
+    void writeText(int row, int column, const QString& text, const CellStyle& style);
+    void writeNumber(int row, int column, double value, const CellStyle& style);
+    // Cells in the column's own format (or none): the per-cell calls of long exports, which look up
+    // no style and make no allocation for the cell.
+    void writeText(int row, int column, const QString& text);
+    void writeNumber(int row, int column, double value);
     void writeBlank(int row, int column, const CellStyle& style);
     // Writes a text into a cell named like "B12"; throws Error for an address that names no cell.
     void writeText(const QString& address, const QString& text, const CellStyle& style = CellStyle());
@@ -46,11 +50,16 @@ private:
     Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name);
     void noteWidth(int column, double width);
     void noteRow(int row);
+    void putText(int row, int column, const QString& text, lxw_format* format, bool noteItsWidth);
+    void putNumber(int row, int column, double value, lxw_format* format);
 
     Workbook& m_owner;
     lxw_worksheet* m_sheet;
     QString m_name;
-    QHash<int, double> m_contentWidths;
+    // The widest content of each column, by column number; negative where nothing was noted.
+    std::vector<double> m_contentWidths;
+    // The UTF-8 bytes of the text being written, kept between cells so that it is allocated once.
+    QByteArray m_textBytes;
     QHash<int, double> m_setWidths;
     QHash<int, lxw_format*> m_columnFormats;
     int m_lastRow = 0;
