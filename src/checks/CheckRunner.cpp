@@ -2,6 +2,7 @@
 
 #include "BuiltInRules.h"
 #include "Explanation.h"
+#include "app/BatchFeed.h"
 #include "app/Clock.h"
 #include "app/Errors.h"
 #include "app/GbkText.h"
@@ -15,12 +16,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
-#include <condition_variable>
-#include <exception>
 #include <limits>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace corvalis::checks {
@@ -54,111 +52,58 @@ public:
     JudgedBatchFeed(const engine::Connection& connection, const CheckSelection& selection, int batchSize,
                     std::mutex& fileAccess)
         : m_reader(connection.openReadOnlyTwin()), m_selection(selection), m_batchSize(batchSize),
-          m_fileAccess(fileAccess), m_worker([this] { produce(); }) {}
-
-    ~JudgedBatchFeed() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_cancelled = true;
-        }
-        m_changed.notify_all();
-        m_worker.join();
-    }
-
-    JudgedBatchFeed(const JudgedBatchFeed&) = delete;
-    JudgedBatchFeed& operator=(const JudgedBatchFeed&) = delete;
+          m_fileAccess(fileAccess),
+          m_feed([this](const BatchFeed<JudgedBatch>::Hand& hand) { produce(hand); }) {}
 
     // The next batch in c901 order; empty once every selected record was handed out.
-    JudgedBatch next() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_ready || m_done || m_failure; });
-        if (m_failure)
-            std::rethrow_exception(m_failure);
-        JudgedBatch batch;
-        if (m_ready) {
-            std::swap(batch, m_batch);
-            m_ready = false;
-            m_changed.notify_all();
-        }
-        return batch;
-    }
+    JudgedBatch next() { return m_feed.next(); }
 
 private:
-    void produce() {
-        try {
-            const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
-            engine::Statement read(
-                m_reader, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) "
-                                         "and c901>:after order by c901 limit :limit")
-                              .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
-            const size_t fieldCount = size_t(rules.fields().size());
-            std::vector<qint64> values;
-            double after = -std::numeric_limits<double>::max();
-            for (;;) {
-                JudgedBatch batch;
-                values.clear();
-                {
-                    const std::lock_guard<std::mutex> file(m_fileAccess);
-                    read.bindAll(m_selection.params);
-                    read.bind(QStringLiteral(":after"), after);
-                    read.bind(QStringLiteral(":limit"), m_batchSize);
-                    while (read.step()) {
-                        batch.rowIds.push_back(read.integer(0));
-                        batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
-                        batch.codes.push_back(read.real(2));
-                        batch.names << read.text(3);
-                        read.appendIntegers(4, int(fieldCount), values);
-                    }
-                    read.reset(); // ends the read, so the run may commit
+    void produce(const BatchFeed<JudgedBatch>::Hand& hand) {
+        const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
+        engine::Statement read(
+            m_reader, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) "
+                                     "and c901>:after order by c901 limit :limit")
+                          .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
+        const size_t fieldCount = size_t(rules.fields().size());
+        std::vector<qint64> values;
+        double after = -std::numeric_limits<double>::max();
+        for (;;) {
+            JudgedBatch batch;
+            values.clear();
+            {
+                const std::lock_guard<std::mutex> file(m_fileAccess);
+                read.bindAll(m_selection.params);
+                read.bind(QStringLiteral(":after"), after);
+                read.bind(QStringLiteral(":limit"), m_batchSize);
+                while (read.step()) {
+                    batch.rowIds.push_back(read.integer(0));
+                    batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
+                    batch.codes.push_back(read.real(2));
+                    batch.names << read.text(3);
+                    read.appendIntegers(4, int(fieldCount), values);
                 }
-                for (size_t i = 0; i < batch.size(); ++i) {
-                    rules.check(values.data() + i * fieldCount,
-                                [&batch](int rule) { batch.violations.push_back(rule); });
-                    batch.firstViolation.push_back(batch.violations.size());
-                }
-                const bool last = batch.size() < size_t(m_batchSize);
-                if (batch.size() > 0)
-                    after = batch.codes.back();
-                if (!hand(std::move(batch)) || last)
-                    break;
+                read.reset(); // ends the read, so the run may commit
             }
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_failure = std::current_exception();
+            if (batch.size() == 0)
+                return;
+            for (size_t i = 0; i < batch.size(); ++i) {
+                rules.check(values.data() + i * fieldCount,
+                            [&batch](int rule) { batch.violations.push_back(rule); });
+                batch.firstViolation.push_back(batch.violations.size());
+            }
+            const bool last = batch.size() < size_t(m_batchSize);
+            after = batch.codes.back();
+            if (!hand(std::move(batch)) || last)
+                return;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_changed.notify_all();
-    }
-
-    // Waits until the run took the previous batch; false when the run is over.
-    bool hand(JudgedBatch&& batch) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_ready || m_cancelled; });
-        if (m_cancelled)
-            return false;
-        if (batch.size() == 0)
-            return false;
-        m_batch = std::move(batch);
-        m_ready = true;
-        m_changed.notify_all();
-        return true;
     }
 
     engine::Connection m_reader;
     const CheckSelection m_selection;
     const int m_batchSize;
     std::mutex& m_fileAccess;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    JudgedBatch m_batch;
-    bool m_ready = false;
-    bool m_done = false;
-    bool m_cancelled = false;
-    std::exception_ptr m_failure;
-    std::thread m_worker; // last: it starts once everything above is set up
+    BatchFeed<JudgedBatch> m_feed; // last: its thread uses everything above
 };
 
 // The result file: its head, one block per violation, and the totals.

@@ -2,6 +2,7 @@
 
 #include "CodeTables.h"
 #include "SurveyColumns.h"
+#include "app/BatchFeed.h"
 #include "app/Errors.h"
 #include "app/GbkText.h"
 #include "app/UiServices.h"
@@ -12,11 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace corvalis::records {
@@ -601,79 +598,33 @@ class RecordFeed {
 public:
     RecordFeed(const Codes& codes, quint64 seed, qint64 first, qint64 count, double faultyShare)
         : m_builder(codes, seed), m_first(first), m_count(count), m_faultyShare(faultyShare),
-          m_worker([this] { produce(); }) {}
-
-    ~RecordFeed() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_cancelled = true;
-        }
-        m_changed.notify_all();
-        m_worker.join();
-    }
-
-    RecordFeed(const RecordFeed&) = delete;
-    RecordFeed& operator=(const RecordFeed&) = delete;
+          m_feed([this](const BatchFeed<std::vector<FedRecord>>::Hand& hand) { produce(hand); }) {}
 
     // The next batch in order; empty once every record was handed out.
-    std::vector<FedRecord> next() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_ready || m_done || m_failure; });
-        if (m_failure)
-            std::rethrow_exception(m_failure);
-        std::vector<FedRecord> batch;
-        if (m_ready) {
-            batch.swap(m_batch);
-            m_ready = false;
-            m_changed.notify_all();
-        }
-        return batch;
-    }
+    std::vector<FedRecord> next() { return m_feed.next(); }
 
 private:
     static constexpr qint64 BatchSize = 2048;
 
-    void produce() {
-        try {
-            for (qint64 start = 0; start < m_count; start += BatchSize) {
-                std::vector<FedRecord> batch;
-                const qint64 end = std::min(m_count, start + BatchSize);
-                batch.reserve(size_t(end - start));
-                for (qint64 i = start; i < end; ++i) {
-                    const bool faulty = isFaultyRecord(i, m_faultyShare);
-                    batch.push_back(FedRecord{m_builder.build(m_first + i, faulty), faulty});
-                }
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_ready || m_cancelled; });
-                if (m_cancelled)
-                    return;
-                m_batch = std::move(batch);
-                m_ready = true;
-                m_changed.notify_all();
+    void produce(const BatchFeed<std::vector<FedRecord>>::Hand& hand) {
+        for (qint64 start = 0; start < m_count; start += BatchSize) {
+            std::vector<FedRecord> batch;
+            const qint64 end = std::min(m_count, start + BatchSize);
+            batch.reserve(size_t(end - start));
+            for (qint64 i = start; i < end; ++i) {
+                const bool faulty = isFaultyRecord(i, m_faultyShare);
+                batch.push_back(FedRecord{m_builder.build(m_first + i, faulty), faulty});
             }
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_failure = std::current_exception();
+            if (!hand(std::move(batch)))
+                return;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_changed.notify_all();
     }
 
     Builder m_builder;
     const qint64 m_first;
     const qint64 m_count;
     const double m_faultyShare;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<FedRecord> m_batch;
-    bool m_ready = false;
-    bool m_done = false;
-    bool m_cancelled = false;
-    std::exception_ptr m_failure;
-    std::thread m_worker; // last: it starts once everything above is set up
+    BatchFeed<std::vector<FedRecord>> m_feed; // last: its thread uses everything above
 };
 
 } // namespace
