@@ -150,7 +150,8 @@ void appendText(std::string& line, const QVariant& value) {
         text.replace(QLatin1Char(','), QChar(0xFF0C));
     else if (text.contains(QChar(0xFF0D)))
         text.replace(QChar(0xFF0D), QLatin1Char('-'));
-    line += toGbk(text).toStdString();
+    const QByteArray encoded = toGbk(text);
+    line.append(encoded.constData(), size_t(encoded.size()));
 }
 
 void appendValue(std::string& line, const QVariant& value, ValueKind kind) {

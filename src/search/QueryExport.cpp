@@ -150,12 +150,13 @@ void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant
 // are read straight from the statement; other values take the general way above.
 void writeExcelCell(workbook::Sheet& sheet, int row, int column, const engine::Statement& rows, int source,
                     CellKind kind) {
-    if (rows.isNull(source))
-        return;
-    if (kind == CellKind::Number && rows.holdsInteger(source)) {
-        sheet.writeNumber(row, column, double(rows.integer(source)));
+    qint64 number = 0;
+    if (kind == CellKind::Number && rows.storedInteger(source, number)) {
+        sheet.writeNumber(row, column, double(number));
         return;
     }
+    if (rows.isNull(source))
+        return;
     if (kind == CellKind::AsText) {
         sheet.writeText(row, column, rows.text(source));
         return;

@@ -82,6 +82,20 @@ void configureLibraryOnce() {
     (void)configured;
 }
 
+// Opens a file with SQLite; every connection of the program is used by one thread at a time, so
+// SQLite's own locking is left out. Raises EngineError with the engine's text.
+std::unique_ptr<sqlite3, ConnectionCloser> openHandle(const QString& path, int flags) {
+    configureLibraryOnce();
+    sqlite3* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
+    if (rc != SQLITE_OK)
+        throw EngineError(
+            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+    return db;
+}
+
 } // namespace
 
 void ConnectionCloser::operator()(sqlite3* db) const noexcept {
@@ -121,18 +135,7 @@ void Connection::open(const QString& path, const QString& password) {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
         throw EngineError(QStringLiteral("找不到文件“%1”。").arg(path), SQLITE_CANTOPEN);
-    configureLibraryOnce();
-    sqlite3* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    // A connection is used by one thread at a time, so SQLite's own locking is left out.
-    const int rc =
-        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
-    if (rc != SQLITE_OK) {
-        const QString message =
-            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc));
-        throw EngineError(message, rc);
-    }
+    std::unique_ptr<sqlite3, ConnectionCloser> db = openHandle(path, SQLITE_OPEN_READWRITE);
     m_db = std::move(db);
     m_path = path;
     m_depth = 0;
@@ -156,17 +159,8 @@ void Connection::configureHandle() {
 Connection Connection::openReadOnlyTwin() const {
     if (!m_db)
         throw EngineError(QStringLiteral("数据库没有打开。"));
-    configureLibraryOnce();
-    sqlite3* raw = nullptr;
-    const QByteArray name = QFile::encodeName(m_path);
-    const int rc =
-        sqlite3_open_v2(name.constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
-    if (rc != SQLITE_OK)
-        throw EngineError(
-            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
     Connection twin;
-    twin.m_db = std::move(db);
+    twin.m_db = openHandle(m_path, SQLITE_OPEN_READONLY);
     twin.m_path = m_path;
     twin.configureHandle();
     return twin;
@@ -363,20 +357,13 @@ void Connection::removePassword() {
 void Connection::createDatabase(const QString& path) {
     if (QFileInfo::exists(path))
         throw EngineError(QStringLiteral("数据库“%1”已经存在。").arg(path));
-    configureLibraryOnce();
-    sqlite3* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
-    if (rc != SQLITE_OK)
-        throw EngineError(
-            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+    std::unique_ptr<sqlite3, ConnectionCloser> db =
+        openHandle(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     // Writing the header makes the file a complete, empty database at once.
     char* error = nullptr;
     const QByteArray setup = QByteArray("pragma journal_mode=delete; pragma application_id=") +
                              QByteArray::number(ApplicationId) + ';';
-    if (sqlite3_exec(raw, setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+    if (sqlite3_exec(db.get(), setup.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
         const QString message = QString::fromUtf8(error ? error : "create failed");
         sqlite3_free(error);
         db.reset();
