@@ -1,5 +1,7 @@
 #include "CellAddress.h"
 
+#include "app/Errors.h"
+
 #include <QRegularExpression>
 
 namespace corvalis::workbook {
@@ -23,7 +25,7 @@ std::optional<CellPosition> parseCellAddress(const QString& address) {
     int column = 0;
     for (const QChar c : match.captured(1).toUpper())
         column = column * 26 + (c.unicode() - u'A' + 1);
-    if (column > 16384)
+    if (column > MaxColumns)
         return std::nullopt;
     return CellPosition{match.captured(2).toInt(), column};
 }
@@ -37,6 +39,18 @@ std::optional<CellRange> parseCellRange(const QString& address) {
     if (!first || !last || last->row < first->row || last->column < first->column)
         return std::nullopt;
     return CellRange{*first, *last};
+}
+
+int checkedRowIndex(int row) {
+    if (row < 1 || row > MaxRows)
+        throw Error(QStringLiteral("行号%1超出工作表的范围。").arg(row));
+    return row - 1;
+}
+
+int checkedColumnIndex(int column) {
+    if (column < 1 || column > MaxColumns)
+        throw Error(QStringLiteral("列号%1超出工作表的范围。").arg(column));
+    return column - 1;
 }
 
 } // namespace corvalis::workbook

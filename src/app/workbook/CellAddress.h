@@ -27,4 +27,11 @@ std::optional<CellPosition> parseCellAddress(const QString& address);
 // Reads "A1:C3" or a single address (a one-cell range).
 std::optional<CellRange> parseCellRange(const QString& address);
 
+// The size of a sheet; the writers reject cells outside it with a message naming the row or column.
+constexpr int MaxRows = 1048576;
+constexpr int MaxColumns = 16384;
+// The row or column counted from 0; throws Error when it lies outside the sheet.
+int checkedRowIndex(int row);
+int checkedColumnIndex(int column);
+
 } // namespace corvalis::workbook

@@ -5,9 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStringEncoder>
-#include <cmath>
 #include <xlsxwriter.h>
 
 namespace corvalis::workbook {
@@ -55,31 +53,12 @@ void check(lxw_error error, const QString& what) {
                     .arg(cellAddress(row, column), QString::fromUtf8(lxw_strerror(error))));
 }
 
-// The length of the number as "%.0f" (whole numbers) or "%.2f" writes it, without a separator.
-qsizetype numberTextLength(double value) {
-    const bool whole = value == qint64(value);
-    if (whole && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
-        qint64 rest = qint64(std::fabs(value));
-        qsizetype digits = 1;
-        while (rest >= 10) {
-            rest /= 10;
-            ++digits;
-        }
-        return digits + (value < 0 ? 1 : 0);
-    }
-    return QLocale::c().toString(value, 'f', whole ? 0 : 2).size();
-}
-
 lxw_row_t rowIndex(int row) {
-    if (row < 1 || row > int(LXW_ROW_MAX))
-        throw Error(QStringLiteral("行号%1超出工作表的范围。").arg(row));
-    return lxw_row_t(row - 1);
+    return lxw_row_t(checkedRowIndex(row));
 }
 
 lxw_col_t columnIndex(int column) {
-    if (column < 1 || column > int(LXW_COL_MAX))
-        throw Error(QStringLiteral("列号%1超出工作表的范围。").arg(column));
-    return lxw_col_t(column - 1);
+    return lxw_col_t(checkedColumnIndex(column));
 }
 
 } // namespace
@@ -95,34 +74,8 @@ QString CellStyle::key() const {
         .arg(numberFormat);
 }
 
-double displayWidth(const QString& text) {
-    double width = 0;
-    double lineWidth = 0;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) {
-            width = std::max(width, lineWidth);
-            lineWidth = 0;
-            continue;
-        }
-        const ushort u = c.unicode();
-        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
-                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
-                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
-                          (u >= 0xFFE0 && u <= 0xFFE6) || c.isSurrogate();
-        lineWidth += wide ? (c.isLowSurrogate() ? 0 : 2) : 1;
-    }
-    return std::max(width, lineWidth);
-}
-
 Sheet::Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name)
     : m_owner(owner), m_sheet(sheet), m_name(name) {}
-
-void Sheet::noteWidth(int column, double width) {
-    if (size_t(column) >= m_contentWidths.size())
-        m_contentWidths.resize(size_t(column) + 1, -1);
-    double& current = m_contentWidths[size_t(column)];
-    current = std::max(current, width);
-}
 
 void Sheet::noteRow(int row) {
     m_lastRow = std::max(m_lastRow, row);
@@ -141,7 +94,7 @@ void Sheet::putText(int row, int column, const QString& text, lxw_format* format
     if (error != LXW_NO_ERROR)
         cellFailed(error, row, column);
     if (noteItsWidth)
-        noteWidth(column, displayWidth(text));
+        m_contentWidths.noteText(column, text);
     noteRow(row);
 }
 
@@ -150,8 +103,7 @@ void Sheet::putNumber(int row, int column, double value, lxw_format* format) {
         worksheet_write_number(m_sheet, rowIndex(row), columnIndex(column), value, format);
     if (error != LXW_NO_ERROR)
         cellFailed(error, row, column);
-    // Thousands separators and a little room for the number format.
-    noteWidth(column, numberTextLength(value) * 1.3 + 1);
+    m_contentWidths.noteNumber(column, value);
     noteRow(row);
 }
 
@@ -229,12 +181,11 @@ void Sheet::fitToPage(int wide, int tall) {
 }
 
 void Sheet::fitColumns(double minimum, double maximum) {
-    for (size_t index = 0; index < m_contentWidths.size(); ++index) {
-        const int column = int(index);
-        if (m_contentWidths[index] < 0 || m_setWidths.contains(column))
+    for (int column = 1; column < m_contentWidths.columnCount(); ++column) {
+        const std::optional<double> width = m_contentWidths.fitted(column, minimum, maximum);
+        if (!width || m_setWidths.contains(column))
             continue;
-        const double width = std::clamp(m_contentWidths[index] + 2, minimum, maximum);
-        check(worksheet_set_column(m_sheet, columnIndex(column), columnIndex(column), width,
+        check(worksheet_set_column(m_sheet, columnIndex(column), columnIndex(column), *width,
                                    m_columnFormats.value(column)),
               QStringLiteral("设置列宽"));
     }

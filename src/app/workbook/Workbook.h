@@ -2,6 +2,7 @@
 
 #include "CellAddress.h"
 #include "CellStyle.h"
+#include "ColumnWidths.h"
 #include "WorkbookLayout.h"
 
 #include <QHash>
@@ -48,7 +49,6 @@ public:
 private:
     friend class Workbook;
     Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name);
-    void noteWidth(int column, double width);
     void noteRow(int row);
     void putText(int row, int column, const QString& text, lxw_format* format, bool noteItsWidth);
     void putNumber(int row, int column, double value, lxw_format* format);
@@ -56,8 +56,7 @@ private:
     Workbook& m_owner;
     lxw_worksheet* m_sheet;
     QString m_name;
-    // The widest content of each column, by column number; negative where nothing was noted.
-    std::vector<double> m_contentWidths;
+    ContentWidths m_contentWidths;
     // The UTF-8 bytes of the text being written, kept between cells so that it is allocated once.
     QByteArray m_textBytes;
     QHash<int, double> m_setWidths;
@@ -100,8 +99,5 @@ private:
     QHash<QString, lxw_format*> m_formats;
     bool m_saved = false;
 };
-
-// Display width of a text in spreadsheet column units: wide (CJK, full-width) characters count 2.
-double displayWidth(const QString& text);
 
 } // namespace corvalis::workbook
