@@ -8,7 +8,7 @@
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
-#include "app/workbook/Workbook.h"
+#include "app/workbook/StreamedWorkbook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -117,7 +117,8 @@ CellKind cellKindOf(ColumnType type, const QString& name) {
 }
 
 // One value of any storage class, through a QVariant.
-void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant& value, CellKind kind) {
+void writeExcelValue(workbook::StreamedWorkbook& sheet, int row, int column, const QVariant& value,
+                     CellKind kind) {
     if (value.isNull())
         return;
     switch (kind) {
@@ -148,8 +149,8 @@ void writeExcelValue(workbook::Sheet& sheet, int row, int column, const QVariant
 
 // The cell of the current row: whole numbers in number columns, the bulk of every export, and texts
 // are read straight from the statement; other values take the general way above.
-void writeExcelCell(workbook::Sheet& sheet, int row, int column, const engine::Statement& rows, int source,
-                    CellKind kind) {
+void writeExcelCell(workbook::StreamedWorkbook& sheet, int row, int column, const engine::Statement& rows,
+                    int source, CellKind kind) {
     qint64 number = 0;
     if (kind == CellKind::Number && rows.storedInteger(source, number)) {
         sheet.writeNumber(row, column, double(number));
@@ -247,8 +248,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
     try {
         engine::Statement rows(connection, query.sql);
         rows.bindAll(query.params);
-        workbook::Workbook book(path, workbook::Workbook::Memory::Constant);
-        workbook::Sheet& sheet = book.addSheet(sheetNameFor(name));
+        workbook::StreamedWorkbook sheet(path, sheetNameFor(name));
         // Rows go out in ascending order: the date in row 2, the titles in row 3, the records from row 5.
         workbook::CellStyle heading;
         heading.fontSize = 12;
@@ -272,13 +272,14 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
             const ColumnType type = source >= 0 ? rows.columnType(source) : ColumnType::Unknown;
             exported.push_back({source, cellKindOf(type, field.showName)});
             const int column = int(exported.size());
-            sheet.writeText(3, column, field.hint);
+            // A column's format goes before its cells, the title among them.
             const QString format = excelFormat(type, field.showName);
             if (!format.isEmpty()) {
                 workbook::CellStyle style;
                 style.numberFormat = format;
                 sheet.setColumnFormat(column, style);
             }
+            sheet.writeText(3, column, field.hint);
         }
 
         ProgressReporter& progress = ui.progress();
@@ -303,7 +304,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
         }
         sheet.fitColumns();
         progress.finish();
-        book.save();
+        sheet.save();
     } catch (const Error& error) {
         reportFailure(ui, error.text());
         return QString();

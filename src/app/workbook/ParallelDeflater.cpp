@@ -1,0 +1,93 @@
+#include "ParallelDeflater.h"
+
+#include "app/Errors.h"
+
+#include <algorithm>
+
+namespace corvalis::workbook {
+
+ParallelDeflater::ParallelDeflater(QIODevice& target, int level) : m_target(target) {
+    const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+    m_inFlightLimit = size_t(workers) * 2 + 1;
+    for (int i = 0; i < workers; ++i)
+        m_workers.emplace_back([this, level] { work(level); });
+}
+
+ParallelDeflater::~ParallelDeflater() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    for (std::thread& worker : m_workers)
+        worker.join();
+}
+
+void ParallelDeflater::work(int level) {
+    std::unique_ptr<RawDeflater> deflater;
+    std::exception_ptr setupError;
+    try {
+        deflater = std::make_unique<RawDeflater>(level);
+    } catch (...) {
+        setupError = std::current_exception();
+    }
+    for (;;) {
+        Job* job = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+            if (m_stopping)
+                return;
+            job = m_waiting.front();
+            m_waiting.pop_front();
+        }
+        try {
+            if (setupError)
+                std::rethrow_exception(setupError);
+            job->crc = crcOf(job->input.data(), qsizetype(job->input.size()));
+            job->output = deflater->piece(job->input.data(), qsizetype(job->input.size()), false);
+        } catch (...) {
+            job->error = std::current_exception();
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            job->done = true;
+        }
+        m_changed.notify_all();
+    }
+}
+
+void ParallelDeflater::add(std::string&& piece) {
+    auto job = std::make_unique<Job>();
+    job->input = std::move(piece);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_waiting.push_back(job.get());
+        m_inOrder.push_back(std::move(job));
+    }
+    m_changed.notify_all();
+    while (m_inOrder.size() >= m_inFlightLimit)
+        writeOldest();
+}
+
+void ParallelDeflater::writeOldest() {
+    Job* job = m_inOrder.front().get();
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [job] { return job->done; });
+    }
+    if (job->error)
+        std::rethrow_exception(job->error);
+    if (m_target.write(job->output) != job->output.size())
+        throw FileError(QStringLiteral("无法写入临时文件：%1").arg(m_target.errorString()));
+    appendToSummary(m_summary, job->crc, job->input.size(), quint64(job->output.size()));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_inOrder.pop_front();
+}
+
+void ParallelDeflater::finish() {
+    while (!m_inOrder.empty())
+        writeOldest();
+}
+
+} // namespace corvalis::workbook

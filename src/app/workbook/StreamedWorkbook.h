@@ -1,0 +1,87 @@
+#pragma once
+
+#include "CellStyle.h"
+#include "ColumnWidths.h"
+
+#include <QHash>
+#include <QString>
+#include <QTemporaryFile>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvalis::workbook {
+
+class ParallelDeflater;
+
+// An xlsx file of one sheet written as its cells come, for exports of any length: rows go out in
+// ascending order and cells in ascending columns within a row. The sheet is compressed on worker
+// threads while the cells are produced, memory stays flat, and nothing reaches the final name before
+// save(); a workbook destroyed without save() leaves no file behind.
+class StreamedWorkbook {
+public:
+    StreamedWorkbook(const QString& path, const QString& sheetName);
+    ~StreamedWorkbook();
+    StreamedWorkbook(const StreamedWorkbook&) = delete;
+    StreamedWorkbook& operator=(const StreamedWorkbook&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    // Cells without a style of their own take the format of their column, as set before they are
+    // written. Each throws Error for a cell outside the sheet or out of order.
+    void writeText(int row, int column, const QString& text);
+    void writeText(int row, int column, const QString& text, const CellStyle& style);
+    void writeNumber(int row, int column, double value);
+    void writeNumber(int row, int column, double value, const CellStyle& style);
+
+    void setColumnFormat(int column, const CellStyle& style);
+    void setColumnWidth(int column, double width);
+    // Widens every column written so far to its longest content (a CJK character counts twice),
+    // unless a width was set for it explicitly.
+    void fitColumns(double minimum = 6, double maximum = 80);
+
+    // Writes the file; throws FileError with the reason. The file is written beside its final name
+    // and moved into place, so a failed save never leaves a half-written workbook.
+    void save();
+
+    // Sizes from this on take the zip's 64-bit fields; only tests lower it.
+    void setLarge64ForTesting(quint64 size) { m_large64 = size; }
+
+private:
+    struct Column {
+        int style = 0;
+        double width = -1; // negative: the default width
+    };
+    int styleIndex(const CellStyle& style);
+    Column& column(int number);
+    void beginCell(int row, int column, int style);
+    void appendText(const QString& text);
+    void appendNumber(double value);
+    void putText(int row, int column, const QString& text, int style, bool noteWidth);
+    void putNumber(int row, int column, double value, int style);
+    void flushIfFull();
+    QByteArray sheetHead() const;
+    QByteArray sheetTail() const;
+    QByteArray styleSheet() const;
+    QByteArray workbookPart() const;
+
+    QString m_path;
+    QString m_partialPath;
+    QString m_sheetName;
+    QTemporaryFile m_body;
+    std::unique_ptr<ParallelDeflater> m_deflater;
+    std::string m_buffer;
+    std::vector<std::string> m_letters; // column letters by index, made as columns are reached
+    std::vector<CellStyle> m_styles;    // by index in the file; 0 is the default
+    QHash<QString, int> m_styleIndexes;
+    std::vector<Column> m_columns; // by column number
+    ContentWidths m_contentWidths;
+    int m_row = 0;         // the open row; 0 before the first
+    std::string m_rowText; // its number as written
+    int m_lastColumn = 0;  // the last column written in the open row
+    int m_firstRow = 0, m_lastRow = 0, m_firstColumn = 0, m_lastColumnAll = 0;
+    quint64 m_large64 = 0xFFFFFFFFull;
+    bool m_saved = false;
+};
+
+} // namespace corvalis::workbook
