@@ -191,7 +191,7 @@ void Sheet::fitColumns(double minimum, double maximum) {
     }
 }
 
-Workbook::Workbook(const QString& path, Memory memory) : m_path(QFileInfo(path).absoluteFilePath()) {
+Workbook::Workbook(const QString& path) : m_path(QFileInfo(path).absoluteFilePath()) {
     m_partialPath = m_path + QStringLiteral(".partial");
     QFile::remove(m_partialPath);
     const QByteArray file = QFile::encodeName(m_partialPath);
@@ -199,7 +199,6 @@ Workbook::Workbook(const QString& path, Memory memory) : m_path(QFileInfo(path).
     lxw_workbook_options options{};
     options.tmpdir = const_cast<char*>(temporary.constData());
     options.use_zip64 = LXW_TRUE;
-    options.constant_memory = memory == Memory::Constant ? LXW_TRUE : LXW_FALSE;
     m_book = workbook_new_opt(file.constData(), &options);
     if (!m_book)
         throw FileError(QStringLiteral("无法创建工作簿“%1”。").arg(m_path));

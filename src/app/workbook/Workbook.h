@@ -68,10 +68,8 @@ private:
 // without save() leaves no file behind.
 class Workbook {
 public:
-    // In constant-memory mode every row is written out as soon as a later row is begun: rows must be
-    // written in ascending order, which keeps memory flat for exports of any length.
-    enum class Memory { Normal, Constant };
-    explicit Workbook(const QString& path, Memory memory = Memory::Normal);
+    // Long exports of one sheet go through StreamedWorkbook instead.
+    explicit Workbook(const QString& path);
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;

@@ -1,0 +1,180 @@
+// test-kind: core
+#include "app/Errors.h"
+#include "app/workbook/CellAddress.h"
+#include "app/workbook/StreamedWorkbook.h"
+#include "support/XlsxReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace corvalis;
+using namespace corvalis::workbook;
+
+namespace {
+
+QByteArray unzipped(const QString& path, const QString& member) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, member});
+    unzip.waitForFinished(120000);
+    return unzip.readAllStandardOutput();
+}
+
+// The archive tool's own test of every member's data and check sum.
+bool archiveIsSound(const QString& path) {
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), path});
+    unzip.waitForFinished(120000);
+    return unzip.exitStatus() == QProcess::NormalExit && unzip.exitCode() == 0;
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class StreamedWorkbookTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cellsReadBackAsWritten() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cells.xlsx"));
+        StreamedWorkbook book(path, QStringLiteral("名单 & <列表>"));
+        CellStyle heading;
+        heading.bold = true;
+        heading.fontSize = 12;
+        CellStyle code;
+        code.numberFormat = QStringLiteral("0");
+        CellStyle money;
+        money.numberFormat = QStringLiteral("#,##0_ ");
+        book.setColumnFormat(1, code);
+        book.setColumnFormat(3, money);
+        book.writeText(2, 1, QStringLiteral("导出日期:"), heading);
+        book.writeText(3, 1, QStringLiteral("代码"));
+        book.writeText(3, 2, QStringLiteral("名称"));
+        book.writeNumber(5, 1, 100000000001.0);
+        book.writeText(5, 2, QStringLiteral(" a&b<c>d "));
+        book.writeNumber(5, 3, -1234567);
+        book.writeNumber(6, 1, 0.1);
+        book.writeText(6, 2, QStringLiteral("_x0041_ 与\u0001控制"));
+        book.writeNumber(6, 3, 1.5e20);
+        book.writeText(7, 2, QString::fromUtf8("\xF0\x9F\x98\x80工会"));
+        book.writeNumber(7, 3, std::numeric_limits<double>::quiet_NaN());
+        book.fitColumns();
+        book.save();
+
+        QVERIFY(archiveIsSound(path));
+        XlsxReader reader(path);
+        QCOMPARE(reader.sheetNames(), QStringList{QStringLiteral("名单 & <列表>")});
+        QCOMPARE(reader.cell(1, QStringLiteral("A2")), QStringLiteral("导出日期:"));
+        QCOMPARE(reader.cell(1, QStringLiteral("A5")), QStringLiteral("100000000001"));
+        QCOMPARE(reader.cell(1, QStringLiteral("B5")), QStringLiteral(" a&b<c>d "));
+        QCOMPARE(reader.cell(1, QStringLiteral("C5")), QStringLiteral("-1234567"));
+        QCOMPARE(reader.cell(1, QStringLiteral("A6")), QStringLiteral("0.1"));
+        QCOMPARE(reader.cell(1, QStringLiteral("C6")), QStringLiteral("1.5E+20"));
+        QCOMPARE(reader.cell(1, QStringLiteral("B7")), QString::fromUtf8("\xF0\x9F\x98\x80工会"));
+        QCOMPARE(reader.cell(1, QStringLiteral("C7")), QStringLiteral("nan"));
+        QCOMPARE(reader.cells(1).size(), 11);
+
+        const QString sheet = QString::fromUtf8(unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml")));
+        // A literal escape-like text keeps its underscore; a control character is named, never raw.
+        QVERIFY(sheet.contains(QStringLiteral("_x005F_x0041_ 与_x0001_控制")));
+        QVERIFY(sheet.contains(QStringLiteral("<dimension ref=\"A2:C7\"/>")));
+        // Cells without a style of their own take their column's; the heading keeps its own.
+        QVERIFY(sheet.contains(QStringLiteral("<c r=\"A5\" s=\"1\"><v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<c r=\"C5\" s=\"2\"><v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<c r=\"B5\" t=\"inlineStr\"><is><t xml:space=\"preserve\">")));
+        QVERIFY(sheet.contains(QStringLiteral("<c r=\"A2\" s=\"3\" t=\"inlineStr\">")));
+        // Fitted widths: the widest of "100000000001" and the heading, in stored units.
+        QVERIFY(sheet.contains(QStringLiteral("<col min=\"1\" max=\"1\" width=\"19.28515625\" style=\"1\" "
+                                              "customWidth=\"1\"/>")));
+
+        const QString styles = QString::fromUtf8(unzipped(path, QStringLiteral("xl/styles.xml")));
+        QVERIFY(styles.contains(QStringLiteral("<numFmt numFmtId=\"164\" formatCode=\"#,##0_ \"/>")));
+        QVERIFY(styles.contains(QStringLiteral("<cellXfs count=\"4\">")));
+        QVERIFY(styles.contains(QStringLiteral("<font><b/><sz val=\"12\"/>")));
+    }
+
+    void cellsOutsideTheSheetOrOutOfOrderAreRefused() {
+        QTemporaryDir dir;
+        StreamedWorkbook book(dir.filePath(QStringLiteral("order.xlsx")), QStringLiteral("s"));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeText(0, 1, QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(MaxRows + 1, 1, 1));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(1, MaxColumns + 1, 1));
+        book.writeNumber(4, 2, 1);
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(4, 2, 2));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(4, 1, 2));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(3, 5, 2));
+        book.writeNumber(MaxRows, MaxColumns, 7);
+        book.save();
+        XlsxReader reader(book.path());
+        QCOMPARE(reader.cells(1).size(), 2);
+        QCOMPARE(reader.cell(1, cellAddress(MaxRows, MaxColumns)), QStringLiteral("7"));
+    }
+
+    // Many compressed pieces joined into one member, in both the plain and the 64-bit zip fields.
+    void longSheetsSurviveTheirPieces_data() {
+        QTest::addColumn<bool>("large64");
+        QTest::newRow("plain") << false;
+        QTest::newRow("64-bit fields") << true;
+    }
+    void longSheetsSurviveTheirPieces() {
+        QFETCH(bool, large64);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.xlsx"));
+        const int rows = large64 ? 2000 : 60000;
+        {
+            StreamedWorkbook book(path, QStringLiteral("long"));
+            if (large64)
+                book.setLarge64ForTesting(0);
+            for (int row = 1; row <= rows; ++row) {
+                book.writeNumber(row, 1, row);
+                book.writeText(row, 2, QStringLiteral("第%1行").arg(row));
+                book.writeNumber(row, 3, row * 0.5);
+            }
+            book.save();
+        }
+        QVERIFY(archiveIsSound(path));
+        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("long.xlsx")});
+        const QByteArray sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(!large64 || sheet.size() > 0);
+        QCOMPARE(sheet.count("<row "), rows);
+        QVERIFY(sheet.endsWith("</worksheet>"));
+        XlsxReader reader(path);
+        QCOMPARE(reader.cell(1, QStringLiteral("B%1").arg(rows)), QStringLiteral("第%1行").arg(rows));
+        QCOMPARE(reader.cell(1, QStringLiteral("C%1").arg(rows - 1)), QString::number((rows - 1) * 0.5));
+        QCOMPARE(reader.cells(1).size(), rows * 3);
+    }
+
+    void failuresLeaveNoFileBehind() {
+        QTemporaryDir dir;
+        {
+            StreamedWorkbook book(dir.filePath(QStringLiteral("dropped.xlsx")), QStringLiteral("s"));
+            for (int row = 1; row <= 30000; ++row)
+                book.writeText(row, 1, QStringLiteral("未保存的内容%1").arg(row));
+            // destroyed without save
+        }
+        QVERIFY(filesIn(dir.path()).isEmpty());
+
+        // The final name is taken by a folder: the save fails and says so, and leaves nothing.
+        const QString blocked = dir.filePath(QStringLiteral("blocked.xlsx"));
+        QVERIFY(QDir().mkpath(blocked + QStringLiteral("/inside")));
+        {
+            StreamedWorkbook book(blocked, QStringLiteral("s"));
+            book.writeNumber(1, 1, 1);
+            QVERIFY_THROWS_EXCEPTION(FileError, book.save());
+        }
+        QVERIFY(filesIn(dir.path()).isEmpty());
+
+        QVERIFY_THROWS_EXCEPTION(
+            FileError, StreamedWorkbook(dir.filePath(QStringLiteral("missing/x.xlsx")), QStringLiteral("s")));
+    }
+};
+
+QTEST_GUILESS_MAIN(StreamedWorkbookTest)
+#include "tst_streamed_workbook.moc"
