@@ -450,6 +450,8 @@ private Q_SLOTS:
                  QStringLiteral("/tmp/list.XLSX"));
         QCOMPARE(withExtension(QStringLiteral("abcd"), QStringLiteral(".mdb")), QStringLiteral("abcd"));
         QCOMPARE(sheetNameFor(QString(40, QLatin1Char('a'))).size(), 31);
+        QCOMPARE(sheetNameFor(QStringLiteral("'a/b'")), QStringLiteral("a_b"));
+        QCOMPARE(sheetNameFor(QStringLiteral("''")), QStringLiteral("Sheet1"));
     }
 
     void accessExportReplacesItsTableAndKeepsOthers() {

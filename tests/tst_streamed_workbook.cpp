@@ -110,6 +110,10 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(4, 2, 2));
         QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(4, 1, 2));
         QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(3, 5, 2));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeText(5, 1, QString(32768, QLatin1Char('x'))));
+        for (const QString& name :
+             {QString(), QStringLiteral("a:b"), QStringLiteral("'a"), QString(32, QLatin1Char('a'))})
+            QVERIFY_THROWS_EXCEPTION(Error, StreamedWorkbook(dir.filePath(QStringLiteral("n.xlsx")), name));
         book.writeNumber(MaxRows, MaxColumns, 7);
         book.save();
         XlsxReader reader(book.path());

@@ -229,6 +229,9 @@ QString sheetNameFor(const QString& name) {
     for (const QChar c : QStringLiteral("[]:*?/\\"))
         sheet.replace(c, QLatin1Char('_'));
     sheet = sheet.left(31);
+    // A sheet name may not begin or end with an apostrophe.
+    while (sheet.startsWith(QLatin1Char('\'')) || sheet.endsWith(QLatin1Char('\'')))
+        sheet = sheet.startsWith(QLatin1Char('\'')) ? sheet.mid(1) : sheet.chopped(1);
     return sheet.trimmed().isEmpty() ? QStringLiteral("Sheet1") : sheet;
 }
 

@@ -20,6 +20,9 @@ constexpr size_t PieceSize = 1 << 20;
 constexpr int SheetLevel = 1;
 constexpr double DefaultWidth = 8.43;
 constexpr int FirstCustomFormat = 164;
+// The longest text a cell holds and the longest sheet name.
+constexpr qsizetype MaxCellText = 32767;
+constexpr qsizetype MaxSheetName = 31;
 
 const char* const XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 const char* const MainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -95,12 +98,22 @@ void appendControl(std::string& out, ushort code) {
     out += name;
 }
 
+bool isValidSheetName(const QString& name) {
+    static const QString forbidden = QStringLiteral("[]:*?/\\");
+    if (name.isEmpty() || name.size() > MaxSheetName || name.startsWith(QLatin1Char('\'')) ||
+        name.endsWith(QLatin1Char('\'')))
+        return false;
+    return std::none_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
+}
+
 } // namespace
 
 StreamedWorkbook::StreamedWorkbook(const QString& path, const QString& sheetName)
     : m_path(QFileInfo(path).absoluteFilePath()), m_sheetName(sheetName),
       m_body(QFileInfo(path).absolutePath() + QStringLiteral("/.xlsx-body-XXXXXX")) {
     m_partialPath = m_path + QStringLiteral(".partial");
+    if (!isValidSheetName(sheetName))
+        throw Error(QStringLiteral("工作表名“%1”无效。").arg(sheetName));
     if (!m_body.open())
         throw FileError(QStringLiteral("无法创建工作簿“%1”：%2").arg(m_path, m_body.errorString()));
     m_deflater = std::make_unique<ParallelDeflater>(m_body, SheetLevel);
@@ -227,6 +240,10 @@ void StreamedWorkbook::appendNumber(double value) {
 }
 
 void StreamedWorkbook::putText(int row, int columnNumber, const QString& text, int style, bool noteWidth) {
+    if (text.size() > MaxCellText)
+        throw Error(QStringLiteral("单元格%1的文字超过%2个字符。")
+                        .arg(cellAddress(row, columnNumber))
+                        .arg(MaxCellText));
     beginCell(row, columnNumber, style);
     m_buffer += " t=\"inlineStr\"><is><t";
     if (!text.isEmpty() && (isXmlSpace(text.front()) || isXmlSpace(text.back())))
