@@ -372,6 +372,16 @@ private Q_SLOTS:
         QCOMPARE(ui.lastMessage(), ExcelEmptyMessage);
         QVERIFY(ui.questions().empty());
 
+        // So is a result longer than a sheet holds below its head rows.
+        ui.clear();
+        const QString tooMany =
+            QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n "
+                           "where i < 1048573) select i from n");
+        QVERIFY(saveQueryAsExcel(db.connection, {tooMany, {}}, QStringLiteral("x"), columns, ui, clock)
+                    .isEmpty());
+        QCOMPARE(ui.lastMessage(), ExcelTooManyMessage.arg(1048573).arg(1048572));
+        QVERIFY(ui.questions().empty());
+
         // A file that cannot be written is reported as a failure, never as exported.
         ui.clear();
         const QString unwritable = dir.filePath(QStringLiteral("missing/out.xlsx"));

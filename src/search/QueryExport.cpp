@@ -8,6 +8,7 @@
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/workbook/CellAddress.h"
 #include "app/workbook/StreamedWorkbook.h"
 
 #include <QDir>
@@ -20,6 +21,8 @@ namespace {
 using engine::ColumnType;
 
 const QString ExportTitle = QStringLiteral("导出文件存放为");
+// Records start in this row of the sheet.
+constexpr int FirstRecordRow = 5;
 
 // How an exported column is formatted in the sheet, by the kind of the query's column.
 QString excelFormat(ColumnType type, const QString& column) {
@@ -244,6 +247,12 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
         ui.showMessage(ExcelEmptyMessage);
         return QString();
     }
+    // Said before any file is asked for, rather than after writing a sheet's worth of rows.
+    const qint64 capacity = workbook::MaxRows - FirstRecordRow + 1;
+    if (total > capacity) {
+        ui.showMessage(ExcelTooManyMessage.arg(total).arg(capacity), QString(), MessageIcon::Warning);
+        return QString();
+    }
     const auto choice = askExportFile(ui, clock, name, QStringLiteral("Excel 文件(*.xlsx)|*.xlsx"));
     if (!choice)
         return QString();
@@ -287,7 +296,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
 
         ProgressReporter& progress = ui.progress();
         progress.start(ExportProgressCaption, total, 1, false);
-        int row = 5;
+        int row = FirstRecordRow;
         int shownPercent = -1;
         while (rows.step()) {
             progress.step();

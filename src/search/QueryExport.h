@@ -38,11 +38,15 @@ QString saveQueryAsAccess(engine::Connection& connection, const QuerySource& que
 // The file name with its extension appended when it lacks it (names of up to four characters are
 // kept as they are).
 QString withExtension(const QString& fileName, const QString& extension);
-// A sheet name the workbook format accepts: the forbidden characters []:*?/\ replaced, at most 31.
+// A sheet name the workbook format accepts: the forbidden characters []:*?/\ replaced, at most 31,
+// no apostrophe at either end.
 QString sheetNameFor(const QString& name);
 
 inline const QString ExportFailureSuffix = QStringLiteral(",请与系统管理员或软件发行者联系。");
 inline const QString ExcelEmptyMessage = QStringLiteral("SaveQueryAsExcel出错:数据表为空，不能导出！");
+// %1 records, %2 the most a sheet holds below its head rows.
+inline const QString ExcelTooManyMessage =
+    QStringLiteral("查询结果共%1条记录，超过Excel工作表最多可容纳的%2条，请缩小查询范围后再导出。");
 inline const QString AccessEmptyMessage = QStringLiteral("SaveQueryAsAccess:：出错:数据表为空，不能导出！");
 inline const QString ExportProgressCaption = QStringLiteral("数据导出...");
 
