@@ -65,6 +65,8 @@ private Q_SLOTS:
         book.writeNumber(6, 3, 1.5e20);
         book.writeText(7, 2, QString::fromUtf8("\xF0\x9F\x98\x80工会"));
         book.writeNumber(7, 3, std::numeric_limits<double>::quiet_NaN());
+        book.writeNumber(8, 1, 0.1 + 0.2);
+        book.writeText(8, 2, QStringLiteral("a\r\nb\rc"));
         book.fitColumns();
         book.save();
 
@@ -79,12 +81,16 @@ private Q_SLOTS:
         QCOMPARE(reader.cell(1, QStringLiteral("C6")), QStringLiteral("1.5E+20"));
         QCOMPARE(reader.cell(1, QStringLiteral("B7")), QString::fromUtf8("\xF0\x9F\x98\x80工会"));
         QCOMPARE(reader.cell(1, QStringLiteral("C7")), QStringLiteral("nan"));
-        QCOMPARE(reader.cells(1).size(), 11);
+        // Numbers keep every digit that tells them apart.
+        QCOMPARE(reader.cell(1, QStringLiteral("A8")), QStringLiteral("0.30000000000000004"));
+        QCOMPARE(reader.cells(1).size(), 13);
 
         const QString sheet = QString::fromUtf8(unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml")));
         // A literal escape-like text keeps its underscore; a control character is named, never raw.
         QVERIFY(sheet.contains(QStringLiteral("_x005F_x0041_ 与_x0001_控制")));
-        QVERIFY(sheet.contains(QStringLiteral("<dimension ref=\"A2:C7\"/>")));
+        // Carriage returns are named too: a reader would turn a raw one into a line feed.
+        QVERIFY(sheet.contains(QStringLiteral("<t>a_x000D_\nb_x000D_c</t>")));
+        QVERIFY(sheet.contains(QStringLiteral("<dimension ref=\"A2:C8\"/>")));
         // Cells without a style of their own take their column's; the heading keeps its own.
         QVERIFY(sheet.contains(QStringLiteral("<c r=\"A5\" s=\"1\"><v>")));
         QVERIFY(sheet.contains(QStringLiteral("<c r=\"C5\" s=\"2\"><v>")));
@@ -112,10 +118,12 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(3, 5, 2));
         QVERIFY_THROWS_EXCEPTION(Error, book.writeText(5, 1, QString(32768, QLatin1Char('x'))));
         for (const QString& name :
-             {QString(), QStringLiteral("a:b"), QStringLiteral("'a"), QString(32, QLatin1Char('a'))})
+             {QString(), QStringLiteral("a:b"), QStringLiteral("'a"), QString(32, QLatin1Char('a')),
+              QStringLiteral("a\u0001b"), QString(QChar(0xD83D))})
             QVERIFY_THROWS_EXCEPTION(Error, StreamedWorkbook(dir.filePath(QStringLiteral("n.xlsx")), name));
         book.writeNumber(MaxRows, MaxColumns, 7);
         book.save();
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(MaxRows, MaxColumns, 8));
         XlsxReader reader(book.path());
         QCOMPARE(reader.cells(1).size(), 2);
         QCOMPARE(reader.cell(1, cellAddress(MaxRows, MaxColumns)), QStringLiteral("7"));
@@ -172,8 +180,23 @@ private Q_SLOTS:
             StreamedWorkbook book(blocked, QStringLiteral("s"));
             book.writeNumber(1, 1, 1);
             QVERIFY_THROWS_EXCEPTION(FileError, book.save());
+            // Asked again, it says so again rather than report a file it never wrote.
+            QVERIFY_THROWS_EXCEPTION(FileError, book.save());
         }
         QVERIFY(filesIn(dir.path()).isEmpty());
+
+        // An older workbook under the name is replaced whole.
+        const QString replaced = dir.filePath(QStringLiteral("replaced.xlsx"));
+        QFile old(replaced);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        {
+            StreamedWorkbook book(replaced, QStringLiteral("s"));
+            book.writeText(1, 1, QStringLiteral("新"));
+            book.save();
+        }
+        QCOMPARE(XlsxReader(replaced).cell(1, QStringLiteral("A1")), QStringLiteral("新"));
+        QCOMPARE(filesIn(dir.path()), QStringList{QStringLiteral("replaced.xlsx")});
 
         QVERIFY_THROWS_EXCEPTION(
             FileError, StreamedWorkbook(dir.filePath(QStringLiteral("missing/x.xlsx")), QStringLiteral("s")));

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <cstdio>
 
 namespace corvalis {
 
@@ -50,6 +51,13 @@ void replaceFileContents(const QString& source, const QString& destination) {
     copyInto(from, to, destination);
     if (!to.commit())
         throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(destination, to.errorString()));
+}
+
+bool moveIntoPlace(const QString& finished, const QString& target) {
+    if (std::rename(QFile::encodeName(finished).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    QFile::remove(finished);
+    return false;
 }
 
 QString tempFolder() {

@@ -12,6 +12,10 @@ void copyFileContents(const QString& source, const QString& destination);
 // destination and renamed over it, so a failed copy leaves the destination as it was.
 void replaceFileContents(const QString& source, const QString& destination);
 
+// Moves a finished file over the target in one step, so the target is either the old file or the
+// new one, never neither. On failure the finished file is removed and false returned.
+bool moveIntoPlace(const QString& finished, const QString& target);
+
 // A new unique file name in the system's temporary folder, starting with the prefix; the file
 // itself does not exist.
 QString makeTempFileName(const QString& prefix = QStringLiteral("~SM"));

@@ -228,10 +228,22 @@ QString withExtension(const QString& fileName, const QString& extension) {
 }
 
 QString sheetNameFor(const QString& name) {
-    QString sheet = name;
-    for (const QChar c : QStringLiteral("[]:*?/\\"))
-        sheet.replace(c, QLatin1Char('_'));
-    sheet = sheet.left(31);
+    static const QString forbidden = QStringLiteral("[]:*?/\\");
+    QString sheet;
+    for (qsizetype i = 0; i < name.size() && sheet.size() < 31; ++i) {
+        const QChar c = name[i];
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            // A character beyond the basic plane is kept whole or not at all.
+            if (sheet.size() + 2 > 31)
+                break;
+            sheet += c;
+            sheet += name[++i];
+            continue;
+        }
+        const bool unfit = forbidden.contains(c) || c.unicode() < 0x20 || c.isSurrogate() ||
+                           c.unicode() == 0xFFFE || c.unicode() == 0xFFFF;
+        sheet += unfit ? QLatin1Char('_') : c;
+    }
     // A sheet name may not begin or end with an apostrophe.
     while (sheet.startsWith(QLatin1Char('\'')) || sheet.endsWith(QLatin1Char('\'')))
         sheet = sheet.startsWith(QLatin1Char('\'')) ? sheet.mid(1) : sheet.chopped(1);

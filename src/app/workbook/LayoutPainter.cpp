@@ -1,6 +1,7 @@
 #include "LayoutPainter.h"
 
 #include "app/Errors.h"
+#include "app/FileOps.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -196,9 +197,7 @@ void writePdf(const WorkbookLayout& layout, const QString& path) {
         QFile::remove(partial);
         throw;
     }
-    QFile::remove(target);
-    if (!QFile::rename(partial, target)) {
-        QFile::remove(partial);
+    if (!moveIntoPlace(partial, target)) {
         throw FileError(QStringLiteral("无法写入文件“%1”。").arg(target));
     }
 }

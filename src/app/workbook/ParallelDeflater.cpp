@@ -9,11 +9,20 @@ namespace corvalis::workbook {
 ParallelDeflater::ParallelDeflater(QIODevice& target, int level) : m_target(target) {
     const int workers = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
     m_inFlightLimit = size_t(workers) * 2 + 1;
-    for (int i = 0; i < workers; ++i)
-        m_workers.emplace_back([this, level] { work(level); });
+    try {
+        for (int i = 0; i < workers; ++i)
+            m_workers.emplace_back([this, level] { work(level); });
+    } catch (const std::exception& error) {
+        stopWorkers();
+        throw Error(QStringLiteral("无法启动压缩线程：%1").arg(QString::fromLocal8Bit(error.what())));
+    }
 }
 
 ParallelDeflater::~ParallelDeflater() {
+    stopWorkers();
+}
+
+void ParallelDeflater::stopWorkers() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
@@ -21,6 +30,7 @@ ParallelDeflater::~ParallelDeflater() {
     m_changed.notify_all();
     for (std::thread& worker : m_workers)
         worker.join();
+    m_workers.clear();
 }
 
 void ParallelDeflater::work(int level) {
@@ -62,8 +72,10 @@ void ParallelDeflater::add(std::string&& piece) {
     job->input = std::move(piece);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_waiting.push_back(job.get());
+        // Owned first: a worker never sees a job that a failed push could free.
+        Job* queued = job.get();
         m_inOrder.push_back(std::move(job));
+        m_waiting.push_back(queued);
     }
     m_changed.notify_all();
     while (m_inOrder.size() >= m_inFlightLimit)

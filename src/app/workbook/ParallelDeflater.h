@@ -40,6 +40,7 @@ private:
         std::exception_ptr error;
     };
     void work(int level);
+    void stopWorkers();
     void writeOldest();
 
     QIODevice& m_target;

@@ -4,6 +4,7 @@
 #include "ParallelDeflater.h"
 #include "ZipWriter.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,7 @@ constexpr size_t PieceSize = 1 << 20;
 // Fast compression: an export of a million rows is gigabytes of XML.
 constexpr int SheetLevel = 1;
 constexpr double DefaultWidth = 8.43;
+constexpr double MaxWidth = 255;
 constexpr int FirstCustomFormat = 164;
 // The longest text a cell holds and the longest sheet name.
 constexpr qsizetype MaxCellText = 32767;
@@ -103,7 +105,16 @@ bool isValidSheetName(const QString& name) {
     if (name.isEmpty() || name.size() > MaxSheetName || name.startsWith(QLatin1Char('\'')) ||
         name.endsWith(QLatin1Char('\'')))
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) { return forbidden.contains(c); });
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (forbidden.contains(c) || c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
+            return false;
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -146,18 +157,22 @@ void StreamedWorkbook::setColumnFormat(int number, const CellStyle& style) {
 }
 
 void StreamedWorkbook::setColumnWidth(int number, double width) {
-    column(number).width = std::max(width, 0.0);
+    Column& target = column(number);
+    target.width = std::clamp(width, 0.0, MaxWidth);
+    target.widthSet = true;
 }
 
 void StreamedWorkbook::fitColumns(double minimum, double maximum) {
     for (int number = 1; number < m_contentWidths.columnCount(); ++number) {
         const std::optional<double> width = m_contentWidths.fitted(number, minimum, maximum);
-        if (width && !(size_t(number) < m_columns.size() && m_columns[size_t(number)].width >= 0))
+        if (width && !(size_t(number) < m_columns.size() && m_columns[size_t(number)].widthSet))
             column(number).width = *width;
     }
 }
 
 void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
+    if (m_state != State::Writing)
+        throw Error(QStringLiteral("工作簿“%1”已经写完，不能再写入单元格。").arg(m_path));
     checkedRowIndex(row);
     checkedColumnIndex(columnNumber);
     if (row < m_row || (row == m_row && columnNumber <= m_lastColumn))
@@ -218,7 +233,8 @@ void StreamedWorkbook::appendText(const QString& text) {
                 m_buffer += '_';
             break;
         default:
-            if (u < 0x20 && u != '\t' && u != '\n' && u != '\r')
+            // A raw carriage return would be read back as a line feed.
+            if (u < 0x20 && u != '\t' && u != '\n')
                 appendControl(m_buffer, u);
             else
                 m_buffer += char(u);
@@ -232,7 +248,8 @@ void StreamedWorkbook::appendNumber(double value) {
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
         written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
     } else {
-        written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 16);
+        // The shortest text that reads back as the same number.
+        written = std::to_chars(digits, digits + sizeof digits, value);
         for (char* c = digits; c != written.ptr; ++c)
             *c = *c == 'e' ? 'E' : *c;
     }
@@ -413,79 +430,91 @@ QByteArray StreamedWorkbook::workbookPart() const {
 }
 
 void StreamedWorkbook::save() {
-    if (m_saved)
+    if (m_state == State::Saved)
         return;
-    m_saved = true;
+    if (m_state == State::Failed)
+        throw FileError(m_failure);
+    m_state = State::Failed; // until the file is in place
     try {
-        if (m_row != 0)
-            m_buffer += "</row>";
-        if (!m_buffer.empty())
-            m_deflater->add(std::move(m_buffer));
-        m_buffer = std::string();
-        m_deflater->finish();
-        const DeflatedSummary body = m_deflater->summary();
-        m_deflater.reset();
-        if (!m_body.flush() || !m_body.seek(0))
-            throw FileError(m_body.errorString());
-
-        RawDeflater deflater(6);
-        const QByteArray head = sheetHead();
-        const QByteArray tail = sheetTail();
-        const QByteArray headDeflated = deflater.piece(head.constData(), head.size(), false);
-        const QByteArray tailDeflated = deflater.piece(tail.constData(), tail.size(), true);
-        DeflatedSummary sheet;
-        appendToSummary(sheet, crcOf(head.constData(), head.size()), quint64(head.size()),
-                        quint64(headDeflated.size()));
-        appendToSummary(sheet, body.crc, body.size, body.compressedSize);
-        appendToSummary(sheet, crcOf(tail.constData(), tail.size()), quint64(tail.size()),
-                        quint64(tailDeflated.size()));
-
-        ZipWriter zip(m_partialPath, m_large64);
-        zip.addMember(QStringLiteral("[Content_Types].xml"),
-                      QByteArray(XmlDeclaration) +
-                          "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                          "<Default Extension=\"rels\" "
-                          "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                          "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                          "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
-                          "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-                          "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
-                          "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                          "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/"
-                          "vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/></Types>");
-        zip.addMember(QStringLiteral("_rels/.rels"),
-                      QByteArray(XmlDeclaration) +
-                          "<Relationships "
-                          "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                          "<Relationship Id=\"rId1\" Type=\"" +
-                          RelationshipNamespace +
-                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
-        zip.addMember(QStringLiteral("xl/workbook.xml"), workbookPart());
-        zip.addMember(QStringLiteral("xl/_rels/workbook.xml.rels"),
-                      QByteArray(XmlDeclaration) +
-                          "<Relationships "
-                          "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                          "<Relationship Id=\"rId1\" Type=\"" +
-                          RelationshipNamespace +
-                          "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
-                          RelationshipNamespace + "/styles\" Target=\"styles.xml\"/></Relationships>");
-        zip.addMember(QStringLiteral("xl/styles.xml"), styleSheet());
-        zip.beginMember(QStringLiteral("xl/worksheets/sheet1.xml"), sheet);
-        zip.writeData(headDeflated);
-        zip.copyData(m_body);
-        zip.writeData(tailDeflated);
-        zip.endMember();
-        zip.finish();
+        writePackage();
     } catch (const Error& error) {
-        QFile::remove(m_partialPath);
-        throw FileError(QStringLiteral("无法写入工作簿“%1”：%2").arg(m_path, error.text()));
+        saveFailed(QStringLiteral("无法写入工作簿“%1”：%2").arg(m_path, error.text()));
+    } catch (const std::exception& error) {
+        saveFailed(
+            QStringLiteral("无法写入工作簿“%1”：%2").arg(m_path, QString::fromLocal8Bit(error.what())));
     }
     m_body.remove();
-    QFile::remove(m_path);
-    if (!QFile::rename(m_partialPath, m_path)) {
-        QFile::remove(m_partialPath);
-        throw FileError(QStringLiteral("无法写入工作簿“%1”，文件可能正被其它程序打开。").arg(m_path));
-    }
+    if (!moveIntoPlace(m_partialPath, m_path))
+        saveFailed(QStringLiteral("无法写入工作簿“%1”，文件可能正被其它程序打开。").arg(m_path));
+    m_state = State::Saved;
+}
+
+void StreamedWorkbook::saveFailed(const QString& text) {
+    QFile::remove(m_partialPath);
+    m_failure = text;
+    throw FileError(text);
+}
+
+void StreamedWorkbook::writePackage() {
+    if (m_row != 0)
+        m_buffer += "</row>";
+    if (!m_buffer.empty())
+        m_deflater->add(std::move(m_buffer));
+    m_buffer = std::string();
+    m_deflater->finish();
+    const DeflatedSummary body = m_deflater->summary();
+    m_deflater.reset();
+    if (!m_body.flush() || !m_body.seek(0))
+        throw FileError(m_body.errorString());
+
+    RawDeflater deflater(6);
+    const QByteArray head = sheetHead();
+    const QByteArray tail = sheetTail();
+    const QByteArray headDeflated = deflater.piece(head.constData(), head.size(), false);
+    const QByteArray tailDeflated = deflater.piece(tail.constData(), tail.size(), true);
+    DeflatedSummary sheet;
+    appendToSummary(sheet, crcOf(head.constData(), head.size()), quint64(head.size()),
+                    quint64(headDeflated.size()));
+    appendToSummary(sheet, body.crc, body.size, body.compressedSize);
+    appendToSummary(sheet, crcOf(tail.constData(), tail.size()), quint64(tail.size()),
+                    quint64(tailDeflated.size()));
+
+    ZipWriter zip(m_partialPath, m_large64);
+    zip.addMember(QStringLiteral("[Content_Types].xml"),
+                  QByteArray(XmlDeclaration) +
+                      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+                      "<Default Extension=\"rels\" "
+                      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+                      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+                      "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                      "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
+                      "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+                      "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/"
+                      "vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/></Types>");
+    zip.addMember(QStringLiteral("_rels/.rels"),
+                  QByteArray(XmlDeclaration) +
+                      "<Relationships "
+                      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                      "<Relationship Id=\"rId1\" Type=\"" +
+                      RelationshipNamespace +
+                      "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    zip.addMember(QStringLiteral("xl/workbook.xml"), workbookPart());
+    zip.addMember(QStringLiteral("xl/_rels/workbook.xml.rels"),
+                  QByteArray(XmlDeclaration) +
+                      "<Relationships "
+                      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                      "<Relationship Id=\"rId1\" Type=\"" +
+                      RelationshipNamespace +
+                      "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" +
+                      RelationshipNamespace + "/styles\" Target=\"styles.xml\"/></Relationships>");
+    zip.addMember(QStringLiteral("xl/styles.xml"), styleSheet());
+    zip.beginMember(QStringLiteral("xl/worksheets/sheet1.xml"), sheet);
+    zip.writeData(headDeflated);
+    zip.copyData(m_body);
+    zip.writeData(tailDeflated);
+    zip.endMember();
+    zip.finish();
 }
 
 } // namespace corvalis::workbook

@@ -40,8 +40,9 @@ public:
     // unless a width was set for it explicitly.
     void fitColumns(double minimum = 6, double maximum = 80);
 
-    // Writes the file; throws FileError with the reason. The file is written beside its final name
-    // and moved into place, so a failed save never leaves a half-written workbook.
+    // Writes the file; throws FileError with the reason, again on every later call once it failed.
+    // The file is written beside its final name and moved into place in one step, so a failed save
+    // never leaves a half-written workbook nor loses the file it was to replace.
     void save();
 
     // Sizes from this on take the zip's 64-bit fields; only tests lower it.
@@ -50,8 +51,10 @@ public:
 private:
     struct Column {
         int style = 0;
-        double width = -1; // negative: the default width
+        double width = -1;     // negative: the default width
+        bool widthSet = false; // set explicitly, so never fitted
     };
+    enum class State { Writing, Saved, Failed };
     int styleIndex(const CellStyle& style);
     Column& column(int number);
     void beginCell(int row, int column, int style);
@@ -64,6 +67,8 @@ private:
     QByteArray sheetTail() const;
     QByteArray styleSheet() const;
     QByteArray workbookPart() const;
+    void writePackage();
+    [[noreturn]] void saveFailed(const QString& text);
 
     QString m_path;
     QString m_partialPath;
@@ -81,7 +86,8 @@ private:
     int m_lastColumn = 0;  // the last column written in the open row
     int m_firstRow = 0, m_lastRow = 0, m_firstColumn = 0, m_lastColumnAll = 0;
     quint64 m_large64 = 0xFFFFFFFFull;
-    bool m_saved = false;
+    State m_state = State::Writing;
+    QString m_failure;
 };
 
 } // namespace corvalis::workbook

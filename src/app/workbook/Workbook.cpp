@@ -1,6 +1,7 @@
 #include "Workbook.h"
 
 #include "app/Errors.h"
+#include "app/FileOps.h"
 
 #include <QDir>
 #include <QFile>
@@ -279,9 +280,7 @@ void Workbook::save() {
         throw FileError(
             QStringLiteral("无法写入工作簿“%1”：%2").arg(m_path, QString::fromUtf8(lxw_strerror(error))));
     }
-    QFile::remove(m_path);
-    if (!QFile::rename(m_partialPath, m_path)) {
-        QFile::remove(m_partialPath);
+    if (!moveIntoPlace(m_partialPath, m_path)) {
         throw FileError(QStringLiteral("无法写入工作簿“%1”，文件可能正被其它程序打开。").arg(m_path));
     }
 }
