@@ -186,7 +186,7 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
         m_buffer += "\">";
         if (m_row == 0)
             m_firstRow = row;
-        m_row = m_lastRow = row;
+        m_row = row;
     }
     m_lastColumn = columnNumber;
     m_firstColumn = m_firstColumn == 0 ? columnNumber : std::min(m_firstColumn, columnNumber);
@@ -320,8 +320,8 @@ QByteArray StreamedWorkbook::sheetHead() const {
     QString dimension = QStringLiteral("A1");
     if (m_row != 0) {
         dimension = cellAddress(m_firstRow, m_firstColumn);
-        if (m_firstRow != m_lastRow || m_firstColumn != m_lastColumnAll)
-            dimension += QLatin1Char(':') + cellAddress(m_lastRow, m_lastColumnAll);
+        if (m_firstRow != m_row || m_firstColumn != m_lastColumnAll)
+            dimension += QLatin1Char(':') + cellAddress(m_row, m_lastColumnAll);
     }
     xml += "<dimension ref=\"" + dimension.toLatin1() + "\"/>";
     xml += "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>";

@@ -81,10 +81,10 @@ private:
     QHash<QString, int> m_styleIndexes;
     std::vector<Column> m_columns; // by column number
     ContentWidths m_contentWidths;
-    int m_row = 0;         // the open row; 0 before the first
-    std::string m_rowText; // its number as written
-    int m_lastColumn = 0;  // the last column written in the open row
-    int m_firstRow = 0, m_lastRow = 0, m_firstColumn = 0, m_lastColumnAll = 0;
+    int m_row = 0;                                              // the open row; 0 before the first
+    std::string m_rowText;                                      // its number as written
+    int m_lastColumn = 0;                                       // the last column written in the open row
+    int m_firstRow = 0, m_firstColumn = 0, m_lastColumnAll = 0; // the rows end at m_row
     quint64 m_large64 = 0xFFFFFFFFull;
     State m_state = State::Writing;
     QString m_failure;
