@@ -459,14 +459,16 @@ private Q_SLOTS:
         QCOMPARE(withExtension(QStringLiteral("/tmp/list.XLSX"), QStringLiteral(".xlsx")),
                  QStringLiteral("/tmp/list.XLSX"));
         QCOMPARE(withExtension(QStringLiteral("abcd"), QStringLiteral(".mdb")), QStringLiteral("abcd"));
-        QCOMPARE(sheetNameFor(QString(40, QLatin1Char('a'))).size(), 31);
-        QCOMPARE(sheetNameFor(QStringLiteral("'a/b'")), QStringLiteral("a_b"));
-        QCOMPARE(sheetNameFor(QStringLiteral("''")), QStringLiteral("Sheet1"));
-        QCOMPARE(sheetNameFor(QStringLiteral("a\u0001b")), QStringLiteral("a_b"));
+        QCOMPARE(workbook::fittedSheetName(QString(40, QLatin1Char('a'))).size(), 31);
+        QCOMPARE(workbook::fittedSheetName(QStringLiteral("'a/b'")), QStringLiteral("a_b"));
+        QCOMPARE(workbook::fittedSheetName(QStringLiteral("''")), QStringLiteral("Sheet1"));
+        QCOMPARE(workbook::fittedSheetName(QStringLiteral("a\u0001b")), QStringLiteral("a_b"));
         // A character beyond the basic plane that would be cut at the limit is left out whole.
         const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
-        QCOMPARE(sheetNameFor(QString(30, QLatin1Char('a')) + emoji), QString(30, QLatin1Char('a')));
-        QCOMPARE(sheetNameFor(QString(29, QLatin1Char('a')) + emoji), QString(29, QLatin1Char('a')) + emoji);
+        QCOMPARE(workbook::fittedSheetName(QString(30, QLatin1Char('a')) + emoji),
+                 QString(30, QLatin1Char('a')));
+        QCOMPARE(workbook::fittedSheetName(QString(29, QLatin1Char('a')) + emoji),
+                 QString(29, QLatin1Char('a')) + emoji);
     }
 
     void accessExportReplacesItsTableAndKeepsOthers() {

@@ -3,6 +3,7 @@
 #include "CliUiServices.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/engine/Statement.h"
 #include "records/RecordGenerator.h"
 #include "records/ShippedDatabase.h"
@@ -38,13 +39,7 @@ int InitCommand::run(CliContext& context, const QCommandLineParser& parser) {
     const QString partial = path + QStringLiteral(".partial");
     QFile::remove(partial);
     records::createShippedDatabase(partial);
-    if (QFileInfo::exists(path) && !QFile::remove(path)) {
-        QFile::remove(partial);
-        context.err << QStringLiteral("无法覆盖文件“%1”。").arg(path) << Qt::endl;
-        return ExitFailure;
-    }
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
+    if (!moveIntoPlace(partial, path)) {
         context.err << QStringLiteral("无法创建文件“%1”。").arg(path) << Qt::endl;
         return ExitFailure;
     }

@@ -15,19 +15,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
 
 namespace corvalis::exchange {
 
 namespace {
 
 const QString SourceAlias = QStringLiteral("source");
-
-// Moves the finished file over the target in one step.
-void moveIntoPlace(const QString& partial, const QString& target) {
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0)
-        throw FileError(QStringLiteral("无法创建文件“%1”。").arg(target));
-}
 
 QString partialPathFor(const QString& target) {
     const QFileInfo info(target);
@@ -88,7 +81,8 @@ void writeReportFile(DbSession& session, const QString& target, const QString& l
     try {
         fillDataFile(partial, session.path(), label);
         scrambleDataFile(partial);
-        moveIntoPlace(partial, target);
+        if (!moveIntoPlace(partial, target))
+            throw FileError(QStringLiteral("无法创建文件“%1”。").arg(target));
     } catch (...) {
         QFile::remove(partial);
         throw;

@@ -227,29 +227,6 @@ QString withExtension(const QString& fileName, const QString& extension) {
     return fileName;
 }
 
-QString sheetNameFor(const QString& name) {
-    static const QString forbidden = QStringLiteral("[]:*?/\\");
-    QString sheet;
-    for (qsizetype i = 0; i < name.size() && sheet.size() < 31; ++i) {
-        const QChar c = name[i];
-        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
-            // A character beyond the basic plane is kept whole or not at all.
-            if (sheet.size() + 2 > 31)
-                break;
-            sheet += c;
-            sheet += name[++i];
-            continue;
-        }
-        const bool unfit = forbidden.contains(c) || c.unicode() < 0x20 || c.isSurrogate() ||
-                           c.unicode() == 0xFFFE || c.unicode() == 0xFFFF;
-        sheet += unfit ? QLatin1Char('_') : c;
-    }
-    // A sheet name may not begin or end with an apostrophe.
-    while (sheet.startsWith(QLatin1Char('\'')) || sheet.endsWith(QLatin1Char('\'')))
-        sheet = sheet.startsWith(QLatin1Char('\'')) ? sheet.mid(1) : sheet.chopped(1);
-    return sheet.trimmed().isEmpty() ? QStringLiteral("Sheet1") : sheet;
-}
-
 QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& query, const QString& name,
                          const TFieldDataArray& columns, UiServices& ui, const Clock& clock) {
     const qint64 total = rowCount(connection, query, ui);
@@ -272,7 +249,7 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
     try {
         engine::Statement rows(connection, query.sql);
         rows.bindAll(query.params);
-        workbook::StreamedWorkbook sheet(path, sheetNameFor(name));
+        workbook::StreamedWorkbook sheet(path, workbook::fittedSheetName(name));
         // Rows go out in ascending order: the date in row 2, the titles in row 3, the records from row 5.
         workbook::CellStyle heading;
         heading.fontSize = 12;

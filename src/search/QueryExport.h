@@ -38,9 +38,6 @@ QString saveQueryAsAccess(engine::Connection& connection, const QuerySource& que
 // The file name with its extension appended when it lacks it (names of up to four characters are
 // kept as they are).
 QString withExtension(const QString& fileName, const QString& extension);
-// A sheet name the workbook format accepts: the forbidden characters []:*?/\ and control characters
-// replaced, at most 31 units without splitting a character, no apostrophe at either end.
-QString sheetNameFor(const QString& name);
 
 inline const QString ExportFailureSuffix = QStringLiteral(",请与系统管理员或软件发行者联系。");
 inline const QString ExcelEmptyMessage = QStringLiteral("SaveQueryAsExcel出错:数据表为空，不能导出！");

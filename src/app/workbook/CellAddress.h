@@ -30,6 +30,13 @@ std::optional<CellRange> parseCellRange(const QString& address);
 // The size of a sheet; the writers reject cells outside it with a message naming the row or column.
 constexpr int MaxRows = 1048576;
 constexpr int MaxColumns = 16384;
+// Whether a sheet may carry the name: 1 to 31 units, none of []:*?/\ nor control characters nor half
+// characters, no apostrophe at either end.
+bool isValidSheetName(const QString& name);
+// The name made valid: unfit characters replaced by "_", cut at 31 units without splitting a
+// character, apostrophes at the ends dropped; "Sheet1" when nothing is left.
+QString fittedSheetName(const QString& name);
+
 // The row or column counted from 0; throws Error when it lies outside the sheet.
 int checkedRowIndex(int row);
 int checkedColumnIndex(int column);

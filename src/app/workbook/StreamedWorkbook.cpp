@@ -6,7 +6,6 @@
 #include "app/Errors.h"
 #include "app/FileOps.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <charconv>
 #include <cmath>
@@ -22,9 +21,8 @@ constexpr int SheetLevel = 1;
 constexpr double DefaultWidth = 8.43;
 constexpr double MaxWidth = 255;
 constexpr int FirstCustomFormat = 164;
-// The longest text a cell holds and the longest sheet name.
+// The longest text a cell holds.
 constexpr qsizetype MaxCellText = 32767;
-constexpr qsizetype MaxSheetName = 31;
 
 const char* const XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
 const char* const MainNamespace = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -98,23 +96,6 @@ void appendControl(std::string& out, ushort code) {
     char name[8];
     std::snprintf(name, sizeof name, "_x%04X_", unsigned(code));
     out += name;
-}
-
-bool isValidSheetName(const QString& name) {
-    static const QString forbidden = QStringLiteral("[]:*?/\\");
-    if (name.isEmpty() || name.size() > MaxSheetName || name.startsWith(QLatin1Char('\'')) ||
-        name.endsWith(QLatin1Char('\'')))
-        return false;
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        if (forbidden.contains(c) || c.unicode() < 0x20 || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
-            return false;
-        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
-            ++i;
-        else if (c.isSurrogate())
-            return false;
-    }
-    return true;
 }
 
 } // namespace
