@@ -110,6 +110,7 @@ StreamedWorkbook::StreamedWorkbook(const QString& path, const QString& sheetName
         throw FileError(QStringLiteral("无法创建工作簿“%1”：%2").arg(m_path, m_body.errorString()));
     m_deflater = std::make_unique<ParallelDeflater>(m_body, SheetLevel);
     m_styles.push_back(CellStyle());
+    m_styleAttributes.emplace_back();
     m_styleIndexes.insert(CellStyle().key(), 0);
     m_buffer.reserve(PieceSize + PieceSize / 8);
 }
@@ -122,6 +123,7 @@ int StreamedWorkbook::styleIndex(const CellStyle& style) {
     if (known != m_styleIndexes.constEnd())
         return *known;
     m_styles.push_back(style);
+    m_styleAttributes.push_back(" s=\"" + std::to_string(m_styles.size() - 1) + "\"");
     m_styleIndexes.insert(key, int(m_styles.size()) - 1);
     return int(m_styles.size()) - 1;
 }
@@ -177,11 +179,8 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
     m_buffer += "<c r=\"";
     m_buffer += m_letters[size_t(columnNumber)];
     m_buffer += m_rowText;
-    if (style != 0) {
-        m_buffer += "\" s=\"";
-        m_buffer += std::to_string(style);
-    }
     m_buffer += '"';
+    m_buffer += m_styleAttributes[size_t(style)];
 }
 
 void StreamedWorkbook::appendText(const QString& text) {

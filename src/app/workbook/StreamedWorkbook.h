@@ -76,8 +76,9 @@ private:
     QTemporaryFile m_body;
     std::unique_ptr<ParallelDeflater> m_deflater;
     std::string m_buffer;
-    std::vector<std::string> m_letters; // column letters by index, made as columns are reached
-    std::vector<CellStyle> m_styles;    // by index in the file; 0 is the default
+    std::vector<std::string> m_letters;         // column letters by index, made as columns are reached
+    std::vector<CellStyle> m_styles;            // by index in the file; 0 is the default
+    std::vector<std::string> m_styleAttributes; // ` s="N"` by index, empty for the default
     QHash<QString, int> m_styleIndexes;
     std::vector<Column> m_columns; // by column number
     ContentWidths m_contentWidths;
