@@ -9,9 +9,9 @@ namespace corvalis {
 // double only does by luck of the range; carry it as this type wherever a single union is meant.
 using UnionCode = qint64;
 
-// The twelve-digit text of a code, with leading zeros ("010101000001").
+// The code as the program shows and writes it: its digits, no separators.
 inline QString unionCodeText(UnionCode code) {
-    return QStringLiteral("%1").arg(code, 12, 10, QLatin1Char('0'));
+    return QString::number(code);
 }
 
 } // namespace corvalis
