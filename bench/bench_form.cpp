@@ -5,10 +5,11 @@
 #include "app/ProgramFolder.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "records/ShippedDatabase.h"
 #include "records/ui/SurveyDataForm.h"
+#include "shell/CommandInstall.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,6 +87,7 @@ int main(int argc, char* argv[]) {
     const ProgramFolder folder(QString::fromLocal8Bit(argv[1]));
     ensureShippedRules(folder);
     MainWindow window(folder, options);
+    installCommands(window);
     if (!window.startUp())
         return 1;
     window.show();

@@ -2,8 +2,9 @@
 // title click; prints the time of each step and the process's peak memory.
 // Usage: bench_list PROGRAM-FOLDER   (the folder's default database holds the records)
 #include "app/ProgramFolder.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
+#include "shell/CommandInstall.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,6 +48,7 @@ int main(int argc, char* argv[]) {
     options.splash = false;
     options.settingsFile = settings.filePath(QStringLiteral("settings.ini"));
     MainWindow window(ProgramFolder(QString::fromLocal8Bit(argv[1])), options);
+    installCommands(window);
 
     QElapsedTimer timer;
     timer.start();

@@ -1,14 +1,14 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/GbkText.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
-#include "app/ui/MainWindow.h"
 #include "checks/CheckRunner.h"
 #include "checks/RuleListing.h"
 #include "checks/ui/CheckDialog.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
 #include "records/RecordGenerator.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -52,7 +52,7 @@ struct Shell {
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.clock = std::make_shared<FixedClock>(QDateTime(QDate(2021, 3, 5), QTime(9, 30)));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
         window->startUp();
     }
     qint64 count(const QString& where) {

@@ -1,8 +1,7 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/ui/CodePopup.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "records/RecordGenerator.h"
 #include "records/ui/CityNameForm.h"
@@ -11,6 +10,7 @@
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
 #include "records/ui/UnionTypeForm.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -64,7 +64,7 @@ struct Bench {
         options.splash = false;
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
         window->startUp();
         // The form is tested on its own here: the main window's real logic checks are taken off.
         setPageLogicCheck({});
@@ -229,17 +229,17 @@ private Q_SLOTS:
         int chosen = -1;
         const TMenuItemDataArray codes{{1, s("单独基层工会")}, {2, s(" 联合基层工会 ")}};
         showCodePopup(&box, codes, [&chosen](qint64 code) { chosen = int(code); });
-        QMenu& menu = CodePopup::instance().menu();
+        QMenu& menu = CodePopup::of(&box).menu();
         QCOMPARE(menu.actions().size(), 2);
         QVERIFY(!menu.actions()[0]->isChecked());
         QVERIFY(menu.actions()[1]->isChecked());
-        CodePopup::instance().itemClicked(menu.actions()[1]);
+        CodePopup::of(&box).itemClicked(menu.actions()[1]);
         menu.close();
         QCOMPARE(box.text(), s("联合基层工会"));
         QCOMPARE(chosen, 2);
         showCodePopup(&box, {});
-        QVERIFY(CodePopup::instance().menu().actions().isEmpty());
-        CodePopup::instance().menu().close();
+        QVERIFY(CodePopup::of(&box).menu().actions().isEmpty());
+        CodePopup::of(&box).menu().close();
     }
 
     void divisionPickerOpensAtItsCodeAndFallsBackToTheProvince() {
@@ -536,7 +536,7 @@ private Q_SLOTS:
         // The unit-category list: choosing 500 runs the unit category rule.
         auto* economic = bench.find<CodeNameBox>("EconomicName");
         Q_EMIT economic->dropDownRequested();
-        QMenu& menu = CodePopup::instance().menu();
+        QMenu& menu = CodePopup::of(economic).menu();
         QAction* social = nullptr;
         for (QAction* item : menu.actions()) {
             QCOMPARE(item->isChecked(), item->data().toLongLong() == 110);
@@ -544,7 +544,7 @@ private Q_SLOTS:
                 social = item;
         }
         QVERIFY(social);
-        CodePopup::instance().itemClicked(social);
+        CodePopup::of(economic).itemClicked(social);
         menu.close();
         QCOMPARE(bench.number("c906")->value(), 500);
         QCOMPARE(economic->text(), s("社会团体"));

@@ -1,7 +1,6 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/DbSession.h"
 #include "app/engine/Connection.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
@@ -11,6 +10,7 @@
 #include "records/ui/EntryFormHooks.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -54,7 +54,7 @@ struct Shell {
         start.splash = false;
         start.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         start.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), start);
+        window = makeProgramWindow(folder.folder(), start);
         window->startUp();
         form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, window->fieldDictionary(),
                                       window.get());

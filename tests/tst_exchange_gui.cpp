@@ -1,11 +1,11 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/engine/Connection.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "exchange/DataFile.h"
 #include "exchange/NetworkExport.h"
 #include "exchange/ui/ImportDialogs.h"
 #include "records/RecordGenerator.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -43,7 +43,7 @@ struct Shell {
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.clock = std::make_shared<FixedClock>(QDateTime(QDate(2021, 3, 5), QTime(9, 30)));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
         QVERIFY(window->startUp());
     }
     void run(const char* command) { window->runCommand(QString::fromLatin1(command)); }

@@ -1,10 +1,10 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/engine/Connection.h"
-#include "app/ui/MainWindow.h"
 #include "records/RecordGenerator.h"
 #include "records/RecordPrint.h"
 #include "records/ui/PrintCommands.h"
 #include "records/ui/PrintPreview.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
@@ -44,7 +44,7 @@ struct Shell {
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.clock = std::make_shared<FixedClock>(QDateTime(QDate(2021, 3, 5), QTime(9, 30)));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
         window->startUp();
         window->updateCommandStates();
     }

@@ -1,8 +1,7 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/Settings.h"
 #include "app/engine/Connection.h"
 #include "app/ui/CodePopup.h"
-#include "app/ui/MainWindow.h"
 #include "records/RecordGenerator.h"
 #include "search/RecordLocator.h"
 #include "search/ui/DataSearchForm.h"
@@ -12,6 +11,7 @@
 #include "search/ui/SaveListForm.h"
 #include "search/ui/SearchCommands.h"
 #include "search/ui/SearchForm.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
@@ -57,7 +57,7 @@ struct Shell {
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.clock = std::make_shared<FixedClock>(QDateTime(QDate(2021, 3, 5), QTime(9, 30)));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
         window->startUp();
     }
     engine::Connection& db() { return window->session().connection(); }

@@ -1,17 +1,17 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/ProgressEstimate.h"
 #include "app/Settings.h"
 #include "app/engine/Connection.h"
-#include "app/ui/AboutDialog.h"
 #include "app/ui/CodePopup.h"
-#include "app/ui/CommandTable.h"
-#include "app/ui/FieldChoiceDialog.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/ProgressForms.h"
 #include "app/ui/QtUiServices.h"
 #include "app/ui/QuestionDialog.h"
 #include "app/ui/WheelTranslator.h"
 #include "records/RecordGenerator.h"
+#include "shell/AboutDialog.h"
+#include "shell/CommandTable.h"
+#include "shell/FieldChoiceDialog.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -52,7 +53,7 @@ struct Shell {
         options.settingsFile = settingsDir.filePath(QStringLiteral("settings.ini"));
         options.clock = std::make_shared<FixedClock>(QDateTime(QDate(2021, 3, 5), QTime(9, 30)));
         options.ui = &ui;
-        window = std::make_unique<MainWindow>(folder.folder(), options);
+        window = makeProgramWindow(folder.folder(), options);
     }
     bool start() { return window->startUp(); }
     QAction* action(const char* name) const { return window->action(QString::fromLatin1(name)); }
@@ -81,8 +82,6 @@ private Q_SLOTS:
             QStringLiteral("开发单位：Orvanteq　软件版本：1.0 (Build ")));
         QCOMPARE(statusVersionText(-1), QStringLiteral("开发单位：Orvanteq　软件版本：1.0 (Build -1)"));
         QCOMPARE(window.clockStatus()->text(), QStringLiteral("2021年03月05日"));
-        QCOMPARE(window.groupTableList(),
-                 (QStringList{QStringLiteral("CT_Group"), QStringLiteral("DT_GroupItem")}));
 
         // Groups: 数据操作 open, the other two closed; items in order with the hidden ones hidden.
         auto* first = window.findChild<QToolButton*>(QStringLiteral("RzGroup1"));
@@ -443,11 +442,11 @@ private Q_SLOTS:
         qint64 chosen = -1;
         showCodePopup(&box, {{1, QStringLiteral("单独基层工会")}, {2, QStringLiteral(" 联合基层工会 ")}},
                       [&](qint64 c) { chosen = c; });
-        QMenu& menu = CodePopup::instance().menu();
+        QMenu& menu = CodePopup::of(&box).menu();
         QCOMPARE(menu.actions().size(), 2);
         QVERIFY(!menu.actions().at(0)->isChecked());
         QVERIFY(menu.actions().at(1)->isChecked());
-        CodePopup::instance().itemClicked(menu.actions().at(1));
+        CodePopup::of(&box).itemClicked(menu.actions().at(1));
         QCOMPARE(box.text(), QStringLiteral("联合基层工会"));
         QCOMPARE(box.code(), 2);
         QCOMPARE(chosen, 2);
@@ -455,6 +454,23 @@ private Q_SLOTS:
         showCodePopup(&box, {});
         QVERIFY(menu.actions().isEmpty());
         menu.hide();
+    }
+
+    // Each window has its own pop-up, which goes with the window, so none outlives the application.
+    void codePopupBelongsToTheWindowOfItsBox() {
+        auto* first = new QWidget;
+        auto* firstBox = new CodeNameBox(first);
+        QWidget second;
+        auto* secondBox = new CodeNameBox(&second);
+        showCodePopup(firstBox, {{1, QStringLiteral("甲")}});
+        QPointer<CodePopup> firstPopup = &CodePopup::of(firstBox);
+        QCOMPARE(firstPopup->parent(), first);
+        QCOMPARE(&CodePopup::of(firstBox), firstPopup.data());
+        QVERIFY(&CodePopup::of(secondBox) != firstPopup.data());
+        firstPopup->hide();
+        delete first;
+        QVERIFY(firstPopup.isNull());
+        QVERIFY(CodePopup::of(secondBox).actions().isEmpty());
     }
 
     void filtersTranslateToQtForm() {

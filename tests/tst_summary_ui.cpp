@@ -1,9 +1,8 @@
-// test-kind: gui
+// test-kind: shell
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/engine/Connection.h"
 #include "app/ui/CodePopup.h"
-#include "app/ui/MainWindow.h"
 #include "summary/CustomGroups.h"
 #include "summary/GroupTransfer.h"
 #include "summary/SummaryBuilder.h"
@@ -11,6 +10,7 @@
 #include "summary/ui/GroupItemDialog.h"
 #include "summary/ui/GroupListDialog.h"
 #include "summary/ui/SumDialog.h"
+#include "support/ProgramWindow.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
@@ -244,6 +244,7 @@ private Q_SLOTS:
         options.settingsFile = settings.filePath(QStringLiteral("s.ini"));
         options.ui = &ui;
         MainWindow window(folder.folder(), options);
+        installCommands(window);
         QVERIFY(window.startUp());
         for (const char* name : {"actSum", "actGroup"}) {
             bool shown = false;

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include "ProgramNames.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -50,8 +52,8 @@ QString keyOf(const SettingInfo& entry) {
 } // namespace
 
 Settings::Settings()
-    : m_store(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, OrganisationName,
-                                          ProductName)) {}
+    : m_store(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                          program::OrganisationName, program::ProductName)) {}
 
 Settings::Settings(const QString& iniFile)
     : m_store(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}

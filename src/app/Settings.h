@@ -64,7 +64,4 @@ private:
     std::unique_ptr<QSettings> m_store;
 };
 
-inline const QString ProductName = QStringLiteral("Corvalis_基层工会（离线工具）");
-inline const QString OrganisationName = QStringLiteral("Talvoren");
-
 } // namespace corvalis

@@ -3,7 +3,7 @@
 #include "CliUiServices.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
-#include "app/workbook/LayoutPainter.h"
+#include "app/paint/LayoutPainter.h"
 #include "records/RecordPrint.h"
 
 #include <QFileInfo>

@@ -1,4 +1,5 @@
 #include "CliApplication.h"
+#include "app/ProgramNames.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -34,8 +35,8 @@ int main(int argc, char* argv[]) {
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
-    QCoreApplication::setOrganizationName(QStringLiteral("Talvoren"));
-    QCoreApplication::setApplicationName(QStringLiteral("Corvalis_基层工会（离线工具）"));
+    QCoreApplication::setOrganizationName(corvalis::program::OrganisationName);
+    QCoreApplication::setApplicationName(corvalis::program::ProductName);
     QTextStream out(stdout);
     QTextStream err(stderr);
     return cli.run(QCoreApplication::arguments(), out, err);

@@ -1,9 +1,11 @@
 #include "app/ProgramFolder.h"
+#include "app/ProgramNames.h"
 #include "app/Settings.h"
-#include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "app/ui/WheelTranslator.h"
 #include "records/ui/SurveyDataForm.h"
+#include "shell/CommandInstall.h"
+#include "shell/MainWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -38,9 +40,9 @@ int saveEntryFormScreenshots(corvalis::MainWindow& window, const QString& prefix
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setOrganizationName(corvalis::OrganisationName);
-    QApplication::setApplicationName(corvalis::ProductName);
-    QApplication::setApplicationDisplayName(QStringLiteral("Corvalis 基层工会（离线工具）"));
+    QApplication::setOrganizationName(corvalis::program::OrganisationName);
+    QApplication::setApplicationName(corvalis::program::ProductName);
+    QApplication::setApplicationDisplayName(corvalis::program::DisplayName);
 
     QCommandLineParser parser;
     parser.addHelpOption();
@@ -67,6 +69,7 @@ int main(int argc, char* argv[]) {
     corvalis::StartOptions options;
     options.splash = !parser.isSet(noSplash) && qEnvironmentVariableIsEmpty("CORVALIS_NO_SPLASH");
     corvalis::MainWindow window(corvalis::ProgramFolder::resolve(parser.value(home)), options);
+    corvalis::installCommands(window);
     if (!window.startUp())
         return 1;
     if (parser.isSet(screenshot)) {

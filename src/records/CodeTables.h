@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CodeList.h"
+
 #include <QString>
 #include <vector>
 
@@ -11,14 +13,6 @@ class Connection;
 } // namespace corvalis
 
 namespace corvalis::records {
-
-// One entry of a code list: an integer code and its caption.
-struct TCode {
-    qint64 code = 0;
-    QString name;
-};
-// A code list in ascending code order.
-using TMenuItemDataArray = std::vector<TCode>;
 
 // Reads ID and Name of every row of a code table whose ID is not 0, in ascending ID order. The table
 // name is one of the program's own code tables, never user text.

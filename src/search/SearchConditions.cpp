@@ -23,17 +23,17 @@ ConditionResult refuse(const QString& message, const QString& focus) {
 }
 } // namespace
 
-const records::TMenuItemDataArray& comparisonOperators() {
-    static const records::TMenuItemDataArray list = {{1, QStringLiteral("=")},
-                                                     {2, QStringLiteral(">")},
-                                                     {3, QStringLiteral("<")},
-                                                     {4, QStringLiteral(">=")},
-                                                     {5, QStringLiteral("<=")}};
+const TMenuItemDataArray& comparisonOperators() {
+    static const TMenuItemDataArray list = {{1, QStringLiteral("=")},
+                                            {2, QStringLiteral(">")},
+                                            {3, QStringLiteral("<")},
+                                            {4, QStringLiteral(">=")},
+                                            {5, QStringLiteral("<=")}};
     return list;
 }
 
-const records::TMenuItemDataArray& joiners() {
-    static const records::TMenuItemDataArray list = {{1, QStringLiteral("和")}, {2, QStringLiteral("或")}};
+const TMenuItemDataArray& joiners() {
+    static const TMenuItemDataArray list = {{1, QStringLiteral("和")}, {2, QStringLiteral("或")}};
     return list;
 }
 

@@ -30,9 +30,9 @@ struct ConditionResult {
 };
 
 // The comparison operators of the search dialogs: 1 "=", 2 ">", 3 "<", 4 ">=", 5 "<=".
-const records::TMenuItemDataArray& comparisonOperators();
+const TMenuItemDataArray& comparisonOperators();
 // The joiners of the range search: 1 "和", 2 "或".
-const records::TMenuItemDataArray& joiners();
+const TMenuItemDataArray& joiners();
 // The SQL text of an operator or joiner code; empty for a code outside the lists.
 QString operatorSql(qint64 code);
 QString joinerSql(qint64 code);

@@ -26,13 +26,13 @@ QVariantList itemValues(const GroupItem& item) {
 
 } // namespace
 
-const records::TMenuItemDataArray& lowerSymbols() {
-    static const records::TMenuItemDataArray symbols = {{1, QStringLiteral(">")}, {2, QStringLiteral(">=")}};
+const TMenuItemDataArray& lowerSymbols() {
+    static const TMenuItemDataArray symbols = {{1, QStringLiteral(">")}, {2, QStringLiteral(">=")}};
     return symbols;
 }
 
-const records::TMenuItemDataArray& upperSymbols() {
-    static const records::TMenuItemDataArray symbols = {{1, QStringLiteral("<")}, {2, QStringLiteral("<=")}};
+const TMenuItemDataArray& upperSymbols() {
+    static const TMenuItemDataArray symbols = {{1, QStringLiteral("<")}, {2, QStringLiteral("<=")}};
     return symbols;
 }
 

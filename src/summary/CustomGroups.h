@@ -31,8 +31,8 @@ struct GroupItem {
 };
 
 // The comparison symbols of a range's ends, as code lists: lower 1 ">", 2 ">="; upper 1 "<", 2 "<=".
-const records::TMenuItemDataArray& lowerSymbols();
-const records::TMenuItemDataArray& upperSymbols();
+const TMenuItemDataArray& lowerSymbols();
+const TMenuItemDataArray& upperSymbols();
 constexpr qint64 DefaultLowerSymbol = 2;
 constexpr qint64 DefaultUpperSymbol = 1;
 

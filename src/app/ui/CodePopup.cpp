@@ -23,33 +23,36 @@ void CodeNameBox::clearCode() {
     clear();
 }
 
-CodePopup& CodePopup::instance() {
-    static CodePopup popup;
-    return popup;
+CodePopup& CodePopup::of(QWidget* box) {
+    QWidget* window = box->window();
+    if (auto* popup =
+            window->findChild<CodePopup*>(QStringLiteral("CodePopupMenu"), Qt::FindDirectChildrenOnly))
+        return *popup;
+    return *new CodePopup(window);
 }
 
-CodePopup::CodePopup() {
-    m_menu.setObjectName(QStringLiteral("CodePopupMenu"));
+CodePopup::CodePopup(QWidget* window) : QMenu(window) {
+    setObjectName(QStringLiteral("CodePopupMenu"));
 }
 
-void CodePopup::show(CodeNameBox* target, const records::TMenuItemDataArray& codes,
+void CodePopup::show(CodeNameBox* target, const TMenuItemDataArray& codes,
                      std::function<void(qint64)> callback) {
     m_target = target;
     m_callback = std::move(callback);
-    m_menu.clear();
-    for (const records::TCode& entry : codes) {
-        QAction* item = m_menu.addAction(entry.name);
+    clear();
+    for (const TCode& entry : codes) {
+        QAction* item = addAction(entry.name);
         item->setData(entry.code);
         item->setCheckable(true);
         item->setChecked(target && entry.code == target->code());
-        QObject::connect(item, &QAction::triggered, &m_menu, [this, item] { itemClicked(item); });
+        QObject::connect(item, &QAction::triggered, this, [this, item] { itemClicked(item); });
     }
     if (!target)
         return;
     const QRect box = target->geometry();
     const QPoint anchor(box.left() + box.width() - 10, box.top() + box.height() - 30);
     const QPoint global = target->parentWidget() ? target->parentWidget()->mapToGlobal(anchor) : anchor;
-    m_menu.popup(global);
+    popup(global);
 }
 
 void CodePopup::itemClicked(QAction* item) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/CodeTables.h"
+#include "app/CodeList.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -29,29 +29,33 @@ private:
     qint64 m_code = -1;
 };
 
-// The one code pop-up menu of the program (CodePopupMenu). showCodePopup fills it with a code
-// list, the entry of the box's current code checked, and pops it up beside the box; choosing an entry
-// puts its trimmed caption and code into the box and then calls the callback with the code.
-class CodePopup {
+// The code pop-up menu (CodePopupMenu) of a window. It is made on first use as a child of the window
+// that holds the box, so it lives and dies with that window. show fills it with a code list, the
+// entry of the box's current code checked, and pops it up beside the box; choosing an entry puts its
+// trimmed caption and code into the box and then calls the callback with the code.
+class CodePopup : public QMenu {
 public:
-    static CodePopup& instance();
+    // The pop-up of the window that holds the box.
+    static CodePopup& of(QWidget* box);
 
-    void show(CodeNameBox* target, const records::TMenuItemDataArray& codes,
+    void show(CodeNameBox* target, const TMenuItemDataArray& codes,
               std::function<void(qint64)> callback = {});
-    QMenu& menu() { return m_menu; }
+    QMenu& menu() { return *this; }
     // What choosing an item does (CodePopupItemClick); tests call it with an item of the menu.
     void itemClicked(QAction* item);
 
 private:
-    CodePopup();
-    QMenu m_menu;
+    explicit CodePopup(QWidget* window);
+
     QPointer<CodeNameBox> m_target;
     std::function<void(qint64)> m_callback;
 };
 
-inline void showCodePopup(CodeNameBox* target, const records::TMenuItemDataArray& codes,
+// Pops up the code list beside the box; does nothing without a box.
+inline void showCodePopup(CodeNameBox* target, const TMenuItemDataArray& codes,
                           std::function<void(qint64)> callback = {}) {
-    CodePopup::instance().show(target, codes, std::move(callback));
+    if (target)
+        CodePopup::of(target).show(target, codes, std::move(callback));
 }
 
 } // namespace corvalis

@@ -2,8 +2,12 @@
 
 #include "CheckDialog.h"
 #include "MessageListWindow.h"
+#include "app/Clock.h"
+#include "app/DbSession.h"
 #include "app/Errors.h"
-#include "app/ui/MainWindow.h"
+#include "app/UiServices.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 #include "checks/CheckRunner.h"
 #include "checks/Explanation.h"
 #include "checks/RuleListing.h"
@@ -21,8 +25,9 @@ namespace {
 // (read again after another database was opened) and the logic error list window.
 class ChecksState : public QObject {
 public:
-    explicit ChecksState(MainWindow& window)
-        : QObject(&window), m_window(window), m_list(new checks::TMessageListWinForm(&window)) {
+    explicit ChecksState(CommandHost& window)
+        : QObject(window.dialogParent()), m_window(window),
+          m_list(new checks::TMessageListWinForm(window.dialogParent())) {
         setObjectName(QStringLiteral("ChecksState"));
     }
 
@@ -52,9 +57,9 @@ public:
 
     // actCheckSelected: the marked records of the list, or the current one.
     void checkSelected(checks::CheckControl* control) {
-        if (m_window.listIsEmpty())
+        if (m_window.recordList().isEmpty())
             return;
-        checkSelection(checks::CheckSelection::codes(m_window.selectedCodes()), control);
+        checkSelection(checks::CheckSelection::codes(m_window.recordList().selectedCodes()), control);
     }
 
     void showCheckDialog() {
@@ -98,29 +103,29 @@ public:
     }
 
 private:
-    MainWindow& m_window;
+    CommandHost& m_window;
     checks::TMessageListWinForm* m_list;
     std::unique_ptr<checks::ExplanationRenderer> m_renderer;
     quint64 m_generation = 0;
 };
 
-ChecksState& checksState(MainWindow& window) {
-    if (auto* state =
-            window.findChild<ChecksState*>(QStringLiteral("ChecksState"), Qt::FindDirectChildrenOnly))
+ChecksState& checksState(CommandHost& window) {
+    if (auto* state = window.dialogParent()->findChild<ChecksState*>(QStringLiteral("ChecksState"),
+                                                                     Qt::FindDirectChildrenOnly))
         return *state;
     return *new ChecksState(window);
 }
 
 } // namespace
 
-void installChecksCommands(MainWindow& window) {
+void installChecksCommands(CommandHost& window) {
     ChecksState& state = checksState(window);
     window.setHandler(QStringLiteral("actCheck"), [&state] { state.showCheckDialog(); });
     window.setHandler(QStringLiteral("actCheckSelected"), [&state] { state.checkSelected(nullptr); });
     window.setHandler(QStringLiteral("itemExportLogic"), [&state] { state.exportRuleListing(); });
 }
 
-void installPageLogicCheck(MainWindow& window, const std::function<void(PageLogicCheck)>& setHook) {
+void installPageLogicCheck(CommandHost& window, const std::function<void(PageLogicCheck)>& setHook) {
     ChecksState& state = checksState(window);
     setHook([&state](QWidget*, int page, bool clearFirst, const checks::FieldValueReader& valueOf,
                      const FieldFocuser& focusField) {
@@ -128,7 +133,7 @@ void installPageLogicCheck(MainWindow& window, const std::function<void(PageLogi
     });
 }
 
-checks::TMessageListWinForm& logicMessageList(MainWindow& window) {
+checks::TMessageListWinForm& logicMessageList(CommandHost& window) {
     return checksState(window).list();
 }
 

@@ -8,7 +8,7 @@
 class QWidget;
 
 namespace corvalis {
-class MainWindow;
+class CommandHost;
 
 namespace checks {
 class TMessageListWinForm;
@@ -16,7 +16,7 @@ class TMessageListWinForm;
 
 // Attaches actCheck "检查数据的逻辑", actCheckSelected "检查选中数据的逻辑" and the hidden item
 // itemExportLogic "导出逻辑" to the main window, and creates the logic error list window.
-void installChecksCommands(MainWindow& window);
+void installChecksCommands(CommandHost& window);
 
 // The page check the entry form calls: the rules of one page (1 to 7; AllRulePages for the
 // whole-record check, page 1 clearing the list and pages 2 to 7 adding to it), with the form's
@@ -29,9 +29,9 @@ using PageLogicCheck =
                        const FieldFocuser& focusField)>;
 
 // Hands the page check to the entry form through its hook setter.
-void installPageLogicCheck(MainWindow& window, const std::function<void(PageLogicCheck)>& setHook);
+void installPageLogicCheck(CommandHost& window, const std::function<void(PageLogicCheck)>& setHook);
 
 // The one logic error list window of the main window (its Navigating flag, hiding it on close).
-checks::TMessageListWinForm& logicMessageList(MainWindow& window);
+checks::TMessageListWinForm& logicMessageList(CommandHost& window);
 
 } // namespace corvalis

@@ -1,7 +1,11 @@
 #include "ExchangeCommands.h"
 
 #include "ImportDialogs.h"
-#include "app/ui/MainWindow.h"
+#include "app/Clock.h"
+#include "app/DbSession.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/ui/CommandHost.h"
 #include "exchange/DataImport.h"
 #include "exchange/DatabaseSwitch.h"
 #include "exchange/Maintenance.h"
@@ -14,15 +18,15 @@ namespace corvalis {
 namespace {
 
 // After the open database changed: caption, dictionary and list from the new file.
-void showNewDatabase(MainWindow& window) {
+void showNewDatabase(CommandHost& window) {
     window.updateCaption();
     window.reloadDictionary();
 }
 
 } // namespace
 
-void installExchangeCommands(MainWindow& window) {
-    MainWindow* w = &window;
+void installExchangeCommands(CommandHost& window) {
+    CommandHost* w = &window;
     window.setHandler(QStringLiteral("actExport"),
                       [w] { exchange::exportReportFile(w->session(), w->ui(), w->clock()); });
     window.setHandler(QStringLiteral("actFastImport"), [w] {

@@ -2,10 +2,10 @@
 
 namespace corvalis {
 
-class MainWindow;
+class CommandHost;
 
 // Attaches the data exchange commands to the main window: exports, imports, backup and restore,
 // data tidy, and switching the open database.
-void installExchangeCommands(MainWindow& window);
+void installExchangeCommands(CommandHost& window);
 
 } // namespace corvalis

@@ -1,7 +1,10 @@
 #include "PrintCommands.h"
 
 #include "PrintPreview.h"
-#include "app/ui/MainWindow.h"
+#include "app/DbSession.h"
+#include "app/UiServices.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 #include "records/RecordPrint.h"
 
 #include <QAction>
@@ -13,17 +16,17 @@ namespace corvalis {
 namespace {
 
 // The window whose database the entry form prints from, when the form is not one of its children.
-QPointer<MainWindow> printingWindow;
+QPointer<QWidget> printingWindow;
 
-MainWindow* windowOf(QWidget* widget) {
+CommandHost* windowOf(QWidget* widget) {
     for (QWidget* candidate = widget; candidate; candidate = candidate->parentWidget())
-        if (auto* window = dynamic_cast<MainWindow*>(candidate))
+        if (auto* window = dynamic_cast<CommandHost*>(candidate))
             return window;
-    return printingWindow.data();
+    return dynamic_cast<CommandHost*>(printingWindow.data());
 }
 
-void printCode(MainWindow& window, double code) {
-    records::printRecord(window.session().connection(), window.programFolder(), window.ui(),
+void printCode(CommandHost& window, double code) {
+    records::printRecord(window.session().connection(), window.session().programFolder(), window.ui(),
                          records::codeText(code));
 }
 
@@ -45,19 +48,19 @@ void placeAfterPrint(QAction* print, QAction* preview) {
 
 } // namespace
 
-void installPrintCommands(MainWindow& window) {
-    printingWindow = &window;
+void installPrintCommands(CommandHost& window) {
+    printingWindow = window.dialogParent();
     window.setHandler(QStringLiteral("actPrint"), [&window] {
-        if (const auto code = window.currentCode())
+        if (const auto code = window.recordList().currentCode())
             printCode(window, *code);
     });
 
     QAction* print = window.action(QStringLiteral("actPrint"));
     auto* preview = new QAction(QIcon::fromTheme(QStringLiteral("document-print-preview")),
-                                QStringLiteral("打印预览"), &window);
+                                QStringLiteral("打印预览"), window.dialogParent());
     preview->setObjectName(QStringLiteral("actPrintPreview"));
-    QObject::connect(preview, &QAction::triggered, &window, [&window] {
-        if (const auto code = window.currentCode())
+    QObject::connect(preview, &QAction::triggered, preview, [&window] {
+        if (const auto code = window.recordList().currentCode())
             showRecordPrintPreview(window, *code);
     });
     if (!print)
@@ -69,19 +72,19 @@ void installPrintCommands(MainWindow& window) {
 }
 
 void printRecordFromForm(QWidget* form, double code) {
-    if (MainWindow* window = windowOf(form))
+    if (CommandHost* window = windowOf(form))
         printCode(*window, code);
 }
 
 void previewRecordFromForm(QWidget* form, double code) {
-    if (MainWindow* window = windowOf(form))
+    if (CommandHost* window = windowOf(form))
         showRecordPrintPreview(*window, code);
 }
 
-void showRecordPrintPreview(MainWindow& window, double code) {
+void showRecordPrintPreview(CommandHost& window, double code) {
     const QString text = records::codeText(code);
-    auto filled =
-        records::filledPrintLayout(window.session().connection(), window.programFolder(), window.ui(), text);
+    auto filled = records::filledPrintLayout(window.session().connection(), window.session().programFolder(),
+                                             window.ui(), text);
     if (!filled)
         return;
     records::PrintPreviewDialog dialog(

@@ -4,13 +4,13 @@ class QWidget;
 
 namespace corvalis {
 
-class MainWindow;
+class CommandHost;
 
 // Record printing in the main window: actPrint ("打印选中记录的年报表") fills the print form with the
 // current record of the list and hands the workbook to the desktop; actPrintPreview ("打印预览"),
 // placed after actPrint in the menu bar's menus that hold it, shows the same form on A4 pages to print or
 // save as PDF.
-void installPrintCommands(MainWindow& window);
+void installPrintCommands(CommandHost& window);
 
 // The entry form's print button: prints the record of that code from the form's main window.
 void printRecordFromForm(QWidget* form, double code);
@@ -19,6 +19,6 @@ void printRecordFromForm(QWidget* form, double code);
 void previewRecordFromForm(QWidget* form, double code);
 
 // The preview of one record's print form.
-void showRecordPrintPreview(MainWindow& window, double code);
+void showRecordPrintPreview(CommandHost& window, double code);
 
 } // namespace corvalis

@@ -2,7 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/UiServices.h"
-#include "app/workbook/LayoutPainter.h"
+#include "app/paint/LayoutPainter.h"
 
 #include <QAction>
 #include <QPageLayout>

@@ -1,7 +1,11 @@
 #include "RecordsCommands.h"
 
 #include "SurveyDataForm.h"
-#include "app/ui/MainWindow.h"
+#include "app/DbSession.h"
+#include "app/Settings.h"
+#include "app/UiServices.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 
 #include <QPointer>
 #include <memory>
@@ -10,14 +14,15 @@ namespace corvalis {
 
 namespace {
 // The one entry form of the run, created when it is first needed.
-records::TdlgSurveyDataForm& entryForm(MainWindow& window, QPointer<records::TdlgSurveyDataForm>& form) {
+records::TdlgSurveyDataForm& entryForm(CommandHost& window, QPointer<records::TdlgSurveyDataForm>& form) {
     if (!form)
         form = new records::TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
-                                               window.fieldDictionary(), &window);
+                                               window.fieldDictionary(), window.dialogParent());
     return *form;
 }
 
-void openEntryForm(MainWindow& window, QPointer<records::TdlgSurveyDataForm>& form, records::EntryMode mode) {
+void openEntryForm(CommandHost& window, QPointer<records::TdlgSurveyDataForm>& form,
+                   records::EntryMode mode) {
     RecordList& list = window.recordList();
     const ListPosition before = list.position();
     records::TdlgSurveyDataForm& dialog = entryForm(window, form);
@@ -28,12 +33,12 @@ void openEntryForm(MainWindow& window, QPointer<records::TdlgSurveyDataForm>& fo
 }
 } // namespace
 
-void installRecordsCommands(MainWindow& window) {
+void installRecordsCommands(CommandHost& window) {
     auto form = std::make_shared<QPointer<records::TdlgSurveyDataForm>>();
     window.setHandler(QStringLiteral("actAddNew"),
                       [&window, form] { openEntryForm(window, *form, records::EntryMode::Add); });
     window.setHandler(QStringLiteral("actModify"), [&window, form] {
-        if (window.listIsEmpty())
+        if (window.recordList().isEmpty())
             return;
         openEntryForm(window, *form, records::EntryMode::Modify);
     });

@@ -1,10 +1,10 @@
 #pragma once
 
 namespace corvalis {
-class MainWindow;
+class CommandHost;
 
 // Attaches the commands of the survey records: adding a record (actAddNew) and modifying the
 // current one (actModify) in the entry form.
-void installRecordsCommands(MainWindow& window);
+void installRecordsCommands(CommandHost& window);
 
 } // namespace corvalis

@@ -4,7 +4,7 @@
 #include "app/DbSession.h"
 #include "app/UiServices.h"
 #include "app/engine/Statement.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/CommandHost.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -104,7 +104,7 @@ void DataSearchCodeForm::confirm() {
     accept();
 }
 
-DataSearchForm::DataSearchForm(MainWindow& window, QWidget* parent)
+DataSearchForm::DataSearchForm(CommandHost& window, QWidget* parent)
     : QDialog(parent ? parent : window.dialogParent()), m_window(window) {
     setObjectName(QStringLiteral("TdlgDataSearchForm"));
     setWindowTitle(QStringLiteral("指标查询"));

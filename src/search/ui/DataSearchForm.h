@@ -9,7 +9,7 @@ class QListWidget;
 
 namespace corvalis {
 class CodeNameBox;
-class MainWindow;
+class CommandHost;
 namespace engine {
 class Connection;
 }
@@ -46,7 +46,7 @@ private:
 // shown in the query result list. The dialog stays open for further searches.
 class DataSearchForm : public QDialog {
 public:
-    explicit DataSearchForm(MainWindow& window, QWidget* parent = nullptr);
+    explicit DataSearchForm(CommandHost& window, QWidget* parent = nullptr);
     void setListPresenter(ListPresenter presenter) { m_present = std::move(presenter); }
     void setIndicator(const QString& field);
     QString indicator() const;
@@ -55,7 +55,7 @@ public:
     bool search();
 
 private:
-    MainWindow& m_window;
+    CommandHost& m_window;
     QLineEdit* m_field;
     CodeNameBox* m_op1;
     CodeNameBox* m_op3;

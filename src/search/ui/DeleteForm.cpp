@@ -5,7 +5,8 @@
 #include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/UiServices.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 #include "search/RecordDeletion.h"
 
 #include <QGroupBox>
@@ -16,7 +17,7 @@
 
 namespace corvalis::search {
 
-DeleteForm::DeleteForm(MainWindow& window, QWidget* parent)
+DeleteForm::DeleteForm(CommandHost& window, QWidget* parent)
     : QDialog(parent ? parent : window.dialogParent()), m_window(window) {
     setObjectName(QStringLiteral("TdlgDeleteForm"));
     setWindowTitle(QStringLiteral("选择删除的方式"));

@@ -6,7 +6,7 @@ class QLineEdit;
 class QRadioButton;
 
 namespace corvalis {
-class MainWindow;
+class CommandHost;
 }
 
 namespace corvalis::search {
@@ -15,12 +15,12 @@ namespace corvalis::search {
 // range of codes. It stays open after a deletion until "返  回".
 class DeleteForm : public QDialog {
 public:
-    explicit DeleteForm(MainWindow& window, QWidget* parent = nullptr);
+    explicit DeleteForm(CommandHost& window, QWidget* parent = nullptr);
     // "删  除".
     void deleteRecords();
 
 private:
-    MainWindow& m_window;
+    CommandHost& m_window;
     QRadioButton* m_selected;
     QRadioButton* m_all;
     QRadioButton* m_range;

@@ -3,7 +3,8 @@
 #include "SearchWidgets.h"
 #include "app/DbSession.h"
 #include "app/UiServices.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 #include "search/RecordLocator.h"
 
 #include <QEvent>
@@ -14,7 +15,7 @@
 
 namespace corvalis::search {
 
-LocateForm::LocateForm(MainWindow& window, QWidget* parent)
+LocateForm::LocateForm(CommandHost& window, QWidget* parent)
     : QDialog(parent ? parent : window.dialogParent()), m_window(window) {
     setObjectName(QStringLiteral("TdlgLocateForm"));
     setWindowTitle(QStringLiteral("定位数据记录"));

@@ -6,7 +6,7 @@ class QLineEdit;
 class QRadioButton;
 
 namespace corvalis {
-class MainWindow;
+class CommandHost;
 }
 
 namespace corvalis::search {
@@ -15,7 +15,7 @@ namespace corvalis::search {
 // by part of its name (the first match in code order).
 class LocateForm : public QDialog {
 public:
-    explicit LocateForm(MainWindow& window, QWidget* parent = nullptr);
+    explicit LocateForm(CommandHost& window, QWidget* parent = nullptr);
     // "定  位": true (and the dialog closes) when the list stands on the record.
     bool locate();
 
@@ -25,7 +25,7 @@ protected:
 private:
     bool showInList(double code);
 
-    MainWindow& m_window;
+    CommandHost& m_window;
     QRadioButton* m_byCode;
     QRadioButton* m_byName;
     QLineEdit* m_code;

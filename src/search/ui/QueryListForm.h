@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FieldDictionary.h"
+#include "app/ProgramNames.h"
 #include "search/QueryExport.h"
 #include "search/SearchConditions.h"
 
@@ -46,7 +47,7 @@ public:
     // BuildExportColumns: one descriptor per list column, its title without the sort mark.
     TFieldDataArray buildExportColumns() const;
 
-    static QString exportName() { return QStringLiteral("Corvalis_基层工会（离线工具）查询结果"); }
+    static QString exportName() { return program::ProductName + QStringLiteral("查询结果"); }
 
 private:
     void loadColumns();

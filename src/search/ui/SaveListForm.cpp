@@ -1,11 +1,12 @@
 #include "SaveListForm.h"
 
 #include "SearchWidgets.h"
+#include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/Settings.h"
 #include "app/UiServices.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/CommandHost.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -35,7 +36,7 @@ Qt::CheckState checkStateOf(int state) {
 }
 } // namespace
 
-SaveListForm::SaveListForm(MainWindow& window, QWidget* parent)
+SaveListForm::SaveListForm(CommandHost& window, QWidget* parent)
     : QDialog(parent ? parent : window.dialogParent()), m_window(window) {
     setObjectName(QStringLiteral("TdlgSaveListForm"));
     setWindowTitle(QStringLiteral("选择导出数据的方式"));
@@ -102,7 +103,7 @@ void SaveListForm::showEvent(QShowEvent* event) {
 void SaveListForm::loadTables() {
     std::vector<ExportTableItem> items = builtInExportTables();
     try {
-        items = loadExportTables(m_window.programFolder().file(ExportTableFileName));
+        items = loadExportTables(m_window.session().programFolder().file(ExportTableFileName));
     } catch (const Error& error) {
         m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
     }

@@ -14,7 +14,7 @@ class QRadioButton;
 class QToolButton;
 
 namespace corvalis {
-class MainWindow;
+class CommandHost;
 }
 
 namespace corvalis::search {
@@ -23,7 +23,7 @@ namespace corvalis::search {
 // and which records: all, a range of codes, or a range of a custom group.
 class SaveListForm : public QDialog {
 public:
-    explicit SaveListForm(MainWindow& window, QWidget* parent = nullptr);
+    explicit SaveListForm(CommandHost& window, QWidget* parent = nullptr);
     // "导  出": the written workbook's path, empty when nothing was written.
     QString exportList();
     // Chooses a group range by its id, as an entry of the group menu does.
@@ -40,7 +40,7 @@ private:
     void loadGroups();
     void setChoicesEnabled(bool enabled);
 
-    MainWindow& m_window;
+    CommandHost& m_window;
     QListWidget* m_tables;
     QRadioButton* m_all;
     QRadioButton* m_range;

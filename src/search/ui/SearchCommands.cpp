@@ -6,13 +6,16 @@
 #include "QueryListForm.h"
 #include "SaveListForm.h"
 #include "SearchForm.h"
+#include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
-#include "app/ui/MainWindow.h"
+#include "app/UiServices.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/RecordList.h"
 
 namespace corvalis::search {
 
-void installSearchCommands(MainWindow& window) {
+void installSearchCommands(CommandHost& window) {
     window.setHandler(QStringLiteral("actConditionSearch"), [&window] {
         DataSearchForm form(window);
         form.exec();
@@ -35,7 +38,7 @@ void installSearchCommands(MainWindow& window) {
     });
 }
 
-bool showQueryList(MainWindow& window, const Condition& condition, const ListPresenter& present) {
+bool showQueryList(CommandHost& window, const Condition& condition, const ListPresenter& present) {
     auto form =
         std::make_unique<QueryListForm>(window.session(), window.ui(), window.clock(), window.dialogParent());
     form->setEditHandler([&window](double code) { editRecord(window, code); });
@@ -58,7 +61,7 @@ bool showQueryList(MainWindow& window, const Condition& condition, const ListPre
     return true;
 }
 
-void editRecord(MainWindow& window, double code) {
+void editRecord(CommandHost& window, double code) {
     RecordList& list = window.recordList();
     int row = list.model().rowOfKey(code);
     if (row < 0) {

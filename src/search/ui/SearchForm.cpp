@@ -2,7 +2,7 @@
 
 #include "SearchWidgets.h"
 #include "app/UiServices.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/CommandHost.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,7 +10,7 @@
 
 namespace corvalis::search {
 
-SearchForm::SearchForm(MainWindow& window, QWidget* parent)
+SearchForm::SearchForm(CommandHost& window, QWidget* parent)
     : QDialog(parent ? parent : window.dialogParent()), m_window(window) {
     setObjectName(QStringLiteral("TdlgSearchForm"));
     setWindowTitle(QStringLiteral("查询数据"));

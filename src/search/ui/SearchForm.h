@@ -8,7 +8,7 @@ class QLineEdit;
 
 namespace corvalis {
 class CodeNameBox;
-class MainWindow;
+class CommandHost;
 } // namespace corvalis
 
 namespace corvalis::search {
@@ -17,13 +17,13 @@ namespace corvalis::search {
 // list. The dialog stays open for further searches.
 class SearchForm : public QDialog {
 public:
-    explicit SearchForm(MainWindow& window, QWidget* parent = nullptr);
+    explicit SearchForm(CommandHost& window, QWidget* parent = nullptr);
     void setListPresenter(ListPresenter presenter) { m_present = std::move(presenter); }
     // "查  找"; false when refused or rejected by the engine.
     bool search();
 
 private:
-    MainWindow& m_window;
+    CommandHost& m_window;
     CodeNameBox* m_op1;
     CodeNameBox* m_joiner;
     CodeNameBox* m_op3;

@@ -27,7 +27,7 @@ inline QLineEdit* digitEdit(const QString& name, QWidget* parent, int maxLength 
 }
 
 // A box that cannot be typed into and offers a code list on its drop-down button.
-inline CodeNameBox* codeBox(const QString& name, const records::TMenuItemDataArray& codes, QWidget* parent) {
+inline CodeNameBox* codeBox(const QString& name, const TMenuItemDataArray& codes, QWidget* parent) {
     auto* box = new CodeNameBox(parent);
     box->setObjectName(name);
     box->setFocusPolicy(Qt::StrongFocus);

@@ -60,8 +60,7 @@ QLineEdit* numberEdit(const char* name, QWidget* parent) {
     return edit;
 }
 
-CodeNameBox* symbolBox(const char* name, const records::TMenuItemDataArray& symbols, qint64 code,
-                       QWidget* parent) {
+CodeNameBox* symbolBox(const char* name, const TMenuItemDataArray& symbols, qint64 code, QWidget* parent) {
     auto* box = new CodeNameBox(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->showName(code, records::codeName(symbols, code));
@@ -70,7 +69,7 @@ CodeNameBox* symbolBox(const char* name, const records::TMenuItemDataArray& symb
     return box;
 }
 
-void showSymbol(CodeNameBox* box, const records::TMenuItemDataArray& symbols, const QString& symbol) {
+void showSymbol(CodeNameBox* box, const TMenuItemDataArray& symbols, const QString& symbol) {
     box->showName(records::codeForText(symbols, symbol), symbol);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkbookLayout.h"
+#include "app/workbook/WorkbookLayout.h"
 
 #include <QString>
 

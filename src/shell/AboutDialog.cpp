@@ -1,5 +1,7 @@
 #include "AboutDialog.h"
 
+#include "app/ProgramNames.h"
+
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLinearGradient>
@@ -15,19 +17,20 @@ AboutDialog::AboutDialog(int buildNumber, bool asSplash, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog) {
     setObjectName(QStringLiteral("TdlgAboutForm"));
     setFixedSize(520, 300);
-    m_name = new QLabel(QStringLiteral("Corvalis_基层工会（离线工具）"), this);
+    m_name = new QLabel(program::ProductName, this);
     m_name->setObjectName(QStringLiteral("NameLabel"));
     QFont big = m_name->font();
     big.setPointSize(big.pointSize() + 8);
     big.setBold(true);
     m_name->setFont(big);
     m_name->installEventFilter(this);
-    auto* version = new QLabel(QStringLiteral("版本：1.0 (Build %1)").arg(buildNumber), this);
+    auto* version =
+        new QLabel(QStringLiteral("版本：%1 (Build %2)").arg(program::ProgramVersion).arg(buildNumber), this);
     version->setObjectName(QStringLiteral("VersionLabel"));
     auto* statement = new QLabel(QStringLiteral("本软件在全国总工会办公厅的指导和监督下制作，\n"
                                                 "由指定单位负责设计、开发和发布。"),
                                  this);
-    auto* developer = new QLabel(QStringLiteral("开发单位：Orvanteq"), this);
+    auto* developer = new QLabel(QStringLiteral("开发单位：") + program::DeveloperName, this);
     auto* link =
         new QLabel(QStringLiteral("<a href=\"https://www.orvanteq.example\">www.orvanteq.example</a>"), this);
     link->setObjectName(QStringLiteral("WebLink"));

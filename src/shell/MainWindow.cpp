@@ -3,7 +3,6 @@
 #include "AboutDialog.h"
 #include "BuildInfo.h"
 #include "CommandBar.h"
-#include "CommandInstall.h"
 #include "CommandTable.h"
 #include "FieldChoiceDialog.h"
 #include "OptionsDialog.h"
@@ -69,7 +68,6 @@ MainWindow::MainWindow(const ProgramFolder& folder, const StartOptions& options)
     createMenus();
     createStatusBar();
     installShellCommands();
-    installCommands(*this);
     // The enabling rules are re-evaluated whenever the interface is idle.
     m_idle = new QTimer(this);
     m_idle->setInterval(150);
@@ -196,7 +194,6 @@ bool MainWindow::startUp() {
     m_statusVersion->setText(statusVersionText(BuildNumber));
     if (m_splash)
         showAbout(true);
-    m_groupTables = QStringList{QStringLiteral("CT_Group"), QStringLiteral("DT_GroupItem")};
     updateCommandStates();
     m_idle->start();
     return true;

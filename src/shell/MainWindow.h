@@ -1,12 +1,13 @@
 #pragma once
 
-#include "QtUiServices.h"
-#include "RecordList.h"
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/FieldDictionary.h"
 #include "app/ProgramFolder.h"
 #include "app/Settings.h"
+#include "app/ui/CommandHost.h"
+#include "app/ui/QtUiServices.h"
+#include "app/ui/RecordList.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -31,9 +32,10 @@ struct StartOptions {
 };
 
 // The main window (TMainForm): the command bar, menus, the record list of the open database and the
-// status bar. It owns the database session, the settings and the UI services. Subsystems attach what
-// their commands do with setHandler (see CommandInstall.h); a command without a handler says so.
-class MainWindow : public QMainWindow {
+// status bar. It owns the database session, the settings and the UI services. It hosts the commands
+// of the subsystems, which the composition root attaches (see CommandInstall.h); a command without a
+// handler says so.
+class MainWindow : public QMainWindow, public CommandHost {
 public:
     MainWindow(const ProgramFolder& folder, const StartOptions& options = StartOptions());
     ~MainWindow() override;
@@ -42,34 +44,28 @@ public:
     // told why); the program then ends.
     bool startUp();
 
-    QAction* action(const QString& name) const;
-    // What a command does when it is chosen (from the bar, a menu, the pop-up or a key).
-    void setHandler(const QString& name, std::function<void()> handler);
-    // Runs a command's handler regardless of the command's enabled state (keys of the list do so).
-    void runCommand(const QString& name);
+    // CommandHost
+    QAction* action(const QString& name) const override;
+    void setHandler(const QString& name, std::function<void()> handler) override;
+    void runCommand(const QString& name) override;
+    DbSession& session() override { return *m_session; }
+    UiServices& ui() override { return *m_ui; }
+    Settings& settings() override { return *m_settings; }
+    const Clock& clock() const override { return *m_clock; }
+    QWidget* dialogParent() override { return this; }
+    RecordList& recordList() override { return *m_list; }
+    const TFieldDataArray& fieldDictionary() const override { return m_dictionary; }
+    void refreshList() override;
+    // LoadFieldDictionary: reads the dictionary again and rebuilds the list.
+    void reloadDictionary() override;
+    void updateCaption() override;
+    // Also done whenever the interface is idle.
+    void updateCommandStates() override;
 
-    DbSession& session() { return *m_session; }
-    UiServices& ui() { return *m_ui; }
-    Settings& settings() { return *m_settings; }
-    const Clock& clock() const { return *m_clock; }
     const ProgramFolder& programFolder() const { return m_folder; }
-    QWidget* dialogParent() { return this; }
-    const QStringList& groupTableList() const { return m_groupTables; }
-
-    // The record list and its dictionary.
-    RecordList& recordList() { return *m_list; }
-    const TFieldDataArray& fieldDictionary() const { return m_dictionary; }
     bool listIsEmpty() const { return m_list->isEmpty(); }
     std::optional<double> currentCode() const { return m_list->currentCode(); }
     QList<double> selectedCodes() const { return m_list->selectedCodes(); }
-    // Re-runs the list and goes back to the current record (or its neighbour when it is gone).
-    void refreshList();
-    // LoadFieldDictionary: reads the dictionary again and rebuilds the list.
-    void reloadDictionary();
-    // The caption from the current database label.
-    void updateCaption();
-    // Re-evaluates which commands are enabled (also done whenever the interface is idle).
-    void updateCommandStates();
 
     QLabel* statusVersion() const { return m_statusVersion; }
     QLabel* clockStatus() const { return m_clockStatus; }
@@ -103,7 +99,6 @@ private:
     QLabel* m_statusVersion = nullptr;
     QLabel* m_clockStatus = nullptr;
     QTimer* m_idle = nullptr;
-    QStringList m_groupTables;
 };
 
 } // namespace corvalis

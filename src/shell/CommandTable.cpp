@@ -1,5 +1,7 @@
 #include "CommandTable.h"
 
+#include "app/ProgramNames.h"
+
 namespace corvalis {
 
 const std::vector<CommandInfo>& commandTable() {
@@ -95,7 +97,9 @@ const std::vector<const char*>& popupItems() {
 }
 
 QString statusVersionText(int buildNumber) {
-    return QStringLiteral("开发单位：Orvanteq　软件版本：1.0 (Build %1)").arg(buildNumber);
+    return QStringLiteral("开发单位：%1　软件版本：%2 (Build %3)")
+        .arg(program::DeveloperName, program::ProgramVersion)
+        .arg(buildNumber);
 }
 
 QString mainWindowCaption(const QString& label) {
