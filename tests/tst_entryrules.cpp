@@ -47,11 +47,11 @@ struct Cover {
             ++domainLookups;
             return code == QLatin1String("A01") ? QStringLiteral("农业") : QString();
         };
-        l.recordsWithCode = [this](double code) { return qint64(code) == storedWithCode ? 1 : 0; };
+        l.recordsWithCode = [this](UnionCode code) { return code == storedWithCode ? 1 : 0; };
         return l;
     }
 
-    std::optional<ValidationFailure> validate(EntryMode mode = EntryMode::Add, double current = 0) {
+    std::optional<ValidationFailure> validate(EntryMode mode = EntryMode::Add, UnionCode current = 0) {
         return validateRecord(values, mode, current, lookups());
     }
 };
@@ -174,6 +174,12 @@ private Q_SLOTS:
         // The record that already has the code may keep it.
         QVERIFY(!cover.validate(EntryMode::Modify, 110101000001));
         QVERIFY(!cover.validate(EntryMode::Add, 110101000001));
+        // The largest codes are told apart from their neighbours.
+        cover.storedWithCode = 659004499999;
+        cover.values.c901Text = QStringLiteral("659004499999");
+        QVERIFY(!cover.validate(EntryMode::Modify, 659004499999));
+        failure = cover.validate(EntryMode::Modify, 659004499998);
+        QVERIFY(failure && failure->duplicateCode);
     }
 
     void telephoneFormats() {

@@ -29,15 +29,15 @@ void installLayout(const TestFolder& folder) {
     QVERIFY(QFile::copy(shippedLayoutPath(), records::printLayoutPath(folder.folder())));
 }
 
-QList<double> addRecords(engine::Connection& connection, int count) {
+QList<UnionCode> addRecords(engine::Connection& connection, int count) {
     records::GeneratorOptions options;
     options.count = count;
     options.seed = 7;
     records::generateRecords(connection, options);
-    QList<double> codes;
+    QList<UnionCode> codes;
     engine::Statement statement(connection, QStringLiteral("select c901 from dt_data order by c901"));
     while (statement.step())
-        codes << statement.real(0);
+        codes << *statement.code(0);
     return codes;
 }
 
@@ -125,7 +125,7 @@ private Q_SLOTS:
         TestFolder folder;
         installLayout(folder);
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 3);
+        const QList<UnionCode> codes = addRecords(connection, 3);
         const QString code = records::codeText(codes[1]);
         ScriptedUiServices ui;
         const auto path = records::printRecord(connection, folder.folder(), ui, code);
@@ -155,7 +155,7 @@ private Q_SLOTS:
     void missingOrBrokenLayoutGivesTheMessage() {
         TestFolder folder;
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 1);
+        const QList<UnionCode> codes = addRecords(connection, 1);
         ScriptedUiServices ui;
         QVERIFY(!records::printRecord(connection, folder.folder(), ui, records::codeText(codes[0])));
         QCOMPARE(ui.lastMessage(), records::PrintLayoutOpenFailed);
@@ -173,7 +173,7 @@ private Q_SLOTS:
     void dictionaryChoosesSheetsAndCells() {
         TestFolder folder;
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 2);
+        const QList<UnionCode> codes = addRecords(connection, 2);
         connection.execute(QStringLiteral("update dt_fieldlist set printPageID=5, printplace=''"));
         connection.execute(
             QStringLiteral("update dt_fieldlist set printPageID=1, printplace='AA3' where FieldName='c901'"));

@@ -154,7 +154,7 @@ QString domainOfSlot(qint64 slot) {
 QString codeExitMessage(const QString& c901Text) {
     if (c901Text.isEmpty())
         return ValidationText::CodeMissing;
-    if (c901Text.size() != 12 && c901Text.toDouble() < 100000000000.0)
+    if (c901Text.size() != 12 && unionCodeOfText(c901Text) < SmallestUnionCode)
         return ValidationText::CodeTooShort;
     return QString();
 }

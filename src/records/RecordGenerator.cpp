@@ -20,9 +20,7 @@ namespace corvalis::records {
 
 namespace {
 
-constexpr qint64 SmallestCode = 100000000000LL;
-constexpr qint64 LargestCode = 999999999999LL;
-constexpr qint64 DefaultFirstCode = 110101000001LL;
+constexpr UnionCode DefaultFirstCode = 110101000001LL;
 
 // A fast, reproducible random source (SplitMix64).
 class Random {
@@ -139,7 +137,7 @@ Codes readCodes(engine::Connection& connection) {
 
 // One generated record: numeric columns and the texts.
 struct Record {
-    qint64 code = 0;
+    UnionCode code = 0;
     qint64 division = 0, level = 0, industry = 0, category = 0, hold = 0, filing = 1;
     std::string name, domain, filler, telephone;
     std::array<qint64, SurveyCount> v{};
@@ -151,7 +149,7 @@ class Builder {
 public:
     Builder(const Codes& codes, quint64 seed) : m_codes(codes), m_random(seed) {}
 
-    Record build(qint64 code, bool faulty) {
+    Record build(UnionCode code, bool faulty) {
         Record r;
         r.code = code;
         chooseCover(r);
@@ -538,7 +536,7 @@ void bindRecord(engine::Statement& insert, int row, const Record& r, qint64 id, 
     };
     insert.bindInt64(base + 1, id);
     text(2, stamp);
-    insert.bindDouble(base + 3, double(r.code));
+    insert.bindInt64(base + 3, r.code); // c901 is REAL: stored as it always was
     text(4, r.name);
     insert.bindInt64(base + 5, r.division);
     insert.bindInt64(base + 6, r.level);
@@ -596,7 +594,7 @@ struct FedRecord {
 // and writing them overlap. The order and content are those of one Builder run with the seed.
 class RecordFeed {
 public:
-    RecordFeed(const Codes& codes, quint64 seed, qint64 first, qint64 count, double faultyShare)
+    RecordFeed(const Codes& codes, quint64 seed, UnionCode first, qint64 count, double faultyShare)
         : m_builder(codes, seed), m_first(first), m_count(count), m_faultyShare(faultyShare),
           m_feed([this](const BatchFeed<std::vector<FedRecord>>::Hand& hand) { produce(hand); }) {}
 
@@ -621,7 +619,7 @@ private:
     }
 
     Builder m_builder;
-    const qint64 m_first;
+    const UnionCode m_first;
     const qint64 m_count;
     const double m_faultyShare;
     BatchFeed<std::vector<FedRecord>> m_feed; // last: its thread uses everything above
@@ -644,14 +642,15 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
         throw Error(QStringLiteral("记录数不能为负数。"));
     GeneratorResult result;
     const Codes codes = readCodes(connection);
-    qint64 first = options.firstCode;
+    UnionCode first = options.firstCode;
     if (first == 0) {
         const QVariant highest = connection.scalar(QStringLiteral("select max(c901) from dt_data"));
         first = highest.isNull() ? DefaultFirstCode : engine::integerOf(highest) + 1;
     }
-    if (first < SmallestCode || first + options.count - 1 > LargestCode)
-        throw Error(
-            QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。").arg(SmallestCode).arg(LargestCode));
+    if (first < SmallestUnionCode || first + options.count - 1 > LargestUnionCode)
+        throw Error(QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。")
+                        .arg(SmallestUnionCode)
+                        .arg(LargestUnionCode));
     const qint64 firstId =
         engine::integerOf(connection.scalar(QStringLiteral("select max(id) from dt_data"))) + 1;
     const std::string stamp = machineStamp().toStdString();

@@ -60,8 +60,8 @@ public:
     RecordList& recordList() { return *m_list; }
     const TFieldDataArray& fieldDictionary() const { return m_dictionary; }
     bool listIsEmpty() const { return m_list->isEmpty(); }
-    std::optional<double> currentCode() const { return m_list->currentCode(); }
-    QList<double> selectedCodes() const { return m_list->selectedCodes(); }
+    std::optional<UnionCode> currentCode() const { return m_list->currentCode(); }
+    QList<UnionCode> selectedCodes() const { return m_list->selectedCodes(); }
     // Re-runs the list and goes back to the current record (or its neighbour when it is gone).
     void refreshList();
     // LoadFieldDictionary: reads the dictionary again and rebuilds the list.

@@ -22,7 +22,7 @@ MainWindow* windowOf(QWidget* widget) {
     return printingWindow.data();
 }
 
-void printCode(MainWindow& window, double code) {
+void printCode(MainWindow& window, UnionCode code) {
     records::printRecord(window.session().connection(), window.programFolder(), window.ui(),
                          records::codeText(code));
 }
@@ -68,17 +68,17 @@ void installPrintCommands(MainWindow& window) {
     QObject::connect(print, &QAction::enabledChanged, preview, &QAction::setEnabled);
 }
 
-void printRecordFromForm(QWidget* form, double code) {
+void printRecordFromForm(QWidget* form, UnionCode code) {
     if (MainWindow* window = windowOf(form))
         printCode(*window, code);
 }
 
-void previewRecordFromForm(QWidget* form, double code) {
+void previewRecordFromForm(QWidget* form, UnionCode code) {
     if (MainWindow* window = windowOf(form))
         showRecordPrintPreview(*window, code);
 }
 
-void showRecordPrintPreview(MainWindow& window, double code) {
+void showRecordPrintPreview(MainWindow& window, UnionCode code) {
     const QString text = records::codeText(code);
     auto filled =
         records::filledPrintLayout(window.session().connection(), window.programFolder(), window.ui(), text);
