@@ -334,8 +334,8 @@ private Q_SLOTS:
         QString end = QStringLiteral("659004499998");
         ui.answerYes();
         QVERIFY(deleteRecordRange(db.connection, ui, QStringLiteral("659004499996"), end));
-        QCOMPARE(db.count(), 5);
-        QCOMPARE(db.count(QStringLiteral("where c901=659004499995")), 1);
+        QCOMPARE(db.count(), 6);
+        QCOMPARE(db.count(QStringLiteral("where c901>=659004499995")), 1);
     }
 
     void deletionByRangeAndAll() {
