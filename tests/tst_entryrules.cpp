@@ -242,6 +242,36 @@ private Q_SLOTS:
             QVERIFY2(change.enabled, qPrintable(change.field));
     }
 
+    void unitCategoryRulesAreTheOnesTheSwitchesFollow() {
+        // The categories the rules name, and neighbours they do not.
+        struct Scope {
+            qint64 category;
+            bool enterpriseTables, unionContracts, boardQuestions;
+        };
+        const Scope scopes[] = {
+            {100, true, true, true},    {110, true, true, false},   {170, true, true, true},
+            {401, true, false, false},  {402, true, false, false},  {499, true, true, true},
+            {500, false, false, false}, {600, true, true, false},   {700, true, true, true},
+            {701, false, false, false}, {702, false, false, false}, {703, false, false, false},
+            {704, false, false, false}, {705, true, true, true}};
+        for (const Scope& scope : scopes) {
+            const qint64 k = scope.category;
+            const QByteArray label = QByteArray::number(k);
+            QVERIFY2(fillsEnterpriseTables(k) == scope.enterpriseTables, label);
+            QVERIFY2(answersUnionContracts(k) == scope.unionContracts, label);
+            QVERIFY2(answersBoardQuestions(k) == scope.boardQuestions, label);
+            const FieldSwitches s = unitCategorySwitches(k, 1);
+            QVERIFY2(enabledIn(s, QStringLiteral("j001")) == scope.enterpriseTables, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("h001")) == scope.enterpriseTables, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("b001")) == scope.unionContracts, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("b009")) == scope.unionContracts, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("h006")) == scope.boardQuestions, label);
+            QVERIFY2(enabledIn(organisationTypeEffect(1, k, 1).switches, QStringLiteral("b004")) ==
+                         scope.unionContracts,
+                     label);
+        }
+    }
+
     void organisationTypeSetsCoveredUnitsAndContracts() {
         OrganisationTypeEffect single = organisationTypeEffect(1, 110, 1);
         QVERIFY(single.setsZ001);

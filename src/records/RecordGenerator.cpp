@@ -1,6 +1,7 @@
 #include "RecordGenerator.h"
 
 #include "CodeTables.h"
+#include "FieldRules.h"
 #include "SurveyColumns.h"
 #include "app/BatchFeed.h"
 #include "app/Errors.h"
@@ -169,15 +170,6 @@ public:
     }
 
 private:
-    static bool fillsEnterpriseTables(qint64 category) {
-        return category != 500 && (category < 701 || category > 704);
-    }
-    static bool isOrganOrInstitution(qint64 category) { return category == 401 || category == 402; }
-    static bool hasBoards(qint64 category) {
-        return fillsEnterpriseTables(category) && category != 110 && !isOrganOrInstitution(category) &&
-               category != 600;
-    }
-
     qint64 yesNo(double yes) { return m_random.chance(yes) ? 1 : 2; }
     qint64 upTo(qint64 high) { return m_random.between(0, std::max<qint64>(0, high)); }
     qint64 share(qint64 of, double low, double high) {
@@ -194,28 +186,16 @@ private:
         return m_codes.categories.back().code;
     }
 
-    // The holding situation that the unit category fixes or allows.
+    // The holding situation that the unit category fixes, or one that its rule allows.
     qint64 holdingFor(qint64 category) {
-        switch (category) {
-        case 110:
-        case 151:
-        case 161:
-            return 1;
-        case 120:
-        case 130:
-            return 2;
-        case 170:
-        case 600:
-            return 3;
-        case 169:
+        const HoldDecision rule = holdDecision(category, false, false);
+        if (!rule.enabled)
+            return rule.fixedValue;
+        if (rule.value == HoldValue::KeepWhenNamed) // 169: anything but state holding
             return m_random.between(2, 3);
-        case 190:
-        case 200:
-        case 300:
-            return m_random.chance(0.8) ? 3 : m_random.between(1, 2);
-        default:
-            return category >= 401 ? 0 : m_random.between(1, 3);
-        }
+        if (rule.value == HoldValue::Set) // proposed by the category, mostly kept
+            return m_random.chance(0.8) ? rule.fixedValue : m_random.between(1, 2);
+        return m_random.between(1, 3);
     }
 
     void chooseCover(Record& r) {
@@ -352,13 +332,13 @@ private:
 
     void fillTable2(Record& r) {
         const bool enterprise = fillsEnterpriseTables(r.category);
-        if (enterprise && !isOrganOrInstitution(r.category))
+        if (answersUnionContracts(r.category))
             r.at(B, 1) = yesNo(0.6);
         if (enterprise) {
             r.at(B, 2) = share(r.at(Z, 2), 0.7, 1.0);
             r.at(B, 3) = share(std::min(r.at(B, 2), r.at(Z, 4)), 0.5, 1.0);
         }
-        if (r.level == 1 && enterprise && !isOrganOrInstitution(r.category)) {
+        if (r.level == 1 && answersUnionContracts(r.category)) {
             const qint64 b004 = yesNo(0.6);
             r.at(B, 4) = b004;
             r.at(B, 5) = b004 == 1 ? yesNo(0.5) : 2;
@@ -382,7 +362,7 @@ private:
             r.at(H, 4) = share(std::min(r.at(H, 3), r.at(Z, 3)), 0.2, 0.7);
         }
         r.at(H, 5) = yesNo(0.8);
-        if (!hasBoards(r.category))
+        if (!answersBoardQuestions(r.category))
             return;
         const qint64 h006 = yesNo(0.3);
         r.at(H, 6) = h006;
