@@ -216,6 +216,28 @@ private Q_SLOTS:
         QVERIFY(empty.sheets[0].cellAt({3, 27})->text.isEmpty());
     }
 
+    void aTypedCodeFindsItsRecordExactly() {
+        TestFolder folder;
+        engine::Connection connection(folder.defaultDatabase());
+        records::GeneratorOptions options;
+        options.count = 2;
+        options.firstCode = 659004499998;
+        records::generateRecords(connection, options);
+        connection.execute(QStringLiteral("update dt_fieldlist set printPageID=5, printplace=''"));
+        connection.execute(
+            QStringLiteral("update dt_fieldlist set printPageID=1, printplace='AA3' where FieldName='c901'"));
+        const auto printedCode = [&connection](const char* typed) {
+            RecordingProgress progress;
+            const WorkbookLayout filled =
+                records::fillPrintLayout(connection, fiveSheetLayout(), QString::fromLatin1(typed), progress);
+            return filled.sheets[0].cellAt({3, 27})->text;
+        };
+        for (const char* typed : {"659004499999", " 659004499999 ", "6.59004499999e11"})
+            QVERIFY2(printedCode(typed) == QStringLiteral("659004499999"), typed);
+        for (const char* typed : {"659004499998.5", "659004500000", "x"})
+            QVERIFY2(printedCode(typed).isEmpty(), typed);
+    }
+
     void faultyDictionaryStopsWithAMessageAndNothingOpens() {
         TestFolder folder;
         installLayout(folder);
