@@ -55,6 +55,11 @@ private Q_SLOTS:
                      QStringLiteral("110000000003"), QStringLiteral("--report"), report});
         QCOMPARE(run.code, 0);
         QVERIFY(run.out.contains(QStringLiteral("已检查 1 条记录")));
+        // An upper end past 64 bits is taken, and still lies above every code.
+        run = check({QStringLiteral("--range"), QStringLiteral("110000000048"),
+                     QStringLiteral("99999999999999999999"), QStringLiteral("--report"), report});
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.contains(QStringLiteral("已检查 3 条记录")));
 
         run = check({});
         QCOMPARE(run.code, 0);

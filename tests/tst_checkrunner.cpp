@@ -205,6 +205,29 @@ private Q_SLOTS:
             QCOMPARE(f.state(120000000001 + i), records::isFaultyRecord(i, 0.1) ? 2 : 1);
     }
 
+    void theLargestCodesAreSelectedAndNamedExactly() {
+        Fixture f;
+        for (qint64 code = 659004499996; code <= 659004499999; ++code)
+            insertRecord(f.db, code, QStringLiteral("工会"), {{QStringLiteral("h001"), 3}});
+        f.runner.checkRecords(CheckSelection::codes({659004499999, 659004499997}), f.report);
+        QCOMPARE(f.checkedCodes(), (QList<qint64>{659004499997, 659004499999}));
+        f.db.execute(QStringLiteral("update dt_data set RecordState=0"));
+        // Both ends of a range belong to it, their neighbours do not.
+        const CheckRange range =
+            checkRangeFromTexts(QStringLiteral("659004499998"), QStringLiteral("659004499997"));
+        QCOMPARE(range.low, 659004499998LL);
+        QCOMPARE(range.high, 659004499998LL);
+        f.runner.checkRecords(CheckSelection::range(659004499997, 659004499998), f.report);
+        QCOMPARE(f.checkedCodes(), (QList<qint64>{659004499997, 659004499998}));
+        // One record a read: each read goes on right after the last code of the one before.
+        f.runner.setBatchSize(1);
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 4);
+        const QString report = fromGbk(fileBytes(f.report));
+        QVERIFY(report.contains(QStringLiteral("\r\n659004499996  工会的数据有错误\r\n")));
+        QVERIFY(report.contains(QStringLiteral("\r\n659004499999  工会的数据有错误\r\n")));
+    }
+
     void selectionsTakeCodesAndRanges() {
         Fixture f;
         for (qint64 code = 110000000001; code <= 110000000006; ++code)
@@ -219,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(range.lowText, QStringLiteral("0"));
         range = checkRangeFromTexts(QStringLiteral("110000000006"), QStringLiteral("110000000005"));
         QVERIFY(range.complete);
-        QCOMPARE(range.high, 110000000006.0);
+        QCOMPARE(range.high, 110000000006LL);
         QCOMPARE(range.highText, QStringLiteral("110000000006"));
         f.runner.checkRecords(CheckSelection::range(range.low, range.high), f.report);
         QCOMPARE(f.checkedCodes().size(), 5);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <limits>
 
 using namespace corvalis;
 using namespace corvalis::engine;
@@ -320,6 +321,49 @@ private Q_SLOTS:
             single.push_back(row.integer(column));
         QCOMPARE(bulk, single);
         QCOMPARE(bulk, (std::vector<qint64>{-1, 0, 3, -3, 12, 0, 9007199254740993}));
+    }
+
+    void codesReadExactlyHoweverTheyAreStored() {
+        Connection c(makeUnions(QStringLiteral("codes.mdb")));
+        // c901 is DOUBLE: a code bound as a whole number is stored as REAL, as in every older file.
+        c.execute(QStringLiteral("insert into u (c901) values (?1)"), {qint64(659004499999)});
+        QCOMPARE(c.scalar(QStringLiteral("select typeof(c901) from u where c901=659004499999")).toString(),
+                 QStringLiteral("real"));
+        Statement row(c,
+                      QStringLiteral("select c901, 9007199254740993, ' 110101000001 ', '1.1e11', null, '', "
+                                     "2.5, 'x', 1e300 from u where c901=?1"));
+        row.bindInt64(1, 659004499999);
+        QVERIFY(row.step());
+        QCOMPARE(row.code(0), std::optional<UnionCode>(659004499999));
+        QCOMPARE(row.code(1), std::optional<UnionCode>(9007199254740993)); // past a double's exact range
+        QCOMPARE(row.code(2), std::optional<UnionCode>(110101000001));
+        QCOMPARE(row.code(3), std::optional<UnionCode>(110000000000));
+        // Nothing that is not a whole number is taken for a code.
+        for (int column = 4; column < 9; ++column)
+            QVERIFY2(!row.code(column), qPrintable(row.text(column)));
+        QCOMPARE(codeOf(QVariant(110101000001.0)), std::optional<UnionCode>(110101000001));
+
+        // Range ends read as the summary's CAST AS INTEGER does.
+        QCOMPARE(codeBoundaryOf(QVariant(659004499999.0)), 659004499999);
+        QCOMPARE(codeBoundaryOf(QVariant(2.9)), 2);
+        QCOMPARE(codeBoundaryOf(QVariant(-2.9)), -2);
+        QCOMPARE(codeBoundaryOf(QVariant()), 0);
+    }
+
+    void typedCodesKeepTheirAcceptance() {
+        QCOMPARE(unionCodeOfText(QStringLiteral(" 659004499999 ")), 659004499999);
+        QCOMPARE(unionCodeOfText(QStringLiteral("000000000007")), 7);
+        // Blank and unreadable text read as 0, which every caller refuses as "no code".
+        QCOMPARE(unionCodeOfText(QString()), 0);
+        QCOMPARE(unionCodeOfText(QStringLiteral("abc")), 0);
+        // Digits past 64 bits keep comparing with every code as the typed number would.
+        QCOMPARE(unionCodeOfText(QStringLiteral("99999999999999999999")),
+                 std::numeric_limits<UnionCode>::max());
+        QCOMPARE(unionCodeOfText(QStringLiteral("-99999999999999999999")),
+                 std::numeric_limits<UnionCode>::min());
+        // The code's text is what the engine's general format made of it.
+        for (UnionCode code : {SmallestUnionCode, UnionCode(659004499999), LargestUnionCode})
+            QCOMPARE(unionCodeText(code), formatGeneral(double(code)));
     }
 
     void compactionWritesACopyAndLeavesNoSideFiles() {

@@ -47,11 +47,11 @@ struct Cover {
             ++domainLookups;
             return code == QLatin1String("A01") ? QStringLiteral("农业") : QString();
         };
-        l.recordsWithCode = [this](double code) { return qint64(code) == storedWithCode ? 1 : 0; };
+        l.recordsWithCode = [this](UnionCode code) { return code == storedWithCode ? 1 : 0; };
         return l;
     }
 
-    std::optional<ValidationFailure> validate(EntryMode mode = EntryMode::Add, double current = 0) {
+    std::optional<ValidationFailure> validate(EntryMode mode = EntryMode::Add, UnionCode current = 0) {
         return validateRecord(values, mode, current, lookups());
     }
 };
@@ -174,6 +174,12 @@ private Q_SLOTS:
         // The record that already has the code may keep it.
         QVERIFY(!cover.validate(EntryMode::Modify, 110101000001));
         QVERIFY(!cover.validate(EntryMode::Add, 110101000001));
+        // The largest codes are told apart from their neighbours.
+        cover.storedWithCode = 659004499999;
+        cover.values.c901Text = QStringLiteral("659004499999");
+        QVERIFY(!cover.validate(EntryMode::Modify, 659004499999));
+        failure = cover.validate(EntryMode::Modify, 659004499998);
+        QVERIFY(failure && failure->duplicateCode);
     }
 
     void telephoneFormats() {
@@ -234,6 +240,36 @@ private Q_SLOTS:
         s = unitCategorySwitches(170, 1);
         for (const FieldSwitch& change : s)
             QVERIFY2(change.enabled, qPrintable(change.field));
+    }
+
+    void unitCategoryRulesAreTheOnesTheSwitchesFollow() {
+        // The categories the rules name, and neighbours they do not.
+        struct Scope {
+            qint64 category;
+            bool enterpriseTables, unionContracts, boardQuestions;
+        };
+        const Scope scopes[] = {
+            {100, true, true, true},    {110, true, true, false},   {170, true, true, true},
+            {401, true, false, false},  {402, true, false, false},  {499, true, true, true},
+            {500, false, false, false}, {600, true, true, false},   {700, true, true, true},
+            {701, false, false, false}, {702, false, false, false}, {703, false, false, false},
+            {704, false, false, false}, {705, true, true, true}};
+        for (const Scope& scope : scopes) {
+            const qint64 k = scope.category;
+            const QByteArray label = QByteArray::number(k);
+            QVERIFY2(fillsEnterpriseTables(k) == scope.enterpriseTables, label);
+            QVERIFY2(answersUnionContracts(k) == scope.unionContracts, label);
+            QVERIFY2(answersBoardQuestions(k) == scope.boardQuestions, label);
+            const FieldSwitches s = unitCategorySwitches(k, 1);
+            QVERIFY2(enabledIn(s, QStringLiteral("j001")) == scope.enterpriseTables, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("h001")) == scope.enterpriseTables, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("b001")) == scope.unionContracts, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("b009")) == scope.unionContracts, label);
+            QVERIFY2(enabledIn(s, QStringLiteral("h006")) == scope.boardQuestions, label);
+            QVERIFY2(enabledIn(organisationTypeEffect(1, k, 1).switches, QStringLiteral("b004")) ==
+                         scope.unionContracts,
+                     label);
+        }
     }
 
     void organisationTypeSetsCoveredUnitsAndContracts() {

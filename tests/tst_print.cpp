@@ -29,15 +29,15 @@ void installLayout(const TestFolder& folder) {
     QVERIFY(QFile::copy(shippedLayoutPath(), records::printLayoutPath(folder.folder())));
 }
 
-QList<double> addRecords(engine::Connection& connection, int count) {
+QList<UnionCode> addRecords(engine::Connection& connection, int count) {
     records::GeneratorOptions options;
     options.count = count;
     options.seed = 7;
     records::generateRecords(connection, options);
-    QList<double> codes;
+    QList<UnionCode> codes;
     engine::Statement statement(connection, QStringLiteral("select c901 from dt_data order by c901"));
     while (statement.step())
-        codes << statement.real(0);
+        codes << *statement.code(0);
     return codes;
 }
 
@@ -125,7 +125,7 @@ private Q_SLOTS:
         TestFolder folder;
         installLayout(folder);
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 3);
+        const QList<UnionCode> codes = addRecords(connection, 3);
         const QString code = records::codeText(codes[1]);
         ScriptedUiServices ui;
         const auto path = records::printRecord(connection, folder.folder(), ui, code);
@@ -155,7 +155,7 @@ private Q_SLOTS:
     void missingOrBrokenLayoutGivesTheMessage() {
         TestFolder folder;
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 1);
+        const QList<UnionCode> codes = addRecords(connection, 1);
         ScriptedUiServices ui;
         QVERIFY(!records::printRecord(connection, folder.folder(), ui, records::codeText(codes[0])));
         QCOMPARE(ui.lastMessage(), records::PrintLayoutOpenFailed);
@@ -173,7 +173,7 @@ private Q_SLOTS:
     void dictionaryChoosesSheetsAndCells() {
         TestFolder folder;
         engine::Connection connection(folder.defaultDatabase());
-        const QList<double> codes = addRecords(connection, 2);
+        const QList<UnionCode> codes = addRecords(connection, 2);
         connection.execute(QStringLiteral("update dt_fieldlist set printPageID=5, printplace=''"));
         connection.execute(
             QStringLiteral("update dt_fieldlist set printPageID=1, printplace='AA3' where FieldName='c901'"));
@@ -214,6 +214,28 @@ private Q_SLOTS:
         empty = records::fillPrintLayout(connection, fiveSheetLayout(), records::codeText(codes[0]), none);
         QCOMPARE(none.totals.back(), 0);
         QVERIFY(empty.sheets[0].cellAt({3, 27})->text.isEmpty());
+    }
+
+    void aTypedCodeFindsItsRecordExactly() {
+        TestFolder folder;
+        engine::Connection connection(folder.defaultDatabase());
+        records::GeneratorOptions options;
+        options.count = 2;
+        options.firstCode = 659004499998;
+        records::generateRecords(connection, options);
+        connection.execute(QStringLiteral("update dt_fieldlist set printPageID=5, printplace=''"));
+        connection.execute(
+            QStringLiteral("update dt_fieldlist set printPageID=1, printplace='AA3' where FieldName='c901'"));
+        const auto printedCode = [&connection](const char* typed) {
+            RecordingProgress progress;
+            const WorkbookLayout filled =
+                records::fillPrintLayout(connection, fiveSheetLayout(), QString::fromLatin1(typed), progress);
+            return filled.sheets[0].cellAt({3, 27})->text;
+        };
+        for (const char* typed : {"659004499999", " 659004499999 ", "6.59004499999e11"})
+            QVERIFY2(printedCode(typed) == QStringLiteral("659004499999"), typed);
+        for (const char* typed : {"659004499998.5", "659004500000", "x"})
+            QVERIFY2(printedCode(typed).isEmpty(), typed);
     }
 
     void faultyDictionaryStopsWithAMessageAndNothingOpens() {

@@ -8,6 +8,9 @@
 #include "app/engine/Statement.h"
 #include "records/CodeTables.h"
 #include "records/RecordGenerator.h"
+#include "records/RecordPrint.h"
+#include "records/RecordStore.h"
+#include "records/RecordValidation.h"
 #include "records/ShippedDatabase.h"
 #include "records/SurveyColumns.h"
 #include "support/ScriptedUiServices.h"
@@ -249,6 +252,26 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from dt_data_dt_data")), 4);
         m_db.execute(QStringLiteral("delete from dt_data"));
         m_db.execute(QStringLiteral("delete from dt_data_dt_data"));
+    }
+
+    void theLargestCodesSurviveTheRecordStoreExactly() {
+        const UnionCode largest = 659004499999;
+        m_db.execute(QStringLiteral("insert into dt_data (c901, c902) values (?1, '甲')"), {double(largest)});
+        m_db.execute(QStringLiteral("insert into dt_data (c901, c902) values (?1, '乙')"), {largest - 1});
+        QCOMPARE(count(QStringLiteral("select count(*) from dt_data where typeof(c901)='real'")), 2);
+
+        const std::optional<StoredRecord> stored = readRecord(m_db, largest);
+        QVERIFY(stored);
+        QCOMPARE(stored->value(QStringLiteral("c902")).toString(), QStringLiteral("甲"));
+        QCOMPARE(engine::codeOf(stored->value(QStringLiteral("C901"))), std::optional<UnionCode>(largest));
+        QVERIFY(!readRecord(m_db, largest + 1));
+        QCOMPARE(countRecordsWithCode(m_db, largest), 1);
+        QCOMPARE(countRecordsWithCode(m_db, largest + 1), 0);
+        QCOMPARE(nextFreeCode(m_db), largest + 1);
+        QCOMPARE(codeText(largest), QStringLiteral("659004499999"));
+
+        m_db.execute(QStringLiteral("delete from dt_data"));
+        QCOMPARE(nextFreeCode(m_db), 0);
     }
 
     void theDataFileTemplateIsProtectedAndEmpty() {

@@ -59,44 +59,44 @@ struct Database {
 // A record list of keys in some order, with a selection, as the deletion sees it.
 class FakeList : public DeletionList {
 public:
-    FakeList(engine::Connection& connection, QList<double> order)
+    FakeList(engine::Connection& connection, QList<UnionCode> order)
         : m_connection(connection), m_rows(std::move(order)) {}
     bool isEmpty() const override { return m_rows.isEmpty(); }
-    QList<double> selectedKeys() const override { return selected; }
-    std::optional<double> currentKey() const override {
-        return m_current >= 0 && m_current < m_rows.size() ? std::optional<double>(m_rows.at(m_current))
+    QList<UnionCode> selectedKeys() const override { return selected; }
+    std::optional<UnionCode> currentKey() const override {
+        return m_current >= 0 && m_current < m_rows.size() ? std::optional<UnionCode>(m_rows.at(m_current))
                                                            : std::nullopt;
     }
-    bool showKey(double key) override {
+    bool showKey(UnionCode key) override {
         m_current = int(m_rows.indexOf(key));
         shown << key;
         return m_current >= 0;
     }
     void refreshKeepingPosition() override {
-        QList<double> remaining;
+        QList<UnionCode> remaining;
         engine::Statement rows(m_connection, QStringLiteral("select c901 from dt_data"));
-        QSet<double> present;
+        QSet<UnionCode> present;
         while (rows.step())
-            present.insert(rows.real(0));
-        for (double key : m_rows)
+            present.insert(rows.code(0).value_or(0));
+        for (UnionCode key : m_rows)
             if (present.contains(key))
                 remaining << key;
         m_rows = remaining;
         ++refreshes;
     }
     void setCurrent(int row) { m_current = row; }
-    QList<double> selected;
-    QList<double> shown;
+    QList<UnionCode> selected;
+    QList<UnionCode> shown;
     int refreshes = 0;
 
 private:
     engine::Connection& m_connection;
-    QList<double> m_rows;
+    QList<UnionCode> m_rows;
     int m_current = 0;
 };
 
-double code(int offset) {
-    return double(FirstCode + offset);
+UnionCode code(int offset) {
+    return FirstCode + offset;
 }
 } // namespace
 
@@ -146,7 +146,8 @@ private Q_SLOTS:
         // A name with an apostrophe is a value like any other.
         db.connection.execute(QStringLiteral("update dt_data set c902=? where c901=?"),
                               {QStringLiteral("O'Brien's 工会"), FirstCode + 3});
-        QCOMPARE(findCodeByName(db.connection, QStringLiteral("'Brien's")), std::optional<double>(code(3)));
+        QCOMPARE(findCodeByName(db.connection, QStringLiteral("'Brien's")),
+                 std::optional<UnionCode>(code(3)));
     }
 
     void indicatorConditionsFollowTheChosenOperators() {
@@ -216,12 +217,12 @@ private Q_SLOTS:
         Database db(10);
         QVERIFY(!codeForLocate(QStringLiteral("10000000000")));
         QVERIFY(!codeForLocate(QStringLiteral("10000000000x")));
-        QCOMPARE(codeForLocate(QStringLiteral("100000000007")), std::optional<double>(code(6)));
+        QCOMPARE(codeForLocate(QStringLiteral("100000000007")), std::optional<UnionCode>(code(6)));
 
         db.connection.execute(QStringLiteral("update dt_data set c902='甲乙工会' where c901 in (?, ?)"),
                               {FirstCode + 7, FirstCode + 2});
-        QCOMPARE(findCodeByName(db.connection, QStringLiteral("  乙工 ")), std::optional<double>(code(2)));
-        QCOMPARE(findCodeByName(db.connection, QStringLiteral("甲%会")), std::optional<double>(code(2)));
+        QCOMPARE(findCodeByName(db.connection, QStringLiteral("  乙工 ")), std::optional<UnionCode>(code(2)));
+        QCOMPARE(findCodeByName(db.connection, QStringLiteral("甲%会")), std::optional<UnionCode>(code(2)));
         QVERIFY(!findCodeByName(db.connection, QStringLiteral("不存在的名称")));
     }
 
@@ -288,6 +289,53 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(EngineError, deleteSelectedRecords(single, db.connection,
                                                                     QStringLiteral("dt_data; drop table x"),
                                                                     QStringLiteral("c901"), ui));
+    }
+
+    void theLargestCodesAreFoundListedAndDeletedExactly() {
+        Database db;
+        records::GeneratorOptions options;
+        options.count = 10;
+        options.firstCode = 659004499990;
+        records::generateRecords(db.connection, options);
+        ScriptedUiServices ui;
+        db.connection.execute(QStringLiteral("update dt_data set c902='末位工会' where c901=?"),
+                              {659004499999LL});
+        QCOMPARE(findCodeByName(db.connection, QStringLiteral("末位")),
+                 std::optional<UnionCode>(659004499999));
+
+        // A range takes both of its ends.
+        auto rangeCount = [&db, &ui](ListChoice choice) {
+            const auto query = listQuery(db.connection, QString(), choice, ui);
+            engine::Statement rows(db.connection, QStringLiteral("select count(*) from (") + query->sql +
+                                                      QStringLiteral(")"));
+            rows.bindAll(query->params);
+            return rows.step() ? rows.integer(0) : -1;
+        };
+        ListChoice range;
+        range.kind = ListChoice::Range;
+        range.low = QStringLiteral("659004499998");
+        range.high = QStringLiteral("659004499999");
+        QCOMPARE(rangeCount(range), 2);
+        db.connection.execute(
+            QStringLiteral("insert into DT_GroupItem (GroupID, Title, LowBoundary, HighBoundary, "
+                           "LowSymbol, HighSymbol) values (1, '末三', ?, ?, '>', '<=')"),
+            {659004499996.0, 659004499999.0});
+        ListChoice group;
+        group.kind = ListChoice::Group;
+        group.group = loadGroupRanges(db.connection).front();
+        QCOMPARE(group.group.low, 659004499996LL);
+        QCOMPARE(group.group.high, 659004499999LL);
+        QCOMPARE(rangeCount(group), 3);
+
+        QCOMPARE(deleteByKeys(db.connection, QStringLiteral("dt_data"), QStringLiteral("c901"),
+                              {659004499999, 659004499997}),
+                 2);
+        QCOMPARE(db.count(QStringLiteral("where c901 in (659004499996, 659004499998)")), 2);
+        QString end = QStringLiteral("659004499998");
+        ui.answerYes();
+        QVERIFY(deleteRecordRange(db.connection, ui, QStringLiteral("659004499996"), end));
+        QCOMPARE(db.count(), 6);
+        QCOMPARE(db.count(QStringLiteral("where c901>=659004499995")), 1);
     }
 
     void deletionByRangeAndAll() {

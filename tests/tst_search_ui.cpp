@@ -6,6 +6,7 @@
 #include "search/RecordLocator.h"
 #include "search/ui/DataSearchForm.h"
 #include "search/ui/DeleteForm.h"
+#include "search/ui/ListDeletion.h"
 #include "search/ui/LocateForm.h"
 #include "search/ui/QueryListForm.h"
 #include "search/ui/SaveListForm.h"
@@ -64,7 +65,7 @@ struct Shell {
     qint64 count(const QString& where = QString()) {
         return db().scalar(QStringLiteral("select count(*) from dt_data ") + where).toLongLong();
     }
-    std::optional<double> current() const { return window->recordList().currentCode(); }
+    std::optional<UnionCode> current() const { return window->recordList().currentCode(); }
 };
 
 template <typename T> T* child(QWidget* parent, const char* name) {
@@ -109,6 +110,27 @@ private Q_SLOTS:
             QVERIFY2(!text.contains(QStringLiteral("尚未提供")), qPrintable(text));
     }
 
+    void theListHandsOnTheLargestCodesExactly() {
+        Shell shell(3);
+        shell.db().execute(QStringLiteral("update dt_data set c901=c901+?"), {659004499997 - FirstCode});
+        shell.window->refreshList();
+        RecordList& list = shell.window->recordList();
+        list.selectAll();
+        QCOMPARE(list.selectedCodes(), (QList<UnionCode>{659004499997, 659004499998, 659004499999}));
+        list.setCurrentRow(2);
+        QCOMPARE(list.currentCode(), std::optional<UnionCode>(659004499999));
+        list.clearSelection();
+        QCOMPARE(list.selectedCodes(), QList<UnionCode>{659004499999});
+
+        // The deletion takes the same keys and finds their rows again.
+        RecordListDeletion deletion(list);
+        list.selectAll();
+        QCOMPARE(deletion.selectedKeys(), list.selectedCodes());
+        QVERIFY(deletion.showKey(659004499998));
+        QCOMPARE(list.currentRow(), 1);
+        QVERIFY(!deletion.showKey(659004499996));
+    }
+
     void locateByCodeAndByName() {
         Shell shell(30);
         LocateForm form(*shell.window);
@@ -118,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(shell.ui.lastMessage(), CodeDigitsMessage);
         QTest::keyClicks(code, QStringLiteral("1"));
         QVERIFY(form.locate());
-        QCOMPARE(shell.current(), std::optional<double>(double(FirstCode + 20)));
+        QCOMPARE(shell.current(), std::optional<UnionCode>(FirstCode + 20));
 
         code->setText(QStringLiteral("999999999999"));
         QVERIFY(!form.locate());
@@ -130,7 +152,7 @@ private Q_SLOTS:
         QTest::sendKeyEvent(QTest::Click, name, Qt::Key_unknown, QStringLiteral("机械"), Qt::NoModifier);
         QVERIFY(child<QRadioButton>(&form, "rad902")->isChecked());
         QVERIFY(form.locate());
-        QCOMPARE(shell.current(), std::optional<double>(double(FirstCode + 7)));
+        QCOMPARE(shell.current(), std::optional<UnionCode>(FirstCode + 7));
         // The name field refuses the quote characters.
         QTest::keyClicks(name, QStringLiteral("'\"`"));
         QCOMPARE(name->text(), QStringLiteral("机械"));
@@ -239,16 +261,16 @@ private Q_SLOTS:
             6);
 
         // Editing hands the current record's code on.
-        double edited = 0;
-        list.setEditHandler([&edited](double code) { edited = code; });
+        UnionCode edited = 0;
+        list.setEditHandler([&edited](UnionCode code) { edited = code; });
         list.list().setCurrentRow(2);
         list.editCurrent();
-        QCOMPARE(edited, double(FirstCode + 9)); // rows, descending: ...12, ...11, ...10
+        QCOMPARE(edited, FirstCode + 9); // rows, descending: ...12, ...11, ...10
     }
 
     void editingFromTheResultListOpensTheRecordInTheEntryForm() {
         Shell shell(15);
-        std::optional<double> modified;
+        std::optional<UnionCode> modified;
         shell.window->setHandler(QStringLiteral("actModify"), [&] { modified = shell.current(); });
         const bool shown = showQueryList(*shell.window, {QStringLiteral("where c901>?"), {FirstCode + 9}},
                                          [](QueryListForm& list) {
@@ -256,8 +278,8 @@ private Q_SLOTS:
                                              list.editCurrent();
                                          });
         QVERIFY(shown);
-        QCOMPARE(modified, std::optional<double>(double(FirstCode + 13)));
-        QCOMPARE(shell.current(), std::optional<double>(double(FirstCode + 13)));
+        QCOMPARE(modified, std::optional<UnionCode>(FirstCode + 13));
+        QCOMPARE(shell.current(), std::optional<UnionCode>(FirstCode + 13));
 
         // A condition the engine rejects shows its error and no list.
         bool presented = false;

@@ -263,7 +263,7 @@ private Q_SLOTS:
         QVERIFY(shell.start());
         RecordList& list = shell.window->recordList();
         list.setCurrentRow(4);
-        const double code = *list.currentCode();
+        const UnionCode code = *list.currentCode();
         auto& db = shell.window->session().connection();
         db.execute(QStringLiteral("delete from dt_data where c901 = (select min(c901) from dt_data)"));
         shell.window->refreshList();
@@ -427,7 +427,7 @@ private Q_SLOTS:
         QVERIFY(shell.start());
         RecordList& list = shell.window->recordList();
         list.setCurrentRow(7);
-        const double code = *list.currentCode();
+        const UnionCode code = *list.currentCode();
         const int columns = list.model().columnCount();
         shell.action("actCompress")->trigger();
         QCOMPARE(shell.ui.lastMessage(), QStringLiteral("压缩操作成功"));

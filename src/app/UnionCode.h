@@ -9,9 +9,18 @@ namespace corvalis {
 // double only does by luck of the range; carry it as this type wherever a single union is meant.
 using UnionCode = qint64;
 
+// The codes the survey hands out: twelve digits, the first not 0.
+inline constexpr UnionCode SmallestUnionCode = 100000000000LL;
+inline constexpr UnionCode LargestUnionCode = 999999999999LL;
+
 // The code as the program shows and writes it: its digits, no separators.
 inline QString unionCodeText(UnionCode code) {
     return QString::number(code);
 }
+
+// A code typed as text (range boxes, command-line options): blank or unreadable text reads as 0, as it
+// always has. Digits beyond the 64-bit range read as its nearest end, which compares with every stored
+// code as the number typed would; a fraction, which the digit boxes never let in, rounds to the nearest.
+UnionCode unionCodeOfText(const QString& text);
 
 } // namespace corvalis

@@ -31,12 +31,13 @@ constexpr int TotalsRuleLength = 49;
 // How often a run lets the interface handle its events while it works.
 constexpr qint64 ResponsiveIntervalMs = 25;
 
-// The records of one read, judged: their row ids, stored states, codes, names and the rules each
-// one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record i).
+// The records of one read, judged: their row ids, stored states, codes as stored, names and the rules
+// each one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record i). The codes
+// stay as stored: the report writes their engine text, and the next read goes on after the last one.
 struct JudgedBatch {
     std::vector<qint64> rowIds;
     std::vector<qint64> states;
-    std::vector<double> codes;
+    std::vector<QVariant> storedCodes;
     QStringList names;
     std::vector<int> violations;
     std::vector<size_t> firstViolation{0};
@@ -67,7 +68,7 @@ private:
                           .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
         const size_t fieldCount = size_t(rules.fields().size());
         std::vector<qint64> values;
-        double after = -std::numeric_limits<double>::max();
+        QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
             values.clear();
@@ -79,7 +80,7 @@ private:
                 while (read.step()) {
                     batch.rowIds.push_back(read.integer(0));
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
-                    batch.codes.push_back(read.real(2));
+                    batch.storedCodes.push_back(read.value(2));
                     batch.names << read.text(3);
                     read.appendIntegers(4, int(fieldCount), values);
                 }
@@ -93,7 +94,7 @@ private:
                 batch.firstViolation.push_back(batch.violations.size());
             }
             const bool last = batch.size() < size_t(m_batchSize);
-            after = batch.codes.back();
+            after = batch.storedCodes.back();
             if (!hand(std::move(batch)) || last)
                 return;
         }
@@ -119,11 +120,10 @@ public:
     }
 
     // WriteViolation: the record's header line before its first violation.
-    void writeViolation(double code, const QString& name, bool firstOfRecord, const QString& rule,
+    void writeViolation(const QString& codeText, const QString& name, bool firstOfRecord, const QString& rule,
                         const QString& explanation) {
         if (firstOfRecord) {
-            m_writer.writeLine(engine::formatGeneral(code) + QStringLiteral("  ") + name +
-                               QStringLiteral("的数据有错误"));
+            m_writer.writeLine(codeText + QStringLiteral("  ") + name + QStringLiteral("的数据有错误"));
             m_writer.writeLine(QString(RecordHeaderDashes, QLatin1Char('-')));
         }
         m_writer.writeLine(QStringLiteral("  判断规则：") + rule);
@@ -192,9 +192,9 @@ private:
     bool m_open = false;
 };
 
-QString codeListJson(const QList<double>& codes) {
+QString codeListJson(const QList<UnionCode>& codes) {
     QJsonArray array;
-    for (double code : codes)
+    for (UnionCode code : codes)
         array.append(code);
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
@@ -205,12 +205,12 @@ CheckSelection CheckSelection::allRecords() {
     return {FilingRecords, {}};
 }
 
-CheckSelection CheckSelection::codes(const QList<double>& codes) {
+CheckSelection CheckSelection::codes(const QList<UnionCode>& codes) {
     return {FilingRecords + QStringLiteral(" and c901 in (select value from json_each(:codes))"),
             {{QStringLiteral(":codes"), codeListJson(codes)}}};
 }
 
-CheckSelection CheckSelection::range(double low, double high) {
+CheckSelection CheckSelection::range(UnionCode low, UnionCode high) {
     return {FilingRecords + QStringLiteral(" and c901>=:low and c901<=:high"),
             {{QStringLiteral(":low"), low}, {QStringLiteral(":high"), high}}};
 }
@@ -219,8 +219,8 @@ CheckRange checkRangeFromTexts(const QString& lowText, const QString& highText) 
     CheckRange range;
     range.lowText = lowText.trimmed().isEmpty() ? QStringLiteral("0") : lowText.trimmed();
     range.highText = highText.trimmed().isEmpty() ? QStringLiteral("0") : highText.trimmed();
-    range.low = range.lowText.toDouble();
-    range.high = range.highText.toDouble();
+    range.low = unionCodeOfText(range.lowText);
+    range.high = unionCodeOfText(range.highText);
     if (range.low == 0 || range.high == 0)
         return range;
     range.complete = true;
@@ -301,7 +301,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
                     const int rule = batch.violations[firstViolation + i];
-                    report.writeViolation(batch.codes[next], batch.names[qsizetype(next)], i == 0,
+                    report.writeViolation(engine::textOf(batch.storedCodes[next]),
+                                          batch.names[qsizetype(next)], i == 0,
                                           QString::fromUtf8(rules.rule(rule).ruleText), explanationOf(rule));
                     ++outcome.errorItems;
                 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -22,16 +24,16 @@ struct CheckSelection {
     QVariantMap params;
 
     static CheckSelection allRecords();
-    static CheckSelection codes(const QList<double>& codes);
-    static CheckSelection range(double low, double high);
+    static CheckSelection codes(const QList<UnionCode>& codes);
+    static CheckSelection range(UnionCode low, UnionCode high);
 };
 
 // The range of the check dialog as typed, after its corrections: empty texts read as "0", and an
 // upper code below the lower one becomes the lower one.
 struct CheckRange {
     bool complete = false; // false when either code is 0: "请输入逻辑检查的范围"
-    double low = 0;
-    double high = 0;
+    UnionCode low = 0;
+    UnionCode high = 0;
     QString lowText;
     QString highText;
 };

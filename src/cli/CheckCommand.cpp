@@ -14,14 +14,14 @@ namespace corvalis::cli {
 
 namespace {
 
-std::optional<QList<double>> parseCodes(const QString& text) {
-    QList<double> codes;
+std::optional<QList<UnionCode>> parseCodes(const QString& text) {
+    QList<UnionCode> codes;
     for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
-        const qint64 code = part.trimmed().toLongLong(&ok);
+        const UnionCode code = part.trimmed().toLongLong(&ok);
         if (!ok || code <= 0)
             return std::nullopt;
-        codes << double(code);
+        codes << code;
     }
     if (codes.isEmpty())
         return std::nullopt;
@@ -72,7 +72,7 @@ int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
         }
         selection = checks::CheckSelection::range(range.low, range.high);
     } else if (byCodes) {
-        const std::optional<QList<double>> codes = parseCodes(parser.value(QStringLiteral("codes")));
+        const std::optional<QList<UnionCode>> codes = parseCodes(parser.value(QStringLiteral("codes")));
         if (!codes) {
             context.err << QStringLiteral("--codes 须是用逗号分隔的编码。") << Qt::endl;
             return ExitUsage;

@@ -20,13 +20,8 @@ bool isOneOf(qint64 value, std::initializer_list<qint64> values) {
     return false;
 }
 
-// Units outside enterprises and institutions: tables 3 to 6 and b001 ... b009 do not apply.
-bool isOrganisationWithoutEnterprise(qint64 k) {
-    return isOneOf(k, {500, 701, 702, 703, 704});
-}
-// Units whose single-union contracts (b004 ... b009) never apply.
-bool excludesUnionContracts(qint64 k) {
-    return isOrganisationWithoutEnterprise(k) || k == 401 || k == 402;
+bool isOrganOrInstitution(qint64 k) {
+    return k == 401 || k == 402;
 }
 
 // One row of the holding-situation table: the categories it covers and what it does.
@@ -46,6 +41,18 @@ const HoldRule fixedHoldRules[] = {
 };
 } // namespace
 
+bool fillsEnterpriseTables(qint64 k) {
+    return !isOneOf(k, {500, 701, 702, 703, 704});
+}
+
+bool answersUnionContracts(qint64 k) {
+    return fillsEnterpriseTables(k) && !isOrganOrInstitution(k);
+}
+
+bool answersBoardQuestions(qint64 k) {
+    return fillsEnterpriseTables(k) && !isOneOf(k, {110, 401, 402, 600});
+}
+
 QStringList columnRange(const char* prefix, int first, int last) {
     QStringList names;
     for (int number = first; number <= last; ++number)
@@ -59,13 +66,13 @@ OrganisationTypeEffect organisationTypeEffect(qint64 c904, qint64 c906, qint64 c
         return effect;
     effect.setsZ001 = true;
     effect.z001 = c904 == 1 ? 1 : 0;
-    add(effect.switches, columnRange("b", 4, 9), c904 == 1 && !excludesUnionContracts(c906));
+    add(effect.switches, columnRange("b", 4, 9), c904 == 1 && answersUnionContracts(c906));
     return effect;
 }
 
 FieldSwitches unitCategorySwitches(qint64 k, qint64 c904) {
     FieldSwitches switches;
-    if (isOrganisationWithoutEnterprise(k)) {
+    if (!fillsEnterpriseTables(k)) {
         add(switches, columnRange("b", 1, 9), false);
         add(switches, columnRange("h", 1, 17), false);
         add(switches, columnRange("l", 1, 11), false);
@@ -73,18 +80,14 @@ FieldSwitches unitCategorySwitches(qint64 k, qint64 c904) {
         add(switches, columnRange("j", 1, 16), false);
         return switches;
     }
-    if (k == 401 || k == 402) {
-        add(switches, {QStringLiteral("b001")}, false);
-        add(switches, columnRange("b", 4, 9), false);
+    const bool contracts = answersUnionContracts(k);
+    add(switches, {QStringLiteral("b001")}, contracts);
+    add(switches, columnRange("b", 4, 9), contracts && c904 == 1);
+    if (answersBoardQuestions(k)) {
+        add(switches, columnRange("h", 1, 17), true);
     } else {
-        add(switches, {QStringLiteral("b001")}, true);
-        add(switches, columnRange("b", 4, 9), c904 == 1);
-    }
-    if (isOneOf(k, {110, 401, 402, 600})) {
         add(switches, columnRange("h", 1, 5), true);
         add(switches, columnRange("h", 6, 17), false);
-    } else {
-        add(switches, columnRange("h", 1, 17), true);
     }
     add(switches, columnRange("l", 1, 11), true);
     add(switches, columnRange("f", 1, 8), true);
@@ -154,7 +157,7 @@ QString domainOfSlot(qint64 slot) {
 QString codeExitMessage(const QString& c901Text) {
     if (c901Text.isEmpty())
         return ValidationText::CodeMissing;
-    if (c901Text.size() != 12 && c901Text.toDouble() < 100000000000.0)
+    if (c901Text.size() != 12 && unionCodeOfText(c901Text) < SmallestUnionCode)
         return ValidationText::CodeTooShort;
     return QString();
 }

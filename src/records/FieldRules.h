@@ -32,6 +32,16 @@ OrganisationTypeEffect organisationTypeEffect(qint64 c904, qint64 c906, qint64 c
 // The survey boxes that the unit category switches while the union files this year.
 FieldSwitches unitCategorySwitches(qint64 unitCategory, qint64 c904);
 
+// What the unit category asks of a union that files this year. The switches above, the organisation
+// type rule and the record generator all follow these.
+// Tables 3 to 6 and b001 ... b009: not for organisations outside enterprises (500, 701 to 704).
+bool fillsEnterpriseTables(qint64 unitCategory);
+// b001 and the single-union contracts b004 ... b009: neither for those nor for organs and
+// institutions (401, 402).
+bool answersUnionContracts(qint64 unitCategory);
+// h006 ... h017 of table 3: where table 3 applies, except for 110, 401, 402 and 600.
+bool answersBoardQuestions(qint64 unitCategory);
+
 // Which holding-situation list the unit category needs.
 enum class HoldList { Unchanged, Standard, WithoutState };
 // What happens to c909.

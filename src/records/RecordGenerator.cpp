@@ -1,6 +1,7 @@
 #include "RecordGenerator.h"
 
 #include "CodeTables.h"
+#include "FieldRules.h"
 #include "SurveyColumns.h"
 #include "app/BatchFeed.h"
 #include "app/Errors.h"
@@ -20,9 +21,7 @@ namespace corvalis::records {
 
 namespace {
 
-constexpr qint64 SmallestCode = 100000000000LL;
-constexpr qint64 LargestCode = 999999999999LL;
-constexpr qint64 DefaultFirstCode = 110101000001LL;
+constexpr UnionCode DefaultFirstCode = 110101000001LL;
 
 // A fast, reproducible random source (SplitMix64).
 class Random {
@@ -139,7 +138,7 @@ Codes readCodes(engine::Connection& connection) {
 
 // One generated record: numeric columns and the texts.
 struct Record {
-    qint64 code = 0;
+    UnionCode code = 0;
     qint64 division = 0, level = 0, industry = 0, category = 0, hold = 0, filing = 1;
     std::string name, domain, filler, telephone;
     std::array<qint64, SurveyCount> v{};
@@ -151,7 +150,7 @@ class Builder {
 public:
     Builder(const Codes& codes, quint64 seed) : m_codes(codes), m_random(seed) {}
 
-    Record build(qint64 code, bool faulty) {
+    Record build(UnionCode code, bool faulty) {
         Record r;
         r.code = code;
         chooseCover(r);
@@ -171,15 +170,6 @@ public:
     }
 
 private:
-    static bool fillsEnterpriseTables(qint64 category) {
-        return category != 500 && (category < 701 || category > 704);
-    }
-    static bool isOrganOrInstitution(qint64 category) { return category == 401 || category == 402; }
-    static bool hasBoards(qint64 category) {
-        return fillsEnterpriseTables(category) && category != 110 && !isOrganOrInstitution(category) &&
-               category != 600;
-    }
-
     qint64 yesNo(double yes) { return m_random.chance(yes) ? 1 : 2; }
     qint64 upTo(qint64 high) { return m_random.between(0, std::max<qint64>(0, high)); }
     qint64 share(qint64 of, double low, double high) {
@@ -196,28 +186,16 @@ private:
         return m_codes.categories.back().code;
     }
 
-    // The holding situation that the unit category fixes or allows.
+    // The holding situation that the unit category fixes, or one that its rule allows.
     qint64 holdingFor(qint64 category) {
-        switch (category) {
-        case 110:
-        case 151:
-        case 161:
-            return 1;
-        case 120:
-        case 130:
-            return 2;
-        case 170:
-        case 600:
-            return 3;
-        case 169:
+        const HoldDecision rule = holdDecision(category, false, false);
+        if (!rule.enabled)
+            return rule.fixedValue;
+        if (rule.value == HoldValue::KeepWhenNamed) // 169: anything but state holding
             return m_random.between(2, 3);
-        case 190:
-        case 200:
-        case 300:
-            return m_random.chance(0.8) ? 3 : m_random.between(1, 2);
-        default:
-            return category >= 401 ? 0 : m_random.between(1, 3);
-        }
+        if (rule.value == HoldValue::Set) // proposed by the category, mostly kept
+            return m_random.chance(0.8) ? rule.fixedValue : m_random.between(1, 2);
+        return m_random.between(1, 3);
     }
 
     void chooseCover(Record& r) {
@@ -354,13 +332,13 @@ private:
 
     void fillTable2(Record& r) {
         const bool enterprise = fillsEnterpriseTables(r.category);
-        if (enterprise && !isOrganOrInstitution(r.category))
+        if (answersUnionContracts(r.category))
             r.at(B, 1) = yesNo(0.6);
         if (enterprise) {
             r.at(B, 2) = share(r.at(Z, 2), 0.7, 1.0);
             r.at(B, 3) = share(std::min(r.at(B, 2), r.at(Z, 4)), 0.5, 1.0);
         }
-        if (r.level == 1 && enterprise && !isOrganOrInstitution(r.category)) {
+        if (r.level == 1 && answersUnionContracts(r.category)) {
             const qint64 b004 = yesNo(0.6);
             r.at(B, 4) = b004;
             r.at(B, 5) = b004 == 1 ? yesNo(0.5) : 2;
@@ -384,7 +362,7 @@ private:
             r.at(H, 4) = share(std::min(r.at(H, 3), r.at(Z, 3)), 0.2, 0.7);
         }
         r.at(H, 5) = yesNo(0.8);
-        if (!hasBoards(r.category))
+        if (!answersBoardQuestions(r.category))
             return;
         const qint64 h006 = yesNo(0.3);
         r.at(H, 6) = h006;
@@ -538,7 +516,7 @@ void bindRecord(engine::Statement& insert, int row, const Record& r, qint64 id, 
     };
     insert.bindInt64(base + 1, id);
     text(2, stamp);
-    insert.bindDouble(base + 3, double(r.code));
+    insert.bindInt64(base + 3, r.code); // c901 is REAL: stored as it always was
     text(4, r.name);
     insert.bindInt64(base + 5, r.division);
     insert.bindInt64(base + 6, r.level);
@@ -596,7 +574,7 @@ struct FedRecord {
 // and writing them overlap. The order and content are those of one Builder run with the seed.
 class RecordFeed {
 public:
-    RecordFeed(const Codes& codes, quint64 seed, qint64 first, qint64 count, double faultyShare)
+    RecordFeed(const Codes& codes, quint64 seed, UnionCode first, qint64 count, double faultyShare)
         : m_builder(codes, seed), m_first(first), m_count(count), m_faultyShare(faultyShare),
           m_feed([this](const BatchFeed<std::vector<FedRecord>>::Hand& hand) { produce(hand); }) {}
 
@@ -621,7 +599,7 @@ private:
     }
 
     Builder m_builder;
-    const qint64 m_first;
+    const UnionCode m_first;
     const qint64 m_count;
     const double m_faultyShare;
     BatchFeed<std::vector<FedRecord>> m_feed; // last: its thread uses everything above
@@ -644,14 +622,15 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
         throw Error(QStringLiteral("记录数不能为负数。"));
     GeneratorResult result;
     const Codes codes = readCodes(connection);
-    qint64 first = options.firstCode;
+    UnionCode first = options.firstCode;
     if (first == 0) {
         const QVariant highest = connection.scalar(QStringLiteral("select max(c901) from dt_data"));
         first = highest.isNull() ? DefaultFirstCode : engine::integerOf(highest) + 1;
     }
-    if (first < SmallestCode || first + options.count - 1 > LargestCode)
-        throw Error(
-            QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。").arg(SmallestCode).arg(LargestCode));
+    if (first < SmallestUnionCode || first + options.count - 1 > LargestUnionCode)
+        throw Error(QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。")
+                        .arg(SmallestUnionCode)
+                        .arg(LargestUnionCode));
     const qint64 firstId =
         engine::integerOf(connection.scalar(QStringLiteral("select max(id) from dt_data"))) + 1;
     const std::string stamp = machineStamp().toStdString();

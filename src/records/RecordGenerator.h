@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 
 namespace corvalis {
@@ -15,7 +17,7 @@ struct GeneratorOptions {
     qint64 count = 0;
     quint64 seed = 1;
     // The code of the first record; 0 continues after the highest code in the database.
-    qint64 firstCode = 0;
+    UnionCode firstCode = 0;
     // The share of records (0 to 1) that break consistency rules; exactly floor(count × share).
     double faultyShare = 0;
 };
@@ -23,8 +25,8 @@ struct GeneratorOptions {
 struct GeneratorResult {
     qint64 written = 0;
     qint64 faulty = 0;
-    qint64 firstCode = 0;
-    qint64 lastCode = 0;
+    UnionCode firstCode = 0;
+    UnionCode lastCode = 0;
 };
 
 // Adds synthetic, realistic survey records: real division, industry and category codes from the

@@ -26,10 +26,14 @@ class PrintedRecord {
 public:
     PrintedRecord(engine::Connection& connection, const QString& code) {
         engine::Statement statement(connection, QStringLiteral("select * from view_data where c901=?"));
+        // A whole number is bound exactly; a code that is no number matches no record and must not
+        // reach the comparison as text.
         bool numeric = false;
         const double value = code.trimmed().toDouble(&numeric);
-        // A code that is no number matches no record; it must not reach the comparison as text.
-        statement.bind(1, numeric ? QVariant(value) : QVariant());
+        if (const std::optional<UnionCode> whole = engine::codeOf(QVariant(code.trimmed())))
+            statement.bindInt64(1, *whole);
+        else
+            statement.bind(1, numeric ? QVariant(value) : QVariant());
         const bool found = statement.step();
         for (int column = 0; column < statement.columnCount(); ++column)
             m_values.insert(statement.columnName(column).toLower(),
@@ -207,8 +211,8 @@ std::optional<QString> printRecord(engine::Connection& connection, const Program
     return path;
 }
 
-QString codeText(double code) {
-    return engine::formatGeneral(code);
+QString codeText(UnionCode code) {
+    return unionCodeText(code);
 }
 
 } // namespace corvalis::records

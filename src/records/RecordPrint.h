@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ProgramFolder.h"
+#include "app/UnionCode.h"
 #include "app/workbook/WorkbookLayout.h"
 
 #include <QString>
@@ -54,6 +55,6 @@ std::optional<workbook::WorkbookLayout> filledPrintLayout(engine::Connection& co
                                                           const QString& code);
 
 // The text form of a record code: the whole number without decimals.
-QString codeText(double code);
+QString codeText(UnionCode code);
 
 } // namespace corvalis::records

@@ -4,6 +4,7 @@
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/engine/Value.h"
 
 #include <QStringList>
 
@@ -18,10 +19,10 @@ QString checkedColumn(const QString& name) {
 }
 } // namespace
 
-std::optional<StoredRecord> readRecord(engine::Connection& connection, double code) {
+std::optional<StoredRecord> readRecord(engine::Connection& connection, UnionCode code) {
     engine::Statement statement(connection,
                                 QStringLiteral("SELECT rowid as engine_row, * from dt_data Where c901=?"));
-    statement.bind(1, code);
+    statement.bindInt64(1, code);
     if (!statement.step())
         return std::nullopt;
     StoredRecord record;
@@ -31,8 +32,9 @@ std::optional<StoredRecord> readRecord(engine::Connection& connection, double co
     return record;
 }
 
-double nextFreeCode(engine::Connection& connection) {
-    return connection.scalar(QStringLiteral("SELECT MAX(c901)+1 as NSI FROM dt_data")).toDouble();
+UnionCode nextFreeCode(engine::Connection& connection) {
+    const QVariant next = connection.scalar(QStringLiteral("SELECT MAX(c901)+1 as NSI FROM dt_data"));
+    return engine::codeOf(next).value_or(UnionCode(engine::floatOf(next)));
 }
 
 qint64 writeRecord(engine::Connection& connection, const ColumnValues& values, std::optional<qint64> rowId) {

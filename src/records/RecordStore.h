@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -24,10 +26,11 @@ struct StoredRecord {
 };
 
 // The record with that code, if any.
-std::optional<StoredRecord> readRecord(engine::Connection& connection, double code);
+std::optional<StoredRecord> readRecord(engine::Connection& connection, UnionCode code);
 
-// The next free code: the largest code + 1, 0 for an empty table.
-double nextFreeCode(engine::Connection& connection);
+// The next free code: the largest code + 1, 0 for an empty table. A largest code that is not a whole
+// number (never written by the program) is cut to its whole part.
+UnionCode nextFreeCode(engine::Connection& connection);
 
 // Writes the values into the row with that identity, or appends a new row when there is none;
 // all in one statement, so a failed write leaves the stored row as it was. Returns the row identity.

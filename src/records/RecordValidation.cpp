@@ -6,7 +6,6 @@
 namespace corvalis::records {
 
 namespace {
-constexpr double SmallestCode = 100000000000.0;
 
 ValidationFailure failure(const QString& message, const char* field) {
     return {message, QString::fromLatin1(field), false};
@@ -37,18 +36,18 @@ bool holdingSituationRequired(qint64 unitCategory) {
     return unitCategory == 140 || unitCategory == 159 || unitCategory == 190 || unitCategory == 169;
 }
 
-qint64 countRecordsWithCode(engine::Connection& connection, double code) {
+qint64 countRecordsWithCode(engine::Connection& connection, UnionCode code) {
     return connection.scalar(QStringLiteral("SELECT count(*) as TBLNUM FROM dt_data  WHERE c901=?"), {code})
         .toLongLong();
 }
 
-std::optional<ValidationFailure> validateRecord(const CoverValues& v, EntryMode mode, double currentCode,
+std::optional<ValidationFailure> validateRecord(const CoverValues& v, EntryMode mode, UnionCode currentCode,
                                                 const ValidationLookups& lookups) {
     using namespace ValidationText;
     if (v.c901Text.isEmpty())
         return failure(CodeMissing, "c901");
-    const double code = v.c901Text.toDouble();
-    if (v.c901Text.size() != 12 && code < SmallestCode)
+    const UnionCode code = unionCodeOfText(v.c901Text);
+    if (v.c901Text.size() != 12 && code < SmallestUnionCode)
         return failure(CodeTooShort, "c901");
     if (lookups.recordsWithCode && lookups.recordsWithCode(code) > 0 && code != currentCode)
         return ValidationFailure{duplicateMessage(mode, v.c901Text), QStringLiteral("c901"), true};

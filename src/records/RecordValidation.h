@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeTables.h"
+#include "app/UnionCode.h"
 
 #include <QString>
 #include <functional>
@@ -40,7 +41,7 @@ struct ValidationLookups {
     const TMenuItemDataArray* states = nullptr;
     std::function<QString(qint64 division)> divisionName;
     std::function<QString(const QString& domain)> unionDomainName;
-    std::function<qint64(double code)> recordsWithCode;
+    std::function<qint64(UnionCode code)> recordsWithCode;
 };
 
 // The first failing test of the cover page: the message, the control that gets the focus, and
@@ -53,14 +54,14 @@ struct ValidationFailure {
 
 // The tests that guard every write of the entry form, in their fixed order; empty when all pass.
 // currentCode is the stored c901 of the record being edited (0 for a new record not yet written).
-std::optional<ValidationFailure> validateRecord(const CoverValues& values, EntryMode mode, double currentCode,
-                                                const ValidationLookups& lookups);
+std::optional<ValidationFailure> validateRecord(const CoverValues& values, EntryMode mode,
+                                                UnionCode currentCode, const ValidationLookups& lookups);
 
 // The telephone format: with "-" 11 to 13 GBK bytes, otherwise 7, 8, 11 or 12.
 bool telephoneFormatValid(const QString& telephone);
 
 // The number of records of dt_data with that code.
-qint64 countRecordsWithCode(engine::Connection& connection, double code);
+qint64 countRecordsWithCode(engine::Connection& connection, UnionCode code);
 
 // Unit categories whose holding situation must be filled in.
 bool holdingSituationRequired(qint64 unitCategory);

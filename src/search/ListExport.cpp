@@ -7,6 +7,7 @@
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/engine/Value.h"
 
 #include <QFileInfo>
 
@@ -23,16 +24,12 @@ bool isComparison(const QString& symbol) {
     return known.contains(symbol.trimmed());
 }
 
-double codeOfText(const QString& text) {
-    return text.trimmed().isEmpty() ? 0 : text.trimmed().toDouble();
-}
-
 GroupRange groupRangeOf(engine::Statement& row) {
     GroupRange range;
     range.id = row.integer(row.columnIndex(QStringLiteral("id")));
     range.title = row.text(row.columnIndex(QStringLiteral("Title")));
-    range.low = row.real(row.columnIndex(QStringLiteral("LowBoundary")));
-    range.high = row.real(row.columnIndex(QStringLiteral("HighBoundary")));
+    range.low = engine::codeBoundaryOf(row.value(row.columnIndex(QStringLiteral("LowBoundary"))));
+    range.high = engine::codeBoundaryOf(row.value(row.columnIndex(QStringLiteral("HighBoundary"))));
     range.lowSymbol = row.text(row.columnIndex(QStringLiteral("LowSymbol"))).trimmed();
     range.highSymbol = row.text(row.columnIndex(QStringLiteral("HighSymbol"))).trimmed();
     return range;
@@ -134,8 +131,8 @@ std::optional<QuerySource> listQuery(engine::Connection& connection, const QStri
     case ListChoice::All:
         return QuerySource{select + QStringLiteral(" from dt_data order by c901"), {}};
     case ListChoice::Range: {
-        const double low = codeOfText(choice.low);
-        double high = codeOfText(choice.high);
+        const UnionCode low = unionCodeOfText(choice.low);
+        UnionCode high = unionCodeOfText(choice.high);
         if (low == 0 || high == 0) {
             ui.showMessage(ListRangeMessage);
             return std::nullopt;

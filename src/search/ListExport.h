@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QueryExport.h"
+#include "app/UnionCode.h"
 
 #include <QString>
 #include <QStringList>
@@ -51,8 +52,8 @@ QStringList extraColumns(engine::Connection& connection, const QString& letters)
 struct GroupRange {
     qint64 id = 0;
     QString title;
-    double low = 0;
-    double high = 0;
+    UnionCode low = 0;
+    UnionCode high = 0;
     QString lowSymbol;
     QString highSymbol;
 };

@@ -19,13 +19,10 @@ void requireNames(const QString& table, const QString& keyColumn) {
         throw EngineError(QStringLiteral("无效的表名或字段名：%1.%2").arg(table, keyColumn));
 }
 
-double codeOfText(const QString& text) {
-    return text.trimmed().isEmpty() ? 0 : text.trimmed().toDouble();
-}
 } // namespace
 
 qint64 deleteByKeys(engine::Connection& connection, const QString& table, const QString& keyColumn,
-                    const QList<double>& keys) {
+                    const QList<UnionCode>& keys) {
     requireNames(table, keyColumn);
     if (keys.isEmpty())
         return 0;
@@ -39,7 +36,7 @@ qint64 deleteByKeys(engine::Connection& connection, const QString& table, const 
         engine::Statement statement(connection, QStringLiteral("delete from %1 where %2 in (%3)")
                                                     .arg(table, keyColumn, marks.join(QLatin1Char(','))));
         for (qsizetype i = 0; i < count; ++i)
-            statement.bindDouble(int(i + 1), keys.at(first + i));
+            statement.bindInt64(int(i + 1), keys.at(first + i));
         deleted += statement.run();
     }
     transaction.commit();
@@ -51,9 +48,9 @@ qint64 deleteSelectedRecords(DeletionList& list, engine::Connection& connection,
     requireNames(table, keyColumn);
     if (list.isEmpty())
         return 0;
-    const QList<double> selected = list.selectedKeys();
+    const QList<UnionCode> selected = list.selectedKeys();
     if (selected.size() < 2) {
-        const std::optional<double> current = selected.isEmpty() ? list.currentKey() : selected.front();
+        const std::optional<UnionCode> current = selected.isEmpty() ? list.currentKey() : selected.front();
         if (!current || ui.askQuestion(DeleteQuestion, AskShowYes | AskShowNo) != AskYes)
             return 0;
         const qint64 deleted = deleteByKeys(connection, table, keyColumn, {*current});
@@ -88,8 +85,8 @@ bool deleteAllRecords(engine::Connection& connection, UiServices& ui) {
 
 bool deleteRecordRange(engine::Connection& connection, UiServices& ui, const QString& startText,
                        QString& endText) {
-    const double start = codeOfText(startText);
-    double end = codeOfText(endText);
+    const UnionCode start = unionCodeOfText(startText);
+    UnionCode end = unionCodeOfText(endText);
     if (start == 0 || end == 0) {
         ui.showMessage(DeleteRangeMessage);
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -21,10 +23,10 @@ public:
     virtual ~DeletionList() = default;
     virtual bool isEmpty() const = 0;
     // The keys of the selected rows in list order (empty when nothing is selected).
-    virtual QList<double> selectedKeys() const = 0;
-    virtual std::optional<double> currentKey() const = 0;
+    virtual QList<UnionCode> selectedKeys() const = 0;
+    virtual std::optional<UnionCode> currentKey() const = 0;
     // Shows the record of that key as the current row; false when the list no longer has it.
-    virtual bool showKey(double key) = 0;
+    virtual bool showKey(UnionCode key) = 0;
     // Take a position marker, re-run, go back to it (or the last row when it is gone).
     virtual void refreshKeepingPosition() = 0;
 };
@@ -39,7 +41,7 @@ qint64 deleteSelectedRecords(DeletionList& list, engine::Connection& connection,
 
 // Deletes the records with those keys in one transaction (bound values, in chunks).
 qint64 deleteByKeys(engine::Connection& connection, const QString& table, const QString& keyColumn,
-                    const QList<double>& keys);
+                    const QList<UnionCode>& keys);
 
 // "所有的数据": after the warning question.
 bool deleteAllRecords(engine::Connection& connection, UiServices& ui);

@@ -5,16 +5,16 @@
 
 namespace corvalis::search {
 
-std::optional<double> codeForLocate(const QString& text) {
+std::optional<UnionCode> codeForLocate(const QString& text) {
     if (text.size() != 12)
         return std::nullopt;
     for (const QChar c : text)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
-    return text.toDouble();
+    return text.toLongLong();
 }
 
-std::optional<double> findCodeByName(engine::Connection& connection, const QString& name) {
+std::optional<UnionCode> findCodeByName(engine::Connection& connection, const QString& name) {
     // Walking the code index in order stops at the first match, so a common name is found at once
     // even in a million records.
     engine::Statement statement(
@@ -22,7 +22,7 @@ std::optional<double> findCodeByName(engine::Connection& connection, const QStri
     statement.bind(1, QStringLiteral("%") + name.trimmed() + QStringLiteral("%"));
     if (!statement.step())
         return std::nullopt;
-    return statement.real(0);
+    return statement.code(0);
 }
 
 } // namespace corvalis::search

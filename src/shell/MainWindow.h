@@ -64,8 +64,8 @@ public:
 
     const ProgramFolder& programFolder() const { return m_folder; }
     bool listIsEmpty() const { return m_list->isEmpty(); }
-    std::optional<double> currentCode() const { return m_list->currentCode(); }
-    QList<double> selectedCodes() const { return m_list->selectedCodes(); }
+    std::optional<UnionCode> currentCode() const { return m_list->currentCode(); }
+    QList<UnionCode> selectedCodes() const { return m_list->selectedCodes(); }
 
     QLabel* statusVersion() const { return m_statusVersion; }
     QLabel* clockStatus() const { return m_clockStatus; }

@@ -2,6 +2,7 @@
 
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/engine/Value.h"
 
 namespace corvalis::summary {
 
@@ -12,16 +13,18 @@ GroupItem readItem(const engine::Statement& statement) {
     item.id = statement.integer(statement.columnIndex(QStringLiteral("id")));
     item.groupId = statement.integer(statement.columnIndex(QStringLiteral("GroupID")));
     item.title = statement.text(statement.columnIndex(QStringLiteral("Title")));
-    item.lowBoundary = qint64(statement.real(statement.columnIndex(QStringLiteral("LowBoundary"))));
-    item.highBoundary = qint64(statement.real(statement.columnIndex(QStringLiteral("HighBoundary"))));
+    item.lowBoundary =
+        engine::codeBoundaryOf(statement.value(statement.columnIndex(QStringLiteral("LowBoundary"))));
+    item.highBoundary =
+        engine::codeBoundaryOf(statement.value(statement.columnIndex(QStringLiteral("HighBoundary"))));
     item.lowSymbol = statement.text(statement.columnIndex(QStringLiteral("LowSymbol")));
     item.highSymbol = statement.text(statement.columnIndex(QStringLiteral("HighSymbol")));
     return item;
 }
 
 QVariantList itemValues(const GroupItem& item) {
-    return {item.groupId,   item.title,     double(item.lowBoundary), double(item.highBoundary),
-            item.lowSymbol, item.highSymbol};
+    // The boundary columns are REAL: the whole numbers are stored as they always were.
+    return {item.groupId, item.title, item.lowBoundary, item.highBoundary, item.lowSymbol, item.highSymbol};
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/UnionCode.h"
 #include "records/CodeTables.h"
 
 #include <QString>
@@ -24,8 +25,8 @@ struct GroupItem {
     qint64 id = 0;
     qint64 groupId = 0;
     QString title;
-    qint64 lowBoundary = 0;
-    qint64 highBoundary = 0;
+    UnionCode lowBoundary = 0;
+    UnionCode highBoundary = 0;
     QString lowSymbol = QStringLiteral(">=");
     QString highSymbol = QStringLiteral("<");
 };

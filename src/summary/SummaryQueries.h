@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 #include <QVariantList>
 #include <optional>
@@ -57,7 +59,7 @@ QString groupItemsStatement(const QString& order);
 // A comparison with c901 as view_group_item gives it ("<=123"): a symbol and a whole number.
 struct CodeBound {
     QString symbol;
-    qint64 value = 0;
+    UnionCode value = 0;
 };
 // Reads a LowValue or HighValue text; nothing when it is not a comparison symbol followed by a
 // whole number, so that no stored text becomes part of a statement.

@@ -238,6 +238,13 @@ double Statement::real(int column) const {
     return sqlite3_column_double(m_statement.get(), column);
 }
 
+std::optional<UnionCode> Statement::code(int column) const {
+    sqlite3_stmt* s = m_statement.get();
+    if (sqlite3_column_type(s, column) == SQLITE_INTEGER)
+        return sqlite3_column_int64(s, column);
+    return codeOf(value(column));
+}
+
 QString Statement::text(int column) const {
     return textOf(value(column));
 }

@@ -7,6 +7,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -67,6 +68,8 @@ public:
     QVariant value(int column) const;
     qint64 integer(int column) const;
     double real(int column) const;
+    // The column as a union code: codeOf() of its value, without a QVariant for whole numbers.
+    std::optional<UnionCode> code(int column) const;
     QString text(int column) const;
     // integer() of count columns from first on, appended to out: one engine call per whole number,
     // for readers of many numeric columns per row.

@@ -140,6 +140,46 @@ double floatOf(const QVariant& value) {
 }
 
 namespace {
+// The whole number a double holds, when it holds one inside the 64-bit range.
+std::optional<qint64> wholeNumberOf(double number) {
+    constexpr double Limit = 9223372036854775808.0; // 2^63, exact as a double
+    if (!std::isfinite(number) || std::trunc(number) != number || number >= Limit || number < -Limit)
+        return std::nullopt;
+    return qint64(number);
+}
+} // namespace
+
+std::optional<UnionCode> codeOf(const QVariant& value) {
+    if (value.isNull())
+        return std::nullopt;
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return wholeNumberOf(value.toDouble());
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        return value.toLongLong();
+    case QMetaType::QString: {
+        const QString text = value.toString().trimmed();
+        bool ok = false;
+        const qint64 whole = text.toLongLong(&ok);
+        if (ok)
+            return whole;
+        const double real = text.toDouble(&ok);
+        return ok ? wholeNumberOf(real) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+UnionCode codeBoundaryOf(const QVariant& value) {
+    return codeOf(value).value_or(UnionCode(floatOf(value)));
+}
+
+namespace {
 int rank(const QVariant& v) {
     if (v.isNull())
         return 0;

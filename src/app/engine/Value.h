@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 #include <QVariant>
+#include <optional>
 
 namespace corvalis::engine {
 
@@ -26,6 +29,14 @@ QString textOf(const QVariant& value);
 // Numeric reads that treat null and empty text as 0.
 qint64 integerOf(const QVariant& value);
 double floatOf(const QVariant& value);
+
+// A stored union code: exact for whole numbers however they are stored (INTEGER, a REAL in older
+// files, where 110101000001.0 reads as 110101000001, or digit text); none for null, empty text and
+// anything that is not a whole number, since no union has such a code.
+std::optional<UnionCode> codeOf(const QVariant& value);
+// A stored end of a code range, read as the summary's CAST(... AS INTEGER) reads it: whole numbers
+// exactly, others cut to their whole part, null as 0.
+UnionCode codeBoundaryOf(const QVariant& value);
 
 // Orders two values as the engine would in ORDER BY: null first, numbers before texts.
 int compareValues(const QVariant& a, const QVariant& b);

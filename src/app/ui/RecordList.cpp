@@ -350,24 +350,21 @@ void RecordList::setCurrentRow(int row) {
     scrollTo(index);
 }
 
-std::optional<double> RecordList::currentCode() const {
+std::optional<UnionCode> RecordList::currentCode() const {
     const int row = currentRow();
     if (row < 0)
         return std::nullopt;
-    const QVariant key = m_model->keyAt(row);
-    if (key.isNull())
-        return std::nullopt;
-    return engine::floatOf(key);
+    return engine::codeOf(m_model->keyAt(row));
 }
 
-QList<double> RecordList::selectedCodes() const {
+QList<UnionCode> RecordList::selectedCodes() const {
     QList<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
-    QList<double> codes;
+    QList<UnionCode> codes;
     for (int row : rows)
-        codes << engine::floatOf(m_model->keyAt(row));
+        codes << engine::codeOf(m_model->keyAt(row)).value_or(0);
     if (codes.isEmpty()) {
         if (const auto current = currentCode())
             codes << *current;

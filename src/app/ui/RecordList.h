@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FieldDictionary.h"
+#include "app/UnionCode.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -115,9 +116,11 @@ public:
     int recordCount() const { return m_model->rowCount(); }
     int currentRow() const;
     void setCurrentRow(int row);
-    std::optional<double> currentCode() const;
+    // The current row's code; none without rows, or when its key is no whole number.
+    std::optional<UnionCode> currentCode() const;
     // The codes of the selected rows in list order; the current row's code when none is selected.
-    QList<double> selectedCodes() const;
+    // A key that is no whole number counts as 0, which names no record.
+    QList<UnionCode> selectedCodes() const;
     int selectedCount() const;
 
     // Take a position marker, re-run, go back to it: the same record by key, or the row that took its

@@ -25,7 +25,7 @@ CommandHost* windowOf(QWidget* widget) {
     return dynamic_cast<CommandHost*>(printingWindow.data());
 }
 
-void printCode(CommandHost& window, double code) {
+void printCode(CommandHost& window, UnionCode code) {
     records::printRecord(window.session().connection(), window.session().programFolder(), window.ui(),
                          records::codeText(code));
 }
@@ -71,17 +71,17 @@ void installPrintCommands(CommandHost& window) {
     QObject::connect(print, &QAction::enabledChanged, preview, &QAction::setEnabled);
 }
 
-void printRecordFromForm(QWidget* form, double code) {
+void printRecordFromForm(QWidget* form, UnionCode code) {
     if (CommandHost* window = windowOf(form))
         printCode(*window, code);
 }
 
-void previewRecordFromForm(QWidget* form, double code) {
+void previewRecordFromForm(QWidget* form, UnionCode code) {
     if (CommandHost* window = windowOf(form))
         showRecordPrintPreview(*window, code);
 }
 
-void showRecordPrintPreview(CommandHost& window, double code) {
+void showRecordPrintPreview(CommandHost& window, UnionCode code) {
     const QString text = records::codeText(code);
     auto filled = records::filledPrintLayout(window.session().connection(), window.session().programFolder(),
                                              window.ui(), text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 class QWidget;
 
 namespace corvalis {
@@ -13,12 +15,12 @@ class CommandHost;
 void installPrintCommands(CommandHost& window);
 
 // The entry form's print button: prints the record of that code from the form's main window.
-void printRecordFromForm(QWidget* form, double code);
+void printRecordFromForm(QWidget* form, UnionCode code);
 
 // The entry form's print preview button: previews the record of that code from the form's main window.
-void previewRecordFromForm(QWidget* form, double code);
+void previewRecordFromForm(QWidget* form, UnionCode code);
 
 // The preview of one record's print form.
-void showRecordPrintPreview(CommandHost& window, double code);
+void showRecordPrintPreview(CommandHost& window, UnionCode code);
 
 } // namespace corvalis

@@ -7,22 +7,22 @@
 
 namespace corvalis::search {
 
-QList<double> RecordListDeletion::selectedKeys() const {
+QList<UnionCode> RecordListDeletion::selectedKeys() const {
     QList<int> rows;
     for (const QModelIndex& index : m_list.selectionModel()->selectedRows())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
-    QList<double> keys;
+    QList<UnionCode> keys;
     for (int row : rows) {
-        const QVariant key = m_list.model().keyAt(row);
-        if (!key.isNull())
-            keys << engine::floatOf(key);
+        // A key that is no whole number names no union; it is left out like a missing one.
+        if (const std::optional<UnionCode> key = engine::codeOf(m_list.model().keyAt(row)))
+            keys << *key;
     }
     return keys;
 }
 
-bool RecordListDeletion::showKey(double key) {
-    const int row = m_list.model().rowOfKey(key);
+bool RecordListDeletion::showKey(UnionCode key) {
+    const int row = m_list.model().rowOfKey(QVariant(key));
     if (row < 0)
         return false;
     // Move the current row without touching the selection, which the user still sees.

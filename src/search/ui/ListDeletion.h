@@ -10,9 +10,9 @@ class RecordListDeletion : public DeletionList {
 public:
     explicit RecordListDeletion(RecordList& list) : m_list(list) {}
     bool isEmpty() const override { return m_list.isEmpty(); }
-    QList<double> selectedKeys() const override;
-    std::optional<double> currentKey() const override { return m_list.currentCode(); }
-    bool showKey(double key) override;
+    QList<UnionCode> selectedKeys() const override;
+    std::optional<UnionCode> currentKey() const override { return m_list.currentCode(); }
+    bool showKey(UnionCode key) override;
     void refreshKeepingPosition() override { m_list.refreshKeepingPosition(); }
 
 private:

@@ -60,9 +60,9 @@ bool LocateForm::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool LocateForm::showInList(double code) {
+bool LocateForm::showInList(UnionCode code) {
     RecordList& list = m_window.recordList();
-    const int row = list.model().rowOfKey(code);
+    const int row = list.model().rowOfKey(QVariant(code));
     if (row < 0)
         return false;
     list.setCurrentRow(row);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QDialog>
 
 class QLineEdit;
@@ -23,7 +25,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool showInList(double code);
+    bool showInList(UnionCode code);
 
     CommandHost& m_window;
     QRadioButton* m_byCode;

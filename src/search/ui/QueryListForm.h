@@ -2,6 +2,7 @@
 
 #include "app/FieldDictionary.h"
 #include "app/ProgramNames.h"
+#include "app/UnionCode.h"
 #include "search/QueryExport.h"
 #include "search/SearchConditions.h"
 
@@ -29,7 +30,7 @@ public:
     QueryListForm(DbSession& session, UiServices& ui, const Clock& clock, QWidget* parent = nullptr);
 
     // What "修改数据信息" does with the code of the current row (the entry form in modify mode).
-    void setEditHandler(std::function<void(double)> handler) { m_edit = std::move(handler); }
+    void setEditHandler(std::function<void(UnionCode)> handler) { m_edit = std::move(handler); }
 
     // RunQuery: the result list of view_data and the detail rows of dt_data under the condition, in
     // code order. Raises EngineError when the engine rejects the condition.
@@ -59,7 +60,7 @@ private:
     RecordList* m_list;
     QLabel* m_count;
     Condition m_condition;
-    std::function<void(double)> m_edit;
+    std::function<void(UnionCode)> m_edit;
 };
 
 } // namespace corvalis::search

@@ -41,7 +41,7 @@ void installSearchCommands(CommandHost& window) {
 bool showQueryList(CommandHost& window, const Condition& condition, const ListPresenter& present) {
     auto form =
         std::make_unique<QueryListForm>(window.session(), window.ui(), window.clock(), window.dialogParent());
-    form->setEditHandler([&window](double code) { editRecord(window, code); });
+    form->setEditHandler([&window](UnionCode code) { editRecord(window, code); });
     try {
         form->runQuery(condition);
     } catch (const Error& error) {
@@ -61,13 +61,13 @@ bool showQueryList(CommandHost& window, const Condition& condition, const ListPr
     return true;
 }
 
-void editRecord(CommandHost& window, double code) {
+void editRecord(CommandHost& window, UnionCode code) {
     RecordList& list = window.recordList();
-    int row = list.model().rowOfKey(code);
+    int row = list.model().rowOfKey(QVariant(code));
     if (row < 0) {
         // The record may have come in after the main list was last read.
         list.refreshKeepingPosition();
-        row = list.model().rowOfKey(code);
+        row = list.model().rowOfKey(QVariant(code));
     }
     if (row < 0)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/UnionCode.h"
 #include "search/SearchConditions.h"
 
 #include <functional>
@@ -26,6 +27,6 @@ bool showQueryList(CommandHost& window, const Condition& condition, const ListPr
 
 // Opens the entry form in modify mode on a record: the main list is put on the record and the main
 // window's "修改选中的记录" command runs.
-void editRecord(CommandHost& window, double code);
+void editRecord(CommandHost& window, UnionCode code);
 
 } // namespace corvalis::search
