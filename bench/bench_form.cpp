@@ -5,6 +5,7 @@
 #include "app/ProgramFolder.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
+#include "app/ui/CommandInstall.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "records/ShippedDatabase.h"
@@ -97,8 +98,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "bench_form: %d records are too few for %d runs\n", count, runs);
         return 1;
     }
-    records::TdlgSurveyDataForm form(window.session(), window.settings(), ui, window.fieldDictionary(),
-                                     &window);
+    records::TdlgSurveyDataForm form(window.session(), window.settings(), ui, entryFormServices(window),
+                                     window.fieldDictionary(), &window);
 
     Timings opening, moving, saving, validating, checking;
     int savesWithErrors = 0;

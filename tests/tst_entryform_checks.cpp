@@ -1,6 +1,7 @@
 // test-kind: gui
 #include "app/DbSession.h"
 #include "app/engine/Connection.h"
+#include "app/ui/CommandInstall.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "checks/ui/ChecksCommands.h"
@@ -8,7 +9,6 @@
 #include "records/PageNotes.h"
 #include "records/RecordGenerator.h"
 #include "records/RecordPrint.h"
-#include "records/ui/EntryFormHooks.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
 #include "support/ScriptedUiServices.h"
@@ -35,13 +35,14 @@ using corvalis::testing::TestFolder;
 namespace {
 
 // The entry form as the main window opens it: with the real logic checks, their error list and the
-// print commands that the main window installs.
+// print commands that the main window installs. The codes handed to the print preview are noted.
 struct Shell {
     TestFolder folder;
     QTemporaryDir settingsDir;
     ScriptedUiServices ui;
     std::unique_ptr<MainWindow> window;
     TdlgSurveyDataForm* form = nullptr;
+    QList<double> previewedCodes;
 
     explicit Shell(int records) {
         engine::Connection connection(folder.defaultDatabase());
@@ -56,14 +57,13 @@ struct Shell {
         start.ui = &ui;
         window = std::make_unique<MainWindow>(folder.folder(), start);
         window->startUp();
-        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, window->fieldDictionary(),
-                                      window.get());
-    }
-    ~Shell() {
-        setPageLogicCheck({});
-        setLogicListHooks({});
-        setPrintHook({});
-        setPrintPreviewHook({});
+        EntryFormServices services = entryFormServices(*window);
+        services.printPreview = [this, preview = services.printPreview](QWidget* shown, double code) {
+            previewedCodes << code;
+            preview(shown, code);
+        };
+        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, std::move(services),
+                                      window->fieldDictionary(), window.get());
     }
 
     engine::Connection& db() { return window->session().connection(); }
@@ -231,11 +231,7 @@ private Q_SLOTS:
         preview->click();
         QCOMPARE(previewed, QStringLiteral("PrintPreviewDialog"));
         QVERIFY(shell.ui.messages().size() == 1); // only the temporary save's
-
-        double code = 0;
-        setPrintPreviewHook([&code](QWidget*, double shown) { code = shown; });
-        preview->click();
-        QCOMPARE(code, shell.window->recordList().model().keyAt(1).toDouble());
+        QCOMPARE(shell.previewedCodes, QList<double>{shell.window->recordList().model().keyAt(1).toDouble()});
     }
 
     void everyPageHasItsNotesAndTheBoxesTheirInputHints() {

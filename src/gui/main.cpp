@@ -1,5 +1,6 @@
 #include "app/ProgramFolder.h"
 #include "app/Settings.h"
+#include "app/ui/CommandInstall.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/RecordList.h"
 #include "app/ui/WheelTranslator.h"
@@ -19,8 +20,9 @@ int saveEntryFormScreenshots(corvalis::MainWindow& window, const QString& prefix
     window.resize(1280, 760);
     window.show();
     window.recordList().setCurrentRow(0);
-    auto* form = new TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
-                                        window.fieldDictionary(), &window);
+    auto* form =
+        new TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
+                               corvalis::entryFormServices(window), window.fieldDictionary(), &window);
     form->open(corvalis::records::EntryMode::Modify, &window.recordList());
     bool saved = true;
     QTimer::singleShot(500, form, [form, prefix, &saved] {

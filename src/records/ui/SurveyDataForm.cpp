@@ -1,7 +1,6 @@
 #include "SurveyDataForm.h"
 
 #include "CityNameForm.h"
-#include "EntryFormHooks.h"
 #include "KvValidEdit.h"
 #include "NumericEdit.h"
 #include "UnionTypeForm.h"
@@ -133,9 +132,10 @@ QString groupHeading(const SurveyColumn& column) {
 } // namespace
 
 TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui,
-                                       const TFieldDataArray& dictionary, QWidget* parent)
-    : QDialog(parent), m_session(session), m_settings(settings), m_ui(ui), m_dictionary(dictionary),
-      m_pageOrder(PageCount) {
+                                       EntryFormServices services, const TFieldDataArray& dictionary,
+                                       QWidget* parent)
+    : QDialog(parent), m_session(session), m_settings(settings), m_ui(ui), m_services(std::move(services)),
+      m_dictionary(dictionary), m_pageOrder(PageCount) {
     setObjectName(QStringLiteral("TdlgSurveyDataForm"));
     setWindowTitle(FormText::Caption);
     m_notesFolder = session.programFolder().notesFolder();
@@ -849,40 +849,47 @@ void TdlgSurveyDataForm::checkLogic() {
         hideErrorList();
         return;
     }
-    if (logicListHooks().show)
-        logicListHooks().show();
+    if (m_services.logicList.show)
+        m_services.logicList.show();
     focusEdge(m_pages->currentIndex(), true);
 }
 
 void TdlgSurveyDataForm::runWholeRecordCheck() {
-    for (int page = 1; page <= LastPage; ++page) {
-        PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
-                                 [this](int target, const QString& field) { focusField(target, field); }};
-        request.clearFirst = page == 1;
-        runPageLogicCheck(request);
-    }
+    for (int page = 1; page <= LastPage; ++page)
+        runPageCheck(page, page == 1);
+}
+
+void TdlgSurveyDataForm::runPageCheck(int page, bool clearFirst) {
+    if (!m_services.pageCheck)
+        return;
+    PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
+                             [this](int target, const QString& field) { focusField(target, field); }};
+    request.clearFirst = clearFirst;
+    m_services.pageCheck(request);
 }
 
 bool TdlgSurveyDataForm::errorListEmpty() const {
-    return !logicListHooks().isEmpty || logicListHooks().isEmpty();
+    return !m_services.logicList.isEmpty || m_services.logicList.isEmpty();
 }
 
 void TdlgSurveyDataForm::clearErrorList() {
-    if (logicListHooks().clear)
-        logicListHooks().clear();
+    if (m_services.logicList.clear)
+        m_services.logicList.clear();
 }
 
 void TdlgSurveyDataForm::hideErrorList() {
-    if (logicListHooks().hide)
-        logicListHooks().hide();
+    if (m_services.logicList.hide)
+        m_services.logicList.hide();
 }
 
 void TdlgSurveyDataForm::print() {
-    runPrintHook(this, m_currentCode);
+    if (m_services.print)
+        m_services.print(this, m_currentCode);
 }
 
 void TdlgSurveyDataForm::printPreview() {
-    runPrintPreviewHook(this, m_currentCode);
+    if (m_services.printPreview)
+        m_services.printPreview(this, m_currentCode);
 }
 
 // Printing and its preview show the stored record, so both wait while the form holds unsaved changes.
@@ -1152,18 +1159,14 @@ bool TdlgSurveyDataForm::pageChangeAllowed(int from, int to) {
     if (!m_loaded || !isFiling(numericBox(QStringLiteral("c912"))->value()))
         return true;
     clearErrorList();
-    const bool navigating = logicListHooks().navigating && logicListHooks().navigating();
+    const bool navigating = m_services.logicList.navigating && m_services.logicList.navigating();
     if (from == 0 && !validateRecord())
         return false;
     if (from == 0 && !navigating)
         return true;
     auto check = [this](int page, bool clearFirst) {
-        if (page < 1 || page > LastPage)
-            return;
-        PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
-                                 [this](int target, const QString& field) { focusField(target, field); }};
-        request.clearFirst = clearFirst;
-        runPageLogicCheck(request);
+        if (page >= 1 && page <= LastPage)
+            runPageCheck(page, clearFirst);
     };
     check(to, true);
     if (from > 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EntryFormServices.h"
 #include "app/FieldDictionary.h"
 #include "records/CodeTables.h"
 #include "records/FieldRules.h"
@@ -35,12 +36,12 @@ class TKvValidEdit;
 // The survey entry form (TdlgSurveyDataForm, "基层工会数据"): one survey record on eight pages, the
 // cover and the eight tables, with one box per dt_data column named like the column. It adds new
 // records or edits stored ones, validates the cover page, applies the field rules while the user
-// types, saves temporarily or formally and hands the pages to the logic check and printing hooks.
+// types, saves temporarily or formally and hands the pages to the logic check and printing services.
 // One instance serves the whole run.
 class TdlgSurveyDataForm : public QDialog {
     Q_OBJECT
 public:
-    TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui,
+    TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui, EntryFormServices services,
                        const TFieldDataArray& dictionary, QWidget* parent = nullptr);
     ~TdlgSurveyDataForm() override;
 
@@ -120,6 +121,7 @@ private:
     bool errorListEmpty() const;
     void clearErrorList();
     void hideErrorList();
+    void runPageCheck(int page, bool clearFirst);
     void rememberEntryDefaults();
     // The code the record shown is stored under (none for a new record not yet written).
     QVariant storedCode() const;
@@ -150,6 +152,7 @@ private:
     DbSession& m_session;
     Settings& m_settings;
     UiServices& m_ui;
+    const EntryFormServices m_services;
     const TFieldDataArray& m_dictionary;
 
     QTabWidget* m_pages = nullptr;
