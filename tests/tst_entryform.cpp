@@ -388,7 +388,7 @@ private Q_SLOTS:
         QCOMPARE(bench.rowCount(), 3);
         QVERIFY(bench.stored(oldCode, "id").isNull());
         QCOMPARE(bench.stored(110101999999.0, "id").toLongLong(), id);
-        QCOMPARE(bench.form->currentCode(), 110101999999.0);
+        QCOMPARE(bench.form->currentCode(), UnionCode(110101999999));
         // The list follows the record to its new code.
         QCOMPARE(*bench.window->currentCode(), 110101999999.0);
     }
@@ -424,7 +424,7 @@ private Q_SLOTS:
         bench.db().execute(QStringLiteral("delete from dt_data where c901<>?"), {shown});
         bench.form->findChild<QAction*>(QStringLiteral("actNext"))->trigger();
         QVERIFY(bench.ui.lastMessage().startsWith(RunErrorPrefix));
-        QCOMPARE(bench.form->currentCode(), shown);
+        QCOMPARE(bench.form->currentCode(), UnionCode(shown));
         QVERIFY(bench.form->updatesEnabled());
         QVERIFY(bench.form->isLoaded());
         bench.type("z002", QStringLiteral("3"));
@@ -621,7 +621,7 @@ private Q_SLOTS:
             QVERIFY(form);
             sawForm = true;
             QCOMPARE(form->mode(), EntryMode::Modify);
-            QCOMPARE(form->currentCode(), before);
+            QCOMPARE(form->currentCode(), UnionCode(before));
             form->close();
         });
         bench.window->runCommand(QStringLiteral("actModify"));
@@ -737,13 +737,13 @@ private Q_SLOTS:
     }
 
     void printServiceGetsTheStoredCode() {
-        double printed = 0;
+        UnionCode printed = 0;
         EntryFormServices services;
-        services.print = [&printed](QWidget*, double code) { printed = code; };
+        services.print = [&printed](QWidget*, UnionCode code) { printed = code; };
         Bench bench(1, std::move(services));
         bench.open(EntryMode::Modify);
         bench.button("tbPrint")->click();
-        QCOMPARE(printed, *bench.window->currentCode());
+        QCOMPARE(printed, UnionCode(*bench.window->currentCode()));
     }
 };
 

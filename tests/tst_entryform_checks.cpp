@@ -42,7 +42,7 @@ struct Shell {
     ScriptedUiServices ui;
     std::unique_ptr<MainWindow> window;
     TdlgSurveyDataForm* form = nullptr;
-    QList<double> previewedCodes;
+    QList<UnionCode> previewedCodes;
 
     explicit Shell(int records) {
         engine::Connection connection(folder.defaultDatabase());
@@ -58,7 +58,7 @@ struct Shell {
         window = std::make_unique<MainWindow>(folder.folder(), start);
         window->startUp();
         EntryFormServices services = entryFormServices(*window);
-        services.printPreview = [this, preview = services.printPreview](QWidget* shown, double code) {
+        services.printPreview = [this, preview = services.printPreview](QWidget* shown, UnionCode code) {
             previewedCodes << code;
             preview(shown, code);
         };
@@ -231,7 +231,8 @@ private Q_SLOTS:
         preview->click();
         QCOMPARE(previewed, QStringLiteral("PrintPreviewDialog"));
         QVERIFY(shell.ui.messages().size() == 1); // only the temporary save's
-        QCOMPARE(shell.previewedCodes, QList<double>{shell.window->recordList().model().keyAt(1).toDouble()});
+        QCOMPARE(shell.previewedCodes,
+                 QList<UnionCode>{shell.window->recordList().model().keyAt(1).toLongLong()});
     }
 
     void everyPageHasItsNotesAndTheBoxesTheirInputHints() {

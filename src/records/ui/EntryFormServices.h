@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -37,8 +39,8 @@ struct LogicListHooks {
 struct EntryFormServices {
     std::function<void(const PageCheckRequest&)> pageCheck;
     LogicListHooks logicList;
-    std::function<void(QWidget* form, double code)> print;
-    std::function<void(QWidget* form, double code)> printPreview;
+    std::function<void(QWidget* form, UnionCode code)> print;
+    std::function<void(QWidget* form, UnionCode code)> printPreview;
 };
 
 } // namespace corvalis::records

@@ -583,7 +583,7 @@ void TdlgSurveyDataForm::loadStoredValues() {
     if (!record)
         throw EngineError(QStringLiteral("没有找到要修改的记录。"));
     m_rowId = record->rowId;
-    m_currentCode = record->value(QStringLiteral("c901")).toDouble();
+    m_currentCode = UnionCode(record->value(QStringLiteral("c901")).toDouble());
     applyDictionaryLimits(false);
 
     // Values go in with the change rules held back; the organisation type rule runs once the cover
@@ -602,7 +602,7 @@ void TdlgSurveyDataForm::loadStoredValues() {
         }
     };
     load(true);
-    numericBox(QStringLiteral("c901"))->setValue(qint64(m_currentCode));
+    numericBox(QStringLiteral("c901"))->setValue(m_currentCode);
     m_rulesQuiet = false;
     organisationTypeRule();
     m_rulesQuiet = true;
@@ -775,7 +775,7 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
         const qint64 row =
             records::writeRecord(m_session.connection(), values, appending ? std::nullopt : m_rowId);
         m_rowId = row;
-        m_currentCode = double(numericBox(QStringLiteral("c901"))->value());
+        m_currentCode = numericBox(QStringLiteral("c901"))->value();
         return row;
     } catch (const Error& error) {
         m_ui.showMessage(FormText::SaveErrorPrefix + error.text() + FormText::SaveErrorSuffix, QString(),

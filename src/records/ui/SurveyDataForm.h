@@ -55,7 +55,7 @@ public:
 
     EntryMode mode() const { return m_mode; }
     bool isLoaded() const { return m_loaded; }
-    double currentCode() const { return m_currentCode; }
+    UnionCode currentCode() const { return m_currentCode; }
     bool hasUnsavedChanges() const { return m_unsaved; }
 
     // The data boxes by column name (ignoring case); null for other names.
@@ -194,7 +194,7 @@ private:
     bool m_refocusing = false;
     bool m_changingPage = false;
     bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
-    double m_currentCode = 0;
+    UnionCode m_currentCode = 0;
     bool m_resetOn140 = false;
     bool m_resetOn159 = false;
     TMenuItemDataArray m_levels;
