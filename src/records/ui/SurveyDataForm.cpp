@@ -555,13 +555,14 @@ void TdlgSurveyDataForm::applyDictionaryLimits(bool clearValues) {
     for (const TFieldData& field : dictionary()) {
         NumericEdit* box = numericBox(field.fieldName);
         if (!box) {
-            if (clearValues && field.queryType == 1)
+            if (clearValues && field.queryType == QueryType::Text)
                 if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
                     text->clear();
             continue;
         }
-        const bool wide = (field.queryType == 0 && field.id > 8) || (field.queryType == 2 && field.id > 7);
-        const bool answer = field.queryType == 3 && field.id > 7;
+        const bool wide = (field.queryType == QueryType::Code && field.id > 8) ||
+                          (field.queryType == QueryType::Number && field.id > 7);
+        const bool answer = field.queryType == QueryType::Answer && field.id > 7;
         if (wide) {
             box->setMaximum(LargestCount);
             box->setMaxDigits(0);
@@ -596,7 +597,8 @@ void TdlgSurveyDataForm::loadStoredValues() {
                 continue;
             const QVariant value = record->value(field.fieldName);
             if (NumericEdit* box = numericBox(field.fieldName))
-                box->setValue(field.queryType == 2 ? qint64(value.toDouble()) : value.toLongLong());
+                box->setValue(field.queryType == QueryType::Number ? qint64(value.toDouble())
+                                                                   : value.toLongLong());
             else if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
                 text->setText(value.toString());
         }
@@ -756,9 +758,9 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
     };
     for (const TFieldData& field : dictionary()) {
         if (NumericEdit* box = numericBox(field.fieldName)) {
-            if (field.queryType == 3 && box->value() > 2)
+            if (field.queryType == QueryType::Answer && box->value() > 2)
                 box->setValue(2);
-            if (field.queryType == 2)
+            if (field.queryType == QueryType::Number)
                 put(field.fieldName, double(box->value()));
             else
                 put(field.fieldName, box->value());
