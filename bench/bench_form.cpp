@@ -117,7 +117,7 @@ int main(int argc, char* argv[]) {
         opening.add(timer);
 
         timer.start();
-        form.moveTo(2);
+        form.moveTo(records::RecordStep::Next);
         settle();
         moving.add(timer);
 

@@ -211,7 +211,7 @@ private Q_SLOTS:
 
         shell.window->recordList().setCurrentRow(0);
         shell.open(EntryMode::Modify);
-        shell.form->moveTo(2);
+        shell.form->moveTo(RecordStep::Next);
         QVERIFY(preview->isEnabled());
         // A change not yet saved is not what the stored record shows.
         shell.set("z002", 1);

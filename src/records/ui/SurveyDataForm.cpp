@@ -427,13 +427,21 @@ void TdlgSurveyDataForm::buildToolbar() {
     m_navBar = new QToolBar(this);
     m_navBar->setObjectName(QStringLiteral("NavBar"));
     m_navBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const std::pair<QAction**, const char*> moves[] = {
-        {&m_first, "actFirst"}, {&m_prev, "actPrev"}, {&m_next, "actNext"}, {&m_last, "actLast"}};
-    const char* captions[] = {"第一条", "上一条", "下一条", "最后一条"};
-    for (int step = 0; step < 4; ++step) {
-        QAction* action = m_navBar->addAction(QString::fromUtf8(captions[step]));
-        action->setObjectName(QString::fromLatin1(moves[step].second));
-        *moves[step].first = action;
+    struct Move {
+        QAction** slot;
+        const char* name;
+        const char* caption;
+        RecordStep step;
+    };
+    const Move moves[] = {{&m_first, "actFirst", "第一条", RecordStep::First},
+                          {&m_prev, "actPrev", "上一条", RecordStep::Previous},
+                          {&m_next, "actNext", "下一条", RecordStep::Next},
+                          {&m_last, "actLast", "最后一条", RecordStep::Last}};
+    for (const Move& move : moves) {
+        QAction* action = m_navBar->addAction(QString::fromUtf8(move.caption));
+        action->setObjectName(QString::fromLatin1(move.name));
+        *move.slot = action;
+        const RecordStep step = move.step;
         connect(action, &QAction::triggered, this, [this, step] { guarded([this, step] { moveTo(step); }); });
     }
     for (QToolButton* button : m_navBar->findChildren<QToolButton*>())
@@ -928,15 +936,25 @@ void TdlgSurveyDataForm::reject() {
         QDialog::reject();
 }
 
-void TdlgSurveyDataForm::moveTo(int step) {
+static int rowAfterStep(RecordStep step, int row, int last) {
+    switch (step) {
+    case RecordStep::First:
+        return 0;
+    case RecordStep::Previous:
+        return std::max(0, row - 1);
+    case RecordStep::Next:
+        return std::min(last, row + 1);
+    case RecordStep::Last:
+        break;
+    }
+    return last;
+}
+
+void TdlgSurveyDataForm::moveTo(RecordStep step) {
     if (!m_list || m_list->recordCount() == 0 || !mayLeaveRecord())
         return;
-    const int last = m_list->recordCount() - 1;
     const int row = m_list->currentRow();
-    const int target = step == 0   ? 0
-                       : step == 1 ? std::max(0, row - 1)
-                       : step == 2 ? std::min(last, row + 1)
-                                   : last;
+    const int target = rowAfterStep(step, row, m_list->recordCount() - 1);
     m_list->setCurrentRow(target);
     try {
         loadRecord();

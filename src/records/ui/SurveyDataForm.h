@@ -33,6 +33,9 @@ namespace corvalis::records {
 class NumericEdit;
 class TKvValidEdit;
 
+// The moves of the form's navigation bar through the list's records.
+enum class RecordStep { First, Previous, Next, Last };
+
 // The survey entry form (TdlgSurveyDataForm, "基层工会数据"): one survey record on eight pages, the
 // cover and the eight tables, with one box per dt_data column named like the column. It adds new
 // records or edits stored ones, validates the cover page, applies the field rules while the user
@@ -78,7 +81,7 @@ public:
     // The closing steps: asks about unsaved changes and saves on Yes; false when the form must stay.
     bool mayLeaveRecord();
     // Moves to the first, previous, next or last record of the list.
-    void moveTo(int step);
+    void moveTo(RecordStep step);
     // Changes the page through the page-change handling; false when the change was refused.
     bool changePage(int page);
     // The whole-record logic check: page 1 clearing the error list, then pages 2 to 7.
