@@ -11,6 +11,7 @@
 #include "app/UiServices.h"
 #include "app/ui/CodePopup.h"
 #include "app/ui/RecordList.h"
+#include "records/EntryRecord.h"
 #include "records/PageNotes.h"
 #include "records/RecordStore.h"
 #include "records/SurveyColumns.h"
@@ -35,7 +36,6 @@
 namespace corvalis::records {
 
 namespace {
-constexpr qint64 LargestCount = 99999999999999LL;
 constexpr int LastPage = PageCount - 1;
 constexpr int CellsPerBand = 6;
 
@@ -98,32 +98,6 @@ std::vector<std::vector<const SurveyColumn*>> tablesOfPage(int page) {
     return tables;
 }
 
-// The entries the shipped field dictionary holds for the form's columns, for a database whose
-// dictionary table is empty: without it no value would be read or written.
-const TFieldDataArray& builtInDictionary() {
-    static const TFieldDataArray dictionary = [] {
-        TFieldDataArray fields;
-        auto add = [&fields](const char* name, ColumnKind kind, qint64 id) {
-            TFieldData field;
-            field.id = id;
-            field.fieldName = QString::fromLatin1(name);
-            field.showName = field.fieldName;
-            field.queryType = queryTypeOf(kind);
-            field.sequence = int(fields.size()) + 1;
-            fields.push_back(field);
-        };
-        const std::pair<const char*, qint64> coverIds[] = {
-            {"c901", 1}, {"c902", 2}, {"c903", 3}, {"c904", 4},  {"c905", 5}, {"c906", 6},
-            {"c907", 9}, {"c909", 7}, {"c912", 8}, {"c910", 10}, {"c911", 11}};
-        for (const auto& [name, id] : coverIds)
-            add(name, columnKind(QString::fromLatin1(name)), id);
-        for (const SurveyColumn& column : surveyColumns())
-            add(column.name, column.kind, qint64(fields.size()) + 1);
-        return fields;
-    }();
-    return dictionary;
-}
-
 QString groupHeading(const SurveyColumn& column) {
     if (column.heading)
         return QString::fromUtf8(column.heading);
@@ -135,7 +109,7 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
                                        EntryFormServices services, const TFieldDataArray& dictionary,
                                        QWidget* parent)
     : QDialog(parent), m_session(session), m_settings(settings), m_ui(ui), m_services(std::move(services)),
-      m_dictionary(dictionary), m_pageOrder(PageCount) {
+      m_record(dictionary), m_pageOrder(PageCount) {
     setObjectName(QStringLiteral("TdlgSurveyDataForm"));
     setWindowTitle(FormText::Caption);
     m_notesFolder = session.programFolder().notesFolder();
@@ -203,10 +177,6 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
     m_print->setVisible(true);
     m_preview->setVisible(true);
     resize(980, 700);
-}
-
-const TFieldDataArray& TdlgSurveyDataForm::dictionary() const {
-    return m_dictionary.empty() ? builtInDictionary() : m_dictionary;
 }
 
 TdlgSurveyDataForm::~TdlgSurveyDataForm() {
@@ -365,7 +335,7 @@ void TdlgSurveyDataForm::buildSurveyPage(int page, QWidget* content) {
                 box->setSurveyStyle(true);
                 const bool answer = column.kind != ColumnKind::Count;
                 box->setMaxDigits(answer ? 1 : 14);
-                box->setMaximum(answer ? 2 : LargestCount);
+                box->setMaximum(answer ? LargestAnswer : LargestCount);
                 grid->addWidget(box, baseRow + 3, at);
             }
             grid->setRowMinimumHeight(baseRow + 4, 10);
@@ -560,27 +530,19 @@ void TdlgSurveyDataForm::loadRecord() {
 
 // Applies the field dictionary's limits to the boxes it names, as loading a record does.
 void TdlgSurveyDataForm::applyDictionaryLimits(bool clearValues) {
-    for (const TFieldData& field : dictionary()) {
-        NumericEdit* box = numericBox(field.fieldName);
-        if (!box) {
-            if (clearValues && field.queryType == QueryType::Text)
-                if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
-                    text->clear();
+    for (const BoxLimits& limits : m_record.boxLimits()) {
+        if (limits.box == BoxKind::Text) {
+            if (clearValues && limits.blankWhenNew)
+                m_texts.value(key(limits.field))->clear();
             continue;
         }
-        const bool wide = (field.queryType == QueryType::Code && field.id > 8) ||
-                          (field.queryType == QueryType::Number && field.id > 7);
-        const bool answer = field.queryType == QueryType::Answer && field.id > 7;
-        if (wide) {
-            box->setMaximum(LargestCount);
-            box->setMaxDigits(0);
-            box->setMinimum(0);
-        } else if (answer) {
-            box->setMaximum(2);
-            box->setMaxDigits(1);
-            box->setMinimum(0);
+        NumericEdit* box = numericBox(limits.field);
+        if (limits.kind != LimitKind::Own) {
+            box->setMaximum(limits.maximum);
+            box->setMaxDigits(limits.maxDigits);
+            box->setMinimum(limits.minimum);
         }
-        if (clearValues && (wide || answer))
+        if (clearValues && limits.blankWhenNew)
             box->setValue(0);
     }
 }
@@ -592,31 +554,18 @@ void TdlgSurveyDataForm::loadStoredValues() {
     if (!record)
         throw EngineError(QStringLiteral("没有找到要修改的记录。"));
     m_rowId = record->rowId;
-    m_currentCode = UnionCode(record->value(QStringLiteral("c901")).toDouble());
+    m_currentCode = EntryRecord::storedCode(*record);
     applyDictionaryLimits(false);
 
     // Values go in with the change rules held back; the organisation type rule runs once the cover
     // is in place and before the survey values, so every stored value stays as it was stored.
     m_rulesQuiet = true;
-    auto load = [this, &record](bool cover) {
-        for (const TFieldData& field : dictionary()) {
-            const bool isCover = field.fieldName.startsWith(QLatin1Char('c'), Qt::CaseInsensitive);
-            if (isCover != cover)
-                continue;
-            const QVariant value = record->value(field.fieldName);
-            if (NumericEdit* box = numericBox(field.fieldName))
-                box->setValue(field.queryType == QueryType::Number ? qint64(value.toDouble())
-                                                                   : value.toLongLong());
-            else if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
-                text->setText(value.toString());
-        }
-    };
-    load(true);
+    showValues(m_record.loadedValues(*record, RecordPart::Cover));
     numericBox(QStringLiteral("c901"))->setValue(m_currentCode);
     m_rulesQuiet = false;
     organisationTypeRule();
     m_rulesQuiet = true;
-    load(false);
+    showValues(m_record.loadedValues(*record, RecordPart::Survey));
     m_rulesQuiet = false;
 
     const ResetFlags flags = resetFlagsForLoadedCategory(numericBox(QStringLiteral("c906"))->value());
@@ -705,6 +654,24 @@ std::optional<qint64> TdlgSurveyDataForm::valueOf(const QString& field) const {
     return std::nullopt;
 }
 
+void TdlgSurveyDataForm::showValues(const BoxValues& values) {
+    for (const BoxValue& value : values) {
+        if (value.box == BoxKind::Text)
+            m_texts.value(key(value.field))->setText(value.text);
+        else
+            numericBox(value.field)->setValue(value.number);
+    }
+}
+
+BoxValues TdlgSurveyDataForm::boxValues() const {
+    BoxValues values;
+    for (auto box = m_numeric.cbegin(); box != m_numeric.cend(); ++box)
+        values.push_back({box.key(), BoxKind::Number, box.value()->value(), QString()});
+    for (auto box = m_texts.cbegin(); box != m_texts.cend(); ++box)
+        values.push_back({box.key(), BoxKind::Text, 0, box.value()->text()});
+    return values;
+}
+
 CoverValues TdlgSurveyDataForm::coverValues() const {
     auto number = [this](const char* field) { return numericBox(QString::fromLatin1(field))->value(); };
     auto text = [this](const char* field) { return m_texts.value(QString::fromLatin1(field))->text(); };
@@ -754,32 +721,11 @@ bool TdlgSurveyDataForm::validateRecord() {
     return false;
 }
 
-std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
-    ColumnValues values;
-    auto put = [&values](const QString& column, const QVariant& value) {
-        for (auto& entry : values)
-            if (entry.first.compare(column, Qt::CaseInsensitive) == 0) {
-                entry.second = value;
-                return;
-            }
-        values.emplace_back(column, value);
-    };
-    for (const TFieldData& field : dictionary()) {
-        if (NumericEdit* box = numericBox(field.fieldName)) {
-            if (field.queryType == QueryType::Answer && box->value() > 2)
-                box->setValue(2);
-            if (field.queryType == QueryType::Number)
-                put(field.fieldName, double(box->value()));
-            else
-                put(field.fieldName, box->value());
-        } else if (TKvValidEdit* text = m_texts.value(key(field.fieldName))) {
-            put(field.fieldName, text->text().trimmed());
-        }
-    }
-    if (m_texts.value(QStringLiteral("c907"))->text().isEmpty() && m_typeName->text().isEmpty())
-        put(QStringLiteral("c907"), QStringLiteral("Z00"));
-    put(QStringLiteral("RecordState"), saveMode == 0 ? 0 : (saveMode == 1 ? 2 : 1));
-    put(QStringLiteral("c900"), machineStamp());
+std::optional<qint64> TdlgSurveyDataForm::writeRecord(SaveMode mode) {
+    BoxValues boxes = boxValues();
+    showValues(m_record.settleAnswers(boxes));
+    const ColumnValues values =
+        m_record.columnsToWrite(boxes, mode, machineStamp(), !m_typeName->text().isEmpty());
     const bool appending = m_mode == EntryMode::Add && !m_appended;
     try {
         const qint64 row =
@@ -811,7 +757,7 @@ bool TdlgSurveyDataForm::temporarySave() {
     if (!validateRecord())
         return false;
     const QVariant previousCode = storedCode();
-    if (!writeRecord(0))
+    if (!writeRecord(SaveMode::Held))
         return false;
     updateListAfterWrite(previousCode);
     m_appended = true;
@@ -830,7 +776,7 @@ bool TdlgSurveyDataForm::formalSave(bool checkFirst) {
         runWholeRecordCheck();
     const bool errors = filing && !errorListEmpty();
     const QVariant previousCode = storedCode();
-    if (!writeRecord(errors ? 1 : 2))
+    if (!writeRecord(errors ? SaveMode::WithErrors : SaveMode::Clean))
         return false;
     updateListAfterWrite(previousCode);
     setSaveButtons(false, false);

@@ -3,6 +3,7 @@
 #include "EntryFormServices.h"
 #include "app/FieldDictionary.h"
 #include "records/CodeTables.h"
+#include "records/EntryRecord.h"
 #include "records/FieldRules.h"
 #include "records/RecordValidation.h"
 
@@ -109,7 +110,6 @@ private:
     void pickCategory();
     void guarded(const std::function<void()>& action);
 
-    const TFieldDataArray& dictionary() const;
     void loadCodeLists();
     void loadRecord();
     void loadStoredValues();
@@ -119,7 +119,10 @@ private:
     void updatePosition();
     void updateNavigation();
 
-    std::optional<qint64> writeRecord(int saveMode);
+    std::optional<qint64> writeRecord(SaveMode mode);
+    // Puts values into their boxes; reads every box.
+    void showValues(const BoxValues& values);
+    BoxValues boxValues() const;
     CoverValues coverValues() const;
     bool errorListEmpty() const;
     void clearErrorList();
@@ -156,7 +159,7 @@ private:
     Settings& m_settings;
     UiServices& m_ui;
     const EntryFormServices m_services;
-    const TFieldDataArray& m_dictionary;
+    const EntryRecord m_record;
 
     QTabWidget* m_pages = nullptr;
     QTextBrowser* m_notes = nullptr;
