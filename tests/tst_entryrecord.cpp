@@ -13,6 +13,9 @@ using namespace corvalis::records;
 using corvalis::testing::TestFolder;
 
 namespace {
+// An empty dictionary: the record uses the shipped one.
+const TFieldDataArray NoDictionary;
+
 TFieldData entry(const char* name, QueryType type, qint64 id) {
     TFieldData field;
     field.fieldName = QString::fromLatin1(name);
@@ -126,7 +129,7 @@ private Q_SLOTS:
         const TFieldDataArray shipped = loadFieldDictionary(db);
         QVERIFY(!shipped.empty());
         const std::vector<BoxLimits> fromTable = EntryRecord(shipped).boxLimits();
-        const std::vector<BoxLimits> builtIn = EntryRecord(TFieldDataArray()).boxLimits();
+        const std::vector<BoxLimits> builtIn = EntryRecord(NoDictionary).boxLimits();
         QCOMPARE(fromTable.size(), builtIn.size());
         for (const BoxLimits& expected : builtIn) {
             const BoxLimits* limits = limitsOf(fromTable, expected.field);
@@ -176,7 +179,7 @@ private Q_SLOTS:
 
     void numbersAreWrittenAsFloatingValuesCodesAndAnswersAsWholeOnes() {
         const ColumnValues columns =
-            EntryRecord(TFieldDataArray()).columnsToWrite(everyBox(), SaveMode::Clean, QString(), true);
+            EntryRecord(NoDictionary).columnsToWrite(everyBox(), SaveMode::Clean, QString(), true);
         QCOMPARE(columnOf(columns, QStringLiteral("c901")).typeId(), QMetaType::Double);
         QCOMPARE(columnOf(columns, QStringLiteral("c901")).toDouble(), 110101000042.0);
         QCOMPARE(columnOf(columns, QStringLiteral("z002")).typeId(), QMetaType::Double);
@@ -187,7 +190,7 @@ private Q_SLOTS:
     }
 
     void saveModeDecidesTheStateAndTheStampComesLast() {
-        const EntryRecord record(TFieldDataArray{});
+        const EntryRecord record(NoDictionary);
         const std::pair<SaveMode, int> states[] = {
             {SaveMode::Held, 0}, {SaveMode::WithErrors, 2}, {SaveMode::Clean, 1}};
         for (const auto& [mode, state] : states) {
@@ -207,7 +210,7 @@ private Q_SLOTS:
             box.number = 0;
             box.text.clear();
         }
-        const EntryRecord record(TFieldDataArray{});
+        const EntryRecord record(NoDictionary);
         // Without a domain code or a domain name the record is stored as having none.
         ColumnValues columns = record.columnsToWrite(boxes, SaveMode::Held, QString(), false);
         QCOMPARE(columnOf(columns, QStringLiteral("c907")).toString(), NoDomainCode);
@@ -233,7 +236,7 @@ private Q_SLOTS:
         for (BoxValue& box : boxes)
             if (box.field == QLatin1String("b001") || box.field == QLatin1String("h001"))
                 box.number = 7;
-        const BoxValues changed = EntryRecord(TFieldDataArray{}).settleAnswers(boxes);
+        const BoxValues changed = EntryRecord(NoDictionary).settleAnswers(boxes);
         QCOMPARE(changed.size(), size_t(2));
         QCOMPARE(changed.front().field, QStringLiteral("b001"));
         QCOMPARE(changed.front().number, LargestAnswer);

@@ -65,7 +65,10 @@ inline const QString NoDomainCode = QStringLiteral("Z00");
 // writes every column.
 class EntryRecord {
 public:
+    // The record follows the dictionary it is given, which must outlive it (the session's dictionary
+    // changes with the database).
     explicit EntryRecord(const TFieldDataArray& dictionary);
+    explicit EntryRecord(TFieldDataArray&&) = delete;
 
     const TFieldDataArray& dictionary() const;
 
