@@ -6,6 +6,7 @@
 #include "records/EntryRecord.h"
 #include "records/FieldRules.h"
 #include "records/RecordValidation.h"
+#include "records/SurveyColumns.h"
 
 #include <QDialog>
 #include <QHash>
@@ -15,6 +16,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QTabWidget;
 class QTextBrowser;
@@ -97,14 +99,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct NameBoxes;
+    // The pages are the cover (0) and the survey tables up to LastPage.
+    static constexpr int LastPage = PageCount - 1;
+    // Boxes are kept by their column name in lower case.
+    static QString boxKey(const QString& field) { return field.toLower(); }
 
+    // The layout (EntryFormLayout.cpp).
+    void buildLayout();
     void buildCover(QWidget* page);
     void buildSurveyPage(int page, QWidget* content);
     void buildToolbar();
     NumericEdit* addNumeric(const QString& name, int page);
     TKvValidEdit* addText(const QString& name, int page, int maxBytes);
     CodeNameBox* addNameBox(const QString& name);
+
     void connectPickers();
     void pickDivision();
     void pickCategory();
@@ -149,11 +157,15 @@ private:
 
     bool pageChangeAllowed(int from, int to);
     void showNotes(int page);
+
+    // Keyboard navigation (EntryFormNavigation.cpp).
     QWidget* neighbourOnPage(QWidget* from, bool forward) const;
     QWidget* edgeOfPage(int page, bool first) const;
     void focusEdge(int page, bool first);
     void focusQuietly(QWidget* box);
     bool handleMoveKey(QWidget* box, int key);
+    // The key part of the event filter: true when the key moved the focus (or saved).
+    bool handleKeyPress(QWidget* box, const QKeyEvent* event);
 
     DbSession& m_session;
     Settings& m_settings;
