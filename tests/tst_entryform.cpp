@@ -736,6 +736,21 @@ private Q_SLOTS:
         QCOMPARE(*bench.window->currentCode(), 110101777777.0);
     }
 
+    void eachFormUsesOnlyTheServicesItWasMadeWith() {
+        FakeErrorList errors;
+        Bench bench(0, errors.services());
+        // A second form made without services checks nothing; the first keeps its own checks.
+        auto* plain = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, {},
+                                             bench.window->fieldDictionary(), bench.window.get());
+        plain->prepare(EntryMode::Add, &bench.window->recordList());
+        plain->runWholeRecordCheck();
+        QCOMPARE(errors.pageChecks, 0);
+        bench.form->prepare(EntryMode::Add, &bench.window->recordList());
+        bench.form->runWholeRecordCheck();
+        QCOMPARE(errors.pageChecks, 7);
+        delete plain;
+    }
+
     void printServiceGetsTheStoredCode() {
         UnionCode printed = 0;
         EntryFormServices services;
