@@ -99,8 +99,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "bench_form: %d records are too few for %d runs\n", count, runs);
         return 1;
     }
-    records::TdlgSurveyDataForm form(window.session(), window.settings(), ui, window.fieldDictionary(),
-                                     &window);
+    records::TdlgSurveyDataForm form(window.session(), window.settings(), ui, entryFormServices(window),
+                                     window.fieldDictionary(), &window);
 
     Timings opening, moving, saving, validating, checking;
     int savesWithErrors = 0;
@@ -118,7 +118,7 @@ int main(int argc, char* argv[]) {
         opening.add(timer);
 
         timer.start();
-        form.moveTo(2);
+        form.moveTo(records::RecordStep::Next);
         settle();
         moving.add(timer);
 

@@ -5,7 +5,7 @@
 #include "app/ui/RecordList.h"
 #include "records/RecordGenerator.h"
 #include "records/ui/CityNameForm.h"
-#include "records/ui/EntryFormHooks.h"
+#include "records/ui/EntryFormServices.h"
 #include "records/ui/KvValidEdit.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
@@ -52,7 +52,9 @@ struct Bench {
     std::unique_ptr<MainWindow> window;
     TdlgSurveyDataForm* form = nullptr;
 
-    explicit Bench(int records = 0) {
+    // The form gets the services given, none by default: it is tested on its own here, without the
+    // main window's real logic checks and printing.
+    explicit Bench(int records = 0, EntryFormServices services = {}) {
         if (records > 0) {
             engine::Connection connection(folder.defaultDatabase());
             GeneratorOptions options;
@@ -66,16 +68,8 @@ struct Bench {
         options.ui = &ui;
         window = makeProgramWindow(folder.folder(), options);
         window->startUp();
-        // The form is tested on its own here: the main window's real logic checks are taken off.
-        setPageLogicCheck({});
-        setLogicListHooks({});
-        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, window->fieldDictionary(),
-                                      window.get());
-    }
-    ~Bench() {
-        setPageLogicCheck({});
-        setLogicListHooks({});
-        setPrintHook({});
+        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, std::move(services),
+                                      window->fieldDictionary(), window.get());
     }
 
     engine::Connection& db() { return window->session().connection(); }
@@ -126,18 +120,18 @@ struct Bench {
 struct FakeErrorList {
     bool errors = false;
     int pageChecks = 0;
-    void install() {
-        setPageLogicCheck([this](const PageCheckRequest& request) {
+    EntryFormServices services() {
+        EntryFormServices services;
+        services.pageCheck = [this](const PageCheckRequest& request) {
             ++pageChecks;
             if (request.clearFirst)
                 errors = false;
             if (request.page == 1 && request.valueOf(QStringLiteral("z002")).value_or(0) > 50)
                 errors = true;
-        });
-        LogicListHooks hooks;
-        hooks.clear = [this] { errors = false; };
-        hooks.isEmpty = [this] { return !errors; };
-        setLogicListHooks(hooks);
+        };
+        services.logicList.clear = [this] { errors = false; };
+        services.logicList.isEmpty = [this] { return !errors; };
+        return services;
     }
 };
 } // namespace
@@ -340,9 +334,8 @@ private Q_SLOTS:
     }
 
     void temporaryThenFormalSaveWritesOneRow() {
-        Bench bench;
         FakeErrorList errors;
-        errors.install();
+        Bench bench(0, errors.services());
         bench.open(EntryMode::Add);
         bench.fillValidCover();
         bench.type("z002", QStringLiteral("80"));
@@ -395,7 +388,7 @@ private Q_SLOTS:
         QCOMPARE(bench.rowCount(), 3);
         QVERIFY(bench.stored(oldCode, "id").isNull());
         QCOMPARE(bench.stored(110101999999.0, "id").toLongLong(), id);
-        QCOMPARE(bench.form->currentCode(), 110101999999.0);
+        QCOMPARE(bench.form->currentCode(), UnionCode(110101999999));
         // The list follows the record to its new code.
         QCOMPARE(*bench.window->currentCode(), 110101999999.0);
     }
@@ -431,7 +424,7 @@ private Q_SLOTS:
         bench.db().execute(QStringLiteral("delete from dt_data where c901<>?"), {shown});
         bench.form->findChild<QAction*>(QStringLiteral("actNext"))->trigger();
         QVERIFY(bench.ui.lastMessage().startsWith(RunErrorPrefix));
-        QCOMPARE(bench.form->currentCode(), shown);
+        QCOMPARE(bench.form->currentCode(), UnionCode(shown));
         QVERIFY(bench.form->updatesEnabled());
         QVERIFY(bench.form->isLoaded());
         bench.type("z002", QStringLiteral("3"));
@@ -473,9 +466,8 @@ private Q_SLOTS:
     }
 
     void nonFilingRecordIsSavedCleanWithoutCheck() {
-        Bench bench;
         FakeErrorList errors;
-        errors.install();
+        Bench bench(0, errors.services());
         bench.open(EntryMode::Add);
         bench.fillValidCover();
         bench.type("c912", QStringLiteral("3"));
@@ -568,9 +560,8 @@ private Q_SLOTS:
     }
 
     void closingWithChangesSavesHeldWhenTheCheckFindsErrors() {
-        Bench bench;
         FakeErrorList errors;
-        errors.install();
+        Bench bench(0, errors.services());
         bench.open(EntryMode::Add);
         bench.fillValidCover();
         bench.type("z002", QStringLiteral("99"));
@@ -581,9 +572,8 @@ private Q_SLOTS:
     }
 
     void keyboardRunsAcrossPages() {
-        Bench bench;
         FakeErrorList errors;
-        errors.install();
+        Bench bench(0, errors.services());
         bench.open(EntryMode::Add);
         bench.fillValidCover();
         // Up in c901 goes round to the last box of table 8.
@@ -631,7 +621,7 @@ private Q_SLOTS:
             QVERIFY(form);
             sawForm = true;
             QCOMPARE(form->mode(), EntryMode::Modify);
-            QCOMPARE(form->currentCode(), before);
+            QCOMPARE(form->currentCode(), UnionCode(before));
             form->close();
         });
         bench.window->runCommand(QStringLiteral("actModify"));
@@ -680,8 +670,8 @@ private Q_SLOTS:
         Bench bench;
         static const TFieldDataArray none;
         delete bench.form;
-        bench.form = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, none,
-                                            bench.window.get());
+        bench.form = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, {},
+                                            none, bench.window.get());
         bench.open(EntryMode::Add);
         bench.fillValidCover();
         bench.type("z002", QStringLiteral("12"));
@@ -746,13 +736,29 @@ private Q_SLOTS:
         QCOMPARE(*bench.window->currentCode(), 110101777777.0);
     }
 
-    void printHookGetsTheStoredCode() {
-        Bench bench(1);
-        double printed = 0;
-        setPrintHook([&printed](QWidget*, double code) { printed = code; });
+    void eachFormUsesOnlyTheServicesItWasMadeWith() {
+        FakeErrorList errors;
+        Bench bench(0, errors.services());
+        // A second form made without services checks nothing; the first keeps its own checks.
+        auto* plain = new TdlgSurveyDataForm(bench.window->session(), bench.window->settings(), bench.ui, {},
+                                             bench.window->fieldDictionary(), bench.window.get());
+        plain->prepare(EntryMode::Add, &bench.window->recordList());
+        plain->runWholeRecordCheck();
+        QCOMPARE(errors.pageChecks, 0);
+        bench.form->prepare(EntryMode::Add, &bench.window->recordList());
+        bench.form->runWholeRecordCheck();
+        QCOMPARE(errors.pageChecks, 7);
+        delete plain;
+    }
+
+    void printServiceGetsTheStoredCode() {
+        UnionCode printed = 0;
+        EntryFormServices services;
+        services.print = [&printed](QWidget*, UnionCode code) { printed = code; };
+        Bench bench(1, std::move(services));
         bench.open(EntryMode::Modify);
         bench.button("tbPrint")->click();
-        QCOMPARE(printed, *bench.window->currentCode());
+        QCOMPARE(printed, UnionCode(*bench.window->currentCode()));
     }
 };
 

@@ -7,7 +7,6 @@
 #include "records/PageNotes.h"
 #include "records/RecordGenerator.h"
 #include "records/RecordPrint.h"
-#include "records/ui/EntryFormHooks.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
 #include "support/ProgramWindow.h"
@@ -35,13 +34,14 @@ using corvalis::testing::TestFolder;
 namespace {
 
 // The entry form as the main window opens it: with the real logic checks, their error list and the
-// print commands that the main window installs.
+// print commands that the main window installs. The codes handed to the print preview are noted.
 struct Shell {
     TestFolder folder;
     QTemporaryDir settingsDir;
     ScriptedUiServices ui;
     std::unique_ptr<MainWindow> window;
     TdlgSurveyDataForm* form = nullptr;
+    QList<UnionCode> previewedCodes;
 
     explicit Shell(int records) {
         engine::Connection connection(folder.defaultDatabase());
@@ -56,14 +56,13 @@ struct Shell {
         start.ui = &ui;
         window = makeProgramWindow(folder.folder(), start);
         window->startUp();
-        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, window->fieldDictionary(),
-                                      window.get());
-    }
-    ~Shell() {
-        setPageLogicCheck({});
-        setLogicListHooks({});
-        setPrintHook({});
-        setPrintPreviewHook({});
+        EntryFormServices services = entryFormServices(*window);
+        services.printPreview = [this, preview = services.printPreview](QWidget* shown, UnionCode code) {
+            previewedCodes << code;
+            preview(shown, code);
+        };
+        form = new TdlgSurveyDataForm(window->session(), window->settings(), ui, std::move(services),
+                                      window->fieldDictionary(), window.get());
     }
 
     engine::Connection& db() { return window->session().connection(); }
@@ -211,7 +210,7 @@ private Q_SLOTS:
 
         shell.window->recordList().setCurrentRow(0);
         shell.open(EntryMode::Modify);
-        shell.form->moveTo(2);
+        shell.form->moveTo(RecordStep::Next);
         QVERIFY(preview->isEnabled());
         // A change not yet saved is not what the stored record shows.
         shell.set("z002", 1);
@@ -231,11 +230,8 @@ private Q_SLOTS:
         preview->click();
         QCOMPARE(previewed, QStringLiteral("PrintPreviewDialog"));
         QVERIFY(shell.ui.messages().size() == 1); // only the temporary save's
-
-        double code = 0;
-        setPrintPreviewHook([&code](QWidget*, double shown) { code = shown; });
-        preview->click();
-        QCOMPARE(code, shell.window->recordList().model().keyAt(1).toDouble());
+        QCOMPARE(shell.previewedCodes,
+                 QList<UnionCode>{shell.window->recordList().model().keyAt(1).toLongLong()});
     }
 
     void everyPageHasItsNotesAndTheBoxesTheirInputHints() {

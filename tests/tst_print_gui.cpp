@@ -68,7 +68,7 @@ private Q_SLOTS:
 
         // The entry form's print button goes through the same printing.
         shell.ui.clear();
-        printRecordFromForm(shell.window.get(), shell.window->currentCode().value());
+        printRecordOf(*shell.window, shell.window->currentCode().value());
         QCOMPARE(shell.ui.openedFiles().size(), 1);
         QCOMPARE(XlsxReader(shell.ui.openedFiles().front()).cell(1, QStringLiteral("B7")), code);
         QVERIFY(shell.ui.messages().empty());

@@ -22,7 +22,7 @@ TFieldDataArray loadFieldDictionary(engine::Connection& connection) {
         field.visible = rows.integer(6) != 0;
         field.queryShow = rows.integer(7) != 0;
         const qint64 type = rows.integer(8);
-        field.queryType = type >= 0 && type <= 3 ? int(type) : -1;
+        field.queryType = type >= 0 && type <= 3 ? QueryType(type) : QueryType::Other;
         field.sequence = int(rows.integer(9));
         field.pageId = int(rows.integer(10));
         dictionary.push_back(field);

@@ -8,6 +8,11 @@ namespace engine {
 class Connection;
 }
 
+// The value class of a dictionary field (dt_fieldlist.QueryType), which decides how its value is read,
+// written and limited: integer codes of the code tables and the record state, texts, large numbers
+// (the union code and the counts, stored as floating values), and the yes/no and choice answers.
+enum class QueryType { Other = -1, Code = 0, Text = 1, Number = 2, Answer = 3 };
+
 // One field of the dictionary table dt_fieldlist. Entry i of the dictionary describes column i of the
 // main record list; the same record describes export columns.
 struct TFieldData {
@@ -19,7 +24,7 @@ struct TFieldData {
     QString fieldType;
     bool visible = false;
     bool queryShow = true;
-    int queryType = -1; // 0 to 3; -1 when the table holds another value
+    QueryType queryType = QueryType::Other; // Other when the table holds a value outside the classes
     int sequence = 0;
     int pageId = -1;
 };

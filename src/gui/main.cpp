@@ -21,8 +21,9 @@ int saveEntryFormScreenshots(corvalis::MainWindow& window, const QString& prefix
     window.resize(1280, 760);
     window.show();
     window.recordList().setCurrentRow(0);
-    auto* form = new TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
-                                        window.fieldDictionary(), &window);
+    auto* form =
+        new TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
+                               corvalis::entryFormServices(window), window.fieldDictionary(), &window);
     form->open(corvalis::records::EntryMode::Modify, &window.recordList());
     bool saved = true;
     QTimer::singleShot(500, form, [form, prefix, &saved] {

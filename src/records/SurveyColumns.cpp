@@ -159,21 +159,21 @@ ColumnKind columnKind(const QString& name) {
     return ColumnKind::RowNumber;
 }
 
-int queryTypeOf(ColumnKind kind) {
+QueryType queryTypeOf(ColumnKind kind) {
     switch (kind) {
     case ColumnKind::Text:
-        return 1;
+        return QueryType::Text;
     case ColumnKind::Code:
     case ColumnKind::Count:
-        return 2;
+        return QueryType::Number;
     case ColumnKind::CodeNumber:
     case ColumnKind::State:
-        return 0;
+        return QueryType::Code;
     case ColumnKind::YesNo:
     case ColumnKind::Choice:
-        return 3;
+        return QueryType::Answer;
     default:
-        return -1;
+        return QueryType::Other;
     }
 }
 

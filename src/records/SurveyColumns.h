@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FieldDictionary.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -50,9 +52,10 @@ int surveyColumnIndex(const QString& name);
 // The kind of any dt_data column; RowNumber for an unknown name.
 ColumnKind columnKind(const QString& name);
 
-// The value class the field dictionary gives a column: 1 texts, 2 the code and counts, 0 integer
-// codes, 3 yes/no and choice answers; -1 for columns outside those classes.
-int queryTypeOf(ColumnKind kind);
+// The value class the field dictionary gives a column: Text for texts, Number for the code and
+// counts, Code for integer codes and the state, Answer for yes/no and choice answers; Other for the
+// columns outside those classes.
+QueryType queryTypeOf(ColumnKind kind);
 
 // Entry-form page titles: page 0 is the cover, 1 to 7 the survey tables.
 constexpr int PageCount = 8;

@@ -4,7 +4,6 @@
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
 #include "exchange/ui/ExchangeCommands.h"
-#include "records/ui/EntryFormHooks.h"
 #include "records/ui/PrintCommands.h"
 #include "records/ui/RecordsCommands.h"
 #include "search/ui/SearchCommands.h"
@@ -12,17 +11,16 @@
 
 namespace corvalis {
 
-namespace {
-
-// The entry form knows the logic checks only through its hooks; this joins the two.
-void connectEntryFormToLogicChecks(MainWindow& window) {
-    installPageLogicCheck(window, [](PageLogicCheck check) {
-        records::setPageLogicCheck([check](const records::PageCheckRequest& request) {
+// The entry form knows the logic checks and printing only through its services; this joins them.
+records::EntryFormServices entryFormServices(MainWindow& window) {
+    records::EntryFormServices services;
+    installPageLogicCheck(window, [&services](PageLogicCheck check) {
+        services.pageCheck = [check](const records::PageCheckRequest& request) {
             check(request.form, request.page, request.clearFirst, request.valueOf, request.focusField);
-        });
+        };
     });
     checks::TMessageListWinForm* list = &logicMessageList(window);
-    records::LogicListHooks hooks;
+    records::LogicListHooks& hooks = services.logicList;
     hooks.clear = [list] {
         list->clearMessages();
         list->hide();
@@ -31,20 +29,17 @@ void connectEntryFormToLogicChecks(MainWindow& window) {
     hooks.show = [list] { list->showList(); };
     hooks.hide = [list] { list->hide(); };
     hooks.navigating = [list] { return list->navigating(); };
-    records::setLogicListHooks(std::move(hooks));
+    services.print = [&window](QWidget*, UnionCode code) { printRecordOf(window, code); };
+    services.printPreview = [&window](QWidget*, UnionCode code) { showRecordPrintPreview(window, code); };
+    return services;
 }
-
-} // namespace
 
 void installCommands(MainWindow& window) {
     // One line per subsystem.
-    installRecordsCommands(window);
+    installRecordsCommands(window, entryFormServices(window));
     installChecksCommands(window);
-    connectEntryFormToLogicChecks(window);
     installExchangeCommands(window);
     installPrintCommands(window);
-    records::setPrintHook(&printRecordFromForm);
-    records::setPrintPreviewHook(&previewRecordFromForm);
     search::installSearchCommands(window);
     summary::installSummaryCommands(window);
 }

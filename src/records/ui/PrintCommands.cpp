@@ -9,26 +9,10 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QPointer>
 
 namespace corvalis {
 
 namespace {
-
-// The window whose database the entry form prints from, when the form is not one of its children.
-QPointer<QWidget> printingWindow;
-
-CommandHost* windowOf(QWidget* widget) {
-    for (QWidget* candidate = widget; candidate; candidate = candidate->parentWidget())
-        if (auto* window = dynamic_cast<CommandHost*>(candidate))
-            return window;
-    return dynamic_cast<CommandHost*>(printingWindow.data());
-}
-
-void printCode(CommandHost& window, UnionCode code) {
-    records::printRecord(window.session().connection(), window.session().programFolder(), window.ui(),
-                         records::codeText(code));
-}
 
 // Puts the preview right after actPrint in the menus of the menu bar that show actPrint. The record
 // list's pop-up menu keeps its fixed set of entries.
@@ -48,11 +32,15 @@ void placeAfterPrint(QAction* print, QAction* preview) {
 
 } // namespace
 
+void printRecordOf(CommandHost& window, UnionCode code) {
+    records::printRecord(window.session().connection(), window.session().programFolder(), window.ui(),
+                         records::codeText(code));
+}
+
 void installPrintCommands(CommandHost& window) {
-    printingWindow = window.dialogParent();
     window.setHandler(QStringLiteral("actPrint"), [&window] {
         if (const auto code = window.recordList().currentCode())
-            printCode(window, *code);
+            printRecordOf(window, *code);
     });
 
     QAction* print = window.action(QStringLiteral("actPrint"));
@@ -69,16 +57,6 @@ void installPrintCommands(CommandHost& window) {
     // The preview is available exactly when printing is.
     preview->setEnabled(print->isEnabled());
     QObject::connect(print, &QAction::enabledChanged, preview, &QAction::setEnabled);
-}
-
-void printRecordFromForm(QWidget* form, UnionCode code) {
-    if (CommandHost* window = windowOf(form))
-        printCode(*window, code);
-}
-
-void previewRecordFromForm(QWidget* form, UnionCode code) {
-    if (CommandHost* window = windowOf(form))
-        showRecordPrintPreview(*window, code);
 }
 
 void showRecordPrintPreview(CommandHost& window, UnionCode code) {

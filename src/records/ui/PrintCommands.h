@@ -2,8 +2,6 @@
 
 #include "app/UnionCode.h"
 
-class QWidget;
-
 namespace corvalis {
 
 class CommandHost;
@@ -14,11 +12,8 @@ class CommandHost;
 // save as PDF.
 void installPrintCommands(CommandHost& window);
 
-// The entry form's print button: prints the record of that code from the form's main window.
-void printRecordFromForm(QWidget* form, UnionCode code);
-
-// The entry form's print preview button: previews the record of that code from the form's main window.
-void previewRecordFromForm(QWidget* form, UnionCode code);
+// Prints the record of that code from the host's database (also the entry form's print button).
+void printRecordOf(CommandHost& window, UnionCode code);
 
 // The preview of one record's print form.
 void showRecordPrintPreview(CommandHost& window, UnionCode code);

@@ -13,19 +13,24 @@
 namespace corvalis {
 
 namespace {
-// The one entry form of the run, created when it is first needed.
-records::TdlgSurveyDataForm& entryForm(CommandHost& window, QPointer<records::TdlgSurveyDataForm>& form) {
-    if (!form)
-        form = new records::TdlgSurveyDataForm(window.session(), window.settings(), window.ui(),
-                                               window.fieldDictionary(), window.dialogParent());
-    return *form;
+// The one entry form of the run, created when it is first needed, and the services it is made with.
+struct EntryFormSlot {
+    records::EntryFormServices services;
+    QPointer<records::TdlgSurveyDataForm> form;
+};
+
+records::TdlgSurveyDataForm& entryForm(CommandHost& window, EntryFormSlot& slot) {
+    if (!slot.form)
+        slot.form =
+            new records::TdlgSurveyDataForm(window.session(), window.settings(), window.ui(), slot.services,
+                                            window.fieldDictionary(), window.dialogParent());
+    return *slot.form;
 }
 
-void openEntryForm(CommandHost& window, QPointer<records::TdlgSurveyDataForm>& form,
-                   records::EntryMode mode) {
+void openEntryForm(CommandHost& window, EntryFormSlot& slot, records::EntryMode mode) {
     RecordList& list = window.recordList();
     const ListPosition before = list.position();
-    records::TdlgSurveyDataForm& dialog = entryForm(window, form);
+    records::TdlgSurveyDataForm& dialog = entryForm(window, slot);
     dialog.openModal(mode, &list);
     // Back in the main window: the list is read again at the record that was current.
     list.requery();
@@ -33,14 +38,15 @@ void openEntryForm(CommandHost& window, QPointer<records::TdlgSurveyDataForm>& f
 }
 } // namespace
 
-void installRecordsCommands(CommandHost& window) {
-    auto form = std::make_shared<QPointer<records::TdlgSurveyDataForm>>();
+void installRecordsCommands(CommandHost& window, records::EntryFormServices services) {
+    auto slot = std::make_shared<EntryFormSlot>();
+    slot->services = std::move(services);
     window.setHandler(QStringLiteral("actAddNew"),
-                      [&window, form] { openEntryForm(window, *form, records::EntryMode::Add); });
-    window.setHandler(QStringLiteral("actModify"), [&window, form] {
+                      [&window, slot] { openEntryForm(window, *slot, records::EntryMode::Add); });
+    window.setHandler(QStringLiteral("actModify"), [&window, slot] {
         if (window.recordList().isEmpty())
             return;
-        openEntryForm(window, *form, records::EntryMode::Modify);
+        openEntryForm(window, *slot, records::EntryMode::Modify);
     });
 }
 

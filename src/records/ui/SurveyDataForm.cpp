@@ -1,7 +1,6 @@
 #include "SurveyDataForm.h"
 
 #include "CityNameForm.h"
-#include "EntryFormHooks.h"
 #include "KvValidEdit.h"
 #include "NumericEdit.h"
 #include "UnionTypeForm.h"
@@ -12,17 +11,14 @@
 #include "app/UiServices.h"
 #include "app/ui/CodePopup.h"
 #include "app/ui/RecordList.h"
+#include "records/EntryRecord.h"
 #include "records/PageNotes.h"
 #include "records/RecordStore.h"
 #include "records/SurveyColumns.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QFrame>
-#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScrollArea>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
@@ -30,135 +26,20 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <memory>
 
 namespace corvalis::records {
 
-namespace {
-constexpr qint64 LargestCount = 99999999999999LL;
-constexpr int LastPage = PageCount - 1;
-constexpr int CellsPerBand = 6;
-
-// The limits the form gives a cover box; the field dictionary may widen them when loading.
-struct CoverBox {
-    const char* name;
-    int digits;
-    qint64 minimum;
-    qint64 maximum;
-    qint64 blankValue;
-    int padding;
-};
-const CoverBox coverBoxes[] = {
-    {"c901", 12, 1, 999999999999LL, 1, 0}, {"c903", 6, 0, 999999, 0, 6}, {"c904", 6, 0, 999999, 10, 0},
-    {"c905", 6, 0, 999999, 0, 0},          {"c906", 6, 0, 999999, 0, 0}, {"c909", 6, 0, 999999, 0, 0},
-    {"c912", 6, 0, 999999, 0, 0},
-};
-
-const char* const CoverNotice = "　　《中华人民共和国统计法》第七条规定：国家机关、企业事业单位和其他组织以及"
-                                "个体工商户和个人等统计调查对象，"
-                                "必须依照本法和国家有关规定，真实、准确、完整、及时地提供统计调查所需的资料，"
-                                "不得提供不真实或者不完整的统计资料，"
-                                "不得迟报、拒报统计资料。";
-const char* const CoverIdentification = "表　　号：NB_VQ\n制表机关：全国总工会\n批准机关：国家统计局\n"
-                                        "批准文号：国统制〔2019〕107号\n有效期至：2022年8月";
-
-QString key(const QString& field) {
-    return field.toLower();
-}
-
-// The name a column's box carries: table 4 in capitals, the category box as C907.
-QString controlName(const QString& column) {
-    if (column.startsWith(QLatin1Char('l')))
-        return column.toUpper();
-    if (column == QLatin1String("c907"))
-        return QStringLiteral("C907");
-    return column;
-}
-
-QLabel* cell(const QString& text, QWidget* parent, bool wrap = true) {
-    auto* label = new QLabel(text, parent);
-    label->setFrameShape(QFrame::Box);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(wrap);
-    label->setMargin(2);
-    return label;
-}
-
-// The survey columns of a page in form order, split where the printed table changes (page 7).
-std::vector<std::vector<const SurveyColumn*>> tablesOfPage(int page) {
-    std::vector<std::vector<const SurveyColumn*>> tables(1);
-    for (const SurveyColumn& column : surveyColumns()) {
-        if (column.page != page)
-            continue;
-        if (page == 7 && QLatin1String(column.name).startsWith(QLatin1Char('s')) && tables.size() == 1 &&
-            !tables.front().empty())
-            tables.emplace_back();
-        tables.back().push_back(&column);
-    }
-    return tables;
-}
-
-// The entries the shipped field dictionary holds for the form's columns, for a database whose
-// dictionary table is empty: without it no value would be read or written.
-const TFieldDataArray& builtInDictionary() {
-    static const TFieldDataArray dictionary = [] {
-        TFieldDataArray fields;
-        auto add = [&fields](const char* name, ColumnKind kind, qint64 id) {
-            TFieldData field;
-            field.id = id;
-            field.fieldName = QString::fromLatin1(name);
-            field.showName = field.fieldName;
-            field.queryType = queryTypeOf(kind);
-            field.sequence = int(fields.size()) + 1;
-            fields.push_back(field);
-        };
-        const std::pair<const char*, qint64> coverIds[] = {
-            {"c901", 1}, {"c902", 2}, {"c903", 3}, {"c904", 4},  {"c905", 5}, {"c906", 6},
-            {"c907", 9}, {"c909", 7}, {"c912", 8}, {"c910", 10}, {"c911", 11}};
-        for (const auto& [name, id] : coverIds)
-            add(name, columnKind(QString::fromLatin1(name)), id);
-        for (const SurveyColumn& column : surveyColumns())
-            add(column.name, column.kind, qint64(fields.size()) + 1);
-        return fields;
-    }();
-    return dictionary;
-}
-
-QString groupHeading(const SurveyColumn& column) {
-    if (column.heading)
-        return QString::fromUtf8(column.heading);
-    return column.partOf ? QStringLiteral("其中") : QString();
-}
-} // namespace
-
 TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui,
-                                       const TFieldDataArray& dictionary, QWidget* parent)
-    : QDialog(parent), m_session(session), m_settings(settings), m_ui(ui), m_dictionary(dictionary),
-      m_pageOrder(PageCount) {
+                                       EntryFormServices services, const TFieldDataArray& dictionary,
+                                       QWidget* parent)
+    : QDialog(parent), m_session(session), m_settings(settings), m_ui(ui), m_services(std::move(services)),
+      m_record(dictionary), m_pageOrder(PageCount) {
     setObjectName(QStringLiteral("TdlgSurveyDataForm"));
     setWindowTitle(FormText::Caption);
     m_notesFolder = session.programFolder().notesFolder();
 
-    m_pages = new QTabWidget(this);
-    m_pages->setObjectName(QStringLiteral("DataPage"));
-    m_pages->setTabPosition(QTabWidget::South);
-    m_pages->tabBar()->setExpanding(false);
-    m_pages->tabBar()->installEventFilter(this);
-    for (int page = 0; page < PageCount; ++page) {
-        auto* scroll = new QScrollArea(m_pages);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        auto* content = new QWidget(scroll);
-        content->setObjectName(QStringLiteral("Page%1").arg(page));
-        if (page == 0)
-            buildCover(content);
-        else
-            buildSurveyPage(page, content);
-        scroll->setWidget(content);
-        m_pages->addTab(scroll, pageTabCaption(page));
-        m_pages->setTabToolTip(page, pageTabHint(page));
-    }
+    buildLayout();
     // A change of page that did not come through changePage (keys of the tab widget) is checked too.
     connect(m_pages, &QTabWidget::currentChanged, this, [this](int page) {
         if (m_changingPage)
@@ -169,23 +50,6 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
         m_changingPage = false;
         guarded([this, page] { changePage(page); });
     });
-    m_pages->setProperty("shownPage", 0);
-
-    m_notes = new QTextBrowser(this);
-    m_notes->setObjectName(QStringLiteral("rtfNotes"));
-    m_notes->setFocusPolicy(Qt::NoFocus);
-    m_notes->setMaximumHeight(110);
-
-    buildToolbar();
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(findChild<QToolBar*>(QStringLiteral("ToolBar")));
-    bottom->addStretch(1);
-    bottom->addWidget(m_navBar);
-    bottom->addWidget(m_itemNo);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pages, 1);
-    layout->addWidget(m_notes);
-    layout->addLayout(bottom);
 
     for (const char* sequence : {"Ctrl+S", "Ctrl+Shift+S"}) {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(sequence)), this);
@@ -197,16 +61,9 @@ TdlgSurveyDataForm::TdlgSurveyDataForm(DbSession& session, Settings& settings, U
         if (!m_rulesQuiet)
             organisationTypeRule();
     });
-    for (const auto& boxes : m_pageOrder)
-        for (size_t i = 1; i < boxes.size(); ++i)
-            setTabOrder(boxes[i - 1], boxes[i]);
     m_print->setVisible(true);
     m_preview->setVisible(true);
     resize(980, 700);
-}
-
-const TFieldDataArray& TdlgSurveyDataForm::dictionary() const {
-    return m_dictionary.empty() ? builtInDictionary() : m_dictionary;
 }
 
 TdlgSurveyDataForm::~TdlgSurveyDataForm() {
@@ -216,230 +73,6 @@ TdlgSurveyDataForm::~TdlgSurveyDataForm() {
         child->removeEventFilter(this);
         QObject::disconnect(child, nullptr, this, nullptr);
     }
-}
-
-NumericEdit* TdlgSurveyDataForm::addNumeric(const QString& name, int page) {
-    auto* box = new NumericEdit;
-    box->setObjectName(controlName(name));
-    m_controls.insert(key(name), box);
-    m_numeric.insert(key(name), box);
-    m_pageOrder[size_t(page)].push_back(box);
-    m_pageOf.insert(box, page);
-    box->installEventFilter(this);
-    connect(box, &NumericEdit::valueChanged, this, &TdlgSurveyDataForm::markModified);
-    return box;
-}
-
-TKvValidEdit* TdlgSurveyDataForm::addText(const QString& name, int page, int maxBytes) {
-    auto* box = new TKvValidEdit;
-    box->setObjectName(controlName(name));
-    box->setCheckType(TKvValidEdit::tcForbid);
-    box->setForbidChars(TKvValidEdit::quoteCharacters());
-    box->setMaxBytes(maxBytes);
-    m_controls.insert(key(name), box);
-    m_texts.insert(key(name), box);
-    m_pageOrder[size_t(page)].push_back(box);
-    m_pageOf.insert(box, page);
-    box->installEventFilter(this);
-    connect(box, &QLineEdit::textChanged, this, &TdlgSurveyDataForm::markModified);
-    return box;
-}
-
-CodeNameBox* TdlgSurveyDataForm::addNameBox(const QString& name) {
-    auto* box = new CodeNameBox;
-    box->setObjectName(name);
-    box->setFocusPolicy(Qt::NoFocus);
-    connect(box, &QLineEdit::textChanged, this, &TdlgSurveyDataForm::markModified);
-    return box;
-}
-
-void TdlgSurveyDataForm::buildCover(QWidget* page) {
-    auto* notice = new QLabel(QString::fromUtf8(CoverNotice), page);
-    notice->setWordWrap(true);
-    auto* identification = new QLabel(QString::fromUtf8(CoverIdentification), page);
-    auto* head = new QHBoxLayout;
-    head->addWidget(notice, 3);
-    head->addSpacing(24);
-    head->addWidget(identification, 1, Qt::AlignTop);
-    auto* title = new QLabel(QStringLiteral("2020年度  基层工会调查表"), page);
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    title->setAlignment(Qt::AlignCenter);
-
-    auto* grid = new QGridLayout;
-    grid->setColumnStretch(2, 1);
-    int row = 0;
-    for (const CoverColumn& column : coverColumns()) {
-        const QString name = QString::fromLatin1(column.name);
-        grid->addWidget(new QLabel(QString::fromUtf8(column.label), page), row, 0, Qt::AlignRight);
-        QWidget* box = nullptr;
-        if (column.kind == ColumnKind::Text) {
-            box = addText(name, 0, name == QLatin1String("c902") || name == QLatin1String("c907") ? 60 : 50);
-        } else {
-            NumericEdit* numeric = addNumeric(name, 0);
-            for (const CoverBox& limits : coverBoxes)
-                if (name == QLatin1String(limits.name)) {
-                    numeric->setMaxDigits(limits.digits);
-                    numeric->setMinimum(limits.minimum);
-                    numeric->setMaximum(limits.maximum);
-                    numeric->setBlankValue(limits.blankValue);
-                    numeric->setZeroPadding(limits.padding);
-                }
-            numeric->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            box = numeric;
-        }
-        const bool wide =
-            name == QLatin1String("c902") || name == QLatin1String("c910") || name == QLatin1String("c911");
-        box->setMinimumWidth(wide ? 320 : 120);
-        grid->addWidget(box, row, 1, 1, wide ? 2 : 1);
-        ++row;
-    }
-    auto* city = addNameBox(QStringLiteral("CityNameCtrl"));
-    auto* level = addNameBox(QStringLiteral("LevelName"));
-    auto* industry = addNameBox(QStringLiteral("IndustryName"));
-    auto* economic = addNameBox(QStringLiteral("EconomicName"));
-    auto* type = addNameBox(QStringLiteral("TypeName"));
-    auto* hold = addNameBox(QStringLiteral("HoldSituation"));
-    auto* state = addNameBox(QStringLiteral("StateName"));
-    m_cityName = city;
-    m_levelName = level;
-    m_industryName = industry;
-    m_economicName = economic;
-    m_typeName = type;
-    m_holdSituation = hold;
-    m_stateName = state;
-    const std::pair<int, CodeNameBox*> nameRows[] = {{2, city}, {3, level}, {4, industry}, {5, economic},
-                                                     {6, type}, {7, hold},  {8, state}};
-    for (const auto& [line, box] : nameRows)
-        grid->addWidget(box, line, 2);
-    m_texts.value(QStringLiteral("c910"))->setExtraFilter(fillerKeyAccepted);
-    m_texts.value(QStringLiteral("c911"))->setExtraFilter(telephoneKeyAccepted);
-    m_texts.value(QStringLiteral("c911"))->setInputMethodHints(Qt::ImhDialableCharactersOnly);
-
-    auto* layout = new QVBoxLayout(page);
-    layout->addLayout(head);
-    layout->addSpacing(8);
-    layout->addWidget(title);
-    layout->addSpacing(8);
-    layout->addLayout(grid);
-    layout->addStretch(1);
-}
-
-void TdlgSurveyDataForm::buildSurveyPage(int page, QWidget* content) {
-    auto* layout = new QVBoxLayout(content);
-    const QStringList titles = pageTableTitles(page);
-    const auto tables = tablesOfPage(page);
-    for (size_t table = 0; table < tables.size(); ++table) {
-        auto* title = new QLabel(titles.value(int(table)), content);
-        title->setWordWrap(true);
-        QFont bold = title->font();
-        bold.setBold(true);
-        title->setFont(bold);
-        layout->addWidget(title);
-        auto* grid = new QGridLayout;
-        grid->setSpacing(0);
-        const auto& columns = tables[table];
-        for (size_t first = 0; first < columns.size(); first += CellsPerBand) {
-            const int baseRow = int(first / CellsPerBand) * 5;
-            const size_t end = std::min(columns.size(), first + CellsPerBand);
-            // Grouping cells above neighbouring columns with the same heading are merged.
-            for (size_t i = first; i < end;) {
-                const QString heading = groupHeading(*columns[i]);
-                size_t span = 1;
-                while (i + span < end && !heading.isEmpty() && groupHeading(*columns[i + span]) == heading)
-                    ++span;
-                grid->addWidget(cell(heading, content), baseRow, int(i - first), 1, int(span));
-                i += span;
-            }
-            for (size_t i = first; i < end; ++i) {
-                const SurveyColumn& column = *columns[i];
-                const QString name = QString::fromLatin1(column.name);
-                const int at = int(i - first);
-                QLabel* question = cell(QString::fromUtf8(column.question), content);
-                question->setMinimumHeight(72);
-                grid->addWidget(question, baseRow + 1, at);
-                grid->addWidget(cell(name, content, false), baseRow + 2, at);
-                NumericEdit* box = addNumeric(name, page);
-                box->setSurveyStyle(true);
-                const bool answer = column.kind != ColumnKind::Count;
-                box->setMaxDigits(answer ? 1 : 14);
-                box->setMaximum(answer ? 2 : LargestCount);
-                grid->addWidget(box, baseRow + 3, at);
-            }
-            grid->setRowMinimumHeight(baseRow + 4, 10);
-        }
-        // Every band has the same columns, so a short table keeps the cell width of a long one.
-        for (int at = 0; at < CellsPerBand; ++at) {
-            grid->setColumnStretch(at, 1);
-            grid->setColumnMinimumWidth(at, 130);
-        }
-        layout->addLayout(grid);
-    }
-    layout->addStretch(1);
-}
-
-void TdlgSurveyDataForm::buildToolbar() {
-    auto* bar = new QToolBar(this);
-    bar->setObjectName(QStringLiteral("ToolBar"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    struct Button {
-        QToolButton** slot;
-        const char* name;
-        const char* caption;
-        const char* hint;
-    };
-    const Button buttons[] = {
-        {&m_hold, "tbHold", "临时保存",
-         "临时保存输入的数据|"
-         "临时保存已经输入的数据，不检查数据的逻辑关系，保存后可继续编辑，临时保存的数据不能被导出或上报"},
-        {&m_save, "tbSave", "保存记录", "正式保存输入的数据|正式保存已经数据的数据，将检查数据的逻辑关系"},
-        {&m_add, "tbAdd", "保存记录",
-         "正式保存输入的数据|"
-         "正式保存已经数据的数据，将检查数据的逻辑关系，保存后会请空所有已经输入的数据，以便输入新的数据"},
-        {&m_check, "tbCheck", "检查逻辑", ""},
-        {&m_print, "tbPrint", "打  印", "打印当前的报表"},
-        {&m_preview, "tbPrintPreview", "打印预览",
-         "预览当前的报表|在屏幕上预览当前的报表，可以打印或保存为PDF文件"},
-        {&m_return, "tbReturn", "返  回", ""},
-    };
-    for (const Button& button : buttons) {
-        auto* tool = new QToolButton(bar);
-        tool->setObjectName(QString::fromLatin1(button.name));
-        tool->setText(QString::fromUtf8(button.caption));
-        const QStringList hint = QString::fromUtf8(button.hint).split(QLatin1Char('|'));
-        tool->setToolTip(hint.value(0));
-        tool->setStatusTip(hint.value(hint.size() - 1));
-        tool->setFocusPolicy(Qt::NoFocus);
-        QAction* shown = bar->addWidget(tool);
-        shown->setObjectName(QString::fromLatin1(button.name) + QStringLiteral("Shown"));
-        *button.slot = tool;
-    }
-    connect(m_hold, &QToolButton::clicked, this, [this] { guarded([this] { temporarySave(); }); });
-    connect(m_save, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
-    connect(m_add, &QToolButton::clicked, this, [this] { guarded([this] { formalSave(); }); });
-    connect(m_check, &QToolButton::clicked, this, [this] { guarded([this] { checkLogic(); }); });
-    connect(m_print, &QToolButton::clicked, this, [this] { guarded([this] { print(); }); });
-    connect(m_preview, &QToolButton::clicked, this, [this] { guarded([this] { printPreview(); }); });
-    connect(m_return, &QToolButton::clicked, this, &TdlgSurveyDataForm::returnWithoutSaving);
-
-    m_navBar = new QToolBar(this);
-    m_navBar->setObjectName(QStringLiteral("NavBar"));
-    m_navBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const std::pair<QAction**, const char*> moves[] = {
-        {&m_first, "actFirst"}, {&m_prev, "actPrev"}, {&m_next, "actNext"}, {&m_last, "actLast"}};
-    const char* captions[] = {"第一条", "上一条", "下一条", "最后一条"};
-    for (int step = 0; step < 4; ++step) {
-        QAction* action = m_navBar->addAction(QString::fromUtf8(captions[step]));
-        action->setObjectName(QString::fromLatin1(moves[step].second));
-        *moves[step].first = action;
-        connect(action, &QAction::triggered, this, [this, step] { guarded([this, step] { moveTo(step); }); });
-    }
-    for (QToolButton* button : m_navBar->findChildren<QToolButton*>())
-        button->setFocusPolicy(Qt::NoFocus);
-    m_itemNo = new QLabel(this);
-    m_itemNo->setObjectName(QStringLiteral("ItemNo"));
 }
 
 // ---- pickers -------------------------------------------------------------------------------------
@@ -552,26 +185,19 @@ void TdlgSurveyDataForm::loadRecord() {
 
 // Applies the field dictionary's limits to the boxes it names, as loading a record does.
 void TdlgSurveyDataForm::applyDictionaryLimits(bool clearValues) {
-    for (const TFieldData& field : dictionary()) {
-        NumericEdit* box = numericBox(field.fieldName);
-        if (!box) {
-            if (clearValues && field.queryType == 1)
-                if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
-                    text->clear();
+    for (const BoxLimits& limits : m_record.boxLimits()) {
+        if (limits.box == BoxKind::Text) {
+            if (clearValues && limits.blankWhenNew)
+                m_texts.value(boxKey(limits.field))->clear();
             continue;
         }
-        const bool wide = (field.queryType == 0 && field.id > 8) || (field.queryType == 2 && field.id > 7);
-        const bool answer = field.queryType == 3 && field.id > 7;
-        if (wide) {
-            box->setMaximum(LargestCount);
-            box->setMaxDigits(0);
-            box->setMinimum(0);
-        } else if (answer) {
-            box->setMaximum(2);
-            box->setMaxDigits(1);
-            box->setMinimum(0);
+        NumericEdit* box = numericBox(limits.field);
+        if (limits.kind != LimitKind::Own) {
+            box->setMaximum(limits.maximum);
+            box->setMaxDigits(limits.maxDigits);
+            box->setMinimum(limits.minimum);
         }
-        if (clearValues && (wide || answer))
+        if (clearValues && limits.blankWhenNew)
             box->setValue(0);
     }
 }
@@ -583,30 +209,18 @@ void TdlgSurveyDataForm::loadStoredValues() {
     if (!record)
         throw EngineError(QStringLiteral("没有找到要修改的记录。"));
     m_rowId = record->rowId;
-    m_currentCode = record->value(QStringLiteral("c901")).toDouble();
+    m_currentCode = EntryRecord::storedCode(*record);
     applyDictionaryLimits(false);
 
     // Values go in with the change rules held back; the organisation type rule runs once the cover
     // is in place and before the survey values, so every stored value stays as it was stored.
     m_rulesQuiet = true;
-    auto load = [this, &record](bool cover) {
-        for (const TFieldData& field : dictionary()) {
-            const bool isCover = field.fieldName.startsWith(QLatin1Char('c'), Qt::CaseInsensitive);
-            if (isCover != cover)
-                continue;
-            const QVariant value = record->value(field.fieldName);
-            if (NumericEdit* box = numericBox(field.fieldName))
-                box->setValue(field.queryType == 2 ? qint64(value.toDouble()) : value.toLongLong());
-            else if (TKvValidEdit* text = m_texts.value(key(field.fieldName)))
-                text->setText(value.toString());
-        }
-    };
-    load(true);
-    numericBox(QStringLiteral("c901"))->setValue(qint64(m_currentCode));
+    showValues(m_record.loadedValues(*record, RecordPart::Cover));
+    numericBox(QStringLiteral("c901"))->setValue(m_currentCode);
     m_rulesQuiet = false;
     organisationTypeRule();
     m_rulesQuiet = true;
-    load(false);
+    showValues(m_record.loadedValues(*record, RecordPart::Survey));
     m_rulesQuiet = false;
 
     const ResetFlags flags = resetFlagsForLoadedCategory(numericBox(QStringLiteral("c906"))->value());
@@ -682,17 +296,35 @@ void TdlgSurveyDataForm::updateNavigation() {
 // ---- values --------------------------------------------------------------------------------------
 
 QWidget* TdlgSurveyDataForm::control(const QString& field) const {
-    return m_controls.value(key(field));
+    return m_controls.value(boxKey(field));
 }
 
 NumericEdit* TdlgSurveyDataForm::numericBox(const QString& field) const {
-    return m_numeric.value(key(field));
+    return m_numeric.value(boxKey(field));
 }
 
 std::optional<qint64> TdlgSurveyDataForm::valueOf(const QString& field) const {
     if (const NumericEdit* box = numericBox(field))
         return box->value();
     return std::nullopt;
+}
+
+void TdlgSurveyDataForm::showValues(const BoxValues& values) {
+    for (const BoxValue& value : values) {
+        if (value.box == BoxKind::Text)
+            m_texts.value(boxKey(value.field))->setText(value.text);
+        else
+            numericBox(value.field)->setValue(value.number);
+    }
+}
+
+BoxValues TdlgSurveyDataForm::boxValues() const {
+    BoxValues values;
+    for (auto box = m_numeric.cbegin(); box != m_numeric.cend(); ++box)
+        values.push_back({box.key(), BoxKind::Number, box.value()->value(), QString()});
+    for (auto box = m_texts.cbegin(); box != m_texts.cend(); ++box)
+        values.push_back({box.key(), BoxKind::Text, 0, box.value()->text()});
+    return values;
 }
 
 CoverValues TdlgSurveyDataForm::coverValues() const {
@@ -744,38 +376,17 @@ bool TdlgSurveyDataForm::validateRecord() {
     return false;
 }
 
-std::optional<qint64> TdlgSurveyDataForm::writeRecord(int saveMode) {
-    ColumnValues values;
-    auto put = [&values](const QString& column, const QVariant& value) {
-        for (auto& entry : values)
-            if (entry.first.compare(column, Qt::CaseInsensitive) == 0) {
-                entry.second = value;
-                return;
-            }
-        values.emplace_back(column, value);
-    };
-    for (const TFieldData& field : dictionary()) {
-        if (NumericEdit* box = numericBox(field.fieldName)) {
-            if (field.queryType == 3 && box->value() > 2)
-                box->setValue(2);
-            if (field.queryType == 2)
-                put(field.fieldName, double(box->value()));
-            else
-                put(field.fieldName, box->value());
-        } else if (TKvValidEdit* text = m_texts.value(key(field.fieldName))) {
-            put(field.fieldName, text->text().trimmed());
-        }
-    }
-    if (m_texts.value(QStringLiteral("c907"))->text().isEmpty() && m_typeName->text().isEmpty())
-        put(QStringLiteral("c907"), QStringLiteral("Z00"));
-    put(QStringLiteral("RecordState"), saveMode == 0 ? 0 : (saveMode == 1 ? 2 : 1));
-    put(QStringLiteral("c900"), machineStamp());
+std::optional<qint64> TdlgSurveyDataForm::writeRecord(SaveMode mode) {
+    BoxValues boxes = boxValues();
+    showValues(m_record.settleAnswers(boxes));
+    const ColumnValues values =
+        m_record.columnsToWrite(boxes, mode, machineStamp(), !m_typeName->text().isEmpty());
     const bool appending = m_mode == EntryMode::Add && !m_appended;
     try {
         const qint64 row =
             records::writeRecord(m_session.connection(), values, appending ? std::nullopt : m_rowId);
         m_rowId = row;
-        m_currentCode = double(numericBox(QStringLiteral("c901"))->value());
+        m_currentCode = numericBox(QStringLiteral("c901"))->value();
         return row;
     } catch (const Error& error) {
         m_ui.showMessage(FormText::SaveErrorPrefix + error.text() + FormText::SaveErrorSuffix, QString(),
@@ -801,7 +412,7 @@ bool TdlgSurveyDataForm::temporarySave() {
     if (!validateRecord())
         return false;
     const QVariant previousCode = storedCode();
-    if (!writeRecord(0))
+    if (!writeRecord(SaveMode::Held))
         return false;
     updateListAfterWrite(previousCode);
     m_appended = true;
@@ -820,7 +431,7 @@ bool TdlgSurveyDataForm::formalSave(bool checkFirst) {
         runWholeRecordCheck();
     const bool errors = filing && !errorListEmpty();
     const QVariant previousCode = storedCode();
-    if (!writeRecord(errors ? 1 : 2))
+    if (!writeRecord(errors ? SaveMode::WithErrors : SaveMode::Clean))
         return false;
     updateListAfterWrite(previousCode);
     setSaveButtons(false, false);
@@ -849,40 +460,47 @@ void TdlgSurveyDataForm::checkLogic() {
         hideErrorList();
         return;
     }
-    if (logicListHooks().show)
-        logicListHooks().show();
+    if (m_services.logicList.show)
+        m_services.logicList.show();
     focusEdge(m_pages->currentIndex(), true);
 }
 
 void TdlgSurveyDataForm::runWholeRecordCheck() {
-    for (int page = 1; page <= LastPage; ++page) {
-        PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
-                                 [this](int target, const QString& field) { focusField(target, field); }};
-        request.clearFirst = page == 1;
-        runPageLogicCheck(request);
-    }
+    for (int page = 1; page <= LastPage; ++page)
+        runPageCheck(page, page == 1);
+}
+
+void TdlgSurveyDataForm::runPageCheck(int page, bool clearFirst) {
+    if (!m_services.pageCheck)
+        return;
+    PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
+                             [this](int target, const QString& field) { focusField(target, field); }};
+    request.clearFirst = clearFirst;
+    m_services.pageCheck(request);
 }
 
 bool TdlgSurveyDataForm::errorListEmpty() const {
-    return !logicListHooks().isEmpty || logicListHooks().isEmpty();
+    return !m_services.logicList.isEmpty || m_services.logicList.isEmpty();
 }
 
 void TdlgSurveyDataForm::clearErrorList() {
-    if (logicListHooks().clear)
-        logicListHooks().clear();
+    if (m_services.logicList.clear)
+        m_services.logicList.clear();
 }
 
 void TdlgSurveyDataForm::hideErrorList() {
-    if (logicListHooks().hide)
-        logicListHooks().hide();
+    if (m_services.logicList.hide)
+        m_services.logicList.hide();
 }
 
 void TdlgSurveyDataForm::print() {
-    runPrintHook(this, m_currentCode);
+    if (m_services.print)
+        m_services.print(this, m_currentCode);
 }
 
 void TdlgSurveyDataForm::printPreview() {
-    runPrintPreviewHook(this, m_currentCode);
+    if (m_services.printPreview)
+        m_services.printPreview(this, m_currentCode);
 }
 
 // Printing and its preview show the stored record, so both wait while the form holds unsaved changes.
@@ -919,15 +537,25 @@ void TdlgSurveyDataForm::reject() {
         QDialog::reject();
 }
 
-void TdlgSurveyDataForm::moveTo(int step) {
+static int rowAfterStep(RecordStep step, int row, int last) {
+    switch (step) {
+    case RecordStep::First:
+        return 0;
+    case RecordStep::Previous:
+        return std::max(0, row - 1);
+    case RecordStep::Next:
+        return std::min(last, row + 1);
+    case RecordStep::Last:
+        break;
+    }
+    return last;
+}
+
+void TdlgSurveyDataForm::moveTo(RecordStep step) {
     if (!m_list || m_list->recordCount() == 0 || !mayLeaveRecord())
         return;
-    const int last = m_list->recordCount() - 1;
     const int row = m_list->currentRow();
-    const int target = step == 0   ? 0
-                       : step == 1 ? std::max(0, row - 1)
-                       : step == 2 ? std::min(last, row + 1)
-                                   : last;
+    const int target = rowAfterStep(step, row, m_list->recordCount() - 1);
     m_list->setCurrentRow(target);
     try {
         loadRecord();
@@ -1033,7 +661,7 @@ void TdlgSurveyDataForm::failExit(const QString& field, const QString& message, 
 }
 
 bool TdlgSurveyDataForm::runExitRule(const QString& field, bool userForm) {
-    const QString name = key(field);
+    const QString name = boxKey(field);
     if (name == QLatin1String("c901")) {
         const QString message = codeExitMessage(numericBox(name)->digits());
         if (message.isEmpty())
@@ -1152,18 +780,14 @@ bool TdlgSurveyDataForm::pageChangeAllowed(int from, int to) {
     if (!m_loaded || !isFiling(numericBox(QStringLiteral("c912"))->value()))
         return true;
     clearErrorList();
-    const bool navigating = logicListHooks().navigating && logicListHooks().navigating();
+    const bool navigating = m_services.logicList.navigating && m_services.logicList.navigating();
     if (from == 0 && !validateRecord())
         return false;
     if (from == 0 && !navigating)
         return true;
     auto check = [this](int page, bool clearFirst) {
-        if (page < 1 || page > LastPage)
-            return;
-        PageCheckRequest request{this, page, [this](const QString& field) { return valueOf(field); },
-                                 [this](int target, const QString& field) { focusField(target, field); }};
-        request.clearFirst = clearFirst;
-        runPageLogicCheck(request);
+        if (page >= 1 && page <= LastPage)
+            runPageCheck(page, clearFirst);
     };
     check(to, true);
     if (from > 0)
@@ -1202,72 +826,6 @@ void TdlgSurveyDataForm::showNotes(int page) {
     m_notes->setHtml(readPageNotes(file));
 }
 
-static bool takesFocus(const QWidget* box) {
-    return box->isEnabled() && box->focusPolicy() != Qt::NoFocus && !box->isHidden();
-}
-
-QWidget* TdlgSurveyDataForm::neighbourOnPage(QWidget* from, bool forward) const {
-    const int page = m_pageOf.value(from, -1);
-    if (page < 0)
-        return nullptr;
-    const auto& boxes = m_pageOrder[size_t(page)];
-    const auto at = std::find(boxes.begin(), boxes.end(), from);
-    if (forward) {
-        for (auto it = at + 1; it < boxes.end(); ++it)
-            if (takesFocus(*it))
-                return *it;
-    } else {
-        for (auto it = at; it != boxes.begin();)
-            if (takesFocus(*--it))
-                return *it;
-    }
-    return nullptr;
-}
-
-QWidget* TdlgSurveyDataForm::edgeOfPage(int page, bool first) const {
-    const auto& boxes = m_pageOrder[size_t(page)];
-    if (first) {
-        for (QWidget* box : boxes)
-            if (takesFocus(box))
-                return box;
-    } else {
-        for (auto it = boxes.rbegin(); it != boxes.rend(); ++it)
-            if (takesFocus(*it))
-                return *it;
-    }
-    return nullptr;
-}
-
-void TdlgSurveyDataForm::focusQuietly(QWidget* box) {
-    // The program putting the focus somewhere is not the user leaving a box: no exit rule runs, so
-    // two invalid boxes cannot send the focus back and forth between them.
-    m_refocusing = true;
-    box->setFocus();
-    m_refocusing = false;
-}
-
-void TdlgSurveyDataForm::focusEdge(int page, bool first) {
-    if (QWidget* box = edgeOfPage(page, first))
-        focusQuietly(box);
-}
-
-bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
-    const bool forward = keyCode != Qt::Key_Up;
-    if (QWidget* next = neighbourOnPage(box, forward)) {
-        next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        return true;
-    }
-    const int page = m_pages->currentIndex();
-    if (forward && page == LastPage) {
-        formalSave();
-        return true;
-    }
-    // A refused change leaves the focus where the validation put it, on the field at fault.
-    if (changePage(forward ? page + 1 : (page == 0 ? LastPage : page - 1)))
-        focusEdge(m_pages->currentIndex(), forward);
-    return true;
-}
-
 bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_pages->tabBar()) {
         // A click on a tab goes through the page-change handling before the page changes.
@@ -1286,17 +844,8 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
     if (!box || !m_pageOf.contains(box))
         return QDialog::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
-        const auto* keyEvent = static_cast<QKeyEvent*>(event);
-        const int code = keyEvent->key();
-        const bool plain =
-            !(keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier));
-        if (plain &&
-            (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down || code == Qt::Key_Up))
-            if (plain && (code == Qt::Key_Return || code == Qt::Key_Enter || code == Qt::Key_Down ||
-                          code == Qt::Key_Up)) {
-                guarded([this, box, code] { handleMoveKey(box, code); });
-                return true;
-            }
+        if (handleKeyPress(box, static_cast<QKeyEvent*>(event)))
+            return true;
     } else if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Focus taken by a message box, a menu or another window is not the user leaving the box.
@@ -1306,7 +855,7 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             m_inExitRule = true;
             if (auto* numeric = qobject_cast<NumericEdit*>(box))
                 numeric->settle();
-            const QString field = key(box->objectName());
+            const QString field = boxKey(box->objectName());
             if (m_pageOf.value(box) == 0)
                 guarded([this, &field] { runExitRule(field, true); });
             m_inExitRule = false;

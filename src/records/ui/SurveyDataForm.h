@@ -1,9 +1,12 @@
 #pragma once
 
+#include "EntryFormServices.h"
 #include "app/FieldDictionary.h"
 #include "records/CodeTables.h"
+#include "records/EntryRecord.h"
 #include "records/FieldRules.h"
 #include "records/RecordValidation.h"
+#include "records/SurveyColumns.h"
 
 #include <QDialog>
 #include <QHash>
@@ -13,6 +16,7 @@
 #include <vector>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QTabWidget;
 class QTextBrowser;
@@ -32,15 +36,18 @@ namespace corvalis::records {
 class NumericEdit;
 class TKvValidEdit;
 
+// The moves of the form's navigation bar through the list's records.
+enum class RecordStep { First, Previous, Next, Last };
+
 // The survey entry form (TdlgSurveyDataForm, "基层工会数据"): one survey record on eight pages, the
 // cover and the eight tables, with one box per dt_data column named like the column. It adds new
 // records or edits stored ones, validates the cover page, applies the field rules while the user
-// types, saves temporarily or formally and hands the pages to the logic check and printing hooks.
+// types, saves temporarily or formally and hands the pages to the logic check and printing services.
 // One instance serves the whole run.
 class TdlgSurveyDataForm : public QDialog {
     Q_OBJECT
 public:
-    TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui,
+    TdlgSurveyDataForm(DbSession& session, Settings& settings, UiServices& ui, EntryFormServices services,
                        const TFieldDataArray& dictionary, QWidget* parent = nullptr);
     ~TdlgSurveyDataForm() override;
 
@@ -54,7 +61,7 @@ public:
 
     EntryMode mode() const { return m_mode; }
     bool isLoaded() const { return m_loaded; }
-    double currentCode() const { return m_currentCode; }
+    UnionCode currentCode() const { return m_currentCode; }
     bool hasUnsavedChanges() const { return m_unsaved; }
 
     // The data boxes by column name (ignoring case); null for other names.
@@ -77,7 +84,7 @@ public:
     // The closing steps: asks about unsaved changes and saves on Yes; false when the form must stay.
     bool mayLeaveRecord();
     // Moves to the first, previous, next or last record of the list.
-    void moveTo(int step);
+    void moveTo(RecordStep step);
     // Changes the page through the page-change handling; false when the change was refused.
     bool changePage(int page);
     // The whole-record logic check: page 1 clearing the error list, then pages 2 to 7.
@@ -92,20 +99,25 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct NameBoxes;
+    // The pages are the cover (0) and the survey tables up to LastPage.
+    static constexpr int LastPage = PageCount - 1;
+    // Boxes are kept by their column name in lower case.
+    static QString boxKey(const QString& field) { return field.toLower(); }
 
+    // The layout (EntryFormLayout.cpp).
+    void buildLayout();
     void buildCover(QWidget* page);
     void buildSurveyPage(int page, QWidget* content);
     void buildToolbar();
     NumericEdit* addNumeric(const QString& name, int page);
     TKvValidEdit* addText(const QString& name, int page, int maxBytes);
     CodeNameBox* addNameBox(const QString& name);
+
     void connectPickers();
     void pickDivision();
     void pickCategory();
     void guarded(const std::function<void()>& action);
 
-    const TFieldDataArray& dictionary() const;
     void loadCodeLists();
     void loadRecord();
     void loadStoredValues();
@@ -115,11 +127,15 @@ private:
     void updatePosition();
     void updateNavigation();
 
-    std::optional<qint64> writeRecord(int saveMode);
+    std::optional<qint64> writeRecord(SaveMode mode);
+    // Puts values into their boxes; reads every box.
+    void showValues(const BoxValues& values);
+    BoxValues boxValues() const;
     CoverValues coverValues() const;
     bool errorListEmpty() const;
     void clearErrorList();
     void hideErrorList();
+    void runPageCheck(int page, bool clearFirst);
     void rememberEntryDefaults();
     // The code the record shown is stored under (none for a new record not yet written).
     QVariant storedCode() const;
@@ -141,16 +157,21 @@ private:
 
     bool pageChangeAllowed(int from, int to);
     void showNotes(int page);
+
+    // Keyboard navigation (EntryFormNavigation.cpp).
     QWidget* neighbourOnPage(QWidget* from, bool forward) const;
     QWidget* edgeOfPage(int page, bool first) const;
     void focusEdge(int page, bool first);
     void focusQuietly(QWidget* box);
     bool handleMoveKey(QWidget* box, int key);
+    // The key part of the event filter: true when the key moved the focus (or saved).
+    bool handleKeyPress(QWidget* box, const QKeyEvent* event);
 
     DbSession& m_session;
     Settings& m_settings;
     UiServices& m_ui;
-    const TFieldDataArray& m_dictionary;
+    const EntryFormServices m_services;
+    const EntryRecord m_record;
 
     QTabWidget* m_pages = nullptr;
     QTextBrowser* m_notes = nullptr;
@@ -191,7 +212,7 @@ private:
     bool m_refocusing = false;
     bool m_changingPage = false;
     bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
-    double m_currentCode = 0;
+    UnionCode m_currentCode = 0;
     bool m_resetOn140 = false;
     bool m_resetOn159 = false;
     TMenuItemDataArray m_levels;

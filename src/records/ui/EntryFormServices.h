@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UnionCode.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -20,10 +22,6 @@ struct PageCheckRequest {
     bool clearFirst = true;
 };
 
-// The page check of the logic rules; does nothing while none is set.
-void setPageLogicCheck(std::function<void(const PageCheckRequest&)> check);
-void runPageLogicCheck(const PageCheckRequest& request);
-
 // The error list that the page checks fill, as the entry form needs it: clear (empties the list
 // and hides its window), whether it is empty, show and hide its window, and whether it is moving
 // the form to a finding (its Navigating flag). Unset parts behave as an empty, idle list.
@@ -34,15 +32,15 @@ struct LogicListHooks {
     std::function<void()> hide;
     std::function<bool()> navigating;
 };
-void setLogicListHooks(LogicListHooks hooks);
-const LogicListHooks& logicListHooks();
 
-// Printing of the record shown in the entry form; does nothing while none is set.
-void setPrintHook(std::function<void(QWidget* form, double code)> print);
-void runPrintHook(QWidget* form, double code);
-
-// The print preview of the record shown in the entry form; does nothing while none is set.
-void setPrintPreviewHook(std::function<void(QWidget* form, double code)> preview);
-void runPrintPreviewHook(QWidget* form, double code);
+// What the entry form uses from the subsystems above it: the page check of the logic rules, their
+// error list, and printing and previewing the record shown. The shell fills them; a form made
+// without them (tests, the screenshot) checks nothing, keeps an empty list and prints nothing.
+struct EntryFormServices {
+    std::function<void(const PageCheckRequest&)> pageCheck;
+    LogicListHooks logicList;
+    std::function<void(QWidget* form, UnionCode code)> print;
+    std::function<void(QWidget* form, UnionCode code)> printPreview;
+};
 
 } // namespace corvalis::records
