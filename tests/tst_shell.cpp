@@ -253,7 +253,7 @@ private Q_SLOTS:
                 model.data(model.index(1, nameColumn), Qt::DisplayRole).toString());
         // Rebuilding the list resets the order and the marks.
         shell.window->reloadDictionary();
-        QCOMPARE(list.sortState(), 1);
+        QCOMPARE(list.sortState(), SortState::Ascending);
         QCOMPARE(model.title(nameColumn), nameTitle);
         QCOMPARE(model.keyAt(0).toDouble(), lowest);
     }

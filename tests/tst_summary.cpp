@@ -181,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(valueOf(rows[1], 1, "cnt").toInt(), 4); // overlapping ranges both count
         QVERIFY(valueOf(rows[2], 1, "sum_z001").isNull());
 
-        setItemOrder(connection, group, sortText(QStringLiteral("title"), 2));
+        setItemOrder(connection, group, sortText(QStringLiteral("title"), SortState::Descending));
         QCOMPARE(groupItemOrder(connection, group), QStringLiteral("title asc"));
         rows = summaryRows(connection, 2, ByCustomGroup, group);
         QStringList labels;
@@ -275,9 +275,9 @@ private Q_SLOTS:
         removeItem(connection, item.id);
         QVERIFY(loadItems(connection, second).empty());
 
-        QCOMPARE(nextSortState(0), 1);
-        QCOMPARE(nextSortState(1), 2);
-        QCOMPARE(nextSortState(2), 1);
+        QCOMPARE(nextSortState(SortState::None), SortState::Ascending);
+        QCOMPARE(nextSortState(SortState::Ascending), SortState::Descending);
+        QCOMPARE(nextSortState(SortState::Descending), SortState::Ascending);
     }
 
     void tableListFileRoundTripsInItsExactFormat() {

@@ -122,12 +122,8 @@ void removeItem(engine::Connection& connection, qint64 itemId) {
     connection.execute(QStringLiteral("delete from view_group_item where id=?1"), {itemId});
 }
 
-int nextSortState(int state) {
-    return state == 1 ? 2 : 1;
-}
-
-QString sortText(const QString& column, int state) {
-    return column + (state == 2 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+QString sortText(const QString& column, SortState state) {
+    return column + (state == SortState::Descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
 }
 
 } // namespace corvalis::summary

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SortState.h"
+
 #include "app/UnionCode.h"
 #include "records/CodeTables.h"
 
@@ -60,9 +62,7 @@ qint64 addItem(engine::Connection& connection, const GroupItem& item);
 void updateItem(engine::Connection& connection, const GroupItem& item);
 void removeItem(engine::Connection& connection, qint64 itemId);
 
-// The sort state of the item list's titles: 0 none, 1 ascending, 2 descending. A click moves
-// 0 -> 1, 1 -> 2, 2 -> 1.
-int nextSortState(int state);
-QString sortText(const QString& column, int state);
+// The ORDER BY text of the item list sorted by a column.
+QString sortText(const QString& column, SortState state);
 
 } // namespace corvalis::summary

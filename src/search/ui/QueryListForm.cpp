@@ -80,7 +80,7 @@ void QueryListForm::loadColumns() {
             visible.push_back(field);
     m_list->setDictionary(visible, true);
     if (!visible.empty())
-        m_list->markSorted(0, 1);
+        m_list->markSorted(0, SortState::Ascending);
 }
 
 void QueryListForm::runQuery(const Condition& condition) {

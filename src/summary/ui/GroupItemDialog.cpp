@@ -175,7 +175,7 @@ void TdlgGroupItemForm::readItems() {
     m_items = loadItems(m_session.connection(), m_groupId);
     if (m_sortColumn >= 0) {
         const int column = m_sortColumn;
-        const bool descending = m_sortState == 2;
+        const bool descending = m_sortState == SortState::Descending;
         std::stable_sort(m_items.begin(), m_items.end(), [&](const GroupItem& a, const GroupItem& b) {
             const int order = QString::compare(gridText(a, column), gridText(b, column));
             return descending ? order > 0 : order < 0;
@@ -278,7 +278,8 @@ void TdlgGroupItemForm::sortByColumn(int column) {
         title->setBackground(SortedTitleColour);
         title->setData(Qt::UserRole, true);
     }
-    title->setText(stripArrow(title->text()) + (m_sortState == 2 ? DescendingArrow : AscendingArrow));
+    title->setText(stripArrow(title->text()) +
+                   (m_sortState == SortState::Descending ? DescendingArrow : AscendingArrow));
     m_sortColumn = column;
     runGuarded([&] {
         setItemOrder(m_session.connection(), m_groupId,

@@ -28,7 +28,7 @@ public:
     // The enabling of 增加, 修改 and 除去, also run whenever the interface is idle.
     void updateButtons();
     void sortByColumn(int column);
-    int sortState() const { return m_sortState; }
+    SortState sortState() const { return m_sortState; }
     const std::vector<GroupItem>& items() const { return m_items; }
 
 protected:
@@ -48,7 +48,7 @@ private:
     qint64 m_groupId;
     std::function<void()> m_groupRenamed;
     std::vector<GroupItem> m_items;
-    int m_sortState = 1;
+    SortState m_sortState = SortState::Ascending;
     int m_sortColumn = -1;
 
     QLineEdit* m_groupName;
