@@ -102,7 +102,7 @@ bool compactDatabase(const QString& path, UiServices& ui) {
     } catch (const Error& error) {
         if (!temporary.isEmpty())
             QFile::remove(temporary);
-        ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(ui, error.text());
         return false;
     }
 }

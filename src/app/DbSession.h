@@ -1,13 +1,13 @@
 #pragma once
 
 #include "ProgramFolder.h"
+#include "UiServices.h"
 #include "engine/Connection.h"
 
 #include <QString>
 
 namespace corvalis {
 
-class UiServices;
 
 enum class OpenOutcome {
     Opened,
@@ -66,6 +66,5 @@ QString readDatabaseLabel(engine::Connection& connection);
 // The messages of opening the default database.
 inline const QString MissingDatabaseMessage = QStringLiteral("没有找到系统数据文件，请重新安装。");
 inline const QString BadInstallationMessage = QStringLiteral("软件安装不正确，请与软件提供者联系！");
-inline const QString RunErrorPrefix = QStringLiteral("运行中发生错误：");
 
 } // namespace corvalis

@@ -85,6 +85,15 @@ public:
     virtual ProgressReporter& progress() = 0;
 };
 
+// What every error that stopped a step starts with.
+inline const QString RunErrorPrefix = QStringLiteral("运行中发生错误：");
+
+// Shows an error that stopped a step: RunErrorPrefix, the error's text (the engine's own for database
+// errors) and what the step adds, such as whom to contact.
+inline void showRunError(UiServices& ui, const QString& text, const QString& suffix = QString()) {
+    ui.showMessage(RunErrorPrefix + text + suffix, QString(), MessageIcon::Critical);
+}
+
 // A progress reporter that shows nothing, for callers that need none.
 class SilentProgress : public ProgressReporter {
 public:

@@ -120,8 +120,7 @@ QString ExplanationRenderer::renderTerm(const QString& rawTerm) {
     try {
         ensureLoaded();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text() + QStringLiteral(",当前的Key为") + term, QString(),
-                         MessageIcon::Critical);
+        showRunError(m_ui, error.text(), QStringLiteral(",当前的Key为") + term);
         return QString();
     }
     const auto hint = m_hints.constFind(term.toLower());

@@ -172,7 +172,7 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
         const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
         db.execute(QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
     } catch (const Error& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ContactSuffix);
         return CsvImportOutcome::Refused;
     }
     if (percent)

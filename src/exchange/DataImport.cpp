@@ -130,14 +130,13 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
             return ImportOutcome::Ended;
         }
     } catch (const EngineError& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + QStringLiteral("请与软件发行者联系。"), QString(),
-                       MessageIcon::Critical);
+        showRunError(ui, error.text(), QStringLiteral("请与软件发行者联系。"));
         return ImportOutcome::Ended;
     }
     try {
         label = attachedLabel(db, ImportAlias);
     } catch (const EngineError& error) {
-        ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(ui, error.text());
         return ImportOutcome::Ended;
     }
 

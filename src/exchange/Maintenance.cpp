@@ -100,7 +100,7 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
         db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(RestoreAlias));
         transaction.commit();
     } catch (const EngineError& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ContactSuffix);
         return false;
     }
     ui.showMessage(QStringLiteral("数据恢复操作完成！"));

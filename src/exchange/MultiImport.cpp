@@ -103,7 +103,7 @@ MultiImportResult importMultipleFiles(DbSession& session, UiServices& ui, const 
                 break;
             }
         } catch (const Error& error) {
-            ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+            showRunError(ui, error.text(), ContactSuffix);
             result.ended = true;
             break;
         }

@@ -81,7 +81,7 @@ bool importRecordByRecordFrom(DbSession& session, UiServices& ui, const QString&
             return false;
         }
     } catch (const EngineError& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ContactSuffix);
         return false;
     }
 
@@ -129,7 +129,7 @@ bool importRecordByRecordFrom(DbSession& session, UiServices& ui, const QString&
         }
     } catch (const Error& error) {
         // Rolled back by the transaction guard: nothing of this run stays.
-        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ContactSuffix);
     }
     progress.finish();
     if (committed)

@@ -100,7 +100,7 @@ bool exportReportFileTo(DbSession& session, UiServices& ui, const QString& label
     try {
         writeReportFile(session, target, label);
     } catch (const Error& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + ContactSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ContactSuffix);
         return false;
     }
     ui.showMessage(QStringLiteral("数据已经被正确导出到：'") + target + QStringLiteral("'！"));

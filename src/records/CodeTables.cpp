@@ -29,7 +29,7 @@ QString firstText(engine::Connection& connection, const QString& sql, const QVar
         statement.bind(1, key);
         return statement.step() ? statement.text(0) : QString();
     } catch (const Error& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + LookupErrorSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), LookupErrorSuffix);
         return QString();
     }
 }

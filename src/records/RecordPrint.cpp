@@ -123,7 +123,7 @@ private:
 };
 
 void showFailure(UiServices& ui, const Error& error) {
-    ui.showMessage(QStringLiteral("运行中发生错误：") + error.text(), QString(), MessageIcon::Critical);
+    showRunError(ui, error.text());
 }
 
 } // namespace

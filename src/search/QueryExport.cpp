@@ -83,7 +83,7 @@ qint64 rowCount(engine::Connection& connection, const QuerySource& query, UiServ
         return engine::integerOf(
             connection.scalar(QStringLiteral("select count(*) from (%1)").arg(query.sql), query.params));
     } catch (const Error& error) {
-        ui.showMessage(RunErrorPrefix + error.text() + ExportFailureSuffix, QString(), MessageIcon::Critical);
+        showRunError(ui, error.text(), ExportFailureSuffix);
         return -1;
     }
 }
@@ -96,7 +96,7 @@ void showProgress(UiServices& ui) {
 
 void reportFailure(UiServices& ui, const QString& text) {
     ui.progress().finish();
-    ui.showMessage(RunErrorPrefix + text + ExportFailureSuffix, QString(), MessageIcon::Critical);
+    showRunError(ui, text, ExportFailureSuffix);
 }
 
 // How the cells of an exported column are written, settled once per column instead of once per cell.

@@ -97,7 +97,7 @@ void FieldChoiceDialog::save() {
                     {box->property("fieldId")});
         transaction.commit();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
         return;
     }
     if (m_reloadList)

@@ -189,7 +189,7 @@ bool MainWindow::startUp() {
     try {
         reloadDictionary();
     } catch (const Error& error) {
-        m_ui->showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(*m_ui, error.text());
     }
     m_statusVersion->setText(statusVersionText(BuildNumber));
     if (m_splash)
@@ -217,9 +217,9 @@ void MainWindow::runCommand(const QString& name) {
     try {
         handler();
     } catch (const Error& error) {
-        m_ui->showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(*m_ui, error.text());
     } catch (const std::exception& error) {
-        m_ui->showMessage(RunErrorPrefix + QString::fromUtf8(error.what()), QString(), MessageIcon::Critical);
+        showRunError(*m_ui, QString::fromUtf8(error.what()));
     }
     updateCommandStates();
 }

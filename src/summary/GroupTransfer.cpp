@@ -35,7 +35,7 @@ FileRequest transferRequest(const QString& title) {
 }
 
 void showTransferError(UiServices& ui, const QString& text) {
-    ui.showMessage(RunErrorPrefix + text + TransferErrorSuffix, QString(), MessageIcon::Critical);
+    showRunError(ui, text, TransferErrorSuffix);
 }
 
 bool samePath(const QString& a, const QString& b) {

@@ -195,7 +195,7 @@ bool SummaryBuilder::build(const SummaryRequest& request, const QString& outputP
     } catch (const Error& error) {
         progress.finishTwoBars();
         m_book.reset();
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
         return false;
     }
     progress.finishTwoBars();

@@ -51,7 +51,7 @@ public:
         try {
             runner.checkRecords(selection, checks::resultFilePath(session.label()), control);
         } catch (const Error& error) {
-            m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+            showRunError(m_window.ui(), error.text());
         }
     }
 
@@ -87,7 +87,7 @@ public:
         try {
             checks::writeRuleListing(m_window.session().connection(), path);
         } catch (const Error& error) {
-            m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+            showRunError(m_window.ui(), error.text());
             return;
         }
         m_window.ui().openWithShell(path);

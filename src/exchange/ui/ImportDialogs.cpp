@@ -72,7 +72,7 @@ void ImportDialogBase::importDisablingButtons() {
     try {
         runImport();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
     }
     m_import->setEnabled(true);
     m_cancel->setEnabled(true);

@@ -46,7 +46,7 @@ void PrintPreviewDialog::paintPages(QPrinter* target) {
     try {
         workbook::paintWorkbook(*target, m_filled);
     } catch (const Error& error) {
-        m_ui.showMessage(QStringLiteral("运行中发生错误：") + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
     }
 }
 
@@ -65,7 +65,7 @@ bool PrintPreviewDialog::savePdf() {
     try {
         workbook::writePdf(m_filled, path);
     } catch (const Error& error) {
-        m_ui.showMessage(QStringLiteral("运行中发生错误：") + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
         return false;
     }
     return true;

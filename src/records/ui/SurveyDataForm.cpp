@@ -128,9 +128,9 @@ void TdlgSurveyDataForm::guarded(const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
     } catch (const std::exception& error) {
-        m_ui.showMessage(RunErrorPrefix + QString::fromUtf8(error.what()), QString(), MessageIcon::Critical);
+        showRunError(m_ui, QString::fromUtf8(error.what()));
     }
 }
 

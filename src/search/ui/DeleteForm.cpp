@@ -56,7 +56,7 @@ DeleteForm::DeleteForm(CommandHost& window, QWidget* parent)
         try {
             deleteRecords();
         } catch (const Error& error) {
-            m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+            showRunError(m_window.ui(), error.text());
         }
     });
     connect(back, &QPushButton::clicked, this, &QDialog::reject);

@@ -68,7 +68,7 @@ void QueryListForm::runGuarded(const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
     }
 }
 

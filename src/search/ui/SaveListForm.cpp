@@ -105,7 +105,7 @@ void SaveListForm::loadTables() {
     try {
         items = loadExportTables(m_window.session().programFolder().file(ExportTableFileName));
     } catch (const Error& error) {
-        m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_window.ui(), error.text());
     }
     m_tables->clear();
     for (const ExportTableItem& entry : items) {
@@ -123,7 +123,7 @@ void SaveListForm::loadGroups() {
     try {
         ranges = loadGroupRanges(m_window.session().connection());
     } catch (const Error& error) {
-        m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_window.ui(), error.text());
     }
     m_groupButton->setEnabled(!ranges.empty());
     m_groupChoice->setEnabled(!ranges.empty());
@@ -184,7 +184,7 @@ QString SaveListForm::exportList() {
         if (choice.kind == ListChoice::Range)
             m_to->setText(choice.high);
     } catch (const Error& error) {
-        m_window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_window.ui(), error.text());
     }
     setChoicesEnabled(true);
     m_groupChoice->setEnabled(groupsAvailable);

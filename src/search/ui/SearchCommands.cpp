@@ -45,7 +45,7 @@ bool showQueryList(CommandHost& window, const Condition& condition, const ListPr
     try {
         form->runQuery(condition);
     } catch (const Error& error) {
-        window.ui().showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(window.ui(), error.text());
         return false;
     }
     if (present)

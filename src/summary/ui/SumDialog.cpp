@@ -102,7 +102,7 @@ TdlgSumForm::TdlgSumForm(DbSession& session, UiServices& ui, const Clock& clock,
     try {
         fillGroupMenu();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
     }
 }
 
@@ -146,7 +146,7 @@ void TdlgSumForm::fillGroupMenu() {
                 m_types.back()->setChecked(true);
                 chooseGroup(id);
             } catch (const Error& error) {
-                m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+                showRunError(m_ui, error.text());
             }
         });
     }
@@ -210,7 +210,7 @@ QString TdlgSumForm::runSummary() {
         if (!builder.build(request, path))
             return QString();
     } catch (const Error& error) {
-        m_ui.showMessage(RunErrorPrefix + error.text(), QString(), MessageIcon::Critical);
+        showRunError(m_ui, error.text());
         return QString();
     }
     m_ui.openWithShell(path);
