@@ -1,4 +1,4 @@
-// test-kind: shell
+// test-kind: gui
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/engine/Connection.h"
@@ -10,8 +10,9 @@
 #include "summary/ui/GroupItemDialog.h"
 #include "summary/ui/GroupListDialog.h"
 #include "summary/ui/SumDialog.h"
-#include "support/ProgramWindow.h"
+#include "summary/ui/SummaryCommands.h"
 #include "support/ScriptedUiServices.h"
+#include "support/TestCommandHost.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
 
@@ -235,33 +236,30 @@ private Q_SLOTS:
         QVERIFY(!dialog.isVisible());
     }
 
-    void mainWindowCommandsOpenTheDialogs() {
+    // The summary commands need only a host: no main window is built.
+    void summaryCommandsOpenTheirDialogsOnAnyHost() {
         TestFolder folder;
-        QTemporaryDir settings;
-        ScriptedUiServices ui;
-        StartOptions options;
-        options.splash = false;
-        options.settingsFile = settings.filePath(QStringLiteral("s.ini"));
-        options.ui = &ui;
-        MainWindow window(folder.folder(), options);
-        installCommands(window);
-        QVERIFY(window.startUp());
+        testing::TestCommandHost host(folder.folder());
+        installSummaryCommands(host);
         for (const char* name : {"actSum", "actGroup"}) {
+            QVERIFY2(host.hasHandler(QString::fromLatin1(name)), name);
             bool shown = false;
             QTimer::singleShot(0, [&] {
                 if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                     shown = true;
+                    QCOMPARE(dialog->parentWidget(), host.dialogParent());
                     dialog->reject();
                 }
             });
-            window.runCommand(QString::fromLatin1(name));
+            host.runCommand(QString::fromLatin1(name));
             QVERIFY2(shown, name);
         }
+        ScriptedUiServices& ui = host.uiServices;
         ui.answerCancelFile();
-        window.runCommand(QStringLiteral("actGroupImport"));
+        host.runCommand(QStringLiteral("actGroupImport"));
         QCOMPARE(ui.questions().back().request.title, QStringLiteral("选择导入文件"));
         ui.answerCancelFile();
-        window.runCommand(QStringLiteral("actGroupExport"));
+        host.runCommand(QStringLiteral("actGroupExport"));
         QCOMPARE(ui.questions().back().request.title, QStringLiteral("导出文件存放为"));
     }
 
