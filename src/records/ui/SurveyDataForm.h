@@ -92,6 +92,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The form opens only with a mode and a list; QDialog's bare open() stays out of reach.
+    using QDialog::open;
+
     struct NameBoxes;
 
     void buildCover(QWidget* page);
