@@ -29,14 +29,14 @@ done
 "$CLI" --db "$WORK/seed.mdb" export-network --output "$WORK/seeds/network/network.dat" >/dev/null
 "$CLI" decrypt-network "$WORK/seeds/network/network.dat" --output "$WORK/seeds/csv/network.csv" >/dev/null
 
-# Runs per target, about half a minute each on the CI machine: an import from a received file
+# Runs per target, about half a minute each on an idle CI machine: an import from a received file
 # opens and writes databases, a rule compiles in microseconds.
 runs_of() {
   case $1 in
-  datafile) echo 400 ;;
-  csv) echo 1000 ;;
-  network) echo 2000 ;;
-  rules) echo 20000 ;;
+  datafile) echo 2000 ;;
+  csv) echo 3000 ;;
+  network) echo 5000 ;;
+  rules) echo 100000 ;;
   esac
 }
 

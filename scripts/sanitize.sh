@@ -5,6 +5,9 @@
 # The benchmarks are not built: they only print figures, and sanitized figures mean nothing.
 set -eu
 cd "$(dirname "$0")/.."
+# ccache takes paths inside the checkout relative to it, so a clone in another folder (as CI
+# makes) reuses what any other checkout compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCORVALIS_FUZZ=ON -DCORVALIS_BUILD_BENCH=OFF >/dev/null
