@@ -165,6 +165,24 @@ private Q_SLOTS:
         }
     }
 
+    // Nesting is bounded: a moderate depth compiles, a text nested beyond the limit is refused
+    // instead of recursing until the stack runs out.
+    void deepNestingIsRefusedNotOverflowed() {
+        const int moderate = 40;
+        QCOMPARE(evaluateText(QString(moderate, QLatin1Char('(')) + QStringLiteral("7") +
+                              QString(moderate, QLatin1Char(')'))),
+                 7);
+        QCOMPARE(evaluateText(QStringLiteral("not ").repeated(moderate) + QStringLiteral("0")), 0);
+        QCOMPARE(evaluateText(QStringLiteral("- ").repeated(moderate - 1) + QStringLiteral("5")), -5);
+        const int deep = 200000;
+        for (const QString& text :
+             {QString(deep, QLatin1Char('(')) + QStringLiteral("1") + QString(deep, QLatin1Char(')')),
+              QStringLiteral("not ").repeated(deep) + QStringLiteral("1"),
+              QString(deep, QLatin1Char('-')) + QStringLiteral("1"),
+              QString(deep, QLatin1Char('+')) + QStringLiteral("1")})
+            QVERIFY_THROWS_EXCEPTION(RuleSyntaxError, evaluateText(text));
+    }
+
     // Every rule against the database engine as an independent judge, on records drawn from a small
     // range so that every rule is both kept and broken.
     void everyBuiltInRuleAgreesWithTheEngine() {

@@ -1,5 +1,6 @@
 // test-kind: core
 #include "app/Errors.h"
+#include "app/workbook/ColumnWidths.h"
 #include "app/workbook/Workbook.h"
 #include "support/XlsxReader.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <limits>
 
 using namespace corvalis;
 using namespace corvalis::workbook;
@@ -38,6 +40,18 @@ private Q_SLOTS:
         QCOMPARE(displayWidth(QStringLiteral("工会abc")), 7.0);
         QCOMPARE(displayWidth(QStringLiteral("（１）")), 6.0);
         QCOMPARE(displayWidth(QStringLiteral("ab\n工会工会")), 8.0);
+    }
+
+    // Number widths count the digits as written: whole numbers without decimals, however large,
+    // and values no whole number can hold in their plain text.
+    void numberWidthsCountTheWrittenDigits() {
+        QCOMPARE(ContentWidths::numberTextLength(0), 1);
+        QCOMPARE(ContentWidths::numberTextLength(-1234567), 8);
+        QCOMPARE(ContentWidths::numberTextLength(0.1), 4);
+        QCOMPARE(ContentWidths::numberTextLength(1.5e20), 21);
+        QCOMPARE(ContentWidths::numberTextLength(-1e19), 21);
+        QCOMPARE(ContentWidths::numberTextLength(std::numeric_limits<double>::quiet_NaN()), 3);
+        QCOMPARE(ContentWidths::numberTextLength(-std::numeric_limits<double>::infinity()), 4);
     }
 
     void writtenCellsAndLayoutReadBack() {

@@ -8,7 +8,6 @@
 
 namespace corvalis {
 
-
 enum class OpenOutcome {
     Opened,
     FileMissing, // the file does not exist

@@ -125,6 +125,14 @@ private:
 
     static bool isComparison(Op op) { return op >= Op::Eq && op <= Op::Ge; }
 
+    // Parentheses, NOT and signs recurse into the parser; the limit keeps any text, however deeply
+    // nested, from exhausting the call stack.
+    static constexpr int MaxNesting = 64;
+    void enterNesting() {
+        if (++m_nesting > MaxNesting)
+            fail(QStringLiteral("规则嵌套太深"));
+    }
+
     // "field compare field" and "field compare constant" become one instruction.
     bool fuseComparison(Op op) {
         const size_t n = m_code.size();
@@ -168,7 +176,9 @@ private:
     void parseNot() {
         if (isKeyword("not")) {
             ++m_next;
+            enterNesting();
             parseNot();
+            --m_nesting;
             emit(Op::Not);
             return;
         }
@@ -246,11 +256,15 @@ private:
     void parseUnary() {
         if (isOperator("-")) {
             ++m_next;
+            enterNesting();
             parseUnary();
+            --m_nesting;
             emit(Op::Neg);
         } else if (isOperator("+")) {
             ++m_next;
+            enterNesting();
             parseUnary();
+            --m_nesting;
         } else {
             parsePrimary();
         }
@@ -274,7 +288,9 @@ private:
         }
         case TokenKind::Open:
             ++m_next;
+            enterNesting();
             parseOr();
+            --m_nesting;
             if (peek().kind != TokenKind::Close)
                 fail(QStringLiteral("缺少右括号"));
             ++m_next;
@@ -290,6 +306,7 @@ private:
     std::vector<RuleExpression::Instruction> m_code;
     size_t m_next = 0;
     int m_depth = 0;
+    int m_nesting = 0;
 };
 
 RuleExpression RuleExpression::compile(const QString& text, const SlotOf& slotOf) {

@@ -39,7 +39,8 @@ std::optional<double> ContentWidths::fitted(int column, double minimum, double m
 }
 
 qsizetype ContentWidths::numberTextLength(double value) {
-    const bool whole = value == qint64(value);
+    // Beyond qint64 every finite double is whole, and converting it there would be undefined.
+    const bool whole = std::isfinite(value) && value == std::trunc(value);
     if (whole && std::fabs(value) < 1e15 && !(value == 0 && std::signbit(value))) {
         qint64 rest = qint64(std::fabs(value));
         qsizetype digits = 1;

@@ -104,6 +104,9 @@ private:
     // Boxes are kept by their column name in lower case.
     static QString boxKey(const QString& field) { return field.toLower(); }
 
+    // The form opens only with a mode and a list; QDialog's bare open() stays out of reach.
+    using QDialog::open;
+
     // The layout (EntryFormLayout.cpp).
     void buildLayout();
     void buildCover(QWidget* page);
