@@ -12,15 +12,17 @@ UnionCode unionCodeOfText(const QString& text) {
     if (ok)
         return whole;
     const double number = trimmed.toDouble(&ok);
-    if (!ok || std::isnan(number))
+    return ok ? saturatedUnionCode(std::round(number)) : 0;
+}
+
+UnionCode saturatedUnionCode(double number) {
+    if (std::isnan(number))
         return 0;
-    // 2^63 is exact as a double; everything at or beyond it saturates.
-    constexpr double Limit = 9223372036854775808.0;
-    if (number >= Limit)
+    if (number >= PastLargestInteger)
         return std::numeric_limits<UnionCode>::max();
-    if (number <= -Limit)
+    if (number <= -PastLargestInteger)
         return std::numeric_limits<UnionCode>::min();
-    return UnionCode(std::llround(number));
+    return UnionCode(number);
 }
 
 } // namespace corvalis

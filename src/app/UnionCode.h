@@ -18,6 +18,13 @@ inline QString unionCodeText(UnionCode code) {
     return QString::number(code);
 }
 
+// 2^63, exact as a double: the first whole number past the 64-bit range.
+inline constexpr double PastLargestInteger = 9223372036854775808.0;
+
+// The whole part of a number as a code; numbers beyond the 64-bit range give its nearest end, which
+// compares with every stored code as the number would, and NaN gives 0.
+UnionCode saturatedUnionCode(double number);
+
 // A code typed as text (range boxes, command-line options): blank or unreadable text reads as 0, as it
 // always has. Digits beyond the 64-bit range read as its nearest end, which compares with every stored
 // code as the number typed would; a fraction, which the digit boxes never let in, rounds to the nearest.

@@ -2,7 +2,7 @@
 
 // A host for one subsystem's commands without the main window: a plain widget as the parent of the
 // dialogs, scripted UI services, private settings, a fixed clock, the test folder's database and a
-// record list over view_data. It counts what the commands ask of the host.
+// record list over view_data.
 
 #include "app/Clock.h"
 #include "app/DbSession.h"
@@ -51,10 +51,7 @@ public:
     QWidget* dialogParent() override { return &m_window; }
     RecordList& recordList() override { return *m_list; }
     const TFieldDataArray& fieldDictionary() const override { return m_dictionary; }
-    void refreshList() override {
-        ++refreshes;
-        m_list->refreshKeepingPosition();
-    }
+    void refreshList() override { m_list->refreshKeepingPosition(); }
     void reloadDictionary() override {}
     void updateCaption() override {}
     void updateCommandStates() override {}
@@ -62,7 +59,6 @@ public:
     bool hasHandler(const QString& name) const { return bool(m_handlers.value(name)); }
 
     ScriptedUiServices uiServices;
-    int refreshes = 0;
 
 private:
     QTemporaryDir m_settingsFolder;

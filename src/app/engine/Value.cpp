@@ -142,8 +142,8 @@ double floatOf(const QVariant& value) {
 namespace {
 // The whole number a double holds, when it holds one inside the 64-bit range.
 std::optional<qint64> wholeNumberOf(double number) {
-    constexpr double Limit = 9223372036854775808.0; // 2^63, exact as a double
-    if (!std::isfinite(number) || std::trunc(number) != number || number >= Limit || number < -Limit)
+    if (!std::isfinite(number) || std::trunc(number) != number || number >= PastLargestInteger ||
+        number < -PastLargestInteger)
         return std::nullopt;
     return qint64(number);
 }
@@ -176,7 +176,7 @@ std::optional<UnionCode> codeOf(const QVariant& value) {
 }
 
 UnionCode codeBoundaryOf(const QVariant& value) {
-    return codeOf(value).value_or(UnionCode(floatOf(value)));
+    return codeOf(value).value_or(saturatedUnionCode(floatOf(value)));
 }
 
 namespace {
