@@ -378,7 +378,7 @@ private Q_SLOTS:
     void modifiedCodeUpdatesTheSameRow() {
         Bench bench(3);
         bench.window->recordList().setCurrentRow(0);
-        const double oldCode = *bench.window->currentCode();
+        const double oldCode = *bench.window->recordList().currentCode();
         const qint64 id = bench.stored(oldCode, "id").toLongLong();
         bench.open(EntryMode::Modify);
         QCOMPARE(bench.number("z002")->value(), bench.stored(oldCode, "z002").toLongLong());
@@ -390,7 +390,7 @@ private Q_SLOTS:
         QCOMPARE(bench.stored(110101999999.0, "id").toLongLong(), id);
         QCOMPARE(bench.form->currentCode(), UnionCode(110101999999));
         // The list follows the record to its new code.
-        QCOMPARE(*bench.window->currentCode(), 110101999999.0);
+        QCOMPARE(*bench.window->recordList().currentCode(), 110101999999.0);
     }
 
     void navigationMovesWithoutAskingWhenNothingChanged() {
@@ -403,7 +403,7 @@ private Q_SLOTS:
         QVERIFY(!first->isEnabled());
         next->trigger();
         QCOMPARE(bench.find<QLabel>("ItemNo")->text(), s("第2条/共3条"));
-        QCOMPARE(bench.number("c901")->value(), qint64(*bench.window->currentCode()));
+        QCOMPARE(bench.number("c901")->value(), qint64(*bench.window->recordList().currentCode()));
         QVERIFY(bench.ui.questions().empty());
         QVERIFY(first->isEnabled());
         // With a change the question comes first; No drops the change.
@@ -419,7 +419,7 @@ private Q_SLOTS:
     void recordGoneBehindTheListKeepsTheFormOnItsRecord() {
         Bench bench(2);
         bench.window->recordList().setCurrentRow(0);
-        const double shown = *bench.window->currentCode();
+        const double shown = *bench.window->recordList().currentCode();
         bench.open(EntryMode::Modify);
         bench.db().execute(QStringLiteral("delete from dt_data where c901<>?"), {shown});
         bench.form->findChild<QAction*>(QStringLiteral("actNext"))->trigger();
@@ -600,7 +600,7 @@ private Q_SLOTS:
         Bench bench(2);
         bench.window->show();
         bench.window->recordList().setCurrentRow(1);
-        const double before = *bench.window->currentCode();
+        const double before = *bench.window->recordList().currentCode();
         bool sawForm = false;
         QTimer::singleShot(0, this, [&] {
             auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
@@ -612,7 +612,7 @@ private Q_SLOTS:
         });
         bench.window->runCommand(QStringLiteral("actAddNew"));
         QVERIFY(sawForm);
-        QCOMPARE(*bench.window->currentCode(), before);
+        QCOMPARE(*bench.window->recordList().currentCode(), before);
         QCOMPARE(bench.rowCount(), 2);
 
         sawForm = false;
@@ -644,7 +644,7 @@ private Q_SLOTS:
 
     void loadingKeepsStoredValuesAndTheHoldingOf140() {
         Bench bench(1);
-        const double code = *bench.window->currentCode();
+        const double code = *bench.window->recordList().currentCode();
         bench.db().execute(
             QStringLiteral("update dt_data set c904=1, c906=140, c909=2, c912=1, z001=7 where c901=?"),
             {code});
@@ -710,30 +710,30 @@ private Q_SLOTS:
 
         // Adding: held, then saved under another code, then the next blank record; one row each time.
         list.setCurrentRow(0);
-        const double current = *bench.window->currentCode();
+        const double current = *bench.window->recordList().currentCode();
         bench.open(EntryMode::Add);
         bench.fillValidCover(QStringLiteral("110101000050"));
         bench.button("tbHold")->click();
         QCOMPARE(listedCodes(), storedCodes());
         QCOMPARE(list.recordCount(), 5);
-        QCOMPARE(*bench.window->currentCode(), current);
+        QCOMPARE(*bench.window->recordList().currentCode(), current);
         bench.type("c901", QStringLiteral("110101000001"));
         bench.button("tbAdd")->click();
         QCOMPARE(listedCodes(), storedCodes());
         QCOMPARE(list.recordCount(), 5);
-        QCOMPARE(*bench.window->currentCode(), current);
+        QCOMPARE(*bench.window->recordList().currentCode(), current);
         bench.form->returnWithoutSaving();
 
         // A list sorted by another column is read again in its own order.
         list.sortByTitleClick(2);
         list.setCurrentRow(2);
-        const double code = *bench.window->currentCode();
+        const double code = *bench.window->recordList().currentCode();
         bench.open(EntryMode::Modify);
         bench.type("c901", QStringLiteral("110101777777"));
         bench.button("tbSave")->click();
         QCOMPARE(list.recordCount(), 5);
         QCOMPARE(list.model().rowOfKey(code), -1);
-        QCOMPARE(*bench.window->currentCode(), 110101777777.0);
+        QCOMPARE(*bench.window->recordList().currentCode(), 110101777777.0);
     }
 
     void eachFormUsesOnlyTheServicesItWasMadeWith() {
@@ -758,7 +758,7 @@ private Q_SLOTS:
         Bench bench(1, std::move(services));
         bench.open(EntryMode::Modify);
         bench.button("tbPrint")->click();
-        QCOMPARE(printed, UnionCode(*bench.window->currentCode()));
+        QCOMPARE(printed, UnionCode(*bench.window->recordList().currentCode()));
     }
 };
 

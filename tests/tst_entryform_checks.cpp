@@ -146,7 +146,7 @@ private Q_SLOTS:
 
     void closingWithUnsavedViolationsStoresTheRecordHeld() {
         Shell shell(2);
-        const double code = *shell.window->currentCode();
+        const double code = *shell.window->recordList().currentCode();
         shell.open(EntryMode::Modify);
         QCOMPARE(shell.form->valueOf(QStringLiteral("c912")).value(), 1);
         const qint64 offered = shell.form->valueOf(QStringLiteral("z002")).value();

@@ -49,7 +49,7 @@ struct Shell {
         window->updateCommandStates();
     }
     QAction* action(const char* name) const { return window->action(QString::fromLatin1(name)); }
-    QString currentCode() const { return records::codeText(*window->currentCode()); }
+    QString currentCode() const { return records::codeText(*window->recordList().currentCode()); }
 };
 } // namespace
 
@@ -68,7 +68,7 @@ private Q_SLOTS:
 
         // The entry form's print button goes through the same printing.
         shell.ui.clear();
-        printRecordOf(*shell.window, shell.window->currentCode().value());
+        printRecordOf(*shell.window, shell.window->recordList().currentCode().value());
         QCOMPARE(shell.ui.openedFiles().size(), 1);
         QCOMPARE(XlsxReader(shell.ui.openedFiles().front()).cell(1, QStringLiteral("B7")), code);
         QVERIFY(shell.ui.messages().empty());

@@ -62,11 +62,6 @@ public:
     // Also done whenever the interface is idle.
     void updateCommandStates() override;
 
-    const ProgramFolder& programFolder() const { return m_folder; }
-    bool listIsEmpty() const { return m_list->isEmpty(); }
-    std::optional<UnionCode> currentCode() const { return m_list->currentCode(); }
-    QList<UnionCode> selectedCodes() const { return m_list->selectedCodes(); }
-
     QLabel* statusVersion() const { return m_statusVersion; }
     QLabel* clockStatus() const { return m_clockStatus; }
 
