@@ -90,10 +90,12 @@ int alignmentFlags(const CellStyle& style) {
 QFont cellFont(const CellStyle& style, const SheetLayout& sheet, double scale) {
     QFont font;
     // Latin letters and digits from a Latin font: the CJK font's shaped digits lose their text in
-    // PDF files (a copied "z001" reads "z"); Chinese characters fall through to the CJK font.
-    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Sans Serif")});
+    // PDF files (a copied "z001" reads "z"). Chinese characters come from a font that gives each
+    // character a glyph of its own: where one glyph serves a radical (U+2F2F) and the character
+    // (工, U+5DE5), as in Noto Sans CJK, the PDF's text layer names the radical, and searching or
+    // copying the printed record fails. Noto stays as the fallback for characters the first lacks.
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Droid Sans Fallback"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")});
     const double size = style.fontSize > 0          ? style.fontSize
                         : sheet.defaultFontSize > 0 ? sheet.defaultFontSize
                                                     : DefaultFontPoints;
