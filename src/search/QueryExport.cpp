@@ -21,8 +21,10 @@ namespace {
 using engine::ColumnType;
 
 const QString ExportTitle = QStringLiteral("导出文件存放为");
-// Records start in this row of the sheet.
+// Records start in this row of the sheet; the rows above (date and column titles) head every
+// printed page, and the first column (the record's code in a list) every page across.
 constexpr int FirstRecordRow = 5;
+constexpr int PrintedKeyColumns = 1;
 
 // How an exported column is formatted in the sheet, by the kind of the query's column.
 QString excelFormat(ColumnType type, const QString& column) {
@@ -304,6 +306,8 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
             ++row;
         }
         sheet.fitColumns();
+        sheet.setPageSetup(
+            workbook::tablePageSetup(sheet.columnWidths(), FirstRecordRow - 1, PrintedKeyColumns));
         progress.finish();
         sheet.save();
     } catch (const Error& error) {

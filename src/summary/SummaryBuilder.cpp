@@ -47,6 +47,46 @@ workbook::CellStyle valueStyle(const QString& column) {
     return style;
 }
 
+// The widths of a layout sheet's columns up to its last (at least so many), in characters.
+std::vector<double> layoutColumnWidths(const workbook::SheetLayout& layout, int columns) {
+    for (const workbook::LayoutCell& cell : layout.cells)
+        columns = std::max(columns, cell.range.last.column);
+    if (!layout.columnWidths.empty())
+        columns = std::max(columns, layout.columnWidths.rbegin()->first);
+    std::vector<double> widths;
+    for (int column = 1; column <= columns; ++column) {
+        const auto set = layout.columnWidths.find(column);
+        widths.push_back(set == layout.columnWidths.end() ? workbook::DefaultColumnWidth : set->second);
+    }
+    return widths;
+}
+
+bool widerThanPortrait(const std::vector<double>& widths) {
+    return workbook::columnsWidthPoints(widths) > workbook::printableWidthPoints(false);
+}
+
+// The cover prints on one page.
+workbook::PageSetup coverPageSetup(const workbook::SheetLayout& layout) {
+    workbook::PageSetup setup;
+    setup.landscape = layout.landscape || widerThanPortrait(layoutColumnWidths(layout, 1));
+    setup.fitWide = 1;
+    setup.fitTall = 1;
+    return setup;
+}
+
+// A table sheet prints one page wide, as many down as its classes take, with its title and column
+// headings (the rows above the classes) on every page.
+workbook::PageSetup tableSheetPageSetup(const workbook::SheetLayout& layout, double labelWidth, int columns) {
+    std::vector<double> widths = layoutColumnWidths(layout, columns);
+    widths[size_t(LabelColumn - 1)] = labelWidth;
+    workbook::PageSetup setup;
+    setup.landscape = layout.landscape || widerThanPortrait(widths);
+    setup.fitWide = 1;
+    setup.titleFirstRow = 1;
+    setup.titleLastRow = FirstClassRow - 1;
+    return setup;
+}
+
 // Result columns from 2 on are the select list's values; column 1 is the grouping key or sid.
 SummaryRow readRow(const engine::Statement& statement) {
     SummaryRow row;
@@ -225,8 +265,13 @@ void SummaryBuilder::fillSummarySheet(int sheet, int classification, qint64 grou
     const workbook::SheetLayout& layout = m_layout.sheets[size_t(sheet - 1)];
     workbook::Sheet& target = m_book->addSheet(layout);
     // The cover is never filled.
-    if (sheet >= 2)
-        fillSheet(target, layout, sheet, classification, groupId);
+    if (sheet == 1) {
+        target.applyPageSetup(coverPageSetup(layout));
+        return;
+    }
+    const double labelWidth = fillSheet(target, layout, sheet, classification, groupId);
+    target.applyPageSetup(
+        tableSheetPageSetup(layout, labelWidth, int(selectListColumns(sheet - 1).size()) + 1));
 }
 
 void SummaryBuilder::gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId) {
@@ -299,8 +344,8 @@ void SummaryBuilder::finishSummary() {
     book->save();
 }
 
-void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
-                               int classification, qint64 groupId) {
+double SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
+                                 int classification, qint64 groupId) {
     // The caption names the classes; it goes into A2 unless the layout holds a title there.
     const workbook::LayoutCell* a2 = layout.cellAt(workbook::CellPosition{2, 1});
     const QString captionAddress = a2 && !a2->text.isEmpty() ? QStringLiteral("A3") : QStringLiteral("A2");
@@ -349,7 +394,9 @@ void SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLayo
     // Column A fits its longest label (the layout's width at least).
     const auto set = layout.columnWidths.find(LabelColumn);
     const double layoutWidth = set == layout.columnWidths.end() ? 0 : set->second;
-    sheet.setColumnWidth(LabelColumn, std::max(layoutWidth, labelWidth + 2));
+    const double width = std::max(layoutWidth, labelWidth + 2);
+    sheet.setColumnWidth(LabelColumn, width);
+    return width;
 }
 
 } // namespace corvalis::summary

@@ -88,8 +88,9 @@ public:
 private:
     // gatherRows with the windows kept painted while the statements run.
     void readRowsResponsively(const std::vector<int>& sheets, int classification, qint64 groupId);
-    void fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
-                   int classification, qint64 groupId);
+    // Fills a table sheet; the width it gave column A, in characters.
+    double fillSheet(workbook::Sheet& sheet, const workbook::SheetLayout& layout, int sheetNumber,
+                     int classification, qint64 groupId);
 
     engine::Connection& m_connection;
     const ProgramFolder& m_folder;

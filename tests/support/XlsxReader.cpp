@@ -1,6 +1,7 @@
 #include "XlsxReader.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 XlsxReader::XlsxReader(const QString& path) : m_path(path) {
@@ -78,4 +79,56 @@ QHash<QString, QString> XlsxReader::cells(int sheet) const {
 QStringList XlsxReader::merges(int sheet) const {
     readSheet(sheet);
     return m_merges.value(sheet);
+}
+
+namespace {
+// The style index of a cell ("s" of the cell, else "style" of the column holding it); 0 when none.
+int styleOfCell(const QByteArray& sheetXml, const QString& address) {
+    QXmlStreamReader xml(sheetXml);
+    static const QRegularExpression letters(QStringLiteral("^[A-Z]+"));
+    const QString columnText = letters.match(address).captured(0);
+    int column = 0;
+    for (const QChar c : columnText)
+        column = column * 26 + (c.unicode() - 'A' + 1);
+    int columnStyle = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (!xml.isStartElement())
+            continue;
+        const auto attributes = xml.attributes();
+        if (xml.name() == QLatin1String("col") && attributes.value(QLatin1String("min")).toInt() <= column &&
+            attributes.value(QLatin1String("max")).toInt() >= column)
+            columnStyle = attributes.value(QLatin1String("style")).toInt();
+        if (xml.name() == QLatin1String("c") && attributes.value(QLatin1String("r")) == address)
+            return attributes.hasAttribute(QLatin1String("s")) ? attributes.value(QLatin1String("s")).toInt()
+                                                               : columnStyle;
+    }
+    return columnStyle;
+}
+} // namespace
+
+QString XlsxReader::numberFormat(int sheet, const QString& address) const {
+    const int style = styleOfCell(member(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)), address);
+    static const QHash<int, QString> builtIn = {{0, QStringLiteral("General")},  {1, QStringLiteral("0")},
+                                                {2, QStringLiteral("0.00")},     {3, QStringLiteral("#,##0")},
+                                                {4, QStringLiteral("#,##0.00")}, {9, QStringLiteral("0%")},
+                                                {10, QStringLiteral("0.00%")},   {49, QStringLiteral("@")}};
+    QHash<int, QString> custom;
+    QList<int> formatOfStyle;
+    QXmlStreamReader xml(member(QStringLiteral("xl/styles.xml")));
+    bool inCellFormats = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("numFmt"))
+            custom.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
+                          xml.attributes().value(QLatin1String("formatCode")).toString());
+        else if (xml.isStartElement() && xml.name() == QLatin1String("cellXfs"))
+            inCellFormats = true;
+        else if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs"))
+            inCellFormats = false;
+        else if (inCellFormats && xml.isStartElement() && xml.name() == QLatin1String("xf"))
+            formatOfStyle << xml.attributes().value(QLatin1String("numFmtId")).toInt();
+    }
+    const int format = formatOfStyle.value(style);
+    return custom.contains(format) ? custom.value(format) : builtIn.value(format, QString::number(format));
 }

@@ -17,6 +17,11 @@ public:
     QHash<QString, QString> cells(int sheet) const;
     // The merged ranges of a sheet ("A1:C1").
     QStringList merges(int sheet) const;
+    // The number format code a cell shows its value in ("0", "#,##0_ ", "@"; "General" when none),
+    // from the cell's own style or else its column's.
+    QString numberFormat(int sheet, const QString& address) const;
+    // A part of the file as written ("xl/workbook.xml"), for what the reader does not model.
+    QByteArray part(const QString& name) const { return member(name); }
 
 private:
     QByteArray member(const QString& name) const;

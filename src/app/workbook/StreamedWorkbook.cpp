@@ -297,6 +297,7 @@ QByteArray StreamedWorkbook::sheetHead() const {
     QByteArray xml(XmlDeclaration);
     xml +=
         QByteArray("<worksheet xmlns=\"") + MainNamespace + "\" xmlns:r=\"" + RelationshipNamespace + "\">";
+    xml += sheetPropertiesXml(m_pageSetup);
     QString dimension = QStringLiteral("A1");
     if (m_row != 0) {
         dimension = cellAddress(m_firstRow, m_firstColumn);
@@ -328,8 +329,16 @@ QByteArray StreamedWorkbook::sheetHead() const {
 }
 
 QByteArray StreamedWorkbook::sheetTail() const {
-    return "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
-           "footer=\"0.3\"/><pageSetup paperSize=\"9\" orientation=\"portrait\"/></worksheet>";
+    return "</sheetData>" + pageSetupXml(m_pageSetup) + "</worksheet>";
+}
+
+std::vector<double> StreamedWorkbook::columnWidths() const {
+    std::vector<double> widths;
+    for (int number = 1; number <= m_lastColumnAll; ++number) {
+        const double width = size_t(number) < m_columns.size() ? m_columns[size_t(number)].width : -1;
+        widths.push_back(width < 0 ? DefaultWidth : width);
+    }
+    return widths;
 }
 
 QByteArray StreamedWorkbook::styleSheet() const {
@@ -405,6 +414,7 @@ QByteArray StreamedWorkbook::workbookPart() const {
     xml += "<bookViews><workbookView xWindow=\"240\" yWindow=\"15\" windowWidth=\"16095\" "
            "windowHeight=\"9660\"/></bookViews>";
     xml += "<sheets><sheet name=\"" + escaped(m_sheetName) + "\" sheetId=\"1\" r:id=\"rId1\"/></sheets>";
+    xml += printTitlesXml({{m_sheetName, m_pageSetup}});
     xml += "<calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
     return xml;
 }

@@ -2,6 +2,7 @@
 
 #include "CellStyle.h"
 #include "ColumnWidths.h"
+#include "PageSetup.h"
 
 #include <QHash>
 #include <QString>
@@ -39,6 +40,11 @@ public:
     // Widens every column written so far to its longest content (a CJK character counts twice),
     // unless a width was set for it explicitly.
     void fitColumns(double minimum = 6, double maximum = 80);
+
+    // How the sheet prints; by default portrait, unscaled, without repeated titles.
+    void setPageSetup(const PageSetup& setup) { m_pageSetup = setup; }
+    // The widths of the columns up to the last one written, in characters, as the file will hold them.
+    std::vector<double> columnWidths() const;
 
     // Writes the file; throws FileError with the reason, again on every later call once it failed.
     // The file is written beside its final name and moved into place in one step, so a failed save
@@ -87,6 +93,7 @@ private:
     int m_lastColumn = 0;                                       // the last column written in the open row
     int m_firstRow = 0, m_firstColumn = 0, m_lastColumnAll = 0; // the rows end at m_row
     quint64 m_large64 = 0xFFFFFFFFull;
+    PageSetup m_pageSetup;
     State m_state = State::Writing;
     QString m_failure;
 };

@@ -181,6 +181,23 @@ void Sheet::fitToPage(int wide, int tall) {
     worksheet_center_horizontally(m_sheet);
 }
 
+void Sheet::applyPageSetup(const PageSetup& setup) {
+    if (setup.landscape)
+        worksheet_set_landscape(m_sheet);
+    else
+        worksheet_set_portrait(m_sheet);
+    if (setup.scaled())
+        worksheet_fit_to_pages(m_sheet, uint16_t(setup.fitWide), uint16_t(setup.fitTall));
+    worksheet_center_horizontally(m_sheet);
+    // The writer names the repeated rows and columns in the workbook's _xlnm.Print_Titles.
+    if (setup.titleLastRow > 0)
+        check(worksheet_repeat_rows(m_sheet, rowIndex(setup.titleFirstRow), rowIndex(setup.titleLastRow)),
+              QStringLiteral("设置打印标题行"));
+    if (setup.titleColumns > 0)
+        check(worksheet_repeat_columns(m_sheet, 0, columnIndex(setup.titleColumns)),
+              QStringLiteral("设置打印标题列"));
+}
+
 void Sheet::fitColumns(double minimum, double maximum) {
     for (int column = 1; column < m_contentWidths.columnCount(); ++column) {
         const std::optional<double> width = m_contentWidths.fitted(column, minimum, maximum);

@@ -3,6 +3,7 @@
 #include "CellAddress.h"
 #include "CellStyle.h"
 #include "ColumnWidths.h"
+#include "PageSetup.h"
 #include "WorkbookLayout.h"
 
 #include <QHash>
@@ -40,6 +41,8 @@ public:
     void setLandscape();
     // Scales the printout to fit the sheet on so many pages across and down, centred across.
     void fitToPage(int wide, int tall);
+    // Orientation, scaling and repeated titles as the setup says, centred across the page.
+    void applyPageSetup(const PageSetup& setup);
     // Widens every column written so far to its longest text (a CJK character counts twice),
     // unless a width was set for it explicitly.
     void fitColumns(double minimum = 6, double maximum = 80);
