@@ -167,6 +167,38 @@ private Q_SLOTS:
         QVERIFY(!elementOf(sheetXml(book, 1), "pageSetup").contains(QLatin1String("fitTo")));
         QCOMPARE(printTitles(book, 0), QStringLiteral("'列表'!$A:$A,'列表'!$1:$4"));
     }
+
+    void listExportShowsCodesWithoutSeparators() {
+        TestFolder folder;
+        generate(folder, 3);
+        engine::Connection connection(folder.defaultDatabase());
+        connection.execute(QStringLiteral("update dt_data set c903=520111, c905=6511, z001=12345"));
+        QTemporaryDir dir;
+        ScriptedUiServices ui;
+        search::ListChoice all;
+        const auto query = search::listQuery(connection, QStringLiteral("z"), all, ui);
+        QVERIFY(query);
+        XlsxReader book(exportQuery(connection, *query, dir.filePath(QStringLiteral("list.xlsx"))));
+        QVERIFY(book.isValid());
+
+        // Codes, states and answers as written; counts keep their separators.
+        const QStringList codes = {QStringLiteral("c901"), QStringLiteral("c903"),
+                                   QStringLiteral("c904"), QStringLiteral("c905"),
+                                   QStringLiteral("c906"), QStringLiteral("c909"),
+                                   QStringLiteral("c912"), QStringLiteral("RecordState")};
+        QStringList seen;
+        for (const auto& [address, name] : book.cells(1).asKeyValueRange()) {
+            if (!address.endsWith(QLatin1String("3")) || address.size() > 3 || !codes.contains(name))
+                continue;
+            const QString column = address.chopped(1);
+            QCOMPARE(book.numberFormat(1, column + QStringLiteral("5")), QStringLiteral("0"));
+            seen << name;
+        }
+        QCOMPARE(seen.size(), codes.size());
+        QCOMPARE(book.cell(1, QStringLiteral("C5")), QStringLiteral("520111"));
+        QCOMPARE(book.cell(1, QStringLiteral("M3")), QStringLiteral("z001"));
+        QCOMPARE(book.numberFormat(1, QStringLiteral("M5")), QStringLiteral("#,##0_ "));
+    }
 };
 
 QTEST_MAIN(PrintSetupTest)

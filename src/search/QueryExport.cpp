@@ -10,6 +10,7 @@
 #include "app/engine/Statement.h"
 #include "app/workbook/CellAddress.h"
 #include "app/workbook/StreamedWorkbook.h"
+#include "records/SurveyColumns.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,10 +27,27 @@ const QString ExportTitle = QStringLiteral("导出文件存放为");
 constexpr int FirstRecordRow = 5;
 constexpr int PrintedKeyColumns = 1;
 
+// Columns that hold codes or answers rather than amounts: their numbers are shown as written, with
+// no thousands separators (a division code 520111 is not "520,111").
+bool isCodeColumn(const QString& column) {
+    switch (records::columnKind(column)) {
+    case records::ColumnKind::Code:
+    case records::ColumnKind::CodeNumber:
+    case records::ColumnKind::State:
+    case records::ColumnKind::YesNo:
+    case records::ColumnKind::Choice:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // How an exported column is formatted in the sheet, by the kind of the query's column.
 QString excelFormat(ColumnType type, const QString& column) {
     // A code is a number of 12 digits, not an amount of money.
     if (column.compare(QLatin1String("c901"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("0");
+    if ((type == ColumnType::Integer || type == ColumnType::Float) && isCodeColumn(column))
         return QStringLiteral("0");
     switch (type) {
     case ColumnType::DateTime:
