@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,6 +29,23 @@ QString pdfText(const QString& path) {
     if (!process.waitForFinished(120000) || process.exitCode() != 0)
         return QString();
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The words of a PDF's first page with their right edges, in points.
+QList<QPair<QString, double>> firstPageWords(const QString& path) {
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                   QStringLiteral("1"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(120000))
+        return {};
+    static const QRegularExpression word(QStringLiteral("<word [^>]*xMax=\"([0-9.]+)\"[^>]*>([^<]*)</word>"));
+    QList<QPair<QString, double>> words;
+    for (auto it = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput())); it.hasNext();) {
+        const auto match = it.next();
+        words.append({match.captured(2), match.captured(1).toDouble()});
+    }
+    return words;
 }
 
 // Characters of the radical blocks: a correct text layer never holds them for ordinary Chinese text.
@@ -88,6 +106,41 @@ private Q_SLOTS:
         QVERIFY(text.count(QStringLiteral("工会")) > 10);
         QVERIFY(text.contains(QStringLiteral("有效期至：2021年12月")));
         QVERIFY2(radicalsIn(text).isEmpty(), qPrintable(radicalsIn(text)));
+    }
+
+    // The longest name a record holds is set smaller rather than run off the page.
+    void longNameStaysOnThePage() {
+        TestFolder folder;
+        QVERIFY(QFile::copy(QStringLiteral(CORVALIS_SOURCE_DIR "/data/program/") + records::PrintLayoutStem +
+                                QStringLiteral(".json"),
+                            records::printLayoutPath(folder.folder())));
+        const QString name = QStringLiteral("内蒙古自治区鄂尔多斯市康巴什区恒泰能源化工有限公司工会委员会");
+        QCOMPARE(gbkLength(name), 60);
+        {
+            engine::Connection connection(folder.defaultDatabase());
+            records::GeneratorOptions options;
+            options.count = 1;
+            options.firstCode = 150603000001;
+            records::generateRecords(connection, options);
+            connection.execute(QStringLiteral("update dt_data set c902=?"), {name});
+        }
+        QTemporaryDir out;
+        const QString path = out.filePath(QStringLiteral("record.pdf"));
+        QCOMPARE(runCli({QStringLiteral("--home"), folder.path(), QStringLiteral("print"),
+                         QStringLiteral("150603000001"), QStringLiteral("--output"), path})
+                     .code,
+                 0);
+        const auto words = firstPageWords(path);
+        QVERIFY(!words.isEmpty());
+        // A4 is 595 points wide; the right margin is 12 mm.
+        const double rightEdge = 595 - 12 / 25.4 * 72;
+        bool nameSeen = false;
+        for (const auto& [word, right] : words) {
+            nameSeen = nameSeen || name.contains(word);
+            QVERIFY2(right <= rightEdge + 0.5,
+                     qPrintable(QStringLiteral("%1 ends at %2").arg(word).arg(right)));
+        }
+        QVERIFY(nameSeen);
     }
 
     // One page per level of GB 2312, each character once: the text layer must give every one back.

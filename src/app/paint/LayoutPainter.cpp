@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -104,6 +105,23 @@ QFont cellFont(const CellStyle& style, const SheetLayout& sheet, double scale) {
     return font;
 }
 
+// How wide a single line may run from its cell, aligned as it is, before it leaves the sheet.
+double roomOnSheet(const QRectF& inner, int flags, double sheetLeft, double sheetRight) {
+    if (flags & Qt::AlignRight)
+        return inner.right() - sheetLeft;
+    if (flags & Qt::AlignHCenter)
+        return 2 * std::min(inner.center().x() - sheetLeft, sheetRight - inner.center().x());
+    return sheetRight - inner.left();
+}
+
+// A single line longer than the room it has (a long union name in the last column) is set smaller
+// instead of running off the sheet and the page.
+void shrinkToRoom(QFont& font, const QString& text, double room, QPaintDevice* device) {
+    const double width = QFontMetricsF(font, device).horizontalAdvance(text);
+    if (room > 0 && width > room)
+        font.setPointSizeF(font.pointSizeF() * room / width);
+}
+
 // Paints one sheet into the device's paintable area. Positions are device pixels; fonts are given in
 // points of the device, shrunk by the same factor as the grid when the sheet must be scaled to fit.
 void paintSheet(QPainter& painter, const SheetLayout& sheet, const QSizeF& area, double dotsPerPoint) {
@@ -112,6 +130,7 @@ void paintSheet(QPainter& painter, const SheetLayout& sheet, const QSizeF& area,
         {1.0, area.width() / (grid.width() * dotsPerPoint), area.height() / (grid.height() * dotsPerPoint)});
     const double scale = dotsPerPoint * fit;
     const double left = std::max(0.0, (area.width() - grid.width() * scale) / 2);
+    const double sheetRight = left + grid.width() * scale;
     auto rectOf = [&](const CellRange& range) {
         const double x = left + grid.columnEdges[size_t(range.first.column - 1)] * scale;
         const double y = grid.rowEdges[size_t(range.first.row - 1)] * scale;
@@ -135,10 +154,15 @@ void paintSheet(QPainter& painter, const SheetLayout& sheet, const QSizeF& area,
         if (cell.text.isEmpty())
             continue;
         painter.setPen(Qt::black);
-        painter.setFont(cellFont(cell.style, sheet, fit));
+        QFont font = cellFont(cell.style, sheet, fit);
         const QRectF inner = rect.adjusted(padding, 0, -padding, 0);
-        // Wrapped texts stay inside their cell; single lines may run on, as in a spreadsheet.
+        // Wrapped texts stay inside their cell; single lines may run on, as in a spreadsheet, but
+        // not past the sheet's edge.
         const int flags = alignmentFlags(cell.style) | (cell.style.wrap ? 0 : int(Qt::TextDontClip));
+        if (!cell.style.wrap)
+            shrinkToRoom(font, cell.text, roomOnSheet(inner, flags, left + padding, sheetRight - padding),
+                         painter.device());
+        painter.setFont(font);
         painter.save();
         if (cell.style.wrap)
             painter.setClipRect(rect);
