@@ -24,8 +24,7 @@ QString pdfText(const QString& path) {
     process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
     if (!process.waitForFinished(60000))
         return QString();
-    // Shared CJK glyphs may come back as their compatibility forms (radicals); NFKC folds them.
-    return QString::fromUtf8(process.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 // A program folder with the shipped print layout and one generated record.
