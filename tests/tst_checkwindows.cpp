@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +68,26 @@ template <typename T> T* child(QWidget* parent, const char* name) {
     T* found = parent->findChild<T*>(QString::fromLatin1(name));
     Q_ASSERT(found);
     return found;
+}
+
+// The height a cell needs to show its whole text, wrapped at the cell's width as the grid paints it.
+int neededHeight(QTableWidget* grid, int row, int column) {
+    QStyleOptionViewItem option;
+    option.initFrom(grid->viewport());
+    option.font = grid->font();
+    option.features |= QStyleOptionViewItem::WrapText;
+    option.rect = QRect(0, 0, grid->columnWidth(column) - 1, grid->rowHeight(row));
+    return grid->itemDelegate()->sizeHint(option, grid->model()->index(row, column)).height();
+}
+
+// Rows too low for their text, as (row, column) pairs.
+QList<QPair<int, int>> cutRows(QTableWidget* grid) {
+    QList<QPair<int, int>> cut;
+    for (int row = 0; row < grid->rowCount(); ++row)
+        for (int column : {0, 1})
+            if (grid->rowHeight(row) < neededHeight(grid, row, column))
+                cut << qMakePair(row, column);
+    return cut;
 }
 
 // Runs an action whose dialog is modal; `script` acts on the dialog once it is shown.
@@ -137,6 +158,26 @@ private Q_SLOTS:
         QCOMPARE(grid->rowCount(), 1);
         list.navigateFromRow(0);
         QCOMPARE(visits.size(), 1); // nothing to go to
+    }
+
+    void everyMessageCanBeReadInFull() {
+        TMessageListWinForm list;
+        QTableWidget* grid = list.grid();
+        // Texts of every length up to several lines: some fill a line of the column but not of the
+        // cell's text area inside its margins.
+        for (int length = 1; length <= 60; ++length)
+            list.addMessage({QString(length, QChar(0x56FD)), QString(length * 2, QChar(0x4E2D)), 1,
+                             QStringLiteral("z001")});
+        QCOMPARE(cutRows(grid), (QList<QPair<int, int>>{}));
+
+        // The user narrows the explanation column: the rows grow to keep the texts whole.
+        grid->horizontalHeader()->resizeSection(1, 150);
+        QCOMPARE(cutRows(grid), (QList<QPair<int, int>>{}));
+
+        // Alone, the list stays on the screen, giving up size rather than running off it.
+        list.showList();
+        QVERIFY(list.screen()->availableGeometry().contains(list.frameGeometry()));
+        QVERIFY(list.width() > 100 && list.height() > 40);
     }
 
     void checkDialogMovesThroughItsStates() {

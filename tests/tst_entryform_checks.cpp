@@ -13,9 +13,14 @@
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrintPreviewDialog>
+#include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -88,6 +93,60 @@ struct Shell {
         return db().scalar(QStringLiteral("select %1 from dt_data where c901=?").arg(QLatin1String(column)),
                            {code});
     }
+    // Types into a box as a user would and leaves it with Enter.
+    void type(const char* name, const QString& typed) {
+        auto* box = form->findChild<QLineEdit*>(QString::fromLatin1(name));
+        QVERIFY(box);
+        box->setFocus();
+        box->selectAll();
+        // Chinese text comes as the input method delivers it: key events that carry only text.
+        for (QChar c : typed) {
+            const int key = c.unicode() < 128 ? QTest::asciiToKey(char(c.unicode())) : 0;
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &release);
+        }
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    void fillValidCover(const QString& code) {
+        type("c901", code);
+        type("c902", QStringLiteral("测试公司工会"));
+        type("c903", QStringLiteral("110101"));
+        type("c904", QStringLiteral("1"));
+        type("c905", QStringLiteral("1"));
+        type("c906", QStringLiteral("110"));
+        type("C907", QStringLiteral("A01"));
+        type("c912", QStringLiteral("1"));
+        type("c910", QStringLiteral("张三"));
+        type("c911", QStringLiteral("01088886666"));
+    }
+};
+
+// Clicks the tool button that shows an action of a tool bar.
+void clickAction(QWidget* form, const char* action) {
+    auto* shown = form->findChild<QAction*>(QString::fromLatin1(action));
+    QVERIFY(shown);
+    for (QToolBar* bar : form->findChildren<QToolBar*>())
+        if (QWidget* button = bar->widgetForAction(shown))
+            QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// The global rectangle a widget covers on the screen; none while it is hidden.
+QRect globalRect(const QWidget* widget) {
+    return widget->isVisible() ? QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()) : QRect();
+}
+
+// What the test saw while the modal entry form was open; asserted once the form has closed.
+struct ModalSight {
+    bool formModal = false;
+    bool listShown = false;
+    bool listInsideScreen = false;
+    bool listClearOfControls = false;
+    QString pageAfterClick;
+    bool focusOnField = false;
+    bool focusAfterEnter = false;
+    int activations = 0; // of the form and the list, as the test asked for them
 };
 
 // Rules of the shipped dt_logic: z002 must be above z001; s004 only with s003.
@@ -142,6 +201,113 @@ private Q_SLOTS:
         QVERIFY(!shell.errors().navigating());
         // Landing ran page 7's rules again, so the finding is still listed.
         QVERIFY(shell.listedRules().contains(CommitteeRule));
+    }
+
+    void errorListTakesClicksAndKeysWhileTheFormIsModal() {
+        Shell shell(1);
+        shell.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shell.window.get()));
+        ModalSight sight;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TdlgSurveyDataForm*>(QApplication::activeModalWidget());
+            if (!form)
+                return;
+            sight.formModal = true;
+            // The form itself, not only through a window of its own.
+            const auto formActive = [form] {
+                return QTest::qWaitFor([form] { return QApplication::activeWindow() == form; });
+            };
+            // The form takes most of the screen, as at 1366×768.
+            const QRect screen = form->screen()->availableGeometry();
+            form->setGeometry(
+                QRect(screen.topLeft(), QSize(screen.width() * 72 / 100, screen.height() * 9 / 10))
+                    .translated(screen.width() * 14 / 100, 0));
+            sight.activations += formActive();
+            form->numericBox(QStringLiteral("s003"))->setValue(2);
+            form->numericBox(QStringLiteral("s004"))->setValue(1);
+            QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("tbCheck")), Qt::LeftButton);
+
+            TMessageListWinForm& list = shell.errors();
+            sight.listShown = list.isVisible();
+            sight.listInsideScreen = screen.contains(list.frameGeometry());
+            const QTabBar* tabs = form->findChild<QTabWidget*>(QStringLiteral("DataPage"))->tabBar();
+            const QRect listRect = list.frameGeometry();
+            sight.listClearOfControls =
+                !listRect.intersects(globalRect(tabs)) &&
+                !listRect.intersects(globalRect(form->findChild<QToolBar*>(QStringLiteral("ToolBar")))) &&
+                !listRect.intersects(globalRect(form->findChild<QToolBar*>(QStringLiteral("NavBar"))));
+
+            // The window manager activates the list when it is clicked; the click goes through the
+            // window system, where modality applies.
+            list.activateWindow();
+            sight.activations += QTest::qWaitForWindowActive(&list);
+            QTableWidget* grid = list.grid();
+            int row = 0;
+            while (row < grid->rowCount() && grid->item(row, 0)->text() != CommitteeRule)
+                ++row;
+            if (row < grid->rowCount()) {
+                const QPoint cell =
+                    grid->viewport()->mapTo(&list, grid->visualItemRect(grid->item(row, 0)).center());
+                QTest::mouseDClick(list.windowHandle(), Qt::LeftButton, {}, cell);
+            }
+            sight.pageAfterClick =
+                form->findChild<QTabWidget*>(QStringLiteral("DataPage"))
+                    ->tabText(form->findChild<QTabWidget*>(QStringLiteral("DataPage"))->currentIndex());
+            sight.activations += formActive();
+            sight.focusOnField = QApplication::focusWidget() == form->control(QStringLiteral("s003"));
+
+            // Enter on a message does what the double-click does.
+            form->changePage(1);
+            list.activateWindow();
+            sight.activations += QTest::qWaitForWindowActive(&list);
+            row = 0;
+            while (row < grid->rowCount() && grid->item(row, 3)->text() != QStringLiteral("s003"))
+                ++row;
+            grid->setCurrentCell(row, 0);
+            QTest::keyClick(grid, Qt::Key_Return);
+            sight.activations += formActive();
+            sight.focusAfterEnter = QApplication::focusWidget() == form->control(QStringLiteral("s003"));
+            QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("tbReturn")), Qt::LeftButton);
+        });
+        shell.window->runCommand(QStringLiteral("actModify"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY(sight.formModal);
+        QVERIFY(sight.listShown);
+        QCOMPARE(sight.pageAfterClick, QStringLiteral("表7&&表8"));
+        QVERIFY(sight.focusOnField);
+        QVERIFY(sight.focusAfterEnter);
+        QVERIFY(sight.listInsideScreen);
+        QVERIFY(sight.listClearOfControls);
+        QCOMPARE(sight.activations, 5);
+        QVERIFY(!shell.errors().isVisible());
+    }
+
+    void errorListFollowsTheRecordShown() {
+        Shell shell(2);
+        // Moving to the next record drops the findings of the one left.
+        shell.window->recordList().setCurrentRow(0);
+        shell.open(EntryMode::Modify);
+        shell.set("z002", 0);
+        QTest::mouseClick(shell.form->findChild<QToolButton*>(QStringLiteral("tbCheck")), Qt::LeftButton);
+        QVERIFY(!shell.errors().messagesEmpty());
+        shell.ui.answerNo();
+        clickAction(shell.form, "actNext");
+        QCOMPARE(shell.form->findChild<QLabel*>(QStringLiteral("ItemNo"))->text(),
+                 QStringLiteral("第2条/共2条"));
+        QVERIFY(shell.errors().messagesEmpty());
+        shell.form->returnWithoutSaving();
+
+        // A formal save in add mode stores the record with its findings and starts a blank one,
+        // which has none yet.
+        shell.open(EntryMode::Add);
+        shell.fillValidCover(QStringLiteral("110101000001"));
+        QTest::mouseClick(shell.form->findChild<QToolButton*>(QStringLiteral("tbAdd")), Qt::LeftButton);
+        QCOMPARE(shell.ui.lastMessage(), FormText::SavedWithErrorsMessage);
+        QCOMPARE(shell.stored(110101000001.0, "RecordState").toLongLong(), 2);
+        QCOMPARE(shell.form->currentCode(), UnionCode(0));
+        QVERIFY(shell.errors().messagesEmpty());
+        QVERIFY(!shell.errors().isVisible());
+        shell.form->returnWithoutSaving();
     }
 
     void closingWithUnsavedViolationsStoresTheRecordHeld() {

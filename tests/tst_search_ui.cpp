@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -268,18 +269,45 @@ private Q_SLOTS:
         QCOMPARE(edited, FirstCode + 9); // rows, descending: ...12, ...11, ...10
     }
 
-    void editingFromTheResultListOpensTheRecordInTheEntryForm() {
+    void editingFromTheResultListWalksTheResult() {
         Shell shell(15);
-        std::optional<UnionCode> modified;
-        shell.window->setHandler(QStringLiteral("actModify"), [&] { modified = shell.current(); });
-        const bool shown = showQueryList(*shell.window, {QStringLiteral("where c901>?"), {FirstCode + 9}},
-                                         [](QueryListForm& list) {
-                                             list.list().setCurrentRow(3);
-                                             list.editCurrent();
-                                         });
+        shell.window->recordList().setCurrentRow(0);
+        // What the entry form showed, read while it was open and asserted after it closed.
+        QStringList counters;
+        QStringList codes;
+        bool nextAtEnd = true;
+        auto readForm = [&counters, &codes](QWidget* form) {
+            counters << child<QLabel>(form, "ItemNo")->text();
+            codes << form->findChild<QLineEdit*>(QStringLiteral("c901"))->text();
+        };
+        const bool shown = showQueryList(
+            *shell.window, {QStringLiteral("where c901>?"), {FirstCode + 12}}, [&](QueryListForm& list) {
+                list.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&list));
+                QTimer::singleShot(0, [&] {
+                    QWidget* form = QApplication::activeModalWidget();
+                    if (!form || form->objectName() != QStringLiteral("TdlgSurveyDataForm"))
+                        return;
+                    readForm(form);
+                    auto* next = child<QAction>(form, "actNext");
+                    QTest::mouseClick(child<QToolBar>(form, "NavBar")->widgetForAction(next), Qt::LeftButton);
+                    readForm(form);
+                    nextAtEnd = next->isEnabled();
+                    QTest::mouseClick(child<QToolButton>(form, "tbReturn"), Qt::LeftButton);
+                });
+                RecordList& result = list.list();
+                const QPoint first = result.visualRect(result.model().index(0, 1)).center();
+                QTest::mouseClick(result.viewport(), Qt::LeftButton, {}, first);
+                QTest::mouseDClick(result.viewport(), Qt::LeftButton, {}, first);
+                // The result list stays on the record the form was left on.
+                QCOMPARE(result.currentCode(), std::optional<UnionCode>(FirstCode + 14));
+            });
         QVERIFY(shown);
-        QCOMPARE(modified, std::optional<UnionCode>(FirstCode + 13));
-        QCOMPARE(shell.current(), std::optional<UnionCode>(FirstCode + 13));
+        QCOMPARE(counters, (QStringList{QStringLiteral("第1条/共2条"), QStringLiteral("第2条/共2条")}));
+        QCOMPARE(codes, (QStringList{QString::number(FirstCode + 13), QString::number(FirstCode + 14)}));
+        QVERIFY(!nextAtEnd);
+        // The main list was not walked.
+        QCOMPARE(shell.current(), std::optional<UnionCode>(FirstCode));
 
         // A condition the engine rejects shows its error and no list.
         bool presented = false;

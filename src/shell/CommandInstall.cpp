@@ -19,16 +19,15 @@ records::EntryFormServices entryFormServices(MainWindow& window) {
             check(request.form, request.page, request.clearFirst, request.valueOf, request.focusField);
         };
     });
-    checks::TMessageListWinForm* list = &logicMessageList(window);
+    // The list is looked up on each use: it belongs to the entry form it is attached to.
     records::LogicListHooks& hooks = services.logicList;
-    hooks.clear = [list] {
-        list->clearMessages();
-        list->hide();
-    };
-    hooks.isEmpty = [list] { return list->messagesEmpty(); };
-    hooks.show = [list] { list->showList(); };
-    hooks.hide = [list] { list->hide(); };
-    hooks.navigating = [list] { return list->navigating(); };
+    hooks.attach = [&window](QWidget* form) { logicMessageList(window).attachTo(form); };
+    // Clearing hides the window too, except while a double-click on it is being handled.
+    hooks.clear = [&window] { logicMessageList(window).clearMessages(); };
+    hooks.isEmpty = [&window] { return logicMessageList(window).messagesEmpty(); };
+    hooks.show = [&window] { logicMessageList(window).showList(); };
+    hooks.hide = [&window] { logicMessageList(window).hide(); };
+    hooks.navigating = [&window] { return logicMessageList(window).navigating(); };
     services.print = [&window](QWidget*, UnionCode code) { printRecordOf(window, code); };
     services.printPreview = [&window](QWidget*, UnionCode code) { showRecordPrintPreview(window, code); };
     return services;

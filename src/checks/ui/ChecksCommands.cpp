@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <memory>
 
 namespace corvalis {
@@ -43,7 +44,12 @@ public:
         return *m_renderer;
     }
 
-    checks::TMessageListWinForm& list() { return *m_list; }
+    // The list goes with the entry form it was attached to; a new one stands in when that form is gone.
+    checks::TMessageListWinForm& list() {
+        if (!m_list)
+            m_list = new checks::TMessageListWinForm(m_window.dialogParent());
+        return *m_list;
+    }
 
     void checkSelection(const checks::CheckSelection& selection, checks::CheckControl* control) {
         DbSession& session = m_window.session();
@@ -95,8 +101,8 @@ public:
 
     bool runPageCheck(int page, bool clearFirst, const checks::FieldValueReader& valueOf,
                       const FieldFocuser& focusField) {
-        m_list->setNavigate(focusField);
-        checks::PageRuleRunner runner(m_window.session().connection(), m_window.ui(), renderer(), *m_list);
+        list().setNavigate(focusField);
+        checks::PageRuleRunner runner(m_window.session().connection(), m_window.ui(), renderer(), list());
         if (page == AllRulePages)
             return runner.runAllPageRules(valueOf);
         return runner.runPageRules(page, clearFirst, valueOf);
@@ -104,7 +110,7 @@ public:
 
 private:
     CommandHost& m_window;
-    checks::TMessageListWinForm* m_list;
+    QPointer<checks::TMessageListWinForm> m_list;
     std::unique_ptr<checks::ExplanationRenderer> m_renderer;
     quint64 m_generation = 0;
 };

@@ -24,8 +24,10 @@ struct PageCheckRequest {
 
 // The error list that the page checks fill, as the entry form needs it: clear (empties the list
 // and hides its window), whether it is empty, show and hide its window, and whether it is moving
-// the form to a finding (its Navigating flag). Unset parts behave as an empty, idle list.
+// the form to a finding (its Navigating flag). attach makes its window belong to the form, so that
+// it can be used while the form is modal. Unset parts behave as an empty, idle list.
 struct LogicListHooks {
+    std::function<void(QWidget* form)> attach;
     std::function<void()> clear;
     std::function<bool()> isEmpty;
     std::function<void()> show;

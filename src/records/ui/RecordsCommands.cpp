@@ -14,10 +14,13 @@ namespace corvalis {
 
 namespace {
 // The one entry form of the run, created when it is first needed, and the services it is made with.
-struct EntryFormSlot {
+// It lives with the window, which finds it by name.
+struct EntryFormSlot : QObject {
+    using QObject::QObject;
     records::EntryFormServices services;
     QPointer<records::TdlgSurveyDataForm> form;
 };
+const QString EntryFormSlotName = QStringLiteral("EntryFormSlot");
 
 records::TdlgSurveyDataForm& entryForm(CommandHost& window, EntryFormSlot& slot) {
     if (!slot.form)
@@ -39,7 +42,8 @@ void openEntryForm(CommandHost& window, EntryFormSlot& slot, records::EntryMode 
 } // namespace
 
 void installRecordsCommands(CommandHost& window, records::EntryFormServices services) {
-    auto slot = std::make_shared<EntryFormSlot>();
+    auto* slot = new EntryFormSlot(window.dialogParent());
+    slot->setObjectName(EntryFormSlotName);
     slot->services = std::move(services);
     window.setHandler(QStringLiteral("actAddNew"),
                       [&window, slot] { openEntryForm(window, *slot, records::EntryMode::Add); });
@@ -48,6 +52,14 @@ void installRecordsCommands(CommandHost& window, records::EntryFormServices serv
             return;
         openEntryForm(window, *slot, records::EntryMode::Modify);
     });
+}
+
+void editInEntryForm(CommandHost& window, RecordList& list) {
+    auto* slot =
+        window.dialogParent()->findChild<EntryFormSlot*>(EntryFormSlotName, Qt::FindDirectChildrenOnly);
+    if (!slot || list.isEmpty())
+        return;
+    entryForm(window, *slot).openModal(records::EntryMode::Modify, &list);
 }
 
 } // namespace corvalis

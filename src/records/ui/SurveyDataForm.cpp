@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <memory>
 
 namespace corvalis::records {
@@ -139,6 +140,8 @@ void TdlgSurveyDataForm::guarded(const std::function<void()>& action) {
 void TdlgSurveyDataForm::prepare(EntryMode mode, RecordList* list) {
     m_mode = mode;
     m_list = list;
+    if (m_services.logicList.attach)
+        m_services.logicList.attach(this);
     loadCodeLists();
     loadRecord();
     const bool adding = mode == EntryMode::Add;
@@ -170,6 +173,8 @@ void TdlgSurveyDataForm::loadCodeLists() {
 
 void TdlgSurveyDataForm::loadRecord() {
     m_loaded = false;
+    // The findings of the record shown before do not belong to the one that comes.
+    clearErrorList();
     // The boxes fill without repainting one by one; painting resumes however loading ends.
     setUpdatesEnabled(false);
     const std::unique_ptr<QWidget, void (*)(QWidget*)> repaint(
@@ -813,10 +818,14 @@ bool TdlgSurveyDataForm::changePage(int page) {
 }
 
 void TdlgSurveyDataForm::focusField(int page, const QString& field) {
-    if (m_pages->currentIndex() != page && !changePage(page))
-        return;
-    if (QWidget* box = control(field))
-        focusQuietly(box);
+    if (m_pages->currentIndex() == page || changePage(page)) {
+        if (QWidget* box = control(field))
+            focusQuietly(box);
+    }
+    // Called from the error list's window: the keys go to the form again. Asked of the window itself,
+    // as activateWindow() counts a form whose tool window is active as active already.
+    if (QWindow* handle = windowHandle())
+        handle->requestActivate();
 }
 
 void TdlgSurveyDataForm::showNotes(int page) {

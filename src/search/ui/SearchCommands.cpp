@@ -12,6 +12,7 @@
 #include "app/UiServices.h"
 #include "app/ui/CommandHost.h"
 #include "app/ui/RecordList.h"
+#include "records/ui/RecordsCommands.h"
 
 namespace corvalis::search {
 
@@ -41,7 +42,9 @@ void installSearchCommands(CommandHost& window) {
 bool showQueryList(CommandHost& window, const Condition& condition, const ListPresenter& present) {
     auto form =
         std::make_unique<QueryListForm>(window.session(), window.ui(), window.clock(), window.dialogParent());
-    form->setEditHandler([&window](UnionCode code) { editRecord(window, code); });
+    // The entry form walks the result the user edits from, not the whole main list.
+    RecordList& result = form->list();
+    form->setEditHandler([&window, &result](UnionCode) { editInEntryForm(window, result); });
     try {
         form->runQuery(condition);
     } catch (const Error& error) {
