@@ -160,9 +160,9 @@ private Q_SLOTS:
         QCOMPARE(locates + finds, 0);
         // The list's keys call their handlers whatever the enabled state: the handler decides.
         RecordList& list = window.recordList();
-        QTest::keyRelease(&list, Qt::Key_Insert);
-        QTest::keyRelease(&list, Qt::Key_Return);
-        QTest::keyRelease(&list, Qt::Key_Delete);
+        QTest::keyClick(&list, Qt::Key_Insert);
+        QTest::keyClick(&list, Qt::Key_Return);
+        QTest::keyClick(&list, Qt::Key_Delete);
         QCOMPARE(adds, 1);
         QCOMPARE(modifies, 1);
         QCOMPARE(deletes, 1);

@@ -1,5 +1,6 @@
 #include "CliApplication.h"
 #include "app/ProgramNames.h"
+#include "app/QtTranslations.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -37,6 +38,8 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication::setOrganizationName(corvalis::program::OrganisationName);
     QCoreApplication::setApplicationName(corvalis::program::ProductName);
+    // The parser's own messages in Chinese, as the tool's are; English when the file is missing.
+    corvalis::installQtChineseTranslations();
     QTextStream out(stdout);
     QTextStream err(stderr);
     return cli.run(QCoreApplication::arguments(), out, err);

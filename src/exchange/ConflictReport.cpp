@@ -6,6 +6,8 @@
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
 
+#include <QDir>
+
 namespace corvalis::exchange {
 
 namespace {
@@ -20,7 +22,9 @@ QString conflictReportPath() {
 QString conflictMessage() {
     return QStringLiteral("导入过程中发生错误，准备导入的数据可能与现有的") + LineBreak +
            QStringLiteral("数据有重复的内容，详细的内容请参见文件：") + LineBreak + LineBreak +
-           QString(12, QLatin1Char(' ')) + ConflictReportName + QStringLiteral("。");
+           QString(12, QLatin1Char(' ')) + ConflictReportName + QStringLiteral("。") + LineBreak +
+           QStringLiteral("（文件所在的文件夹：") + QDir::toNativeSeparators(tempFolder()) +
+           QStringLiteral("）");
 }
 
 QString conflictLine(const ConflictRow& row) {

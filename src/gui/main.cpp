@@ -1,5 +1,6 @@
 #include "app/ProgramFolder.h"
 #include "app/ProgramNames.h"
+#include "app/QtTranslations.h"
 #include "app/Settings.h"
 #include "app/ui/RecordList.h"
 #include "app/ui/WheelTranslator.h"
@@ -43,7 +44,9 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setOrganizationName(corvalis::program::OrganisationName);
     QApplication::setApplicationName(corvalis::program::ProductName);
-    QApplication::setApplicationDisplayName(corvalis::program::DisplayName);
+    // No application display name: the desktop would add it to every window's own caption.
+    // Qt's own texts in Chinese; without the translation file the program goes on in English.
+    corvalis::installQtChineseTranslations();
 
     QCommandLineParser parser;
     parser.addHelpOption();

@@ -163,7 +163,7 @@ QString codeExitMessage(const QString& c901Text) {
 }
 
 QString unionNameExitMessage(const QString& c902Text) {
-    return c902Text.trimmed().isEmpty() ? ValidationText::NameMissing : QString();
+    return c902Text.trimmed().isEmpty() ? RuleText::NameMissing : QString();
 }
 
 QString fillerExitMessage(const QString& c910Text) {

@@ -100,6 +100,8 @@ inline const QString DomainLength = QStringLiteral("请注意,长度应该是3")
 inline const QString DomainDigits = QStringLiteral("后二位应该是数字");
 inline const QString DomainInvalid = QStringLiteral("输入的单位产业类别代码不合法，请重新输入或通过列表选择");
 inline const QString FillerNotChinese = QStringLiteral("填表人必须为汉字");
+// Leaving c902 empty; the cover validation words its own message differently.
+inline const QString NameMissing = QStringLiteral("必须输入本级工会名称");
 } // namespace RuleText
 
 } // namespace corvalis::records

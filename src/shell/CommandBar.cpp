@@ -52,7 +52,7 @@ QToolButton* CommandBar::addItem(QAction* action, const QString& caption) {
     button->setDefaultAction(action);
     button->setText(caption);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setIconSize(QSize(32, 32));
+    button->setIconSize(QSize(IconSize, IconSize));
     button->setAutoRaise(true);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_currentItems->layout()->addWidget(button);

@@ -13,6 +13,9 @@ namespace corvalis {
 // each holding large-icon items bound to commands.
 class CommandBar : public QScrollArea {
 public:
+    // The size of every item's icon.
+    static constexpr int IconSize = 32;
+
     explicit CommandBar(QWidget* parent = nullptr);
 
     // Adds a group; items are added to the last group.

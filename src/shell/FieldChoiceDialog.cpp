@@ -88,13 +88,11 @@ FieldChoiceDialog::FieldChoiceDialog(DbSession& session, UiServices& ui, std::fu
 void FieldChoiceDialog::save() {
     try {
         engine::Transaction transaction(m_session.connection());
-        m_session.connection().execute(QStringLiteral("update view_fieldlist set visible=false"));
+        // Only the fields offered here change: those of no page (序号, 记录状态) keep their state.
         const QList<QCheckBox*> boxes = m_pages->findChildren<QCheckBox*>();
         for (QCheckBox* box : boxes)
-            if (box->isChecked())
-                m_session.connection().execute(
-                    QStringLiteral("update view_fieldlist set visible=true where id=?1"),
-                    {box->property("fieldId")});
+            m_session.connection().execute(QStringLiteral("update view_fieldlist set visible=?1 where id=?2"),
+                                           {box->isChecked() ? 1 : 0, box->property("fieldId")});
         transaction.commit();
     } catch (const Error& error) {
         showRunError(m_ui, error.text());

@@ -14,6 +14,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -46,7 +47,19 @@ QIcon commandIcon(const QString& theme, QStyle* style) {
         {QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation},
         {QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton},
     };
-    return QIcon::fromTheme(theme, style->standardIcon(fallbacks.value(theme, QStyle::SP_FileIcon)));
+    const QIcon icon =
+        QIcon::fromTheme(theme, style->standardIcon(fallbacks.value(theme, QStyle::SP_FileIcon)));
+    // Themes and the style offer different sizes; the command bar shows every icon at one size.
+    const QSize size(CommandBar::IconSize, CommandBar::IconSize);
+    if (icon.actualSize(size) == size)
+        return icon;
+    QPixmap pixmap = icon.pixmap(size);
+    if (pixmap.isNull())
+        return icon;
+    const qreal ratio = pixmap.devicePixelRatio();
+    pixmap = pixmap.scaled(size * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(ratio);
+    return QIcon(pixmap);
 }
 
 std::shared_ptr<Clock> clockOr(const std::shared_ptr<Clock>& clock) {
@@ -133,8 +146,19 @@ void MainWindow::createMenus() {
         }
         menu->menuAction()->setVisible(!info.hidden);
     }
-    for (const char* item : topLevelItems())
-        bar->addAction(action(QString::fromLatin1(item)));
+    // A menu bar shows an action's icon instead of its text: the top-level commands get items of
+    // their own that show the caption.
+    for (const char* item : topLevelItems()) {
+        QAction* command = action(QString::fromLatin1(item));
+        QAction* entry = bar->addAction(command->text());
+        entry->setObjectName(QStringLiteral("menu_") + command->objectName());
+        entry->setToolTip(command->text());
+        connect(entry, &QAction::triggered, command, &QAction::trigger);
+        connect(command, &QAction::changed, entry, [command, entry] {
+            entry->setEnabled(command->isEnabled());
+            entry->setVisible(command->isVisible());
+        });
+    }
 
     auto* popup = new QMenu(this);
     popup->setObjectName(QStringLiteral("GridPopupMenu"));
@@ -279,11 +303,13 @@ void MainWindow::compactDatabase() {
 
 void MainWindow::showAbout(bool asSplash) {
     AboutDialog about(BuildNumber, asSplash, this);
+    // The gesture runs inside the about box's event filter, which no exception may leave.
     about.setMaintenanceAction([this] {
-        m_session->connection().execute(QStringLiteral("update dt_data set RecordState=1"));
         try {
+            m_session->connection().execute(QStringLiteral("update dt_data set RecordState=1"));
             refreshList();
-        } catch (const Error&) {
+        } catch (const Error& error) {
+            showRunError(*m_ui, error.text());
         }
     });
     about.exec();

@@ -13,6 +13,20 @@ CodeNameBox::CodeNameBox(QWidget* parent) : QLineEdit(parent) {
     connect(drop, &QAction::triggered, this, &CodeNameBox::dropDownRequested);
 }
 
+bool opensCodePicker(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_F4 && modifiers == Qt::NoModifier) ||
+           (event.key() == Qt::Key_Down && modifiers == Qt::AltModifier);
+}
+
+void CodeNameBox::keyPressEvent(QKeyEvent* event) {
+    if (opensCodePicker(*event)) {
+        Q_EMIT dropDownRequested();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
 void CodeNameBox::showName(qint64 code, const QString& name) {
     m_code = code;
     setText(name);

@@ -2,12 +2,16 @@
 
 #include "app/CodeList.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <functional>
 
 namespace corvalis {
+
+// F4 and Alt+Down open a code's picker, as they open Qt's own combo boxes.
+bool opensCodePicker(const QKeyEvent& event);
 
 // A read-only box beside a code that shows the code's name and remembers the code (its "code slot",
 // −1 for none). Its drop-down button asks for a picker. It is skipped by Tab.
@@ -24,6 +28,9 @@ public:
 
 Q_SIGNALS:
     void dropDownRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     qint64 m_code = -1;

@@ -1,5 +1,6 @@
 #include "QtUiServices.h"
 
+#include "FileLocationDialog.h"
 #include "QuestionDialog.h"
 #include "TextPromptDialog.h"
 
@@ -76,7 +77,8 @@ int filterIndexOf(const QStringList& filters, const QString& selected) {
 }
 } // namespace
 
-QtUiServices::QtUiServices(QWidget* parent) : m_parent(parent), m_progress(parent) {}
+QtUiServices::QtUiServices(QWidget* parent)
+    : m_parent(parent), m_openUrl(&QDesktopServices::openUrl), m_progress(parent) {}
 
 void QtUiServices::setParent(QWidget* parent) {
     m_parent = parent;
@@ -137,7 +139,11 @@ std::optional<FileChoice> QtUiServices::chooseSaveFile(const FileRequest& reques
 }
 
 void QtUiServices::openWithShell(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (m_openUrl && m_openUrl(QUrl::fromLocalFile(path)))
+        return;
+    // No viewer for the file: the result must not vanish unseen.
+    FileLocationDialog where(path, m_openUrl, m_parent);
+    where.exec();
 }
 
 void QtUiServices::keepResponsive() {

@@ -6,6 +6,9 @@
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
+
+class QUrl;
 
 namespace corvalis {
 
@@ -26,13 +29,18 @@ public:
     std::optional<FileChoice> chooseOpenFile(const FileRequest& request) override;
     std::optional<FilesChoice> chooseOpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileRequest& request) override;
+    // When the desktop cannot open the file, says where it is (FileLocationDialog).
     void openWithShell(const QString& path) override;
     void keepResponsive() override;
     ProgressReporter& progress() override { return m_progress; }
     WindowProgress& windowProgress() { return m_progress; }
+    // How files and folders are handed to the desktop (QDesktopServices::openUrl unless replaced);
+    // false when nothing could open them.
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
 private:
     QPointer<QWidget> m_parent;
+    std::function<bool(const QUrl&)> m_openUrl;
     WindowProgress m_progress;
 };
 

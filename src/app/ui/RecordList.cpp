@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QScrollBar>
+#include <QSet>
 #include <algorithm>
 
 namespace corvalis {
@@ -159,8 +161,40 @@ void RecordList::recordWritten(const QVariant& previousKey, const QVariant& newK
 
 void RecordList::refreshKeepingPosition() {
     const ListPosition marker = position();
+    QStringList selected;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        selected << m_model->keyAt(index.row()).toString();
+    const int scroll = verticalScrollBar()->value();
     m_model->requery();
     goTo(marker);
+    if (isEmpty())
+        return;
+    selectKeys(selected);
+    // The scroll range follows the new rows only after a layout.
+    updateGeometries();
+    verticalScrollBar()->setValue(scroll);
+    scrollTo(currentIndex());
+}
+
+void RecordList::selectKeys(const QStringList& keys) {
+    if (keys.isEmpty())
+        return;
+    const QSet<QString> wanted(keys.begin(), keys.end());
+    QItemSelection selection;
+    const int lastColumn = m_model->columnCount() - 1;
+    int runStart = -1;
+    for (int row = 0; row <= recordCount(); ++row) {
+        const bool chosen = row < recordCount() && wanted.contains(m_model->keyAt(row).toString());
+        if (chosen && runStart < 0)
+            runStart = row;
+        if (!chosen && runStart >= 0) {
+            selection.select(m_model->index(runStart, 0), m_model->index(row - 1, lastColumn));
+            runStart = -1;
+        }
+    }
+    // None of them is left (deleted): the current row stays selected.
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 void RecordList::sortByTitleClick(int column) {
@@ -193,7 +227,28 @@ void RecordList::markSorted(int column, SortState state) {
     m_sortedColumn = column;
 }
 
+namespace {
+bool isListKey(int key) {
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Insert || key == Qt::Key_Delete;
+}
+} // namespace
+
+void RecordList::keyPressEvent(QKeyEvent* event) {
+    if (!isListKey(event->key())) {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    // The list acts on these keys itself; passed on, Enter would also press a dialog's default button.
+    if (!m_pressedKeys.contains(event->key()))
+        m_pressedKeys << event->key();
+    event->accept();
+}
+
 void RecordList::keyReleaseEvent(QKeyEvent* event) {
+    if (!isListKey(event->key()) || !m_pressedKeys.removeOne(event->key())) {
+        QTableView::keyReleaseEvent(event);
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -202,12 +257,16 @@ void RecordList::keyReleaseEvent(QKeyEvent* event) {
     case Qt::Key_Insert:
         Q_EMIT insertReleased();
         break;
-    case Qt::Key_Delete:
+    default:
         Q_EMIT deleteReleased();
         break;
-    default:
-        QTableView::keyReleaseEvent(event);
     }
+}
+
+void RecordList::focusOutEvent(QFocusEvent* event) {
+    // A release that arrives after the focus came back belongs to a press made elsewhere.
+    m_pressedKeys.clear();
+    QTableView::focusOutEvent(event);
 }
 
 } // namespace corvalis

@@ -48,6 +48,8 @@ public:
     // place when it is gone (the last row when it was at the end).
     ListPosition position() const;
     void goTo(const ListPosition& position);
+    // Re-runs the list and keeps what the person sees: the current record, the selected records
+    // that are still there and the scroll position (moved only as far as the current row needs).
     void refreshKeepingPosition();
     void requery();
     // RecordListModel::recordWritten, then back to the record of positionKey (or the row it stood on).
@@ -65,14 +67,22 @@ public:
     static QColor evenRowColor() { return QColor(219, 219, 241); }
 
 Q_SIGNALS:
+    // Emitted on the release of a key whose press the list received.
     void enterReleased();
     void insertReleased();
     void deleteReleased();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void selectKeys(const QStringList& keys);
+
+    // The list's own keys whose press this list received and whose release is still to come: a
+    // release alone (the press went to a dialog that has just closed) does nothing.
+    QList<int> m_pressedKeys;
     RecordListModel* m_model;
     SortState m_sortState = SortState::Ascending;
     int m_sortedColumn = -1;

@@ -162,7 +162,9 @@ TKvValidEdit* TdlgSurveyDataForm::addText(const QString& name, int page, int max
 CodeNameBox* TdlgSurveyDataForm::addNameBox(const QString& name) {
     auto* box = new CodeNameBox;
     box->setObjectName(name);
-    box->setFocusPolicy(Qt::NoFocus);
+    // It takes a click (on its drop-down button too) only to hand the focus back to its code's box.
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->installEventFilter(this);
     connect(box, &QLineEdit::textChanged, this, &TdlgSurveyDataForm::markModified);
     return box;
 }

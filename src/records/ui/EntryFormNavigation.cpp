@@ -1,5 +1,7 @@
 #include "SurveyDataForm.h"
 
+#include "app/ui/CodePopup.h"
+
 #include <QKeyEvent>
 #include <QTabWidget>
 #include <algorithm>
@@ -87,6 +89,14 @@ bool TdlgSurveyDataForm::handleMoveKey(QWidget* box, int keyCode) {
 }
 
 bool TdlgSurveyDataForm::handleKeyPress(QWidget* box, const QKeyEvent* event) {
+    if (opensCodePicker(*event)) {
+        CodeNameBox* picker = pickerBoxOf(box);
+        if (!picker)
+            return false;
+        // The picker opens whatever the box holds: choosing from it is how an invalid code is mended.
+        Q_EMIT picker->dropDownRequested();
+        return true;
+    }
     if (!isMoveKey(event))
         return false;
     const int code = event->key();

@@ -32,12 +32,13 @@ records::TdlgSurveyDataForm& entryForm(CommandHost& window, EntryFormSlot& slot)
 
 void openEntryForm(CommandHost& window, EntryFormSlot& slot, records::EntryMode mode) {
     RecordList& list = window.recordList();
-    const ListPosition before = list.position();
     records::TdlgSurveyDataForm& dialog = entryForm(window, slot);
     dialog.openModal(mode, &list);
-    // Back in the main window: the list is read again at the record that was current.
-    list.requery();
-    list.goTo(mode == records::EntryMode::Add ? before : list.position());
+    // Back in the main window: the list is read again where the form left it (current row,
+    // selection, scroll position); after an add it shows the record added last.
+    list.refreshKeepingPosition();
+    if (const auto added = dialog.lastAddedCode())
+        list.goTo({QVariant(*added), list.currentRow()});
 }
 } // namespace
 

@@ -17,6 +17,7 @@
 #include "records/SurveyColumns.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QShortcut>
@@ -80,8 +81,14 @@ TdlgSurveyDataForm::~TdlgSurveyDataForm() {
 
 void TdlgSurveyDataForm::connectPickers() {
     auto popup = [this](CodeNameBox* box, const TMenuItemDataArray* list, std::function<void(qint64)> then) {
-        connect(box, &CodeNameBox::dropDownRequested, this,
-                [this, box, list, then] { guarded([box, list, then] { showCodePopup(box, *list, then); }); });
+        connect(box, &CodeNameBox::dropDownRequested, this, [this, box, list, then] {
+            guarded([this, box, list, then] {
+                showCodePopup(box, *list, [this, box, then](qint64 code) {
+                    then(code);
+                    returnFromPicker(box);
+                });
+            });
+        });
     };
     popup(m_levelName, &m_levels,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c904"))->setValue(code); });
@@ -92,10 +99,38 @@ void TdlgSurveyDataForm::connectPickers() {
     popup(m_holdSituation, &m_holdings,
           [this](qint64 code) { m_numeric.value(QStringLiteral("c909"))->setValue(code); });
 
-    connect(m_cityName, &CodeNameBox::dropDownRequested, this,
-            [this] { guarded([this] { pickDivision(); }); });
-    connect(m_typeName, &CodeNameBox::dropDownRequested, this,
-            [this] { guarded([this] { pickCategory(); }); });
+    connect(m_cityName, &CodeNameBox::dropDownRequested, this, [this] {
+        guarded([this] { pickDivision(); });
+        returnFromPicker(m_cityName);
+    });
+    connect(m_typeName, &CodeNameBox::dropDownRequested, this, [this] {
+        guarded([this] { pickCategory(); });
+        returnFromPicker(m_typeName);
+    });
+}
+
+CodeNameBox* TdlgSurveyDataForm::pickerBoxOf(QWidget* box) const {
+    if (!box)
+        return nullptr;
+    const QString field = boxKey(box->objectName());
+    const std::pair<const char*, CodeNameBox*> pickers[] = {
+        {"c903", m_cityName}, {"c904", m_levelName},     {"c905", m_industryName}, {"c906", m_economicName},
+        {"c907", m_typeName}, {"c909", m_holdSituation}, {"c912", m_stateName},
+    };
+    for (const auto& [name, picker] : pickers)
+        if (field == QLatin1String(name))
+            return picker;
+    return nullptr;
+}
+
+void TdlgSurveyDataForm::returnFromPicker(CodeNameBox* picker) {
+    for (const char* field : {"c903", "c904", "c905", "c906", "c907", "c909", "c912"}) {
+        QWidget* box = control(QString::fromLatin1(field));
+        if (box && pickerBoxOf(box) == picker && box->isEnabled() && isVisible()) {
+            focusQuietly(box);
+            return;
+        }
+    }
 }
 
 void TdlgSurveyDataForm::pickDivision() {
@@ -142,6 +177,7 @@ void TdlgSurveyDataForm::prepare(EntryMode mode, RecordList* list) {
     m_list = list;
     if (m_services.logicList.attach)
         m_services.logicList.attach(this);
+    m_lastAdded.reset();
     loadCodeLists();
     loadRecord();
     const bool adding = mode == EntryMode::Add;
@@ -401,6 +437,8 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(SaveMode mode) {
 }
 
 void TdlgSurveyDataForm::updateListAfterWrite(const QVariant& previousCode) {
+    if (m_mode == EntryMode::Add)
+        m_lastAdded = m_currentCode;
     if (!m_list)
         return;
     // Modifying follows the record to its (possibly new) code; adding keeps the list where it was.
@@ -849,6 +887,14 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
             return true;
         return false;
     }
+    if (event->type() == QEvent::FocusIn) {
+        // A click on a code's name or its drop-down button leaves the focus in the code's box, so
+        // that the box's exit rule neither runs nor stands between the box and its picker.
+        if (auto* picker = qobject_cast<CodeNameBox*>(watched)) {
+            returnFromPicker(picker);
+            return false;
+        }
+    }
     auto* box = qobject_cast<QWidget*>(watched);
     if (!box || !m_pageOf.contains(box))
         return QDialog::eventFilter(watched, event);
@@ -858,8 +904,10 @@ bool TdlgSurveyDataForm::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Focus taken by a message box, a menu or another window is not the user leaving the box.
+        // Nor is a click on the box's own picker beside it: the choice made there is checked on leaving.
+        const bool toOwnPicker = pickerBoxOf(box) && QApplication::focusWidget() == pickerBoxOf(box);
         const bool leaving = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-                             reason != Qt::MenuBarFocusReason;
+                             reason != Qt::MenuBarFocusReason && !toOwnPicker;
         if (leaving && isVisible() && !m_inExitRule && !m_refocusing) {
             m_inExitRule = true;
             if (auto* numeric = qobject_cast<NumericEdit*>(box))

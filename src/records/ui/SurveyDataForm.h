@@ -62,6 +62,8 @@ public:
     EntryMode mode() const { return m_mode; }
     bool isLoaded() const { return m_loaded; }
     UnionCode currentCode() const { return m_currentCode; }
+    // The code of the record last written in this opening of the add mode; none when nothing was added.
+    std::optional<UnionCode> lastAddedCode() const { return m_lastAdded; }
     bool hasUnsavedChanges() const { return m_unsaved; }
 
     // The data boxes by column name (ignoring case); null for other names.
@@ -119,6 +121,10 @@ private:
     void connectPickers();
     void pickDivision();
     void pickCategory();
+    // The name box whose drop-down picks the code of a cover box; null for boxes without a picker.
+    CodeNameBox* pickerBoxOf(QWidget* box) const;
+    // After a picker the focus goes back to its code box, whose exit rule then sees the choice.
+    void returnFromPicker(CodeNameBox* picker);
     void guarded(const std::function<void()>& action);
 
     void loadCodeLists();
@@ -216,6 +222,7 @@ private:
     bool m_changingPage = false;
     bool m_rulesQuiet = false; // loading values: the change rules wait for the loader
     UnionCode m_currentCode = 0;
+    std::optional<UnionCode> m_lastAdded;
     bool m_resetOn140 = false;
     bool m_resetOn159 = false;
     TMenuItemDataArray m_levels;

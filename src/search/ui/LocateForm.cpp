@@ -34,6 +34,8 @@ LocateForm::LocateForm(CommandHost& window, QWidget* parent)
 
     QPushButton* find = namedButton(QStringLiteral("tbSum"), QStringLiteral("定  位"), this);
     QPushButton* back = namedButton(QStringLiteral("tbReturn"), QStringLiteral("返  回"), this);
+    // Enter in either box locates.
+    find->setDefault(true);
     auto* grid = new QGridLayout;
     grid->addWidget(m_byCode, 0, 0);
     grid->addWidget(m_code, 0, 1);
