@@ -12,7 +12,7 @@ bool installQtChineseTranslations(const QString& folder) {
         return false;
     const QString from = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
     auto* translator = new QTranslator(application);
-    if (!translator->load(QStringLiteral("qtbase_zh_CN"), from) ||
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), from) || translator->isEmpty() ||
         !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return false;
