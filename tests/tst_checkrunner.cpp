@@ -2,6 +2,7 @@
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
@@ -339,10 +340,11 @@ private Q_SLOTS:
     }
 
     void resultFileStaysInTheTemporaryFolder() {
+        // The user's own folder in the temporary folder.
         QCOMPARE(resultFilePath(QStringLiteral("默认数据库")),
-                 QDir::tempPath() + QStringLiteral("/2020基层-默认数据库-逻辑检查结果.txt"));
+                 tempFolder() + QStringLiteral("/2020基层-默认数据库-逻辑检查结果.txt"));
         const QFileInfo escaped(resultFilePath(QStringLiteral("../../etc/x\\y")));
-        QCOMPARE(escaped.absolutePath(), QDir::tempPath());
+        QCOMPARE(escaped.absolutePath(), tempFolder());
         QCOMPARE(escaped.fileName(), QStringLiteral("2020基层-.._.._etc_x_y-逻辑检查结果.txt"));
     }
 };

@@ -3,7 +3,9 @@
 #include "Errors.h"
 #include "FileOps.h"
 #include "Passwords.h"
+#include "ReceivedFile.h"
 #include "UiServices.h"
+#include "engine/EngineFailure.h"
 #include "engine/Statement.h"
 
 #include <QFile>
@@ -14,16 +16,33 @@ namespace corvalis {
 DbSession::DbSession(const ProgramFolder& folder, UiServices& ui) : m_folder(folder), m_ui(ui) {}
 
 QString readDatabaseLabel(engine::Connection& connection) {
-    engine::Statement statement(connection, QStringLiteral("select * from ct_label"));
-    if (!statement.step())
-        return QString();
-    const int column = statement.columnIndex(QStringLiteral("db_name"));
-    if (column < 0)
-        throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
-    return statement.text(column);
+    const QString path = databaseFileOf(connection, QStringLiteral("main"));
+    // The label table may come from a file made elsewhere: read it only as a plain table, with a
+    // work limit.
+    requirePlainTables(connection, QStringLiteral("main"),
+                       {QStringLiteral("ct_label"), QStringLiteral("dt_data")}, path);
+    return underWorkLimit(connection, path, path, [&] {
+        engine::Statement statement(connection, QStringLiteral("select * from ct_label"));
+        if (!statement.step())
+            return QString();
+        const int column = statement.columnIndex(QStringLiteral("db_name"));
+        if (column < 0)
+            throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
+        return statement.text(column);
+    });
 }
 
 namespace {
+// Compaction copies and export texts of runs killed before they finished; an unusable temporary
+// folder is reported by the command that needs it, not here.
+void removeStaleLeftovers() {
+    try {
+        removeStaleTempFiles(QStringLiteral("~SM"));
+        removeStaleTempFiles(QStringLiteral("~NT"));
+    } catch (const FileError&) {
+    }
+}
+
 // Opens the file as it is, or else with the program's password, which it then removes.
 engine::Connection connectRemovingPassword(const QString& path) {
     try {
@@ -48,12 +67,23 @@ OpenOutcome DbSession::openDatabase(const QString& path) {
     try {
         connection = connectRemovingPassword(target);
         label = readDatabaseLabel(connection);
+    } catch (const EngineError& error) {
+        // A busy, read-only or full file, or one refused by the checks of received files, says so.
+        if (engine::isEnvironmentFailure(error.code()) || error.code() == RefusedFileCode) {
+            m_ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+            return OpenOutcome::NotUsable;
+        }
+        const bool installed = QFileInfo(m_folder.defaultDatabase()).isFile();
+        m_ui.showMessage(installed ? BadInstallationMessage : MissingDatabaseMessage, QString(),
+                         MessageIcon::Warning);
+        return OpenOutcome::NotUsable;
     } catch (const Error&) {
         const bool installed = QFileInfo(m_folder.defaultDatabase()).isFile();
         m_ui.showMessage(installed ? BadInstallationMessage : MissingDatabaseMessage, QString(),
                          MessageIcon::Warning);
         return OpenOutcome::NotUsable;
     }
+    removeStaleLeftovers();
     m_connection = std::move(connection);
     m_path = target;
     m_label = label;
@@ -87,21 +117,19 @@ bool DbSession::compact() {
 }
 
 bool compactDatabase(const QString& path, UiServices& ui) {
-    QString temporary;
     try {
         if (!QFileInfo(path).isWritable())
             throw FileError(QStringLiteral("无法覆盖文件“%1”。").arg(path));
-        temporary = makeTempFileName();
-        {
-            engine::Connection source(path);
-            source.compactInto(temporary);
-        }
-        replaceFileContents(temporary, path);
-        QFile::remove(temporary);
+        removeStaleTempFiles();
+        engine::Connection database(path);
+        // Nobody else may read or write the file from before the copy until its content is
+        // replaced: a row another process committed in between would be lost with the old content.
+        database.holdExclusively();
+        const LockedTempFile compacted;
+        database.compactInto(compacted.path());
+        database.replaceContentsFrom(compacted.path());
         return true;
     } catch (const Error& error) {
-        if (!temporary.isEmpty())
-            QFile::remove(temporary);
         showRunError(ui, error.text());
         return false;
     }

@@ -1,6 +1,7 @@
 #include "GbkText.h"
 
 #include "Errors.h"
+#include "FileOps.h"
 
 #include <cerrno>
 #include <iconv.h>
@@ -135,7 +136,10 @@ void GbkTextWriter::open(const QString& path, Mode mode) {
     const QIODevice::OpenMode flags =
         QIODevice::WriteOnly | (mode == Mode::Append ? QIODevice::Append : QIODevice::Truncate);
     if (!m_file.open(flags))
-        throw FileError(QStringLiteral("无法创建文件“%1”：%2").arg(path, m_file.errorString()));
+        throw FileError(QStringLiteral("无法创建文件“%1”：%2").arg(path, fileFailureReason(m_file)));
+    // Files of the program's temporary folder are the user's alone.
+    if (isInTempFolder(path))
+        restrictToOwner(path);
 }
 
 void GbkTextWriter::write(const QString& text) {
@@ -162,7 +166,7 @@ void GbkTextWriter::writeBytes(const QByteArray& bytes) {
     if (!m_file.isOpen())
         throw FileError(QStringLiteral("文件没有打开。"));
     if (m_file.write(bytes) != bytes.size())
-        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, m_file.errorString()));
+        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, fileFailureReason(m_file)));
 }
 
 void GbkTextWriter::flush() {
@@ -172,7 +176,7 @@ void GbkTextWriter::flush() {
         writeBytes(pending);
     }
     if (m_file.isOpen() && !m_file.flush())
-        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, m_file.errorString()));
+        throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(m_path, fileFailureReason(m_file)));
 }
 
 void GbkTextWriter::close() {

@@ -5,6 +5,7 @@
 #include "app/BatchFeed.h"
 #include "app/Clock.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
@@ -235,8 +236,10 @@ QString resultFilePath(const QString& databaseLabel) {
     QString label = databaseLabel;
     label.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
     label.remove(QChar(0));
-    return QDir::tempPath() + QLatin1Char('/') + QStringLiteral("2020基层-") + label +
-           QStringLiteral("-逻辑检查结果.txt");
+    const QString head = QStringLiteral("2020基层-");
+    const QString tail = QStringLiteral("-逻辑检查结果.txt");
+    return tempFolder() + QLatin1Char('/') + head +
+           fitFileNamePart(label, MaxFileNameBytes - fileNameBytes(head + tail)) + tail;
 }
 
 CheckRunner::CheckRunner(engine::Connection& connection, UiServices& ui, const Clock& clock,

@@ -1,5 +1,6 @@
 #include "CheckCommand.h"
 #include "CliApplication.h"
+#include "CompactCommand.h"
 #include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
 #include "PrintCommand.h"
@@ -18,6 +19,7 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<BackupCommand>());
     application.add(std::make_unique<RestoreCommand>());
     application.add(std::make_unique<TidyCommand>());
+    application.add(std::make_unique<CompactCommand>());
     application.add(std::make_unique<ExportNetworkCommand>());
     application.add(std::make_unique<DecryptNetworkCommand>());
     application.add(std::make_unique<ImportCsvCommand>());

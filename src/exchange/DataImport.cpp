@@ -5,9 +5,11 @@
 #include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/Passwords.h"
+#include "app/ReceivedFile.h"
 #include "app/Settings.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
+#include "app/engine/EngineFailure.h"
 #include "app/engine/Statement.h"
 
 #include <QFile>
@@ -42,14 +44,20 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
         result.error = QStringLiteral("数据表的列与系统中的不一致。");
         return result;
     }
-    try {
-        engine::Transaction transaction(connection);
-        connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
-        transaction.commit();
-        return {FileImportStatus::Imported, {}, {}};
-    } catch (const EngineError& error) {
-        return checkConflicts(connection, alias, error.text());
-    }
+    const QString file = databaseFileOf(connection, alias);
+    return underWorkLimit(connection, file, file, [&] {
+        try {
+            engine::Transaction transaction(connection);
+            connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+            transaction.commit();
+            return FileImportResult{FileImportStatus::Imported, {}, {}};
+        } catch (const EngineError& error) {
+            // A busy, full or read-only database says nothing about the file's records.
+            if (engine::isEnvironmentFailure(error.code()) || engine::isInterruption(error.code()))
+                throw;
+            return checkConflicts(connection, alias, error.text());
+        }
+    });
 }
 
 bool attachReceivedFile(engine::Connection& connection, const QString& path, const QString& alias,
@@ -65,13 +73,17 @@ bool attachReceivedFile(engine::Connection& connection, const QString& path, con
 }
 
 QString attachedLabel(engine::Connection& connection, const QString& alias) {
-    engine::Statement statement(connection, QStringLiteral("select * from %1.ct_label").arg(alias));
-    if (!statement.step())
-        return QString();
-    const int column = statement.columnIndex(QStringLiteral("db_name"));
-    if (column < 0)
-        throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
-    return statement.text(column);
+    const QString file = databaseFileOf(connection, alias);
+    requirePlainTables(connection, alias, {QStringLiteral("ct_label")}, file);
+    return underWorkLimit(connection, file, file, [&] {
+        engine::Statement statement(connection, QStringLiteral("select * from %1.ct_label").arg(alias));
+        if (!statement.step())
+            return QString();
+        const int column = statement.columnIndex(QStringLiteral("db_name"));
+        if (column < 0)
+            throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
+        return statement.text(column);
+    });
 }
 
 ImportOutcome importDataFile(DbSession& session, UiServices& ui) {
@@ -121,6 +133,13 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
 
     QString label;
     try {
+        // A damaged file, or one with views where its tables belong, is refused before use.
+        vetReceivedDatabase(db, ImportAlias, chosen);
+    } catch (const EngineError& error) {
+        ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+        return ImportOutcome::Ended;
+    }
+    try {
         if (!db.tableExists(QStringLiteral("dt_data"), ImportAlias)) {
             ui.showMessage(FileHasNoDataTable, QString(), MessageIcon::Warning);
             return ImportOutcome::Ended;
@@ -144,7 +163,13 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
                      QStringLiteral("提示："), MessageIcon::Warning, false))
         return ImportOutcome::Declined;
 
-    const FileImportResult result = importAttachedRecords(db, ImportAlias);
+    FileImportResult result;
+    try {
+        result = importAttachedRecords(db, ImportAlias);
+    } catch (const EngineError& error) {
+        showRunError(ui, error.text());
+        return ImportOutcome::Failed;
+    }
     attachment.reset();
     if (madeCopy)
         QFile::remove(openPath);

@@ -5,6 +5,7 @@
 #include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/Passwords.h"
+#include "app/ReceivedFile.h"
 #include "app/Settings.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
@@ -81,14 +82,19 @@ void completeWorkingCopy(const QString& copyPath, const QString& defaultDatabase
     transaction.commit();
 }
 
-// The first table or view the main window needs that the file lacks, or an empty text.
-QString firstMissingObject(const QString& path) {
+engine::Connection openEitherWay(const QString& path) {
     engine::Connection db;
     try {
         db.open(path);
     } catch (const EngineError&) {
         db.open(path, deriveDatabasePassword());
     }
+    return db;
+}
+
+// The first table or view the main window needs that the file lacks, or an empty text.
+QString firstMissingObject(const QString& path) {
+    engine::Connection db = openEitherWay(path);
     const QStringList present = objectNames(db, QStringLiteral("main"));
     for (const QString& name : programObjects())
         if (!present.contains(name))
@@ -119,6 +125,16 @@ bool openOtherDatabaseFrom(DbSession& session, UiServices& ui, const QString& ch
             completeWorkingCopy(openPath, session.programFolder().defaultDatabase());
     } catch (const EngineError&) {
         // Without the default database to complete it from, the check below refuses the copy.
+    }
+    try {
+        // A damaged file, or one with views where its tables belong, is refused before use.
+        engine::Connection db = openEitherWay(openPath);
+        vetReceivedDatabase(db, QStringLiteral("main"), chosen);
+    } catch (const EngineError& error) {
+        if (error.code() == RefusedFileCode) {
+            ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+            return false;
+        }
     }
     try {
         missing = firstMissingObject(openPath);

@@ -5,6 +5,7 @@
 #include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/FileOps.h"
+#include "app/ReceivedFile.h"
 #include "app/Settings.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
@@ -57,7 +58,12 @@ bool backupDatabaseTo(DbSession& session, UiServices& ui, const QString& target)
     }
     session.close();
     try {
+        // A read transaction keeps other processes from committing while the bytes are copied, so
+        // the copy is one consistent state of the database.
+        engine::Connection reader(session.path());
+        reader.executeScript(QStringLiteral("begin; select count(*) from sqlite_master"));
         replaceFileContents(session.path(), target);
+        reader.executeScript(QStringLiteral("rollback"));
     } catch (...) {
         session.reopen();
         throw;
@@ -85,6 +91,7 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
         if (isSameFile(path, session.path()))
             throw EngineError(QStringLiteral("不能用打开的数据库恢复它自己。"));
         engine::Attachment file(db, path, RestoreAlias);
+        vetReceivedDatabase(db, RestoreAlias, path);
         if (!db.tableExists(QStringLiteral("dt_data"), RestoreAlias)) {
             ui.showMessage(FileHasNoDataTable, QString(), MessageIcon::Warning);
             return false;
@@ -95,10 +102,12 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
                 QStringLiteral("此操作将覆盖默认库中的数据，确定要覆盖吗?按【是】确定。按【否】取消"),
                 QStringLiteral("提示："), MessageIcon::Warning, true))
             return false;
-        engine::Transaction transaction(db);
-        db.execute(QStringLiteral("delete from dt_data"));
-        db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(RestoreAlias));
-        transaction.commit();
+        underWorkLimit(db, path, path, [&] {
+            engine::Transaction transaction(db);
+            db.execute(QStringLiteral("delete from dt_data"));
+            db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(RestoreAlias));
+            transaction.commit();
+        });
     } catch (const EngineError& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return false;

@@ -8,9 +8,11 @@
 #include "app/Errors.h"
 #include "app/GbkText.h"
 #include "app/Passwords.h"
+#include "app/ReceivedFile.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,7 +42,14 @@ QString pathToOpen(const ProgramFolder& folder, const QString& chosen) {
 QString multiImportCopyPath(const ProgramFolder& folder, const QString& chosenPath) {
     const QString dir = folder.file(QStringLiteral("incoming"));
     QDir().mkpath(dir);
-    QString copy = dir + QLatin1Char('/') + QFileInfo(chosenPath).fileName();
+    // Files of the same name from different folders (a/x.dat, b/x.dat) get different copies: the
+    // name carries a digest of the chosen file's full path.
+    const QByteArray digest =
+        QCryptographicHash::hash(QFileInfo(chosenPath).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1)
+            .toHex()
+            .left(12);
+    QString copy = dir + QLatin1Char('/') + QString::fromLatin1(digest) + QLatin1Char('-') +
+                   QFileInfo(chosenPath).fileName();
     if (isSameFile(copy, chosenPath))
         copy = dir + QStringLiteral("/copy-") + QFileInfo(chosenPath).fileName();
     return copy;
@@ -71,7 +80,16 @@ std::optional<ChosenFiles> prepareImportFiles(const ProgramFolder& folder, const
                 // Report files carry the program's password.
                 connection.open(open, deriveDatabasePassword());
             }
+            vetReceivedDatabase(connection, QStringLiteral("main"), path);
             files.labels << attachedLabel(connection, QStringLiteral("main"));
+        } catch (const EngineError& error) {
+            if (error.code() == RefusedFileCode) {
+                ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+                return std::nullopt;
+            }
+            ui.showMessage(QStringLiteral("打开数据库文件的时候发生错误，请选择其他文件。"), QString(),
+                           MessageIcon::Warning);
+            return std::nullopt;
         } catch (const Error&) {
             ui.showMessage(QStringLiteral("打开数据库文件的时候发生错误，请选择其他文件。"), QString(),
                            MessageIcon::Warning);
@@ -111,7 +129,14 @@ MultiImportResult importMultipleFiles(DbSession& session, UiServices& ui, const 
             ui.showMessage(FileHasNoDataTable, QString(), MessageIcon::Warning);
             ++result.failed;
         } else {
-            const FileImportResult file = importAttachedRecords(db, MultiAlias);
+            FileImportResult file;
+            try {
+                file = importAttachedRecords(db, MultiAlias);
+            } catch (const EngineError& error) {
+                showRunError(ui, error.text(), ContactSuffix);
+                result.ended = true;
+                break;
+            }
             switch (file.status) {
             case FileImportStatus::Imported:
                 ++result.imported;

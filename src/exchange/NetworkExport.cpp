@@ -6,6 +6,7 @@
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/Passwords.h"
 #include "app/Settings.h"
@@ -294,6 +295,10 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
     return written;
 }
 
+namespace {
+const QString NetworkTextPrefix = QStringLiteral("~NT");
+} // namespace
+
 NetworkExportNames networkExportNames(const QString& name) {
     const QString temp = QStringLiteral("temp.dat");
     if (name.size() <= 4)
@@ -319,17 +324,19 @@ bool exportNetworkFileTo(DbSession& session, UiServices& ui, const QString& chos
     ProgressReporter& progress = ui.progress();
     const qint64 total = db.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong();
     progress.start(QStringLiteral("导出上报数据..."), qMax<qint64>(total, 1), 1, false);
+    // The plain text lives in the user's own temporary folder, claimed while the export runs; the
+    // plain texts of exports killed before (and any left beside an earlier target) go first.
+    QFile::remove(names.temporary);
+    removeStaleTempFiles(NetworkTextPrefix);
     try {
-        writeNetworkText(db, names.temporary, &progress);
-        encryptFileAes128(names.temporary, names.target, deriveExportKey());
+        const LockedTempFile plainText(NetworkTextPrefix);
+        writeNetworkText(db, plainText.path(), &progress);
+        encryptFileAes128(plainText.path(), names.target, deriveExportKey());
     } catch (...) {
-        // Neither the plain text nor a partial file is left behind.
         progress.finish();
-        QFile::remove(names.temporary);
         throw;
     }
     progress.finish();
-    QFile::remove(names.temporary);
     ui.showMessage(QStringLiteral("导出上报数据成功"));
     return true;
 }

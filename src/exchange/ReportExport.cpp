@@ -77,8 +77,14 @@ std::optional<QString> askExportLabel(const QString& current, UiServices& ui) {
 
 void writeReportFile(DbSession& session, const QString& target, const QString& label) {
     const QString partial = partialPathFor(target);
+    // Partial files (and their journals) of exports killed before they finished go first: a stale
+    // journal would otherwise be rolled back into the new partial file.
+    removeUnclaimedFiles(QFileInfo(partial).absolutePath(), QStringLiteral(".*.partial"),
+                         {QStringLiteral("-journal")});
+    QFile::remove(partial + QStringLiteral("-journal"));
     copyFileContents(session.programFolder().dataFileTemplate(), partial);
     try {
+        const FileClaim claim(partial);
         fillDataFile(partial, session.path(), label);
         scrambleDataFile(partial);
         if (!moveIntoPlace(partial, target))

@@ -1,6 +1,7 @@
 #include "Connection.h"
 
 #include "../Errors.h"
+#include "EngineFailure.h"
 #include "RowSet.h"
 #include "Statement.h"
 
@@ -91,8 +92,7 @@ std::unique_ptr<sqlite3, ConnectionCloser> openHandle(const QString& path, int f
     const int rc = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     std::unique_ptr<sqlite3, ConnectionCloser> db(raw);
     if (rc != SQLITE_OK)
-        throw EngineError(
-            raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QString::fromUtf8(sqlite3_errstr(rc)), rc);
+        throw EngineError(engineFailureText(raw, rc), rc);
     return db;
 }
 
@@ -151,7 +151,7 @@ void Connection::open(const QString& path, const QString& password) {
 void Connection::configureHandle() {
     sqlite3* db = m_db.get();
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 3000);
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
     sqlite3_create_function_v2(db, "int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlInt, nullptr,
                                nullptr, nullptr);
 }
@@ -206,9 +206,11 @@ void Connection::executeScript(const QString& sql) {
     char* error = nullptr;
     const int rc = sqlite3_exec(m_db.get(), sql.toUtf8().constData(), nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {
-        const QString message = error ? QString::fromUtf8(error) : QString::fromUtf8(sqlite3_errstr(rc));
+        const int code = sqlite3_extended_errcode(m_db.get());
+        const QString message = isEnvironmentFailure(rc) || !error ? engineFailureText(m_db.get(), code)
+                                                                   : QString::fromUtf8(error);
         sqlite3_free(error);
-        throw EngineError(message, rc);
+        throw EngineError(message, code);
     }
 }
 
@@ -229,8 +231,11 @@ qint64 Connection::lastInsertId() const {
 }
 
 void Connection::begin() {
+    // A writer takes its write lock at once: a deferred transaction that reads first could not wait
+    // for another writer and would fail as busy at once, without the busy timeout.
     if (m_depth == 0)
-        executeScript(QStringLiteral("begin"));
+        executeScript(sqlite3_db_readonly(m_db.get(), "main") == 1 ? QStringLiteral("begin")
+                                                                   : QStringLiteral("begin immediate"));
     else
         executeScript(QStringLiteral("savepoint level%1").arg(m_depth));
     ++m_depth;
@@ -376,6 +381,31 @@ void Connection::compactInto(const QString& target) {
     if (m_depth > 0)
         throw EngineError(QStringLiteral("不能在事务中压缩数据库。"));
     execute(QStringLiteral("vacuum into ?1"), {target});
+}
+
+void Connection::holdExclusively() {
+    if (m_depth > 0)
+        throw EngineError(QStringLiteral("不能在事务中独占数据库。"));
+    // In exclusive locking mode the lock an exclusive transaction takes stays after its commit. The
+    // mode is set only once the lock is had: set before, it would keep the shared lock of a failed
+    // attempt, and the writer being waited for could never commit.
+    executeScript(QStringLiteral("begin exclusive"));
+    executeScript(QStringLiteral("pragma locking_mode=exclusive; commit"));
+}
+
+void Connection::replaceContentsFrom(const QString& sourcePath) {
+    if (m_depth > 0)
+        throw EngineError(QStringLiteral("不能在事务中替换数据库的内容。"));
+    std::unique_ptr<sqlite3, ConnectionCloser> source = openHandle(sourcePath, SQLITE_OPEN_READONLY);
+    sqlite3_backup* backup = sqlite3_backup_init(m_db.get(), "main", source.get(), "main");
+    if (!backup)
+        throw EngineError(engineFailureText(m_db.get(), sqlite3_extended_errcode(m_db.get())),
+                          sqlite3_extended_errcode(m_db.get()));
+    const int stepped = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    const int rc = stepped == SQLITE_DONE ? finished : stepped;
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        throw EngineError(engineFailureText(m_db.get(), rc), rc);
 }
 
 ScopedCacheSize::ScopedCacheSize(Connection& connection, int kibibytes)

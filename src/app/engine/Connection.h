@@ -73,6 +73,14 @@ public:
     // Writes a compacted copy of an open database to a file that must not exist yet.
     void compactInto(const QString& target);
 
+    // Takes the file's exclusive lock and keeps it until the connection closes: no other connection
+    // or process can read or write the file meanwhile. Waits the busy timeout for others to finish.
+    void holdExclusively();
+    // Replaces the whole content of the open database by that of another database file, page by
+    // page through the engine in one transaction: connections of other processes see the new
+    // content, and a failure leaves the old one.
+    void replaceContentsFrom(const QString& sourcePath);
+
     // A second connection to the same file, for reading on another thread while this one writes.
     // It is read-only, and the password is not asked again: this connection proved it on opening.
     Connection openReadOnlyTwin() const;

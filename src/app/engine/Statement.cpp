@@ -2,6 +2,7 @@
 
 #include "../Errors.h"
 #include "Connection.h"
+#include "EngineFailure.h"
 
 #include <sqlite3.h>
 
@@ -33,7 +34,8 @@ Statement::Statement(Connection& connection, const QString& sql) : m_db(connecti
 void Statement::check(int rc) const {
     if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
         return;
-    throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
+    const int code = sqlite3_extended_errcode(m_db);
+    throw EngineError(engineFailureText(m_db, code), code);
 }
 
 void Statement::bind(int position, const QVariant& value) {
@@ -127,7 +129,7 @@ bool Statement::step() {
     if (rc == SQLITE_DONE)
         return false;
     const int code = sqlite3_extended_errcode(m_db);
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const QString message = engineFailureText(m_db, code);
     sqlite3_reset(m_statement.get());
     throw EngineError(message, code);
 }
