@@ -9,6 +9,7 @@
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "records/RowNumbering.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +45,8 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     }
     try {
         engine::Transaction transaction(connection);
-        connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+        records::insertWithoutNumberingTrigger(
+            connection, QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
         transaction.commit();
         return {FileImportStatus::Imported, {}, {}};
     } catch (const EngineError& error) {
