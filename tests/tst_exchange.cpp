@@ -182,6 +182,29 @@ private Q_SLOTS:
         QCOMPARE(site.ui.questions().size(), size_t(3));
     }
 
+    // The report file carries the checked records only, numbered as a copy of just those would be:
+    // a record without an id follows the checked ones before it, not the others.
+    void reportFileHoldsCheckedRecordsNumberedAmongThemselves() {
+        Site site;
+        addRecords(site.db(), 4, 110000000001, 1);
+        site.db().execute(QStringLiteral("update dt_data set id = c901 - 110000000000"));
+        site.db().execute(QStringLiteral("update dt_data set RecordState=2 where c901=110000000002"));
+        site.db().execute(QStringLiteral("update dt_data set RecordState=null where c901=110000000003"));
+        site.db().execute(QStringLiteral("update dt_data set id=null where c901=110000000004"));
+        const QString file = site.folder.file(QStringLiteral("checked.dat"));
+        writeReportFile(site.session, file, QStringLiteral("某工会"));
+        unscrambleDataFile(file);
+        engine::Connection written(file, deriveDatabasePassword());
+        QStringList rows;
+        engine::Statement read(
+            written, QStringLiteral("select cast(c901 as integer) || ':' || id from dt_data order by rowid"));
+        while (read.step())
+            rows << read.text(0);
+        QCOMPARE(rows, (QStringList{QStringLiteral("110000000001:1"), QStringLiteral("110000000004:2")}));
+        QCOMPARE(written.scalar(QStringLiteral("select db_name from ct_label")).toString(),
+                 QStringLiteral("某工会"));
+    }
+
     void exportThenImportRoundTripAndDuplicateReport() {
         Site sender;
         addRecords(sender.db(), 25, 320100000001);

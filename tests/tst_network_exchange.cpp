@@ -265,6 +265,48 @@ private Q_SLOTS:
         QVERIFY(checkedCsvPath(dir.filePath(QStringLiteral("none")), site.ui).isEmpty());
         QVERIFY(site.ui.lastMessage().contains(QStringLiteral("none.csv")));
     }
+
+    // The file is read through a buffer of fixed size: lines that cross its edge, both line ends,
+    // blank lines (also of ideographic spaces), GBK texts and a last line without an end all arrive
+    // as written, the rows are numbered after those present, and a bad line far into the file is
+    // named by its number.
+    void largeCsvFilesAreReadLineByLine() {
+        Site site;
+        site.addRecords(2, 110000000001);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.csv"));
+        const int rows = 40000; // about 2 MiB
+        QByteArray text = toGbk(QStringLiteral("c901,c902,c911,z001,\r\n"));
+        for (int i = 0; i < rows; ++i) {
+            text += QByteArray::number(330000000001LL + i) + ',' + toGbk(QStringLiteral("工会%1").arg(i)) +
+                    ",x" + QByteArray::number(i % 7) + ',' + QByteArray::number(i) + ',' +
+                    (i % 3 == 0 ? "\n" : "\r\n");
+            if (i == 20000)
+                text += "  \t\r\n" + toGbk(QStringLiteral("\u3000\u3000")) + "\r\n";
+        }
+        text += "330000999999,\xC4\xA9\xCE\xB2,a\rb, 7 ,"; // no line end; a lone CR stays in the text
+        writeAll(path, text);
+        QCOMPARE(importCsvFile(site.session, site.ui, path, Stamp), CsvImportOutcome::Imported);
+        QCOMPARE(site.count(), qint64(rows + 3));
+        QCOMPARE(
+            site.count(QStringLiteral(
+                "select count(*) from dt_data where c902 = '工会' || cast(c901 - 330000000001 as integer) "
+                "and z001 = c901 - 330000000001 and id = z001 + 3")),
+            qint64(rows));
+        QCOMPARE(
+            site.db()
+                .scalar(QStringLiteral("select c902 || '|' || c911 || '|' || z001 || '|' || id from dt_data "
+                                       "where c901=330000999999"))
+                .toString(),
+            QStringLiteral("末尾|a\rb|7|%1").arg(rows + 3));
+
+        QByteArray bad = text;
+        bad.insert(bad.indexOf("330000030000,"), "330000888888,x,y,1.5.1,\r\n");
+        writeAll(path, bad);
+        QCOMPARE(importCsvFile(site.session, site.ui, path, Stamp), CsvImportOutcome::Refused);
+        QVERIFY(site.ui.lastMessage().contains(QStringLiteral("第 30003 行“z001”的值“1.5.1”不是数字。")));
+        QCOMPARE(site.count(), qint64(rows + 3));
+    }
 };
 
 QTEST_GUILESS_MAIN(NetworkExchangeTest)

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 using namespace corvalis;
@@ -485,13 +486,30 @@ private Q_SLOTS:
                     {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
         QVERIFY(unzip.waitForFinished(60000));
         const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+        // Rows and cells without a reference follow the one before them.
         const auto kind = [&](const QString& address) {
-            const QRegularExpression cell(
-                QStringLiteral("<c r=\"%1\"( s=\"\\d+\")?( t=\"(\\w+)\")?>").arg(address));
-            const auto match = cell.match(sheet);
-            if (!match.hasMatch())
-                return QStringLiteral("missing");
-            return match.captured(1).isEmpty() ? QStringLiteral("unstyled") : match.captured(3);
+            QXmlStreamReader xml(sheet);
+            int row = 0, column = 0;
+            while (!xml.atEnd()) {
+                xml.readNext();
+                if (!xml.isStartElement())
+                    continue;
+                const QXmlStreamAttributes attributes = xml.attributes();
+                const QString r = attributes.value(QLatin1String("r")).toString();
+                if (xml.name() == QLatin1String("row")) {
+                    row = r.isEmpty() ? row + 1 : r.toInt();
+                    column = 0;
+                } else if (xml.name() == QLatin1String("c")) {
+                    const auto position = workbook::parseCellAddress(r);
+                    column = position ? position->column : column + 1;
+                    if (workbook::cellAddress(row, column) != address)
+                        continue;
+                    if (attributes.value(QLatin1String("s")).isEmpty())
+                        return QStringLiteral("unstyled");
+                    return attributes.value(QLatin1String("t")).toString();
+                }
+            }
+            return QStringLiteral("missing");
         };
         QCOMPARE(kind(at("c901", 5)), QString());
         QCOMPARE(kind(at("z002", 5)), QString());

@@ -23,12 +23,18 @@ public:
 
     // Converts the input; a sequence that the target cannot hold becomes `replacement`.
     QByteArray convert(const QByteArray& input, const QByteArray& replacement, int unitSize) {
+        QByteArray output;
+        convertInto(input, output, replacement, unitSize);
+        return output;
+    }
+
+    // The same into a buffer of the caller's, whose capacity is used again.
+    void convertInto(QByteArrayView input, QByteArray& output, const QByteArray& replacement, int unitSize) {
         if (m_handle == reinterpret_cast<iconv_t>(-1))
             throw Error(QStringLiteral("系统不支持 GBK 编码转换。"));
         iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
-        QByteArray output;
         output.resize(input.size() * 2 + 16);
-        char* in = const_cast<char*>(input.constData());
+        char* in = const_cast<char*>(input.data());
         size_t inLeft = size_t(input.size());
         char* out = output.data();
         size_t outLeft = size_t(output.size());
@@ -58,7 +64,6 @@ public:
             }
         }
         output.truncate(out - output.data());
-        return output;
     }
 
 private:
@@ -95,6 +100,11 @@ QString fromGbk(const QByteArray& bytes) {
         return QString::fromLatin1(bytes);
     thread_local Converter converter("UTF-8", "GBK");
     return QString::fromUtf8(converter.convert(bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
+}
+
+void utf8FromGbk(QByteArrayView gbk, QByteArray& utf8) {
+    thread_local Converter converter("UTF-8", "GBK");
+    converter.convertInto(gbk, utf8, QByteArrayLiteral("\xEF\xBF\xBD"), 1);
 }
 
 int gbkLength(const QString& text) {

@@ -10,6 +10,9 @@ namespace corvalis {
 // Text in the GBK code page, the form of every text file the system writes or reads.
 QByteArray toGbk(const QString& text);
 QString fromGbk(const QByteArray& bytes);
+// The UTF-8 form of GBK bytes, written into a buffer whose capacity is used again (as fromGbk
+// converts them, without a QString between).
+void utf8FromGbk(QByteArrayView gbk, QByteArray& utf8);
 // Length in GBK bytes (a Chinese character counts 2).
 int gbkLength(const QString& text);
 // The longest start of the text that fits into the given number of GBK bytes.

@@ -17,6 +17,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <algorithm>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -147,50 +149,142 @@ private:
     GbkTextWriter m_writer;
 };
 
-// The states of a run not yet committed: one transaction per batch of records.
-class PendingStates {
+// A violation waiting for the states before it to be committed.
+struct PendingViolation {
+    size_t statesBefore; // states gathered up to and including its record's
+    QString codeText;
+    QString name;
+    bool firstOfRecord;
+    int rule;
+};
+
+// The states and report lines of a run not yet written. The row ids whose state changes are
+// written together, one update per state in one transaction, at the end of each batch and
+// whenever the run pauses, stops or fails; the report lines of those records follow the commit,
+// so every record the report lists has its state stored. When the update fails, the states are
+// written one by one up to the failing record, and only the lines of the records before it.
+class PendingResults {
 public:
-    PendingStates(engine::Connection& connection, std::mutex& fileAccess)
-        : m_connection(connection), m_fileAccess(fileAccess),
-          m_update(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
+    using Explain = std::function<const QString&(int rule)>;
+
+    PendingResults(engine::Connection& connection, std::mutex& fileAccess, ResultFile& report,
+                   Explain explain)
+        : m_connection(connection), m_fileAccess(fileAccess), m_report(report), m_explain(std::move(explain)),
+          m_update(connection, QStringLiteral("update dt_data set RecordState=?1 "
+                                              "where rowid in (select value from json_each(?2))")),
+          m_single(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
 
     void store(qint64 rowId, int state) {
-        if (!m_open) {
-            m_connection.begin();
-            m_open = true;
-        }
-        m_update.reset();
-        m_update.bindInt64(1, state);
-        m_update.bindInt64(2, rowId);
-        if (m_update.run() != 1)
-            throw EngineError(QStringLiteral("记录已不存在，无法保存其检查结果。"));
+        m_rowIds.push_back(rowId);
+        m_states.push_back(state);
+    }
+
+    void addViolation(const QString& codeText, const QString& name, bool firstOfRecord, int rule) {
+        m_violations.push_back({m_rowIds.size(), codeText, name, firstOfRecord, rule});
     }
 
     void commit() {
-        if (!m_open)
-            return;
-        m_open = false;
-        const std::lock_guard<std::mutex> file(m_fileAccess);
-        m_connection.commit();
+        if (!m_rowIds.empty()) {
+            try {
+                writeTogether();
+            } catch (const EngineError&) {
+                const size_t stored = writeOneByOne();
+                writeViolations(stored);
+                throw;
+            }
+        }
+        writeViolations(m_rowIds.size());
+        m_rowIds.clear();
+        m_states.clear();
     }
 
-    // After an error: keep what was stored before it, if the engine still can.
+    // After an error: keep what was gathered before it, if the engine still can.
     void commitAfterError() noexcept {
         try {
             commit();
         } catch (...) {
-            try {
-                m_connection.rollback();
-            } catch (...) {
-            }
         }
     }
 
 private:
+    void writeTogether() {
+        engine::Transaction transaction(m_connection);
+        for (const int state : {1, 2}) {
+            const QByteArray list = rowIdList(state);
+            if (list.size() <= 2)
+                continue;
+            m_update.reset();
+            m_update.bindInt64(1, state);
+            m_update.bindText(2, list.constData(), int(list.size()));
+            const qint64 expected = qint64(std::count(m_states.begin(), m_states.end(), state));
+            const qint64 changed = m_update.run();
+            m_update.reset();
+            if (changed != expected)
+                throw EngineError(GoneMessage);
+        }
+        const std::lock_guard<std::mutex> file(m_fileAccess);
+        transaction.commit();
+    }
+
+    // Returns how many states were stored before the one that failed (all when none failed).
+    size_t writeOneByOne() {
+        size_t stored = 0;
+        engine::Transaction transaction(m_connection);
+        try {
+            for (; stored < m_rowIds.size(); ++stored) {
+                m_single.reset();
+                m_single.bindInt64(1, m_states[stored]);
+                m_single.bindInt64(2, m_rowIds[stored]);
+                if (m_single.run() != 1)
+                    throw EngineError(GoneMessage);
+            }
+        } catch (const EngineError&) {
+        }
+        m_single.reset();
+        const std::lock_guard<std::mutex> file(m_fileAccess);
+        transaction.commit();
+        return stored;
+    }
+
+    void writeViolations(size_t storedStates) {
+        size_t written = 0;
+        for (; written < m_violations.size() && m_violations[written].statesBefore <= storedStates;
+             ++written) {
+            const PendingViolation& v = m_violations[written];
+            m_report.writeViolation(v.codeText, v.name, v.firstOfRecord,
+                                    QString::fromUtf8(CompiledRuleSet::builtIn().rule(v.rule).ruleText),
+                                    m_explain(v.rule));
+        }
+        m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
+        m_report.flush();
+    }
+
+    QByteArray rowIdList(int state) const {
+        QByteArray list;
+        list.reserve(qsizetype(m_rowIds.size()) * 12 + 2);
+        list.append('[');
+        for (size_t i = 0; i < m_rowIds.size(); ++i) {
+            if (m_states[i] != state)
+                continue;
+            if (list.size() > 1)
+                list.append(',');
+            list.append(QByteArray::number(m_rowIds[i]));
+        }
+        list.append(']');
+        return list;
+    }
+
+    inline static const QString GoneMessage = QStringLiteral("记录已不存在，无法保存其检查结果。");
+
     engine::Connection& m_connection;
     std::mutex& m_fileAccess;
+    ResultFile& m_report;
+    Explain m_explain;
     engine::Statement m_update;
-    bool m_open = false;
+    engine::Statement m_single;
+    std::vector<qint64> m_rowIds;
+    std::vector<int> m_states;
+    std::vector<PendingViolation> m_violations;
 };
 
 QString codeListJson(const QList<UnionCode>& codes) {
@@ -269,7 +363,6 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     // The states of a batch stay in the page cache until their commit.
     const engine::ScopedCacheSize cache(m_connection, 32768);
     std::mutex fileAccess;
-    PendingStates states(m_connection, fileAccess);
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
         auto& cached = explanations[size_t(rule)];
@@ -277,6 +370,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             cached = m_renderer.render(QString::fromUtf8(rules.rule(rule).explanation));
         return *cached;
     };
+    PendingResults states(m_connection, fileAccess, report, explanationOf);
 
     std::optional<JudgedBatchFeed> feed;
     if (total > 0)
@@ -303,16 +397,12 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    const int rule = batch.violations[firstViolation + i];
-                    report.writeViolation(engine::textOf(batch.storedCodes[next]),
-                                          batch.names[qsizetype(next)], i == 0,
-                                          QString::fromUtf8(rules.rule(rule).ruleText), explanationOf(rule));
+                    states.addViolation(engine::textOf(batch.storedCodes[next]), batch.names[qsizetype(next)],
+                                        i == 0, batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
                 }
-                if (violationCount > 0) {
-                    report.flush();
+                if (violationCount > 0)
                     ++outcome.errorUnits;
-                }
                 ++next;
                 ++outcome.examined;
                 if (control)

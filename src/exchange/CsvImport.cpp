@@ -10,8 +10,13 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "records/RowNumbering.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cstring>
+#include <vector>
 
 namespace corvalis::exchange {
 
@@ -67,8 +72,139 @@ void bindNumber(engine::Statement& insert, int position, QStringView part, int l
     insert.bindDouble(position, value);
 }
 
-// Stages the lines in the scratch table in one transaction.
-void stageLines(engine::Connection& db, const QStringList& lines, const std::vector<CsvColumn>& columns,
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isAscii(QByteArrayView bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+QByteArrayView trimmedAscii(QByteArrayView bytes) {
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.front()))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.back()))
+        bytes.chop(1);
+    return bytes;
+}
+
+// A whole number of at most 18 digits with an optional minus sign: the form every exported
+// number has. Anything else goes the way of the text conversion.
+bool plainWholeNumber(QByteArrayView digits, qint64& value) {
+    const bool negative = !digits.isEmpty() && digits.front() == '-';
+    if (negative)
+        digits = digits.sliced(1);
+    if (digits.isEmpty() || digits.size() > 18)
+        return false;
+    qint64 result = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + (c - '0');
+    }
+    value = negative ? -result : result;
+    return true;
+}
+
+// A line that holds nothing but white space (as QString::trimmed sees it) is passed over.
+bool isBlankLine(QByteArrayView line) {
+    bool ascii = true;
+    for (const char c : line) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            ascii = false;
+        else if (!isAsciiSpace(c))
+            return false;
+    }
+    return ascii || fromGbk(line.toByteArray()).trimmed().isEmpty();
+}
+
+// Reads a GBK text file line by line through a buffer of fixed size, so that memory stays the same
+// whatever the size of the file. Lines end with LF or CR LF; a last line without an end counts.
+class GbkLineReader {
+public:
+    explicit GbkLineReader(const QString& path) : m_file(path) {
+        if (!m_file.open(QIODevice::ReadOnly))
+            throw FileError(QStringLiteral("无法打开文件“%1”：%2").arg(path, m_file.errorString()));
+        m_size = m_file.size();
+        m_buffer.resize(ChunkSize);
+    }
+
+    // The next line without its end; valid until the next call. False after the last line.
+    bool next(QByteArrayView& line) {
+        for (;;) {
+            const char* from = m_buffer.constData() + m_start;
+            const auto* end = static_cast<const char*>(memchr(from, '\n', size_t(m_end - m_start)));
+            if (end) {
+                qsizetype length = end - from;
+                m_start += length + 1;
+                if (length > 0 && from[length - 1] == '\r')
+                    --length;
+                line = QByteArrayView(from, length);
+                return true;
+            }
+            if (m_atEnd) {
+                if (m_start == m_end)
+                    return false;
+                line = QByteArrayView(from, m_end - m_start);
+                m_start = m_end;
+                return true;
+            }
+            refill();
+        }
+    }
+
+    qint64 consumed() const { return m_read - (m_end - m_start); }
+    qint64 size() const { return m_size; }
+
+private:
+    static constexpr qsizetype ChunkSize = 1 << 20;
+
+    void refill() {
+        const qsizetype kept = m_end - m_start;
+        if (m_start > 0 && kept > 0)
+            memmove(m_buffer.data(), m_buffer.constData() + m_start, size_t(kept));
+        m_start = 0;
+        m_end = kept;
+        if (m_end == m_buffer.size()) // a line longer than the buffer
+            m_buffer.resize(m_buffer.size() * 2);
+        const qint64 got = m_file.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+        if (got < 0)
+            throw FileError(
+                QStringLiteral("读取文件“%1”时出错：%2").arg(m_file.fileName(), m_file.errorString()));
+        m_read += got;
+        m_end += qsizetype(got);
+        m_atEnd = got == 0;
+    }
+
+    QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_start = 0;
+    qsizetype m_end = 0;
+    qint64 m_read = 0;
+    qint64 m_size = 0;
+    bool m_atEnd = false;
+};
+
+// Splits a line at its commas into views of it, in a list used again from line to line.
+void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
+    fields.clear();
+    for (;;) {
+        const qsizetype comma = line.indexOf(',');
+        if (comma < 0) {
+            fields.push_back(line);
+            return;
+        }
+        fields.push_back(line.first(comma));
+        line = line.sliced(comma + 1);
+    }
+}
+
+// Stages the lines after the header in the scratch table in one transaction, one line in memory
+// at a time. Values are bound from the line's own bytes where they are plain ASCII.
+void stageLines(engine::Connection& db, GbkLineReader& lines, const std::vector<CsvColumn>& columns,
                 const QString& machineStamp, const std::function<void(int)>& percent) {
     QStringList names, marks;
     int stampColumn = -1;
@@ -86,17 +222,18 @@ void stageLines(engine::Connection& db, const QStringList& lines, const std::vec
     engine::Transaction transaction(db);
     engine::Statement insert(db, QStringLiteral("insert into dt_data_dt_data(%1) values (%2)")
                                      .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-    const int total = lines.size();
+    std::vector<QByteArrayView> parts;
+    std::vector<QByteArray> converted(columns.size()); // UTF-8 of non-ASCII texts, kept until the insert ran
     int shown = -1;
-    for (int n = 1; n < total; ++n) {
-        const QString& line = lines.at(n);
-        if (line.trimmed().isEmpty())
+    QByteArrayView line;
+    for (int n = 1; lines.next(line); ++n) {
+        if (isBlankLine(line))
             continue;
-        QList<QStringView> parts = QStringView(line).split(QLatin1Char(','));
+        splitFields(line, parts);
         // Every value is followed by ",", so one empty part more is the exported form.
-        if (parts.size() == int(columns.size()) + 1 && parts.last().isEmpty())
-            parts.removeLast();
-        if (parts.size() != int(columns.size()))
+        if (parts.size() == columns.size() + 1 && parts.back().isEmpty())
+            parts.pop_back();
+        if (parts.size() != columns.size())
             throw EngineError(QStringLiteral("第 %1 行有 %2 个值，标题行有 %3 列。")
                                   .arg(n + 1)
                                   .arg(parts.size())
@@ -105,17 +242,26 @@ void stageLines(engine::Connection& db, const QStringList& lines, const std::vec
         for (size_t i = 0; i < columns.size(); ++i) {
             if (int(i) == stampColumn)
                 continue;
+            const QByteArrayView part = parts[i];
             if (columns[i].text) {
-                const QByteArray utf8 = parts.at(int(i)).toUtf8();
-                insert.bindText(position++, utf8.constData(), int(utf8.size()));
-            } else {
-                bindNumber(insert, position++, parts.at(int(i)), n + 1, columns[i].name);
+                if (isAscii(part)) {
+                    insert.bindBorrowedText(position++, part.data(), int(part.size()));
+                } else {
+                    utf8FromGbk(part, converted[i]);
+                    insert.bindBorrowedText(position++, converted[i].constData(), int(converted[i].size()));
+                }
+                continue;
             }
+            qint64 whole = 0;
+            if (plainWholeNumber(trimmedAscii(part), whole))
+                insert.bindInt64(position++, whole);
+            else
+                bindNumber(insert, position++, fromGbk(part.toByteArray()), n + 1, columns[i].name);
         }
-        insert.bindText(position, stamp.constData(), int(stamp.size()));
+        insert.bindBorrowedText(position, stamp.constData(), int(stamp.size()));
         insert.run();
         insert.reset();
-        const int now = int(qint64(n + 1) * 100 / total);
+        const int now = lines.size() > 0 ? int(lines.consumed() * 100 / lines.size()) : 100;
         if (percent && now != shown)
             percent(shown = now);
     }
@@ -156,9 +302,10 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     engine::Connection& db = session.connection();
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
-        const QStringList lines = readGbkTextFile(path);
+        GbkLineReader lines(path);
+        QByteArrayView header;
         const std::vector<CsvColumn> columns =
-            lines.isEmpty() ? std::vector<CsvColumn>() : headerColumns(db, lines.front());
+            lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
         if (columns.empty()) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
@@ -170,7 +317,10 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
             return CsvImportOutcome::Conflicts;
         }
         const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
-        db.execute(QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
+        engine::Transaction transaction(db);
+        records::insertWithoutNumberingTrigger(
+            db, QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
+        transaction.commit();
     } catch (const Error& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return CsvImportOutcome::Refused;

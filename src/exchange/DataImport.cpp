@@ -11,6 +11,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/EngineFailure.h"
 #include "app/engine/Statement.h"
+#include "records/RowNumbering.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +49,8 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     return underWorkLimit(connection, file, file, [&] {
         try {
             engine::Transaction transaction(connection);
-            connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+            records::insertWithoutNumberingTrigger(
+                connection, QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
             transaction.commit();
             return FileImportResult{FileImportStatus::Imported, {}, {}};
         } catch (const EngineError& error) {

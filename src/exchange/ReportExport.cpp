@@ -10,6 +10,7 @@
 #include "app/Settings.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
+#include "records/RowNumbering.h"
 #include "records/ShippedDatabase.h"
 
 #include <QDir>
@@ -34,8 +35,12 @@ void fillDataFile(const QString& path, const QString& sourceDatabase, const QStr
         if (!sameRecordLayout(target, SourceAlias))
             throw EngineError(QStringLiteral("数据文件模板的数据表与系统中的不一致。"));
         engine::Transaction transaction(target);
-        target.execute(QStringLiteral("insert into dt_data select * from %1.dt_data where RecordState=1")
-                           .arg(SourceAlias));
+        // A plain "select *" lets SQLite copy the pages of the records; a report is exported only
+        // when every record passed the check, so the delete that follows rarely has work.
+        records::NumberingTriggerSetAside setAside(target);
+        target.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(SourceAlias));
+        target.execute(QStringLiteral("delete from dt_data where (RecordState=1) is not 1"));
+        setAside.finish();
         // The label is bound, so any text the user typed is stored as it stands.
         if (target.execute(QStringLiteral("update ct_label set db_name = ?1"), {label}) == 0)
             target.execute(QStringLiteral("insert into ct_label (db_name) values (?1)"), {label});

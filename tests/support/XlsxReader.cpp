@@ -1,5 +1,7 @@
 #include "XlsxReader.h"
 
+#include "app/workbook/CellAddress.h"
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -46,10 +48,22 @@ void XlsxReader::readSheet(int sheet) const {
     QStringList& merges = m_merges[sheet];
     QXmlStreamReader xml(member(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)));
     QString address, type, value;
+    // A row or cell without a reference follows the one before it.
+    int row = 0, column = 0;
     while (!xml.atEnd()) {
         xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
+        if (xml.isStartElement() && xml.name() == QLatin1String("row")) {
+            const QStringView r = xml.attributes().value(QLatin1String("r"));
+            row = r.isEmpty() ? row + 1 : r.toInt();
+            column = 0;
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
             address = xml.attributes().value(QLatin1String("r")).toString();
+            if (address.isEmpty()) {
+                address = corvalis::workbook::cellAddress(row, ++column);
+            } else if (const auto position = corvalis::workbook::parseCellAddress(address)) {
+                row = position->row;
+                column = position->column;
+            }
             type = xml.attributes().value(QLatin1String("t")).toString();
             value.clear();
         } else if (xml.isStartElement() &&

@@ -160,26 +160,38 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
     checkedColumnIndex(columnNumber);
     if (row < m_row || (row == m_row && columnNumber <= m_lastColumn))
         throw Error(QStringLiteral("单元格%1未按行、列的顺序写入。").arg(cellAddress(row, columnNumber)));
+    // A row or cell that follows the one before it goes without its reference: readers take the
+    // next row and the next column then, and the sheet is shorter by a third.
+    int previousColumn = m_lastColumn;
     if (row != m_row) {
         if (m_row != 0)
             m_buffer += "</row>";
         m_rowText = std::to_string(row);
-        m_buffer += "<row r=\"";
-        m_buffer += m_rowText;
-        m_buffer += "\">";
+        if (row == m_row + 1) {
+            m_buffer += "<row>";
+        } else {
+            m_buffer += "<row r=\"";
+            m_buffer += m_rowText;
+            m_buffer += "\">";
+        }
         if (m_row == 0)
             m_firstRow = row;
         m_row = row;
+        previousColumn = 0;
     }
     m_lastColumn = columnNumber;
     m_firstColumn = m_firstColumn == 0 ? columnNumber : std::min(m_firstColumn, columnNumber);
     m_lastColumnAll = std::max(m_lastColumnAll, columnNumber);
     while (m_letters.size() <= size_t(columnNumber))
         m_letters.push_back(columnLetters(int(m_letters.size())).toStdString());
-    m_buffer += "<c r=\"";
-    m_buffer += m_letters[size_t(columnNumber)];
-    m_buffer += m_rowText;
-    m_buffer += '"';
+    if (columnNumber == previousColumn + 1) {
+        m_buffer += "<c";
+    } else {
+        m_buffer += "<c r=\"";
+        m_buffer += m_letters[size_t(columnNumber)];
+        m_buffer += m_rowText;
+        m_buffer += '"';
+    }
     m_buffer += m_styleAttributes[size_t(style)];
 }
 

@@ -1,0 +1,103 @@
+#!/bin/sh
+# The operations measured against the raw engine, each beside its baseline taken in the same run:
+#   export-report and data import (empty and populated database), against the page copy of the file;
+#   check --all of records with a tenth faulty, against one sqlite3 statement over all 90 rules;
+#   import-csv, against the data import of the same records, with the peak memory;
+#   export-list of all eight tables, against sqlite3 -csv of the same records followed by zip -1.
+# BENCH_BEFORE_BIN names the bin folder of an earlier build: its figures are printed beside this one's.
+# BENCH_COUNT records (default 1000000), BENCH_RUNS runs each (default 3); the medians are printed,
+# with the CPU seconds (user + system) in brackets, since the machine may be shared.
+set -eu
+cd "$(dirname "$0")/.."
+BIN=${BENCH_BIN:-$(pwd)/build/bin}
+BEFORE=${BENCH_BEFORE_BIN:-}
+COUNT=${BENCH_COUNT:-1000000}
+RUNS=${BENCH_RUNS:-3}
+WORK=${BENCH_WORK:-$(mktemp -d)}
+DB_NAME=2020NB_vq_20200819.mdb
+TEMPLATE="$BIN/view.dll"
+
+median() { echo "$@" | tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+# timed NAME COMMAND...: runs the command, appends "wall cpu peak" to $WORK/NAME.times.
+timed() {
+  name=$1; shift
+  /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.out" "$@" >/dev/null 2>&1 || echo "failed: $*" >&2
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$WORK/time.out" >>"$WORK/$name.times"
+}
+report() {
+  name=$1; label=$2
+  [ -f "$WORK/$name.times" ] || return 0
+  wall=$(median "$(cut -d' ' -f1 "$WORK/$name.times")")
+  cpu=$(median "$(cut -d' ' -f2 "$WORK/$name.times")")
+  peak=$(median "$(cut -d' ' -f3 "$WORK/$name.times")")
+  printf "  %-44s %8ss  [cpu %6ss]  peak %6s KiB\n" "$label" "$wall" "$cpu" "$peak"
+}
+fresh_home() { rm -rf "$1"; mkdir -p "$1"; cp "$TEMPLATE" "$1/"; }
+
+# The records: generated once, then every state set to checked for the exports and imports.
+SOURCE="$WORK/source.mdb"
+if [ ! -f "$SOURCE" ]; then
+  "$BIN/corvalis-survey-cli" init "$SOURCE" >/dev/null
+  "$BIN/corvalis-survey-cli" --db "$SOURCE" generate --count "$COUNT" --seed 1 --faulty 0.1 >/dev/null
+  cp "$SOURCE" "$WORK/unchecked.mdb"
+  sqlite3 "$SOURCE" "update dt_data set RecordState=1"
+  "$BIN/corvalis-survey-cli" init "$WORK/populated.mdb" >/dev/null
+  "$BIN/corvalis-survey-cli" --db "$WORK/populated.mdb" generate --count "$COUNT" --seed 2 \
+    --first-code 120000000001 >/dev/null
+fi
+fresh_home "$WORK/sender"; cp "$SOURCE" "$WORK/sender/$DB_NAME"
+"$BIN/corvalis-survey-cli" --home "$WORK/sender" export-report --label 基准 --output "$WORK/report.dat" >/dev/null
+"$BIN/corvalis-survey-cli" --home "$WORK/sender" export-network --output "$WORK/net.dat" >/dev/null
+"$BIN/corvalis-survey-cli" decrypt-network "$WORK/net.dat" --output "$WORK/net.csv" >/dev/null
+python3 - "$(pwd)/src/checks/BuiltInRules.cpp" "$WORK/rules.sql" <<'EOF'
+import re, sys
+rules = re.findall(r'\{\s*\d+,\s*\d+,\s*"((?:[^"\\]|\\.)*)"', open(sys.argv[1], encoding='utf-8').read())
+open(sys.argv[2], 'w').write('select ' + ',\n'.join('sum(not (%s))' % r for r in rules) +
+                             ' from dt_data where c912<=2;\n')
+EOF
+
+run_program() { # tag bin
+  tag=$1; bin=$2; cli="$bin/corvalis-survey-cli"
+  fresh_home "$WORK/h"; cp "$SOURCE" "$WORK/h/$DB_NAME"
+  rm -f "$WORK/out.dat"; timed "$tag-export" "$cli" --home "$WORK/h" export-report --label 基准 --output "$WORK/out.dat"
+  fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
+  timed "$tag-import-empty" "$cli" --home "$WORK/r" import "$WORK/report.dat"
+  cp "$WORK/populated.mdb" "$WORK/r/$DB_NAME"
+  timed "$tag-import-populated" "$cli" --home "$WORK/r" import "$WORK/report.dat"
+  cp "$WORK/unchecked.mdb" "$WORK/check.mdb"
+  timed "$tag-check" "$cli" --db "$WORK/check.mdb" check --all --report "$WORK/check.txt"
+  fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
+  timed "$tag-csv" "$cli" --home "$WORK/r" import-csv "$WORK/net.csv"
+  rm -f "$WORK/list.xlsx"
+  timed "$tag-list" "$cli" --db "$SOURCE" export-list --tables zbhlfjws --output "$WORK/list.xlsx"
+}
+
+i=0
+while [ $i -lt "$RUNS" ]; do
+  # Baselines: the raw engine and tools on the same records.
+  cp "$SOURCE" "$WORK/copy.mdb"; rm -f "$WORK/copy.mdb"
+  timed base-copy cp "$SOURCE" "$WORK/copy.mdb"
+  timed base-rules sqlite3 "$WORK/unchecked.mdb" ".read $WORK/rules.sql"
+  rm -f "$WORK/base.zip"
+  timed base-csvzip sh -c "sqlite3 -csv '$SOURCE' 'select * from dt_data' > '$WORK/base.csv' && zip -1 -q '$WORK/base.zip' '$WORK/base.csv'"
+  [ -z "$BEFORE" ] || run_program before "$BEFORE"
+  run_program after "$BIN"
+  i=$((i + 1))
+done
+
+echo "limits: $COUNT records, medians of $RUNS runs (wall seconds, [cpu seconds])"
+echo "baselines"
+report base-copy "copy of the database file"
+report base-rules "sqlite3: one statement over all 90 rules"
+report base-csvzip "sqlite3 -csv of all columns + zip -1"
+for tag in before after; do
+  [ -f "$WORK/$tag-export.times" ] || continue
+  echo "$tag"
+  report "$tag-export" "export-report"
+  report "$tag-import-empty" "import into an empty database"
+  report "$tag-import-populated" "import into a populated database"
+  report "$tag-check" "check --all (a tenth faulty, all states set)"
+  report "$tag-csv" "import-csv"
+  report "$tag-list" "export-list, all eight tables"
+done
+[ -n "${BENCH_WORK:-}" ] || rm -rf "$WORK"
