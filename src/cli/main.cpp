@@ -1,10 +1,12 @@
 #include "CliApplication.h"
 #include "app/ProgramNames.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 QtMessageHandler defaultHandler = nullptr;
@@ -37,6 +39,11 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication::setOrganizationName(corvalis::program::OrganisationName);
     QCoreApplication::setApplicationName(corvalis::program::ProductName);
+    // Progress lines are for a person watching a terminal, never for a pipe or a log file.
+    cli.setProgressTerminal(isatty(STDERR_FILENO) == 1);
+    QFile rawOut;
+    rawOut.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    cli.setRawOutput(&rawOut);
     QTextStream out(stdout);
     QTextStream err(stderr);
     return cli.run(QCoreApplication::arguments(), out, err);
