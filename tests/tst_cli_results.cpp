@@ -211,13 +211,13 @@ private Q_SLOTS:
     }
 
     void progressLineShowsCountShareRateAndTimeLeft() {
-        QCOMPARE(cli::progressLine(QStringLiteral("正在检查记录..."), 250, 1000, 5000),
+        QCOMPARE(cli::progressLine(QStringLiteral("正在检查记录..."), 250, 1000, 50),
                  QStringLiteral("正在检查记录... 250/1000 25% 50/秒 剩余 0:15"));
         QCOMPARE(cli::progressLine(QString(), 0, 1000, 0), QStringLiteral("0/1000 0%"));
-        QCOMPARE(cli::progressLine(QString(), 3, 0, 2000), QStringLiteral("3 1.5/秒"));
-        QCOMPARE(cli::progressLine(QString(), 1, 7201, 1000),
-                 QStringLiteral("1/7201 0% 1.0/秒 剩余 2:00:00"));
+        QCOMPARE(cli::progressLine(QString(), 3, 0, 1.5), QStringLiteral("3 1.5/秒"));
+        QCOMPARE(cli::progressLine(QString(), 1, 7201, 1), QStringLiteral("1/7201 0% 1.0/秒 剩余 2:00:00"));
         QCOMPARE(cli::progressLine(QString(), 1000, 1000, 1000), QStringLiteral("1000/1000 100% 1000/秒"));
+        QCOMPARE(cli::progressLine(QString(), 2000, 1000, 10), QStringLiteral("2000/1000 100% 10/秒"));
 
         // Off, nothing reaches standard error.
         QString text;
@@ -237,6 +237,17 @@ private Q_SLOTS:
         QVERIFY2(text.startsWith(QStringLiteral("\rx 0/10 0%\x1b[K")), qPrintable(text));
         QVERIFY(text.endsWith(QStringLiteral("\r\x1b[K")));
         QVERIFY(!text.contains(QLatin1Char('\n')));
+
+        // A caption that carries its own percentage shows the line's one only.
+        text.clear();
+        on.start(QStringLiteral("数据导出..."), 10);
+        QTest::qSleep(250); // past the redraw interval, so the new caption is drawn
+        on.setCaption(QStringLiteral("数据导出...45%"));
+        on.finish();
+        err.flush();
+        QVERIFY2(text.count(QStringLiteral("数据导出... 0/10 0%")) == 2 &&
+                     !text.contains(QStringLiteral("45%")),
+                 qPrintable(text));
     }
 
     void progressAppearsOnlyOnATerminal() {

@@ -1,5 +1,7 @@
 #include "CliProgress.h"
 
+#include <QRegularExpression>
+
 namespace corvalis::cli {
 
 namespace {
@@ -16,15 +18,14 @@ QString clockText(qint64 seconds) {
 }
 } // namespace
 
-QString progressLine(const QString& caption, qint64 done, qint64 total, qint64 elapsedMs) {
+QString progressLine(const QString& caption, qint64 done, qint64 total, double perSecond) {
     QStringList parts;
     if (!caption.isEmpty())
         parts << caption;
     parts << (total > 0 ? QStringLiteral("%1/%2").arg(done).arg(total) : QString::number(done));
     if (total > 0)
         parts << QStringLiteral("%1%").arg(qBound(qint64(0), done * 100 / total, qint64(100)));
-    if (elapsedMs > 0 && done > 0) {
-        const double perSecond = double(done) * 1000.0 / double(elapsedMs);
+    if (perSecond > 0) {
         parts << QStringLiteral("%1/秒").arg(perSecond >= 10 ? QString::number(qint64(perSecond + 0.5))
                                                              : QString::number(perSecond, 'f', 1));
         if (total > done)
@@ -34,6 +35,11 @@ QString progressLine(const QString& caption, qint64 done, qint64 total, qint64 e
 }
 
 void CliProgress::start(const QString& caption, qint64 total, qint64 done, bool) {
+    reset(caption, total, done);
+    update(true);
+}
+
+void CliProgress::reset(const QString& caption, qint64 total, qint64 done) {
     endLine();
     m_twoBars = false;
     m_caption = caption;
@@ -41,7 +47,7 @@ void CliProgress::start(const QString& caption, qint64 total, qint64 done, bool)
     m_done = done;
     m_started.start();
     m_lastDraw = -1;
-    update(true);
+    m_rateFromMs = -1;
 }
 
 void CliProgress::step(qint64 parts) {
@@ -60,7 +66,10 @@ void CliProgress::setTotal(qint64 total) {
 }
 
 void CliProgress::setCaption(const QString& caption) {
+    // The window's captions carry their own percentage ("数据导出...45%"); the line shows its own.
+    static const QRegularExpression trailingPercent(QStringLiteral("\\s*\\d+%$"));
     m_caption = caption;
+    m_caption.remove(trailingPercent);
     update();
 }
 
@@ -74,7 +83,7 @@ int CliProgress::percent() const {
 
 void CliProgress::startTwoBars() {
     // Only the summary counts in two bars: sheets, and cells of the current sheet.
-    start(QStringLiteral("正在汇总..."), 0);
+    reset(QStringLiteral("正在汇总..."), 0, 0);
     m_twoBars = true;
 }
 
@@ -111,7 +120,16 @@ void CliProgress::update(bool force) {
     if (!force && m_lastDraw >= 0 && now - m_lastDraw < RedrawIntervalMs)
         return;
     m_lastDraw = now;
-    QString line = progressLine(m_caption, m_done, m_total, now);
+    // The rate is measured from the first progress on, so the time spent getting ready (opening,
+    // counting) does not make the first estimates absurd.
+    double perSecond = 0;
+    if (m_rateFromMs < 0 && m_done > 0) {
+        m_rateFromMs = now;
+        m_rateFromDone = m_done;
+    } else if (m_rateFromMs >= 0 && now > m_rateFromMs && m_done > m_rateFromDone) {
+        perSecond = double(m_done - m_rateFromDone) * 1000.0 / double(now - m_rateFromMs);
+    }
+    QString line = progressLine(m_caption, m_done, m_total, perSecond);
     if (m_twoBars && m_secondTotal > 0)
         line += QStringLiteral("（本表 %1%）")
                     .arg(qBound(qint64(0), m_secondDone * 100 / m_secondTotal, qint64(100)));

@@ -9,8 +9,8 @@ namespace corvalis::cli {
 
 // One line of progress: caption, count, percentage, rate and time left, e.g.
 // "正在生成记录... 12000/50000 24% 8000/秒 剩余 0:05". Without a total only the count and rate;
-// before a rate can be measured no time left.
-QString progressLine(const QString& caption, qint64 done, qint64 total, qint64 elapsedMs);
+// without a rate (perSecond 0, not measured yet) no rate and no time left.
+QString progressLine(const QString& caption, qint64 done, qint64 total, double perSecond);
 
 // The progress of long work on a terminal's standard error: one line redrawn in place a few times a
 // second and erased when the work ends. Off (a pipe, a file, -q) it shows nothing, so
@@ -40,6 +40,7 @@ public:
     void endLine();
 
 private:
+    void reset(const QString& caption, qint64 total, qint64 done);
     void update(bool force = false);
 
     QTextStream& m_err;
@@ -53,6 +54,8 @@ private:
     bool m_drawn = false; // a line is on the screen that the next draw overwrites
     QElapsedTimer m_started;
     qint64 m_lastDraw = -1;
+    qint64 m_rateFromMs = -1; // when the first progress was seen, and how far it was
+    qint64 m_rateFromDone = 0;
 };
 
 } // namespace corvalis::cli
