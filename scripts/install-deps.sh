@@ -9,4 +9,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev qt6-translations-l10n \
   libsqlite3-dev sqlite3 libxlsxwriter-dev libssl-dev openssl zlib1g-dev \
   fonts-noto-cjk fonts-droid-fallback xvfb xauth python3 poppler-utils bc unzip \
-  clang libclang-rt-14-dev clang-format >/dev/null
+  clang libclang-rt-14-dev clang-format \
+  desktop-file-utils appstream bash-completion groff-base >/dev/null

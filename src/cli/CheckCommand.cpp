@@ -8,6 +8,7 @@
 #include "checks/Explanation.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <optional>
 
 namespace corvalis::cli {
@@ -28,6 +29,19 @@ std::optional<QList<UnionCode>> parseCodes(const QString& text) {
     return codes;
 }
 
+// The check's progress goes to the tool's progress line; a command-line run is never paused or stopped.
+class ProgressCheckControl : public checks::CheckControl {
+public:
+    explicit ProgressCheckControl(ProgressReporter& progress) : m_progress(progress) {}
+    void start(qint64 total) override { m_progress.start(QStringLiteral("正在检查记录..."), total); }
+    void step() override { m_progress.step(); }
+    bool paused() const override { return false; }
+    bool stopRequested() const override { return false; }
+
+private:
+    ProgressReporter& m_progress;
+};
+
 } // namespace
 
 void CheckCommand::addOptions(QCommandLineParser& parser) const {
@@ -37,7 +51,8 @@ void CheckCommand::addOptions(QCommandLineParser& parser) const {
                       QStringLiteral("LOW")});
     parser.addOption({QStringLiteral("codes"), QStringLiteral("检查这些编码的记录，用逗号分隔。"),
                       QStringLiteral("C,C,...")});
-    parser.addOption({QStringLiteral("report"), QStringLiteral("检查结果文件（默认在临时文件夹中）。"),
+    parser.addOption({QStringLiteral("report"),
+                      QStringLiteral("检查结果文件（默认在临时文件夹中）；- 为标准输出。"),
                       QStringLiteral("FILE")});
     parser.addPositionalArgument(QStringLiteral("HIGH"), QStringLiteral("--range 的上限编码。"),
                                  QStringLiteral("[HIGH]"));
@@ -83,23 +98,48 @@ int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
-    const QString report = parser.isSet(QStringLiteral("report"))
-                               ? QFileInfo(parser.value(QStringLiteral("report"))).absoluteFilePath()
-                               : checks::resultFilePath(session.label());
+    const QString reportOption = parser.value(QStringLiteral("report"));
+    const bool toStandardOutput = reportOption == StandardOutputName;
+    if (toStandardOutput && context.json) {
+        context.err << QStringLiteral("--report - 和 --json 不能同时使用。") << Qt::endl;
+        return ExitUsage;
+    }
+    QTemporaryDir scratch;
+    const QString report = toStandardOutput          ? scratch.filePath(QStringLiteral("check.txt"))
+                           : !reportOption.isEmpty() ? QFileInfo(reportOption).absoluteFilePath()
+                                                     : checks::resultFilePath(session.label());
     SystemClock clock;
     checks::ExplanationRenderer renderer(session.connection(), context.ui);
     checks::CheckRunner runner(session.connection(), context.ui, clock, renderer);
+    ProgressCheckControl control(context.ui.progress());
+    checks::CheckOutcome outcome;
     try {
-        const checks::CheckOutcome outcome = runner.checkRecords(selection, report);
-        context.out << QStringLiteral("已检查 %1 条记录：%2 个单位的数据存在逻辑错误，共 %3 个逻辑错误项。")
-                           .arg(outcome.examined)
-                           .arg(outcome.errorUnits)
-                           .arg(outcome.errorItems)
-                    << Qt::endl
-                    << QStringLiteral("检查结果：%1").arg(report) << Qt::endl;
+        outcome = runner.checkRecords(selection, report, &control);
+        context.ui.progress().finish();
     } catch (const Error& error) {
+        context.ui.progress().finish();
         context.err << RunErrorPrefix << error.text() << Qt::endl;
         return ExitFailure;
+    }
+    const QString counts =
+        QStringLiteral("已检查 %1 条记录：%2 个单位的数据存在逻辑错误，共 %3 个逻辑错误项。")
+            .arg(outcome.examined)
+            .arg(outcome.errorUnits)
+            .arg(outcome.errorItems);
+    if (context.json) {
+        context.printJson({{QStringLiteral("examined"), outcome.examined},
+                           {QStringLiteral("errorUnits"), outcome.errorUnits},
+                           {QStringLiteral("errorItems"), outcome.errorItems},
+                           {QStringLiteral("report"), report}});
+    } else if (toStandardOutput) {
+        // The report takes standard output; the counts go beside it, to standard error.
+        if (context.verbosity != Verbosity::Quiet)
+            context.err << counts << Qt::endl;
+        if (QFileInfo::exists(report) && !context.copyToStandardOutput(report))
+            return ExitFailure;
+    } else {
+        context.say(counts);
+        context.say(QStringLiteral("检查结果：%1").arg(report));
     }
     return ExitSuccess;
 }

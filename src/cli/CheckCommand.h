@@ -15,6 +15,7 @@ public:
     QString arguments() const override {
         return QStringLiteral("[--all | --range LOW HIGH | --codes C,C,...] [--report FILE]");
     }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };

@@ -2,7 +2,13 @@
 
 namespace corvalis::cli {
 
-CliUiServices::CliUiServices(QTextStream& out, QTextStream& err) : m_out(out), m_err(err) {}
+CliUiServices::CliUiServices(QTextStream& out, QTextStream& err) : m_out(out), m_err(err), m_progress(err) {}
+
+QStringList CliUiServices::takeHeldMessages() {
+    QStringList held;
+    held.swap(m_held);
+    return held;
+}
 
 void CliUiServices::showMessage(const QString& text, const QString&, MessageIcon icon) {
     m_lastMessage = text;
@@ -10,11 +16,18 @@ void CliUiServices::showMessage(const QString& text, const QString&, MessageIcon
     m_problem = m_problem || problem;
     QString line = text;
     line.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-    (problem ? m_err : m_out) << line << Qt::endl;
+    m_progress.endLine();
+    if (m_hold)
+        m_held << line;
+    else if (problem)
+        m_err << line << Qt::endl;
+    else if (!m_quiet)
+        informationStream() << line << Qt::endl;
 }
 
 bool CliUiServices::askYesNo(const QString& text, const QString&, MessageIcon, bool) {
-    m_out << text << (m_yes ? QStringLiteral(" 是") : QStringLiteral(" 否")) << Qt::endl;
+    if (!m_quiet)
+        informationStream() << text << (m_yes ? QStringLiteral(" 是") : QStringLiteral(" 否")) << Qt::endl;
     return m_yes;
 }
 

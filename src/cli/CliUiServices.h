@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CliProgress.h"
 #include "app/UiServices.h"
 
 #include <QTextStream>
@@ -25,6 +26,16 @@ public:
     void openWithShell(const QString& path) override;
     void keepResponsive() override {}
     ProgressReporter& progress() override { return m_progress; }
+
+    // -q: information is not printed (warnings and errors still are). --json: information goes to
+    // standard error, so standard output holds the JSON object alone.
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    void setJson(bool json) { m_json = json; }
+    // Whether long work shows a progress line (standard error is a terminal and -q is not given).
+    void setProgressShown(bool shown) { m_progress.setEnabled(shown); }
+    // While held, messages are kept instead of printed; the caller prints or replaces them.
+    void holdMessages(bool hold) { m_hold = hold; }
+    QStringList takeHeldMessages();
 
     // What the command's options answer.
     void setYesNoAnswer(bool yes) { m_yes = yes; }
@@ -52,7 +63,13 @@ private:
     QStringList m_shown;
     bool m_problem = false;
     QString m_lastMessage;
-    SilentProgress m_progress;
+    CliProgress m_progress;
+    bool m_quiet = false;
+    bool m_json = false;
+    bool m_hold = false;
+    QStringList m_held;
+    // Where information goes: standard output, or standard error when standard output is for JSON.
+    QTextStream& informationStream() { return m_json ? m_err : m_out; }
 };
 
 } // namespace corvalis::cli

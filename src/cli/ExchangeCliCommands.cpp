@@ -14,6 +14,10 @@
 #include "records/ShippedDatabase.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <functional>
 
 namespace corvalis::cli {
 
@@ -53,7 +57,34 @@ bool readFiles(CliContext& context, const QCommandLineParser& parser, const QStr
 
 void printShownFiles(CliContext& context) {
     for (const QString& file : context.ui.shownFiles())
-        context.out << QStringLiteral("报告文件：%1").arg(file) << Qt::endl;
+        context.say(QStringLiteral("报告文件：%1").arg(file));
+}
+
+qint64 recordCount(DbSession& session) {
+    return session.connection().scalar(QStringLiteral("select count(*) from dt_data")).toLongLong();
+}
+
+// The JSON result of an export: the file written, its records and its size.
+void printExportJson(CliContext& context, const QString& file, qint64 records) {
+    context.printJson({{QStringLiteral("file"), file},
+                       {QStringLiteral("records"), records},
+                       {QStringLiteral("bytes"), QFileInfo(file).size()}});
+}
+
+// The JSON result of an import: the files read, the records they added and the records now held.
+void printImportJson(CliContext& context, const QStringList& files, qint64 before, qint64 after,
+                     bool imported) {
+    context.printJson({{QStringLiteral("files"), QJsonArray::fromStringList(files)},
+                       {QStringLiteral("imported"), imported},
+                       {QStringLiteral("records"), after - before},
+                       {QStringLiteral("total"), after}});
+}
+
+// Feeds a percentage callback of the import logic into the progress line.
+std::function<void(int)> percentProgress(CliContext& context, const QString& caption) {
+    ProgressReporter& progress = context.ui.progress();
+    progress.start(caption, 100);
+    return [&progress](int percent) { progress.setDone(percent); };
 }
 
 } // namespace
@@ -82,7 +113,14 @@ int ExportReportCommand::run(CliContext& context, const QCommandLineParser& pars
         return ExitFailure;
     if (!exchange::readyForReport(session, context.ui, exchange::ReportRefusal))
         return ExitFailure;
-    return exchange::exportReportFileTo(session, context.ui, label, output) ? ExitSuccess : ExitFailure;
+    if (!exchange::exportReportFileTo(session, context.ui, label, output))
+        return ExitFailure;
+    if (context.json)
+        printExportJson(context, exchange::withExtension(output, QStringLiteral(".dat")),
+                        session.connection()
+                            .scalar(QStringLiteral("select count(*) from dt_data where RecordState=1"))
+                            .toLongLong());
+    return ExitSuccess;
 }
 
 void ImportCommand::addOptions(QCommandLineParser& parser) const {
@@ -97,19 +135,25 @@ int ImportCommand::run(CliContext& context, const QCommandLineParser& parser) {
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
+    const qint64 before = recordCount(session);
+    bool imported = false;
     if (files.size() > 1) {
         const std::optional<exchange::ChosenFiles> chosen =
             exchange::prepareImportFiles(session.programFolder(), files, 0, context.ui);
         if (!chosen)
             return ExitFailure;
-        const exchange::MultiImportResult result =
-            exchange::importMultipleFiles(session, context.ui, chosen->paths);
-        printShownFiles(context);
-        return result.failed == 0 && !result.ended ? ExitSuccess : ExitFailure;
+        const exchange::MultiImportResult result = exchange::importMultipleFiles(
+            session, context.ui, chosen->paths, percentProgress(context, QStringLiteral("正在导入...")));
+        context.ui.progress().finish();
+        imported = result.failed == 0 && !result.ended;
+    } else {
+        imported = exchange::importDataFileFrom(session, context.ui, files.front()) ==
+                   exchange::ImportOutcome::Imported;
     }
-    const exchange::ImportOutcome outcome = exchange::importDataFileFrom(session, context.ui, files.front());
     printShownFiles(context);
-    return outcome == exchange::ImportOutcome::Imported ? ExitSuccess : ExitFailure;
+    if (context.json)
+        printImportJson(context, files, before, recordCount(session), imported);
+    return imported ? ExitSuccess : ExitFailure;
 }
 
 void BackupCommand::addOptions(QCommandLineParser& parser) const {
@@ -159,14 +203,18 @@ int ExportNetworkCommand::run(CliContext& context, const QCommandLineParser& par
         return ExitFailure;
     if (!exchange::exportNetworkFileTo(session, context.ui, output))
         return ExitFailure;
-    context.out << exchange::networkExportNames(output).target << Qt::endl;
+    const QString target = exchange::networkExportNames(output).target;
+    if (context.json)
+        printExportJson(context, target, recordCount(session));
+    else
+        context.say(target);
     return ExitSuccess;
 }
 
 void DecryptNetworkCommand::addOptions(QCommandLineParser& parser) const {
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("网络版数据文件。"),
                                  QStringLiteral("FILE"));
-    addOutputOption(parser, QStringLiteral("解密后的 csv 文本的文件名。"));
+    addOutputOption(parser, QStringLiteral("解密后的 csv 文本的文件名；- 为标准输出。"));
 }
 
 int DecryptNetworkCommand::run(CliContext& context, const QCommandLineParser& parser) {
@@ -174,13 +222,20 @@ int DecryptNetworkCommand::run(CliContext& context, const QCommandLineParser& pa
     QString output;
     if (!readFiles(context, parser, name(), false, files) || !readOutput(context, parser, name(), output))
         return ExitUsage;
+    if (parser.value(OutputOption).trimmed() == StandardOutputName) {
+        QTemporaryDir scratch;
+        const QString plain = scratch.filePath(QStringLiteral("network.csv"));
+        exchange::decryptFileAes128(files.front(), plain, exchange::deriveExportKey());
+        return context.copyToStandardOutput(plain) ? ExitSuccess : ExitFailure;
+    }
     exchange::decryptFileAes128(files.front(), output, exchange::deriveExportKey());
-    context.out << output << Qt::endl;
+    context.say(output);
     return ExitSuccess;
 }
 
 void ImportCsvCommand::addOptions(QCommandLineParser& parser) const {
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("csv 文件。"),
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("网络版格式的 csv 文本（扩展名不限）。"),
                                  QStringLiteral("FILE"));
 }
 
@@ -191,12 +246,22 @@ int ImportCsvCommand::run(CliContext& context, const QCommandLineParser& parser)
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
-    const QString path = exchange::checkedCsvPath(files.front(), context.ui);
-    if (path.isEmpty())
+    // The file named is read whatever its extension: ".csv" is only the file dialog's filter, and the
+    // text decrypt-network writes may be named anything.
+    const QString path = files.front();
+    if (!QFileInfo(path).isFile()) {
+        context.err << QStringLiteral("文件“%1”不存在。").arg(path) << Qt::endl;
         return ExitFailure;
+    }
+    const qint64 before = recordCount(session);
     const exchange::CsvImportOutcome outcome =
-        exchange::importCsvFile(session, context.ui, path, records::machineStamp());
+        exchange::importCsvFile(session, context.ui, path, records::machineStamp(),
+                                percentProgress(context, QStringLiteral("正在导入...")));
+    context.ui.progress().finish();
     printShownFiles(context);
+    if (context.json)
+        printImportJson(context, {path}, before, recordCount(session),
+                        outcome == exchange::CsvImportOutcome::Imported);
     if (outcome == exchange::CsvImportOutcome::Conflicts)
         context.err << exchange::conflictMessage().replace(QLatin1String("\n\r"), QLatin1String("\n"))
                     << Qt::endl;

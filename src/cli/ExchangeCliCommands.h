@@ -12,6 +12,7 @@ public:
         return QStringLiteral("把通过逻辑检查的记录导出为上报到离线版的数据文件");
     }
     QString arguments() const override { return QStringLiteral("--label TEXT --output FILE"); }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };
@@ -24,6 +25,7 @@ public:
         return QStringLiteral("导入数据文件（.dat）或备份文件（.mdb）；多个文件时逐个文件导入");
     }
     QString arguments() const override { return QStringLiteral("FILE [FILE...]"); }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };
@@ -64,6 +66,7 @@ public:
     QString name() const override { return QStringLiteral("export-network"); }
     QString summary() const override { return QStringLiteral("导出上报到网络版的加密数据文件"); }
     QString arguments() const override { return QStringLiteral("--output FILE"); }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };
@@ -72,7 +75,9 @@ public:
 class DecryptNetworkCommand : public CliCommand {
 public:
     QString name() const override { return QStringLiteral("decrypt-network"); }
-    QString summary() const override { return QStringLiteral("把网络版数据文件解密为 csv 文本"); }
+    QString summary() const override {
+        return QStringLiteral("把网络版数据文件解密为 csv 文本（--output - 为标准输出）");
+    }
     QString arguments() const override { return QStringLiteral("FILE --output FILE"); }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
@@ -84,6 +89,7 @@ public:
     QString name() const override { return QStringLiteral("import-csv"); }
     QString summary() const override { return QStringLiteral("导入网络版格式的 csv 文件"); }
     QString arguments() const override { return QStringLiteral("FILE"); }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };

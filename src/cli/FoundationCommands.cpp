@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 
 namespace corvalis::cli {
 
@@ -43,7 +44,7 @@ int InitCommand::run(CliContext& context, const QCommandLineParser& parser) {
         context.err << QStringLiteral("无法创建文件“%1”。").arg(path) << Qt::endl;
         return ExitFailure;
     }
-    context.out << QStringLiteral("已创建数据库：%1").arg(path) << Qt::endl;
+    context.say(QStringLiteral("已创建数据库：%1").arg(path));
     return ExitSuccess;
 }
 
@@ -56,10 +57,19 @@ int InfoCommand::run(CliContext& context, const QCommandLineParser&) {
         QStringLiteral("select RecordState, count(*) from dt_data group by RecordState order by 1"));
     qint64 total = 0;
     QString lines;
+    QJsonObject states;
     while (counts.step()) {
         total += counts.integer(1);
         const QString state = counts.isNull(0) ? QStringLiteral("（空）") : counts.text(0);
         lines += QStringLiteral("  RecordState %1：%2\n").arg(state).arg(counts.integer(1));
+        states.insert(counts.isNull(0) ? QStringLiteral("null") : counts.text(0), counts.integer(1));
+    }
+    if (context.json) {
+        context.printJson({{QStringLiteral("database"), session.path()},
+                           {QStringLiteral("label"), session.label()},
+                           {QStringLiteral("records"), total},
+                           {QStringLiteral("states"), states}});
+        return ExitSuccess;
     }
     context.out << QStringLiteral("数据库：%1\n标识：%2\n记录数：%3\n")
                        .arg(session.path(), session.label())
@@ -105,13 +115,13 @@ int GenerateCommand::run(CliContext& context, const QCommandLineParser& parser) 
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
-    const records::GeneratorResult result = records::generateRecords(session.connection(), options);
-    context.out << QStringLiteral("已生成 %1 条记录（其中 %2 条违反逻辑规则），编码 %3 到 %4。")
-                       .arg(result.written)
-                       .arg(result.faulty)
-                       .arg(result.firstCode)
-                       .arg(result.lastCode)
-                << Qt::endl;
+    const records::GeneratorResult result =
+        records::generateRecords(session.connection(), options, &context.ui.progress());
+    context.say(QStringLiteral("已生成 %1 条记录（其中 %2 条违反逻辑规则），编码 %3 到 %4。")
+                    .arg(result.written)
+                    .arg(result.faulty)
+                    .arg(result.firstCode)
+                    .arg(result.lastCode));
     return ExitSuccess;
 }
 

@@ -21,6 +21,7 @@ class InfoCommand : public CliCommand {
 public:
     QString name() const override { return QStringLiteral("info"); }
     QString summary() const override { return QStringLiteral("显示数据库的路径、标识和各状态的记录数"); }
+    bool reportsJson() const override { return true; }
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };
 

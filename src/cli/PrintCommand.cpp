@@ -3,6 +3,8 @@
 #include "CliUiServices.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Value.h"
 #include "app/paint/LayoutPainter.h"
 #include "records/RecordPrint.h"
 
@@ -20,6 +22,12 @@ PrintFormat formatOf(const QString& path) {
     if (suffix == QLatin1String("pdf"))
         return PrintFormat::Pdf;
     return PrintFormat::Unknown;
+}
+
+bool hasRecord(engine::Connection& connection, const QString& code) {
+    const std::optional<UnionCode> whole = engine::codeOf(QVariant(code));
+    return whole && connection.scalar(QStringLiteral("select count(*) from dt_data where c901=?1"), {*whole})
+                            .toLongLong() > 0;
 }
 } // namespace
 
@@ -47,6 +55,12 @@ int PrintCommand::run(CliContext& context, const QCommandLineParser& parser) {
     if (!context.openSession(session))
         return ExitFailure;
     const QString code = positional.front().trimmed();
+    // The window prints an empty form for a code without a record; a script asking for a record
+    // that is not there made a mistake, and a blank form would hide it.
+    if (!hasRecord(session.connection(), code)) {
+        context.err << QStringLiteral("没有编码为 %1 的记录。").arg(code) << Qt::endl;
+        return ExitFailure;
+    }
     const auto filled = records::filledPrintLayout(session.connection(), context.folder, context.ui, code);
     if (!filled)
         return ExitFailure;
@@ -59,7 +73,7 @@ int PrintCommand::run(CliContext& context, const QCommandLineParser& parser) {
         context.err << error.text() << Qt::endl;
         return ExitFailure;
     }
-    context.out << QStringLiteral("已写入打印表：%1").arg(output) << Qt::endl;
+    context.say(QStringLiteral("已写入打印表：%1").arg(output));
     return ExitSuccess;
 }
 

@@ -7,8 +7,21 @@
 #include "search/ListExport.h"
 
 #include <QFileInfo>
+#include <QJsonObject>
 
 namespace corvalis::cli {
+
+namespace {
+// The number of records the list export wrote: the rows of its statement.
+qint64 listedRecords(DbSession& session, const QString& letters, search::ListChoice choice, UiServices& ui) {
+    const auto query = search::listQuery(session.connection(), letters, choice, ui);
+    if (!query)
+        return 0;
+    return session.connection()
+        .scalar(QStringLiteral("select count(*) from (%1)").arg(query->sql), query->params)
+        .toLongLong();
+}
+} // namespace
 
 void ExportListCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption({QStringLiteral("tables"),
@@ -79,11 +92,16 @@ int ExportListCommand::run(CliContext& context, const QCommandLineParser& parser
     context.ui.queueFile(QFileInfo(parser.value(QStringLiteral("output"))).absoluteFilePath());
     const SystemClock clock;
     const QString written = search::exportRecordList(session, letters, choice, context.ui, clock);
+    context.ui.progress().finish();
     if (written.isEmpty()) {
         if (!context.ui.reportedProblem())
             context.err << QStringLiteral("没有写入任何文件。") << Qt::endl;
         return ExitFailure;
     }
+    if (context.json)
+        context.printJson({{QStringLiteral("file"), written},
+                           {QStringLiteral("records"), listedRecords(session, letters, choice, context.ui)},
+                           {QStringLiteral("bytes"), QFileInfo(written).size()}});
     return ExitSuccess;
 }
 

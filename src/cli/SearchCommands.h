@@ -14,6 +14,7 @@ public:
     QString arguments() const override {
         return QStringLiteral("[--tables LETTERS] [--range LOW HIGH | --group-item ID] --output FILE");
     }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };

@@ -7,6 +7,8 @@
 #include "summary/SummaryBuilder.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <algorithm>
 
 namespace corvalis::cli {
@@ -93,7 +95,16 @@ int SummaryCommand::run(CliContext& context, const QCommandLineParser& parser) {
     summary::SummaryBuilder builder(session.connection(), context.folder, context.ui);
     if (!builder.build(request, output))
         return ExitFailure;
-    context.out << QStringLiteral("已写出汇总表：%1").arg(output) << Qt::endl;
+    if (context.json) {
+        QJsonArray sheets;
+        for (const auto& sheet : builder.writtenSheets())
+            sheets.append(
+                QJsonObject{{QStringLiteral("name"), sheet.name}, {QStringLiteral("rows"), sheet.rows}});
+        context.printJson({{QStringLiteral("file"), output},
+                           {QStringLiteral("bytes"), QFileInfo(output).size()},
+                           {QStringLiteral("sheets"), sheets}});
+    }
+    context.say(QStringLiteral("已写出汇总表：%1").arg(output));
     return ExitSuccess;
 }
 

@@ -16,6 +16,7 @@ public:
         return QStringLiteral(
             "--by industry|unit|type|domain|state|group:ID [--sheets N,N,...] --output FILE");
     }
+    bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;
     int run(CliContext& context, const QCommandLineParser& parser) override;
 };

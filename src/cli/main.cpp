@@ -2,10 +2,12 @@
 #include "app/ProgramNames.h"
 #include "app/QtTranslations.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 QtMessageHandler defaultHandler = nullptr;
@@ -40,6 +42,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(corvalis::program::ProductName);
     // The parser's own messages in Chinese, as the tool's are; English when the file is missing.
     corvalis::installQtChineseTranslations();
+    // Progress lines are for a person watching a terminal, never for a pipe or a log file.
+    cli.setProgressTerminal(isatty(STDERR_FILENO) == 1);
+    QFile rawOut;
+    rawOut.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    cli.setRawOutput(&rawOut);
     QTextStream out(stdout);
     QTextStream err(stderr);
     return cli.run(QCoreApplication::arguments(), out, err);

@@ -1,3 +1,4 @@
+#include "BuildInfo.h"
 #include "app/ProgramFolder.h"
 #include "app/ProgramNames.h"
 #include "app/QtTranslations.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
 
 namespace {
@@ -47,9 +49,16 @@ int main(int argc, char* argv[]) {
     // No application display name: the desktop would add it to every window's own caption.
     // Qt's own texts in Chinese; without the translation file the program goes on in English.
     corvalis::installQtChineseTranslations();
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1 (Build %2)").arg(corvalis::program::ProgramVersion).arg(corvalis::BuildNumber));
+    // The desktop matches the windows to the installed entry (its icon, its group in the task bar).
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvalis-survey"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("corvalis-survey"), QIcon(QStringLiteral(":/corvalis-survey.svg"))));
 
     QCommandLineParser parser;
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("程序文件夹。"),
                                   QStringLiteral("DIR"));
     const QCommandLineOption noSplash(QStringLiteral("no-splash"), QStringLiteral("启动时不显示启动画面。"));

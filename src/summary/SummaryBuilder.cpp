@@ -246,6 +246,7 @@ bool SummaryBuilder::prepareSummary(int classification, const QString& outputPat
     if (!isValidClassification(classification))
         throw Error(QStringLiteral("无效的汇总方式：%1").arg(classification));
     m_book.reset();
+    m_written.clear();
     try {
         m_layout = workbook::WorkbookLayout::load(
             m_folder.file(summaryTemplateStem(classification) + QStringLiteral(".json")));
@@ -264,6 +265,7 @@ void SummaryBuilder::fillSummarySheet(int sheet, int classification, qint64 grou
         return;
     const workbook::SheetLayout& layout = m_layout.sheets[size_t(sheet - 1)];
     workbook::Sheet& target = m_book->addSheet(layout);
+    m_written.push_back({layout.name, 0});
     // The cover is never filled.
     if (sheet == 1) {
         target.applyPageSetup(coverPageSetup(layout));
@@ -370,6 +372,8 @@ double SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLa
     for (const QString& column : columns)
         styles.push_back(valueStyle(column));
 
+    if (!m_written.empty())
+        m_written.back().rows = int(rows.size());
     ProgressReporter& progress = m_ui.progress();
     progress.initSecond(qint64(rows.size()) * (columns.size() + 1));
     const workbook::CellStyle label = labelStyle();

@@ -85,6 +85,13 @@ public:
     // takes them from there instead of reading each sheet on its own.
     void gatherRows(const std::vector<int>& sheets, int classification, qint64 groupId);
 
+    // The sheets of the last workbook in order, with the number of class rows each table sheet got.
+    struct WrittenSheet {
+        QString name;
+        int rows = 0;
+    };
+    const std::vector<WrittenSheet>& writtenSheets() const { return m_written; }
+
 private:
     // gatherRows with the windows kept painted while the statements run.
     void readRowsResponsively(const std::vector<int>& sheets, int classification, qint64 groupId);
@@ -99,6 +106,7 @@ private:
     std::unique_ptr<workbook::Workbook> m_book;
     std::map<int, std::vector<SummaryRow>> m_gathered;
     std::pair<int, qint64> m_gatheredFor{-1, 0};
+    std::vector<WrittenSheet> m_written;
 };
 
 } // namespace corvalis::summary
