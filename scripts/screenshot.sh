@@ -1,9 +1,10 @@
 #!/bin/sh
 # Renews docs/screenshot.png (the main window on 2,000 generated records) and docs/entry-cover.png and
-# docs/entry-page1.png (the entry form on the first of them), drawn offscreen.
+# docs/entry-page1.png (the entry form on the first of them), drawn offscreen, and the pictures of the
+# user guide in docs/guide/ (scripts/guide-pictures.sh).
 set -eu
 cd "$(dirname "$0")/.."
-[ -x build/bin/corvalis-survey ] || ./scripts/build.sh
+[ -x build/bin/corvalis-survey ] && [ -x build/tools/corvalis-tour ] || ./scripts/build.sh
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cp build/bin/view.dll "$WORK/"
@@ -15,4 +16,6 @@ HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen 
   ./build/bin/corvalis-survey --home "$WORK" --screenshot docs/screenshot.png
 HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/home/config" QT_QPA_PLATFORM=offscreen CORVALIS_NO_SPLASH=1 \
   ./build/bin/corvalis-survey --home "$WORK" --screenshot-form docs/entry
-echo "docs/screenshot.png, docs/entry-cover.png and docs/entry-page1.png renewed"
+rm -f docs/guide/*.png
+./scripts/guide-pictures.sh build docs/guide >/dev/null
+echo "docs/screenshot.png, docs/entry-cover.png, docs/entry-page1.png and docs/guide/ renewed"
