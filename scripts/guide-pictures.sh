@@ -3,6 +3,8 @@
 # command-line tool (a database of 300 unchecked records, two data files from units below, the second
 # with codes already in the database) and lets corvalis-tour walk the day in the program window.
 # Usage: scripts/guide-pictures.sh BUILD_DIR OUT_DIR
+# TOUR_WRAPPER (e.g. "perf record -g") runs the tour under a profiler or debugger; CORVALIS_TOUR_TIMES=1
+# prints the time each step of the day took.
 set -eu
 BUILD=$(cd "$1" && pwd)
 OUT=$2
@@ -38,6 +40,6 @@ printf '{"screens":[{"name":"guide","x":0,"y":0,"width":1366,"height":768,"logic
 mkdir -p "$OUT"
 HOME="$WORK/user" XDG_CONFIG_HOME="$WORK/user/config" XDG_DOCUMENTS_DIR="$WORK/user/Documents" \
   QT_QPA_PLATFORM="offscreen:configfile=$WORK/screen.json" CORVALIS_NO_SPLASH=1 \
-  "$TOUR" --home "$WORK/home" --pictures "$OUT" \
+  ${TOUR_WRAPPER:-} "$TOUR" --home "$WORK/home" --pictures "$OUT" \
   --import "$WORK/below/西城区总工会-2020-12-01(离线版).dat" \
   --conflicting-import "$WORK/below/东城区建筑业工会-2020-12-02(离线版).dat"

@@ -150,8 +150,13 @@ bool GuideTour::run() {
         &GuideTour::startOfDay,   &GuideTour::addRecord,       &GuideTour::checkAllRecords,
         &GuideTour::exportReport, &GuideTour::importFromBelow, &GuideTour::showConflictReport,
         &GuideTour::makeSummary,  &GuideTour::printRecord};
-    for (const auto step : steps)
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto step : steps) {
         (this->*step)();
+        if (qEnvironmentVariableIsSet("CORVALIS_TOUR_TIMES"))
+            QTextStream(stderr) << "tour: step done at " << clock.elapsed() << " ms\n";
+    }
     return m_failures.isEmpty();
 }
 
