@@ -32,8 +32,8 @@ below() {
   "$CLI" --home "$WORK/home" --db "$WORK/below/$1.mdb" check --all --report "$WORK/below/$1.txt" >/dev/null
   "$CLI" --home "$WORK/home" --db "$WORK/below/$1.mdb" export-report --label "$5" --output "$WORK/below/$5-$6(离线版).dat" >/dev/null
 }
-below a 40 7 110102000001 西城区总工会 2020-12-01
-below b 20 8 110101000299 东城区建筑业工会 2020-12-02
+below a 40 7 110102000001 西城区总工会 2021-01-12
+below b 20 8 110101000299 东城区建筑业工会 2021-01-13
 
 # One screen of 1366x768, the size the pictures must be readable at.
 printf '{"screens":[{"name":"guide","x":0,"y":0,"width":1366,"height":768,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]}\n' >"$WORK/screen.json"
@@ -41,5 +41,5 @@ mkdir -p "$OUT"
 HOME="$WORK/user" XDG_CONFIG_HOME="$WORK/user/config" XDG_DOCUMENTS_DIR="$WORK/user/Documents" \
   QT_QPA_PLATFORM="offscreen:configfile=$WORK/screen.json" CORVALIS_NO_SPLASH=1 \
   ${TOUR_WRAPPER:-} "$TOUR" --home "$WORK/home" --pictures "$OUT" \
-  --import "$WORK/below/西城区总工会-2020-12-01(离线版).dat" \
-  --conflicting-import "$WORK/below/东城区建筑业工会-2020-12-02(离线版).dat"
+  --import "$WORK/below/西城区总工会-2021-01-12(离线版).dat" \
+  --conflicting-import "$WORK/below/东城区建筑业工会-2021-01-13(离线版).dat"

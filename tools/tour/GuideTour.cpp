@@ -113,6 +113,17 @@ void retype(QWidget* box, const QString& text) {
     QApplication::sendEvent(box, &commit);
 }
 
+// A window of the program by object name, wherever it hangs in the tree of windows.
+QWidget* findWindow(const QString& name) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == name)
+            return window;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* found = window->findChild<QWidget*>(name))
+            return found;
+    return nullptr;
+}
+
 QWidget* visibleChild(QWidget* parent, const QStringList& names) {
     for (const QString& name : names)
         if (auto* child = parent->findChild<QWidget*>(name); child && child->isVisible())
@@ -191,6 +202,10 @@ void GuideTour::fillRecord(records::TdlgSurveyDataForm& form) {
                 box->setValue(value.value());
     correctFromErrorList(form);
     QWidget* save = visibleChild(&form, {QStringLiteral("tbAdd"), QStringLiteral("tbSave")});
+    if (!save) {
+        fail(QStringLiteral("录入窗口没有「保存记录」按钮"));
+        return;
+    }
     throughModals(QStringLiteral("保存记录"), [save] { QTest::mouseClick(save, Qt::LeftButton); },
                   {[this, &form](QWidget* box) {
                       shoot(QStringLiteral("07-record-saved"), {&form, box});
@@ -258,14 +273,18 @@ void GuideTour::chooseFromCodeList(records::TdlgSurveyDataForm& form, const QStr
 void GuideTour::correctFromErrorList(records::TdlgSurveyDataForm& form) {
     // A slip of the hand on table 1: z003 above z002 breaks one of the page's rules.
     auto* pages = form.findChild<QTabWidget*>(QStringLiteral("DataPage"));
+    records::NumericEdit* slipped = form.numericBox(QStringLiteral("z003"));
+    if (!pages || !slipped) {
+        fail(QStringLiteral("录入窗口没有页签或 z003"));
+        return;
+    }
     QTest::mouseClick(pages->tabBar(), Qt::LeftButton, {}, pages->tabBar()->tabRect(1).center());
     settle();
-    records::NumericEdit* slipped = form.numericBox(QStringLiteral("z003"));
     const qint64 right = m_source.value(QStringLiteral("z003"));
     retype(slipped, QString::number(m_source.value(QStringLiteral("z002")) + 50));
     clickChild(&form, QStringLiteral("tbCheck"));
     settle(300);
-    auto* list = m_window.findChild<QWidget*>(QStringLiteral("TMessageListWinForm"));
+    QWidget* list = findWindow(QStringLiteral("TMessageListWinForm"));
     auto* grid = list ? list->findChild<QTableWidget*>(QStringLiteral("MessageGrid")) : nullptr;
     if (!grid || !list->isVisible() || !grid->item(0, 1)) {
         fail(QStringLiteral("「检查逻辑」后没有显示逻辑错误列表"));
@@ -310,6 +329,8 @@ void GuideTour::exportReport() {
                   [this] { m_window.action(QStringLiteral("actExport"))->trigger(); },
                   {[this](QWidget* prompt) {
                        auto* answer = prompt->findChild<QLineEdit*>(QStringLiteral("Answer"));
+                       if (!answer)
+                           return;
                        retype(answer, QStringLiteral("北京市东城区总工会"));
                        settle();
                        shoot(QStringLiteral("10-export-label"), {&m_window, prompt});
@@ -419,6 +440,14 @@ bool GuideTour::throughModals(const QString& what, const std::function<void()>& 
         m_claimed << modal;
         settle();
         handlers[next++](modal);
+        if (last && last->isVisible()) {
+            // A step that went wrong must not leave the tour waiting on its window.
+            fail(QStringLiteral("%1：窗口“%2”没有关闭").arg(what, last->windowTitle()));
+            if (auto* dialog = qobject_cast<QDialog*>(last.data()))
+                dialog->reject();
+            else
+                last->close();
+        }
         m_claimed.removeAll(last);
         handling = false;
     });

@@ -3,6 +3,7 @@
 
 #include "GuideTour.h"
 #include "TourServices.h"
+#include "app/Clock.h"
 #include "app/ProgramFolder.h"
 #include "app/ProgramNames.h"
 #include "shell/CommandInstall.h"
@@ -60,6 +61,9 @@ int main(int argc, char* argv[]) {
     corvalis::StartOptions options;
     options.splash = false;
     options.ui = &services;
+    // A day in January after the survey year: dates in the pictures stay the same from one renewal to
+    // the next.
+    options.clock = std::make_shared<corvalis::FixedClock>(QDateTime(QDate(2021, 1, 15), QTime(9, 30)));
     options.settingsFile = QDir(parser.value(home)).filePath(QStringLiteral("tour-settings.ini"));
     corvalis::MainWindow window(corvalis::ProgramFolder::resolve(parser.value(home)), options);
     corvalis::installCommands(window);
