@@ -119,14 +119,14 @@ void ProgressBar2LineForm::initSecond(qint64 total) {
     repaint();
 }
 
+// A bar repaints itself, at once, when what it shows changes; repainting the window on every step
+// would cost far more than the steps of a summary.
 void ProgressBar2LineForm::incFirst() {
     m_first->setValue(qMin(m_first->value() + 1, m_first->maximum()));
-    repaint();
 }
 
 void ProgressBar2LineForm::incSecond() {
     m_second->setValue(qMin(m_second->value() + 1, m_second->maximum()));
-    repaint();
 }
 
 int ProgressBar2LineForm::firstValue() const {
