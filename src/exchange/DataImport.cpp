@@ -42,11 +42,17 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
         result.error = QStringLiteral("数据表的列与系统中的不一致。");
         return result;
     }
+    FileImportResult refusal;
+    refusal.refused = records::refusedRecords(connection, alias + QStringLiteral(".dt_data"));
+    if (!refusal.refused.empty()) {
+        refusal.status = FileImportStatus::BadValues;
+        return refusal;
+    }
     try {
         engine::Transaction transaction(connection);
         connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
         transaction.commit();
-        return {FileImportStatus::Imported, {}, {}};
+        return {FileImportStatus::Imported, {}, {}, {}};
     } catch (const EngineError& error) {
         return checkConflicts(connection, alias, error.text());
     }
@@ -157,6 +163,10 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
         if (!result.conflicts.empty())
             ui.openWithShell(writeConflictReport(result.conflicts));
         ui.showMessage(conflictMessage(), QString(), MessageIcon::Warning);
+        return ImportOutcome::Failed;
+    case FileImportStatus::BadValues:
+        ui.openWithShell(writeRefusalReport(result.refused));
+        ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
         return ImportOutcome::Failed;
     case FileImportStatus::BadFormat:
         break;

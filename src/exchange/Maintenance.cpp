@@ -1,5 +1,6 @@
 #include "Maintenance.h"
 
+#include "ConflictReport.h"
 #include "DataFile.h"
 
 #include "app/DbSession.h"
@@ -91,6 +92,13 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
         }
         if (!sameRecordLayout(db, RestoreAlias))
             throw EngineError(QStringLiteral("数据表的列与系统中的不一致。"));
+        const records::RefusedRecords refused =
+            records::refusedRecords(db, RestoreAlias + QStringLiteral(".dt_data"));
+        if (!refused.empty()) {
+            ui.openWithShell(writeRefusalReport(refused));
+            ui.showMessage(refusalMessage(QStringLiteral("恢复")), QString(), MessageIcon::Warning);
+            return false;
+        }
         if (!ui.askYesNo(
                 QStringLiteral("此操作将覆盖默认库中的数据，确定要覆盖吗?按【是】确定。按【否】取消"),
                 QStringLiteral("提示："), MessageIcon::Warning, true))
