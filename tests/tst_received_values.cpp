@@ -146,6 +146,7 @@ private Q_SLOTS:
         const QString bad = site.sentFile(QStringLiteral("bad.mdb"), 5, 130000000001);
         plant(bad, 130000000003, QStringLiteral("c912"), QStringLiteral("二"));
         site.ui.clear();
+        site.ui.answerYes();
         QVERIFY(!restoreDatabaseFrom(site.session, site.ui, bad));
         QCOMPARE(site.ui.lastMessage(), refusalMessage(QStringLiteral("恢复")));
         QCOMPARE(reportRows(), QStringList{QStringLiteral("(130000000003,c912)")});

@@ -33,6 +33,15 @@ FileImportResult checkConflicts(engine::Connection& connection, const QString& a
     return result;
 }
 
+// The records of the attached file that hold values no entry path writes.
+FileImportResult refusedValues(engine::Connection& connection, const QString& alias) {
+    FileImportResult result;
+    result.refused = records::refusedRecords(connection, alias + QStringLiteral(".dt_data"));
+    if (!result.refused.empty())
+        result.status = FileImportStatus::BadValues;
+    return result;
+}
+
 } // namespace
 
 FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias) {
@@ -42,19 +51,22 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
         result.error = QStringLiteral("数据表的列与系统中的不一致。");
         return result;
     }
-    FileImportResult refusal;
-    refusal.refused = records::refusedRecords(connection, alias + QStringLiteral(".dt_data"));
-    if (!refusal.refused.empty()) {
-        refusal.status = FileImportStatus::BadValues;
-        return refusal;
-    }
     try {
         engine::Transaction transaction(connection);
-        connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+        // The value rules ride along with the copy, so the records are read once; a record left out
+        // refuses the file, and the transaction ends without a commit.
+        const qint64 sent =
+            connection.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(alias)).toLongLong();
+        const qint64 taken =
+            connection.execute(QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
+                                   .arg(alias, records::receivedRecordCondition(connection)));
+        if (taken != sent)
+            return refusedValues(connection, alias);
         transaction.commit();
         return {FileImportStatus::Imported, {}, {}, {}};
     } catch (const EngineError& error) {
-        return checkConflicts(connection, alias, error.text());
+        FileImportResult refusal = refusedValues(connection, alias);
+        return refusal.refused.empty() ? checkConflicts(connection, alias, error.text()) : refusal;
     }
 }
 

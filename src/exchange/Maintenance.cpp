@@ -92,20 +92,27 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
         }
         if (!sameRecordLayout(db, RestoreAlias))
             throw EngineError(QStringLiteral("数据表的列与系统中的不一致。"));
-        const records::RefusedRecords refused =
-            records::refusedRecords(db, RestoreAlias + QStringLiteral(".dt_data"));
-        if (!refused.empty()) {
-            ui.openWithShell(writeRefusalReport(refused));
-            ui.showMessage(refusalMessage(QStringLiteral("恢复")), QString(), MessageIcon::Warning);
-            return false;
-        }
         if (!ui.askYesNo(
                 QStringLiteral("此操作将覆盖默认库中的数据，确定要覆盖吗?按【是】确定。按【否】取消"),
                 QStringLiteral("提示："), MessageIcon::Warning, true))
             return false;
         engine::Transaction transaction(db);
         db.execute(QStringLiteral("delete from dt_data"));
-        db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(RestoreAlias));
+        // The value rules ride along with the copy; a record left out refuses the file, and the
+        // transaction ends without a commit, so the records stay as they were.
+        const qint64 sent =
+            db.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(RestoreAlias)).toLongLong();
+        const qint64 taken =
+            db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
+                           .arg(RestoreAlias, records::receivedRecordCondition(db)));
+        if (taken != sent) {
+            const records::RefusedRecords refused =
+                records::refusedRecords(db, RestoreAlias + QStringLiteral(".dt_data"));
+            transaction.rollback();
+            ui.openWithShell(writeRefusalReport(refused));
+            ui.showMessage(refusalMessage(QStringLiteral("恢复")), QString(), MessageIcon::Warning);
+            return false;
+        }
         transaction.commit();
     } catch (const EngineError& error) {
         showRunError(ui, error.text(), ContactSuffix);

@@ -68,30 +68,41 @@ QString quotedName(const QString& column) {
     return QLatin1Char('"') + column + QLatin1Char('"');
 }
 
+// The conditions are plain comparisons, no function calls, so that checking a million records costs
+// little beside copying them. A null value makes a condition null, and a record is refused only when
+// one of its conditions is false: a null passes unless the rule asks for a value. Text and blobs
+// sort after every number, so a range of numbers shuts them out; a fraction differs from its cast.
 QString wholeCondition(const QString& x, const ValueRule& rule) {
-    const QString range = QStringLiteral("%1 between %2 and %3").arg(x).arg(rule.least).arg(rule.most);
-    return QStringLiteral("(case typeof(%1) when 'integer' then %2 when 'real' then %2 and %1=cast(%1 as "
-                          "integer) when 'null' then %3 else 0 end)")
-        .arg(x, range, rule.nullAllowed ? QStringLiteral("1") : QStringLiteral("0"));
+    const QString condition = QStringLiteral("(%1 between %2 and %3 and %1=cast(%1 as integer))")
+                                  .arg(x)
+                                  .arg(rule.least)
+                                  .arg(rule.most);
+    return rule.nullAllowed ? condition : QStringLiteral("(%1 is not null and %2)").arg(x, condition);
 }
 
 QString textCondition(const QString& x, const ValueRule& rule) {
-    return QStringLiteral("(case typeof(%1) when 'text' then length(%1)<=%2 when 'null' then %3 else 0 end)")
-        .arg(x)
-        .arg(rule.most)
-        .arg(rule.nullAllowed ? QStringLiteral("1") : QStringLiteral("0"));
+    const QString condition = QStringLiteral("length(%1)<=%2").arg(x).arg(rule.most);
+    return rule.nullAllowed ? condition : QStringLiteral("(%1 is not null and %2)").arg(x, condition);
 }
 
+// A CASE, which the engine evaluates lazily: the zeroes of a non-filing union are looked at only for
+// such a union.
 QString filingStateCondition(const QString& x, bool withStateTable) {
     QStringList zeroes;
     for (const SurveyColumn& column : surveyColumns())
         zeroes << QStringLiteral("coalesce(%1,0)=0").arg(QLatin1String(column.name));
-    QString condition =
-        QStringLiteral("(%1 is null or %1<=2 or (%2))").arg(x, zeroes.join(QLatin1String(" and ")));
-    if (withStateTable)
-        condition +=
-            QStringLiteral(" and (%1 is null or %1=0 or %1 in (select ID from main.CT_state))").arg(x);
-    return condition;
+    const QString known =
+        withStateTable ? QStringLiteral("%1 in (select ID from main.CT_state)").arg(x) : QStringLiteral("1");
+    return QStringLiteral("(case when %1 is null or %1=0 then 1 when %1<=2 then %2 else %2 and %3 end)")
+        .arg(x, known, zeroes.join(QLatin1String(" and ")));
+}
+
+QStringList recordColumns(engine::Connection& connection) {
+    engine::Statement columns(connection, QStringLiteral("select name from pragma_table_info('dt_data')"));
+    QStringList names;
+    while (columns.step())
+        names << columns.text(0);
+    return names;
 }
 
 } // namespace
@@ -107,20 +118,28 @@ QString receivedValueCondition(const QString& column, bool withStateTable) {
     return condition;
 }
 
+QString receivedRecordCondition(engine::Connection& connection) {
+    const bool withStateTable = connection.tableExists(QStringLiteral("CT_state"));
+    QStringList allHold;
+    for (const QString& column : recordColumns(connection)) {
+        const QString condition = receivedValueCondition(column, withStateTable);
+        if (!condition.isEmpty())
+            allHold << QStringLiteral("(%1) is not 0").arg(condition);
+    }
+    // Separate terms of a WHERE clause, each 1 or 0: the engine stops at the first false one.
+    return allHold.isEmpty() ? QStringLiteral("1") : allHold.join(QLatin1String(" and "));
+}
+
 RefusedRecords refusedRecords(engine::Connection& connection, const QString& table) {
     const bool withStateTable = connection.tableExists(QStringLiteral("CT_state"));
-    QStringList allHold, faults;
-    engine::Statement columns(connection, QStringLiteral("select name from pragma_table_info('dt_data')"));
-    while (columns.step()) {
-        const QString column = columns.text(0);
+    QStringList faults;
+    for (const QString& column : recordColumns(connection)) {
         const QString condition = receivedValueCondition(column, withStateTable);
-        if (condition.isEmpty())
-            continue;
-        allHold << condition;
-        faults << QStringLiteral("iif(%1,'','%2 ')").arg(condition, column);
+        if (!condition.isEmpty())
+            faults << QStringLiteral("iif((%1) is not 0,'','%2 ')").arg(condition, column);
     }
     RefusedRecords refused;
-    if (allHold.isEmpty())
+    if (faults.isEmpty())
         return refused;
     // The fault list is worked out only for the records the condition lets through. A code stored as
     // a whole floating value shows without decimals; other values as the engine quotes them, cut short.
@@ -129,7 +148,7 @@ RefusedRecords refusedRecords(engine::Connection& connection, const QString& tab
                                    "then cast(cast(c901 as integer) as text) when typeof(c901)='real' "
                                    "then cast(c901 as text) else substr(quote(c901),1,40) end, "
                                    "rtrim(%1) from %2 where not (%3) limit %4")
-                        .arg(faults.join(QLatin1String("||")), table, allHold.join(QLatin1String(" and ")))
+                        .arg(faults.join(QLatin1String("||")), table, receivedRecordCondition(connection))
                         .arg(RefusedRecordListLimit));
     while (read.step())
         refused.push_back({read.text(0), read.text(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)});

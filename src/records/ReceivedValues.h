@@ -25,6 +25,10 @@ constexpr int RefusedRecordListLimit = 1000;
 // hold it; empty for a column the survey does not know (a database may add columns of its own).
 QString receivedValueCondition(const QString& column, bool withStateTable);
 
+// The condition, over the columns of the open database's dt_data, that a received record meets
+// when it may be taken: 1 or 0, never null.
+QString receivedRecordCondition(engine::Connection& connection);
+
 // The records of a table with dt_data's columns (a received file's "alias.dt_data", or the scratch
 // table) that hold values outside what the entry form can write, in the table's order, at most
 // RefusedRecordListLimit of them. One pass of the engine over the table.
