@@ -420,8 +420,8 @@ private Q_SLOTS:
         {
             engine::Connection db(dups);
             db.executeScript(QStringLiteral("drop index dt_data_c901;"
-                                            "insert into dt_data (c901) values (1);"
-                                            "insert into dt_data (c901) values (1);"));
+                                            "insert into dt_data (c901) values (110000000001);"
+                                            "insert into dt_data (c901) values (110000000001);"));
         }
         site.ui.answerYes();
         QVERIFY(!restoreDatabaseFrom(site.session, site.ui, dups));

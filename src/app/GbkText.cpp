@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 
@@ -22,14 +23,16 @@ public:
     Converter& operator=(const Converter&) = delete;
 
     // Converts the input; a sequence that the target cannot hold becomes `replacement`.
-    QByteArray convert(const QByteArray& input, const QByteArray& replacement, int unitSize) {
+    QByteArray convert(const QByteArray& input, const QByteArray& replacement, int unitSize,
+                       int* replaced = nullptr) {
         QByteArray output;
-        convertInto(input, output, replacement, unitSize);
+        convertInto(input, output, replacement, unitSize, replaced);
         return output;
     }
 
     // The same into a buffer of the caller's, whose capacity is used again.
-    void convertInto(QByteArrayView input, QByteArray& output, const QByteArray& replacement, int unitSize) {
+    void convertInto(QByteArrayView input, QByteArray& output, const QByteArray& replacement, int unitSize,
+                     int* replaced = nullptr) {
         if (m_handle == reinterpret_cast<iconv_t>(-1))
             throw Error(QStringLiteral("系统不支持 GBK 编码转换。"));
         iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
@@ -58,6 +61,8 @@ public:
                     out = output.data() + used;
                     outLeft = size_t(output.size() - used);
                 }
+                if (replaced)
+                    ++*replaced;
                 std::copy(replacement.begin(), replacement.end(), out);
                 out += replacement.size();
                 outLeft -= size_t(replacement.size());
@@ -80,13 +85,17 @@ bool isAscii(const QString& text) {
 } // namespace
 
 QByteArray toGbk(const QString& text) {
+    return toGbk(text, nullptr);
+}
+
+QByteArray toGbk(const QString& text, int* unencodable) {
     if (isAscii(text))
         return text.toLatin1();
     // UTF-32 input lets a failed character be skipped as one unit of four bytes.
     thread_local Converter converter("GBK", "UTF-32LE");
     const QList<uint> codepoints = text.toUcs4();
     QByteArray input(reinterpret_cast<const char*>(codepoints.constData()), codepoints.size() * 4);
-    return converter.convert(input, QByteArrayLiteral("?"), 4);
+    return converter.convert(input, QByteArrayLiteral("?"), 4, unencodable);
 }
 
 QString fromGbk(const QByteArray& bytes) {
@@ -105,6 +114,23 @@ QString fromGbk(const QByteArray& bytes) {
 void utf8FromGbk(QByteArrayView gbk, QByteArray& utf8) {
     thread_local Converter converter("UTF-8", "GBK");
     converter.convertInto(gbk, utf8, QByteArrayLiteral("\xEF\xBF\xBD"), 1);
+}
+
+QString controlsAsBlanks(const QString& text, qint64* replaced) {
+    auto isControl = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029;
+    };
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    QString clean = text;
+    for (QChar& c : clean)
+        if (isControl(c)) {
+            c = QLatin1Char(' ');
+            if (replaced)
+                ++*replaced;
+        }
+    return clean;
 }
 
 int gbkLength(const QString& text) {

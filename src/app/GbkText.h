@@ -9,10 +9,16 @@ namespace corvalis {
 
 // Text in the GBK code page, the form of every text file the system writes or reads.
 QByteArray toGbk(const QString& text);
+// The same, adding to *unencodable the number of characters GBK cannot hold (each written as "?").
+QByteArray toGbk(const QString& text, int* unencodable);
 QString fromGbk(const QByteArray& bytes);
 // The UTF-8 form of GBK bytes, written into a buffer whose capacity is used again (as fromGbk
 // converts them, without a QString between).
 void utf8FromGbk(QByteArrayView gbk, QByteArray& utf8);
+// The text with every control character (line breaks, tabs, NUL, the other C0 and C1 codes, the
+// Unicode line and paragraph separators) as a blank, so that it cannot split a line of a text file;
+// adds the number replaced to *replaced when given.
+QString controlsAsBlanks(const QString& text, qint64* replaced = nullptr);
 // Length in GBK bytes (a Chinese character counts 2).
 int gbkLength(const QString& text);
 // The longest start of the text that fits into the given number of GBK bytes.

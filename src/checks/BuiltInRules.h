@@ -37,11 +37,16 @@ public:
     bool holds(int index, const qint64* values) const { return m_expressions[size_t(index)].holds(values); }
 
     // Calls onViolation(index) for every rule whose text is false for the values, in rule order;
-    // returns how many were violated.
-    template <typename OnViolation> int check(const qint64* values, OnViolation&& onViolation) const {
+    // returns how many were violated. A record whose values are not all whole numbers of 64 bits
+    // passes them as exact as well, and is judged by those.
+    template <typename OnViolation>
+    int check(const qint64* values, OnViolation&& onViolation, const EngineNumber* exact = nullptr) const {
         int violated = 0;
+        const int count = int(m_fields.size());
         for (size_t i = 0; i < m_expressions.size(); ++i) {
-            if (!m_expressions[i].holds(values)) {
+            const bool holds =
+                exact ? m_expressions[i].holdsExactly(exact) : m_expressions[i].holdsChecked(values, count);
+            if (!holds) {
                 ++violated;
                 onViolation(int(i));
             }

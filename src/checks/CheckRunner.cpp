@@ -47,6 +47,27 @@ struct JudgedBatch {
     size_t size() const { return rowIds.size(); }
 };
 
+// The values of count columns as the engine holds them: floating values stay floating, texts are read
+// as numbers, null is 0.
+void appendEngineNumbers(const engine::Statement& read, int first, int count,
+                         std::vector<EngineNumber>& out) {
+    for (int column = first; column < first + count; ++column) {
+        const QVariant value = read.value(column);
+        EngineNumber number;
+        if (value.typeId() == QMetaType::Double) {
+            number = {true, 0, value.toDouble()};
+        } else if (value.typeId() == QMetaType::LongLong) {
+            number.whole = value.toLongLong();
+        } else if (!value.isNull()) {
+            bool whole = false;
+            number.whole = value.toString().trimmed().toLongLong(&whole);
+            if (!whole)
+                number = {true, 0, engine::floatOf(value)};
+        }
+        out.push_back(number);
+    }
+}
+
 // Reads the selected records in c901 order a batch at a time (keyed on the last code read) on a
 // read-only connection of its own, and judges them by the rules, on a thread of its own: a batch
 // ahead of the run, which meanwhile stores states and writes the report. The reader holds the file
@@ -71,10 +92,15 @@ private:
                           .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
         const size_t fieldCount = size_t(rules.fields().size());
         std::vector<qint64> values;
+        // The records whose values are not all whole numbers, with those values as the engine holds them.
+        std::vector<size_t> inexactRows;
+        std::vector<EngineNumber> exactValues;
         QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
             values.clear();
+            inexactRows.clear();
+            exactValues.clear();
             {
                 const std::lock_guard<std::mutex> file(m_fileAccess);
                 read.bindAll(m_selection.params);
@@ -85,15 +111,21 @@ private:
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
                     batch.storedCodes.push_back(read.value(2));
                     batch.names << read.text(3);
-                    read.appendIntegers(4, int(fieldCount), values);
+                    if (!read.appendIntegers(4, int(fieldCount), values)) {
+                        inexactRows.push_back(batch.size() - 1);
+                        appendEngineNumbers(read, 4, int(fieldCount), exactValues);
+                    }
                 }
                 read.reset(); // ends the read, so the run may commit
             }
             if (batch.size() == 0)
                 return;
+            size_t inexact = 0;
             for (size_t i = 0; i < batch.size(); ++i) {
-                rules.check(values.data() + i * fieldCount,
-                            [&batch](int rule) { batch.violations.push_back(rule); });
+                const bool exact = inexact < inexactRows.size() && inexactRows[inexact] == i;
+                rules.check(
+                    values.data() + i * fieldCount, [&batch](int rule) { batch.violations.push_back(rule); },
+                    exact ? exactValues.data() + inexact++ * fieldCount : nullptr);
                 batch.firstViolation.push_back(batch.violations.size());
             }
             const bool last = batch.size() < size_t(m_batchSize);
@@ -397,8 +429,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    states.addViolation(engine::textOf(batch.storedCodes[next]), batch.names[qsizetype(next)],
-                                        i == 0, batch.violations[firstViolation + i]);
+                    states.addViolation(engine::codeTextOf(batch.storedCodes[next]),
+                                        batch.names[qsizetype(next)], i == 0,
+                                        batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
                 }
                 if (violationCount > 0)

@@ -1,5 +1,7 @@
 #include "RuleExpression.h"
 
+#include <cmath>
+
 #include <limits>
 
 namespace corvalis::checks {
@@ -313,11 +315,12 @@ RuleExpression RuleExpression::compile(const QString& text, const SlotOf& slotOf
     return RuleCompiler(text, slotOf).compile();
 }
 
-qint64 RuleExpression::evaluate(const qint64* values) const {
+qint64 RuleExpression::evaluate(const qint64* values, bool* overflowed) const {
     qint64 stack[MaxStackDepth];
     int top = -1;
-    // Wrapping arithmetic: the counts of a record never come near the limits, and a corrupt value
-    // must not make the check undefined.
+    // The counts of a record never come near the limits; a step that does is flagged, and its
+    // wrapped result stays defined.
+    bool overflow = false;
     auto wrap = [](quint64 v) { return qint64(v); };
     const Instruction* const code = m_code.data();
     const size_t size = m_code.size();
@@ -338,6 +341,7 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
             stack[++top] = compared(instruction.compare, values[instruction.operand], instruction.right);
             continue;
         case Op::Neg:
+            overflow |= stack[top] == std::numeric_limits<qint64>::min();
             stack[top] = wrap(0 - quint64(stack[top]));
             continue;
         case Op::Not:
@@ -368,24 +372,211 @@ qint64 RuleExpression::evaluate(const qint64* values) const {
         qint64& left = stack[top];
         switch (instruction.op) {
         case Op::Add:
-            left = wrap(quint64(left) + quint64(right));
+            overflow |= __builtin_add_overflow(left, right, &left);
             break;
         case Op::Sub:
-            left = wrap(quint64(left) - quint64(right));
+            overflow |= __builtin_sub_overflow(left, right, &left);
             break;
         case Op::Mul:
-            left = wrap(quint64(left) * quint64(right));
+            overflow |= __builtin_mul_overflow(left, right, &left);
             break;
         case Op::Div:
-            left = (right == 0 || (right == -1 && left == std::numeric_limits<qint64>::min())) ? 0
-                                                                                               : left / right;
+            if (right == -1 && left == std::numeric_limits<qint64>::min()) {
+                overflow = true;
+                left = 0;
+            } else {
+                left = right == 0 ? 0 : left / right;
+            }
             break;
         default:
             left = compared(instruction.op, left, right);
             break;
         }
     }
+    if (overflowed)
+        *overflowed = overflow;
     return top >= 0 ? stack[top] : 0;
+}
+
+namespace {
+
+double asDouble(const EngineNumber& n) {
+    return n.real ? n.fraction : double(n.whole);
+}
+
+EngineNumber realNumber(double value) {
+    return {true, 0, value};
+}
+
+bool truthy(const EngineNumber& n) {
+    return n.real ? n.fraction != 0.0 : n.whole != 0;
+}
+
+// -1, 0 or 1 as a whole number compares with a floating one, exactly (as the engine does).
+int compareWholeWithReal(qint64 whole, double real) {
+    constexpr double Past = 9223372036854775808.0;
+    if (std::isnan(real))
+        return 1;
+    if (real < -Past)
+        return 1;
+    if (real >= Past)
+        return -1;
+    const double cut = std::trunc(real);
+    const qint64 y = qint64(cut);
+    if (whole != y)
+        return whole < y ? -1 : 1;
+    const double rest = real - cut;
+    return rest > 0 ? -1 : (rest < 0 ? 1 : 0);
+}
+
+int compareNumbers(const EngineNumber& a, const EngineNumber& b) {
+    if (!a.real && !b.real)
+        return a.whole < b.whole ? -1 : (a.whole > b.whole ? 1 : 0);
+    if (a.real && b.real)
+        return a.fraction < b.fraction ? -1 : (a.fraction > b.fraction ? 1 : 0);
+    return a.real ? -compareWholeWithReal(b.whole, a.fraction) : compareWholeWithReal(a.whole, b.fraction);
+}
+
+EngineNumber arithmetic(char op, const EngineNumber& a, const EngineNumber& b) {
+    if (!a.real && !b.real) {
+        qint64 out = 0;
+        bool overflow = false;
+        switch (op) {
+        case '+':
+            overflow = __builtin_add_overflow(a.whole, b.whole, &out);
+            break;
+        case '-':
+            overflow = __builtin_sub_overflow(a.whole, b.whole, &out);
+            break;
+        case '*':
+            overflow = __builtin_mul_overflow(a.whole, b.whole, &out);
+            break;
+        default:
+            if (b.whole == 0)
+                return {};
+            overflow = b.whole == -1 && a.whole == std::numeric_limits<qint64>::min();
+            out = overflow ? 0 : a.whole / b.whole;
+            break;
+        }
+        if (!overflow)
+            return {false, out, 0.0};
+    }
+    const double x = asDouble(a), y = asDouble(b);
+    switch (op) {
+    case '+':
+        return realNumber(x + y);
+    case '-':
+        return realNumber(x - y);
+    case '*':
+        return realNumber(x * y);
+    default:
+        return y == 0.0 ? EngineNumber{} : realNumber(x / y);
+    }
+}
+
+} // namespace
+
+bool RuleExpression::holdsExactly(const EngineNumber* values) const {
+    EngineNumber stack[MaxStackDepth];
+    int top = -1;
+    auto flag = [](bool b) { return EngineNumber{false, b ? 1 : 0, 0.0}; };
+    auto comparedAs = [](Op op, int order) {
+        switch (op) {
+        case Op::Eq:
+            return order == 0;
+        case Op::Ne:
+            return order != 0;
+        case Op::Lt:
+            return order < 0;
+        case Op::Le:
+            return order <= 0;
+        case Op::Gt:
+            return order > 0;
+        case Op::Ge:
+            return order >= 0;
+        default:
+            return false;
+        }
+    };
+    const size_t size = m_code.size();
+    for (size_t at = 0; at < size; ++at) {
+        const Instruction& instruction = m_code[at];
+        switch (instruction.op) {
+        case Op::Push:
+            stack[++top] = {false, instruction.operand, 0.0};
+            continue;
+        case Op::Load:
+            stack[++top] = values[instruction.operand];
+            continue;
+        case Op::CompareSlots:
+            stack[++top] = flag(comparedAs(
+                instruction.compare, compareNumbers(values[instruction.operand], values[instruction.right])));
+            continue;
+        case Op::CompareConstant:
+            stack[++top] =
+                flag(comparedAs(instruction.compare, compareNumbers(values[instruction.operand],
+                                                                    {false, instruction.right, 0.0})));
+            continue;
+        case Op::Neg:
+            stack[top] = arithmetic('-', {}, stack[top]);
+            continue;
+        case Op::Not:
+            stack[top] = flag(!truthy(stack[top]));
+            continue;
+        case Op::Bool:
+            stack[top] = flag(truthy(stack[top]));
+            continue;
+        case Op::AndJump:
+            if (!truthy(stack[top])) {
+                stack[top] = flag(false);
+                at = size_t(instruction.operand) - 1;
+            } else {
+                --top;
+            }
+            continue;
+        case Op::OrJump:
+            if (truthy(stack[top])) {
+                stack[top] = flag(true);
+                at = size_t(instruction.operand) - 1;
+            } else {
+                --top;
+            }
+            continue;
+        default:
+            break;
+        }
+        const EngineNumber right = stack[top--];
+        EngineNumber& left = stack[top];
+        switch (instruction.op) {
+        case Op::Add:
+            left = arithmetic('+', left, right);
+            break;
+        case Op::Sub:
+            left = arithmetic('-', left, right);
+            break;
+        case Op::Mul:
+            left = arithmetic('*', left, right);
+            break;
+        case Op::Div:
+            left = arithmetic('/', left, right);
+            break;
+        default:
+            left = flag(comparedAs(instruction.op, compareNumbers(left, right)));
+            break;
+        }
+    }
+    return top >= 0 && truthy(stack[top]);
+}
+
+bool RuleExpression::holdsChecked(const qint64* values, int valueCount) const {
+    bool overflowed = false;
+    const bool fast = evaluate(values, &overflowed) != 0;
+    if (!overflowed)
+        return fast;
+    std::vector<EngineNumber> exact(static_cast<size_t>(valueCount));
+    for (int i = 0; i < valueCount; ++i)
+        exact[size_t(i)].whole = values[i];
+    return holdsExactly(exact.data());
 }
 
 bool RuleExpression::compared(Op compare, qint64 left, qint64 right) {

@@ -14,12 +14,19 @@ public:
     using Error::Error;
 };
 
+// A value as the engine holds it: a 64-bit whole number or a floating-point number.
+struct EngineNumber {
+    bool real = false;
+    qint64 whole = 0;
+    double fraction = 0.0; // the value when real
+};
+
 // A rule text compiled once into a small stack program over whole numbers. The notation is the one
 // the rules are written in: field names, whole-number constants, + - * /, the comparisons
 // = <> < <= > >=, AND, OR, NOT (in any case) and parentheses, with the precedence of SQL
 // (OR below AND below NOT below = <> below < <= > >= below + - below * / below unary minus).
 // Comparisons and logical operators yield 1 for true and 0 for false; any value other than 0 counts
-// as true. Division by zero yields 0 and arithmetic wraps, so evaluation never fails.
+// as true. Division by zero yields 0, so evaluation never fails.
 class RuleExpression {
 public:
     // Maps a field name to the slot of the value array that evaluate() reads; -1 for an unknown name.
@@ -29,8 +36,16 @@ public:
     // Raises RuleSyntaxError with the position and the reason when the text does not compile.
     static RuleExpression compile(const QString& text, const SlotOf& slotOf);
 
-    qint64 evaluate(const qint64* values) const;
+    // Whole-number evaluation; sets *overflowed when a step left the 64-bit range, and the result
+    // is then not to be trusted.
+    qint64 evaluate(const qint64* values, bool* overflowed = nullptr) const;
     bool holds(const qint64* values) const { return evaluate(values) != 0; }
+    // Evaluation as the engine computes: a whole-number step that would leave the 64-bit range goes
+    // over to floating point, and a whole number compares exactly with a floating one. Division by
+    // zero still yields 0.
+    bool holdsExactly(const EngineNumber* values) const;
+    // The fast evaluation, and the exact one where the fast one overflowed.
+    bool holdsChecked(const qint64* values, int valueCount) const;
 
 private:
     friend class RuleCompiler;

@@ -27,8 +27,10 @@ QString conflictMessage() {
            QStringLiteral("）");
 }
 
+// A line break inside a value would split its line, and a NUL would end the file for some readers.
 QString conflictLine(const ConflictRow& row) {
-    return QLatin1Char('(') + row.code + QLatin1Char(',') + row.name + QLatin1Char(')');
+    return QLatin1Char('(') + controlsAsBlanks(row.code) + QLatin1Char(',') + controlsAsBlanks(row.name) +
+           QLatin1Char(')');
 }
 
 QStringList conflictReportLines(const ConflictRows& rows) {
@@ -51,6 +53,36 @@ QStringList conflictBlockLines(const QString& chosenPath, const ConflictRows& ro
     return lines;
 }
 
+QStringList refusalReportLines(const records::RefusedRecords& records, const QString& chosenPath) {
+    const QString file = chosenPath.isEmpty()
+                             ? QStringLiteral("文件")
+                             : QStringLiteral("名为【") + chosenPath + QStringLiteral("】的文件");
+    QStringList lines{QStringLiteral("在准备导入的") + file +
+                          QStringLiteral("中，如下的记录含有录入界面不能产生的值（统计编码，有错的列），"
+                                         "没有导入任何记录"),
+                      Rule};
+    for (const records::RefusedRecord& record : records)
+        lines << QLatin1Char('(') + controlsAsBlanks(record.code) + QLatin1Char(',') +
+                     record.columns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    if (records.size() >= size_t(records::RefusedRecordListLimit))
+        lines << QStringLiteral("……只列出了前%1条记录").arg(records::RefusedRecordListLimit);
+    return lines;
+}
+
+QString writeRefusalReport(const records::RefusedRecords& records) {
+    const QString path = conflictReportPath();
+    writeGbkTextFile(path, refusalReportLines(records));
+    return path;
+}
+
+QString refusalMessage(const QString& operation) {
+    return QStringLiteral("准备") + operation +
+           QStringLiteral("的文件中有记录含有不合法的值（如不是12位整数的统计编码、超出范围的数字、"
+                          "过长的文字），没有") +
+           operation + QStringLiteral("任何记录，") + LineBreak + QStringLiteral("详细的内容请参见文件：") +
+           LineBreak + LineBreak + QString(12, QLatin1Char(' ')) + ConflictReportName + QStringLiteral("。");
+}
+
 QString writeConflictReport(const ConflictRows& rows) {
     const QString path = conflictReportPath();
     writeGbkTextFile(path, conflictReportLines(rows));
@@ -62,7 +94,7 @@ ConflictRows readScratchConflicts(engine::Connection& connection) {
                                 QStringLiteral("select c901,c902 from dt_data_dt_data order by c901"));
     ConflictRows rows;
     while (statement.step())
-        rows.push_back({engine::textOf(statement.value(0)), statement.text(1)});
+        rows.push_back({engine::codeTextOf(statement.value(0)), statement.text(1)});
     return rows;
 }
 

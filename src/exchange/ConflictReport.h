@@ -1,5 +1,7 @@
 #pragma once
 
+#include "records/ReceivedValues.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -38,6 +40,15 @@ QStringList conflictBlockLines(const QString& chosenPath, const ConflictRows& ro
 
 // Writes the one-file report (GBK, CR LF), replacing the previous one; returns its path.
 QString writeConflictReport(const ConflictRows& rows);
+
+// The report of a file refused for its values: a heading, 80 hyphens and one line "(code,columns)"
+// per record, the columns separated by blanks; the file named when one is given.
+QStringList refusalReportLines(const records::RefusedRecords& records, const QString& chosenPath = QString());
+// Writes that report (GBK, CR LF) where the conflict report goes; returns its path.
+QString writeRefusalReport(const records::RefusedRecords& records);
+// The message that says why nothing was taken and points at the report; what is said of the file
+// ("导入", "恢复") names the operation.
+QString refusalMessage(const QString& operation);
 
 // Reads c901 and c902 from the scratch table in ascending code order.
 ConflictRows readScratchConflicts(engine::Connection& connection);

@@ -275,7 +275,7 @@ ConflictRows stagedConflicts(engine::Connection& db) {
                            "dt_data_dt_data group by c901 having count(*) > 1) order by c901"));
     ConflictRows rows;
     while (statement.step())
-        rows.push_back({engine::textOf(statement.value(0)), statement.text(1)});
+        rows.push_back({engine::codeTextOf(statement.value(0)), statement.text(1)});
     return rows;
 }
 
@@ -311,6 +311,13 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
             return CsvImportOutcome::Refused;
         }
         stageLines(db, lines, columns, machineStamp, percent);
+        const records::RefusedRecords refused =
+            records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
+        if (!refused.empty()) {
+            ui.openWithShell(writeRefusalReport(refused));
+            ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
+            return CsvImportOutcome::Refused;
+        }
         const ConflictRows conflicts = stagedConflicts(db);
         if (!conflicts.empty()) {
             ui.openWithShell(writeConflictReport(conflicts));

@@ -36,6 +36,15 @@ FileImportResult checkConflicts(engine::Connection& connection, const QString& a
     return result;
 }
 
+// The records of the attached file that hold values no entry path writes.
+FileImportResult refusedValues(engine::Connection& connection, const QString& alias) {
+    FileImportResult result;
+    result.refused = records::refusedRecords(connection, alias + QStringLiteral(".dt_data"));
+    if (!result.refused.empty())
+        result.status = FileImportStatus::BadValues;
+    return result;
+}
+
 } // namespace
 
 FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias) {
@@ -49,15 +58,23 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     return underWorkLimit(connection, file, file, [&] {
         try {
             engine::Transaction transaction(connection);
-            records::insertWithoutNumberingTrigger(
-                connection, QStringLiteral("insert into dt_data select * from %1.dt_data").arg(alias));
+            // The value rules ride along with the copy, so the records are read once; a record left
+            // out refuses the file, and the transaction ends without a commit.
+            const qint64 sent =
+                connection.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(alias)).toLongLong();
+            const qint64 taken = records::insertWithoutNumberingTrigger(
+                connection, QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
+                                .arg(alias, records::receivedRecordCondition(connection)));
+            if (taken != sent)
+                return refusedValues(connection, alias);
             transaction.commit();
-            return FileImportResult{FileImportStatus::Imported, {}, {}};
+            return FileImportResult{FileImportStatus::Imported, {}, {}, {}};
         } catch (const EngineError& error) {
             // A busy, full or read-only database says nothing about the file's records.
             if (engine::isEnvironmentFailure(error.code()) || engine::isInterruption(error.code()))
                 throw;
-            return checkConflicts(connection, alias, error.text());
+            FileImportResult refusal = refusedValues(connection, alias);
+            return refusal.refused.empty() ? checkConflicts(connection, alias, error.text()) : refusal;
         }
     });
 }
@@ -184,6 +201,10 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
         if (!result.conflicts.empty())
             ui.openWithShell(writeConflictReport(result.conflicts));
         ui.showMessage(conflictMessage(), QString(), MessageIcon::Warning);
+        return ImportOutcome::Failed;
+    case FileImportStatus::BadValues:
+        ui.openWithShell(writeRefusalReport(result.refused));
+        ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
         return ImportOutcome::Failed;
     case FileImportStatus::BadFormat:
         break;

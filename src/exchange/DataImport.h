@@ -19,18 +19,21 @@ enum class FileImportStatus {
     Imported,  // every record was added
     Conflicts, // nothing was added; the conflict check ran (its rows may be empty)
     BadFormat, // nothing was added; the file's records could not even be copied aside
+    BadValues, // nothing was added; records hold values no entry path can produce
 };
 
 struct FileImportResult {
     FileImportStatus status = FileImportStatus::BadFormat;
     ConflictRows conflicts;
     QString error; // the engine's text of the failed insert
+    records::RefusedRecords refused;
 };
 
 // The alias under which a received file is attached to the open database.
 inline const QString ImportAlias = QStringLiteral("incoming");
 
-// Adds every record of the attached file's dt_data to the open database in one transaction, or none.
+// Adds every record of the attached file's dt_data to the open database in one transaction, or none;
+// none when any record holds a value the entry form cannot write.
 // When the insert fails, the conflict check leaves the conflicting records in dt_data_dt_data.
 FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias);
 

@@ -1,5 +1,6 @@
 #include "Maintenance.h"
 
+#include "ConflictReport.h"
 #include "DataFile.h"
 
 #include "app/DbSession.h"
@@ -102,12 +103,29 @@ bool restoreDatabaseFrom(DbSession& session, UiServices& ui, const QString& path
                 QStringLiteral("此操作将覆盖默认库中的数据，确定要覆盖吗?按【是】确定。按【否】取消"),
                 QStringLiteral("提示："), MessageIcon::Warning, true))
             return false;
-        underWorkLimit(db, path, path, [&] {
+        const bool restored = underWorkLimit(db, path, path, [&] {
             engine::Transaction transaction(db);
             db.execute(QStringLiteral("delete from dt_data"));
-            db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(RestoreAlias));
+            // The value rules ride along with the copy; a record left out refuses the file, and the
+            // transaction ends without a commit, so the records stay as they were.
+            const qint64 sent =
+                db.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(RestoreAlias)).toLongLong();
+            const qint64 taken =
+                db.execute(QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
+                               .arg(RestoreAlias, records::receivedRecordCondition(db)));
+            if (taken != sent) {
+                const records::RefusedRecords refused =
+                    records::refusedRecords(db, RestoreAlias + QStringLiteral(".dt_data"));
+                transaction.rollback();
+                ui.openWithShell(writeRefusalReport(refused));
+                ui.showMessage(refusalMessage(QStringLiteral("恢复")), QString(), MessageIcon::Warning);
+                return false;
+            }
             transaction.commit();
+            return true;
         });
+        if (!restored)
+            return false;
     } catch (const EngineError& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return false;

@@ -150,6 +150,14 @@ MultiImportResult importMultipleFiles(DbSession& session, UiServices& ui, const 
                     report.writeLine(line);
                 reported = true;
                 break;
+            case FileImportStatus::BadValues:
+                ++result.failed;
+                for (const QString& line : refusalReportLines(file.refused, chosen))
+                    report.writeLine(line);
+                report.writeLine();
+                report.writeLine();
+                reported = true;
+                break;
             case FileImportStatus::BadFormat:
                 // Named in the report, so that a file left out never ends in the success message.
                 ++result.failed;

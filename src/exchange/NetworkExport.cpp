@@ -135,24 +135,34 @@ void appendWhole(std::string& line, const QVariant& value) {
         appendNumber(line, qint64(rounded));
 }
 
+// Whether a whole number has at most 15 digits; asked without negating, which the most negative
+// 64-bit number does not survive.
+bool fitsFifteenDigits(qint64 number) {
+    return number > -1000000000000000LL && number < 1000000000000000LL;
+}
+
 void appendGeneral(std::string& line, const QVariant& value) {
     if (value.isNull())
         line += '0';
-    else if (value.typeId() == QMetaType::LongLong && std::llabs(value.toLongLong()) < 1000000000000000LL)
+    else if (value.typeId() == QMetaType::LongLong && fitsFifteenDigits(value.toLongLong()))
         appendNumber(line, value.toLongLong());
     else
         line += engine::formatGeneral(engine::floatOf(value)).toStdString();
 }
 
-void appendText(std::string& line, const QVariant& value) {
-    QString text = engine::textOf(value);
-    // Commas would split the line; the full-width hyphen is the one the receiving system cannot read.
+// Returns the number of characters GBK could not hold.
+int appendText(std::string& line, const QVariant& value, qint64* controls) {
+    // Commas and line breaks would split the line; the full-width hyphen is the one the receiving
+    // system cannot read.
+    QString text = controlsAsBlanks(engine::textOf(value), controls);
     if (text.contains(QLatin1Char(',')))
         text.replace(QLatin1Char(','), QChar(0xFF0C));
     else if (text.contains(QChar(0xFF0D)))
         text.replace(QChar(0xFF0D), QLatin1Char('-'));
-    const QByteArray encoded = toGbk(text);
+    int unencodable = 0;
+    const QByteArray encoded = toGbk(text, &unencodable);
     line.append(encoded.constData(), size_t(encoded.size()));
+    return unencodable;
 }
 
 void appendValue(std::string& line, const QVariant& value, ValueKind kind) {
@@ -164,7 +174,7 @@ void appendValue(std::string& line, const QVariant& value, ValueKind kind) {
         appendGeneral(line, value);
         break;
     case ValueKind::Text:
-        appendText(line, value);
+        appendText(line, value, nullptr);
         break;
     }
     line += ',';
@@ -173,7 +183,7 @@ void appendValue(std::string& line, const QVariant& value, ValueKind kind) {
 // A value stored as a whole number, written as appendValue writes it but without a variant or a
 // temporary string: most of the export's values take this way.
 void appendStoredInteger(std::string& line, qint64 number, ValueKind kind) {
-    if (kind == ValueKind::General && std::llabs(number) >= 1000000000000000LL)
+    if (kind == ValueKind::General && !fitsFifteenDigits(number))
         line += engine::formatGeneral(double(number)).toStdString();
     else
         appendNumber(line, number);
@@ -255,7 +265,19 @@ std::vector<ExportField> networkExportFields(engine::Connection& connection) {
     return fields;
 }
 
-qint64 writeNetworkText(engine::Connection& connection, const QString& path, ProgressReporter* progress) {
+QString lossyTextQuestion(const QStringList& places) {
+    constexpr int Shown = 20;
+    QString text = QStringLiteral("以下记录的文字中有GBK编码不能表示的字符，导出的文件中将写成“?”"
+                                  "（统计编码 列名，共%1处）：\n")
+                       .arg(places.size());
+    text += places.mid(0, Shown).join(QLatin1Char('\n'));
+    if (places.size() > Shown)
+        text += QStringLiteral("\n……");
+    return text + QStringLiteral("\n是否继续导出？");
+}
+
+qint64 writeNetworkText(engine::Connection& connection, const QString& path, ProgressReporter* progress,
+                        TextChanges* changes) {
     const std::vector<ExportField> fields = networkExportFields(connection);
     GbkTextWriter writer(path);
     QString header;
@@ -273,16 +295,25 @@ qint64 writeNetworkText(engine::Connection& connection, const QString& path, Pro
         columns.push_back(column);
         kinds.push_back(kindOf(field));
     }
+    const int code = rows.columnIndex(QStringLiteral("c901"));
     qint64 written = 0;
     std::string line;
     qint64 number = 0;
+    TextChanges unused;
+    TextChanges& changed = changes ? *changes : unused;
     while (rows.step()) {
         line.clear();
         for (size_t i = 0; i < fields.size(); ++i) {
-            if (kinds[i] != ValueKind::Text && rows.storedInteger(columns[i], number))
+            if (kinds[i] == ValueKind::Text) {
+                if (appendText(line, rows.value(columns[i]), &changed.controlsReplaced) > 0)
+                    changed.lossyPlaces << (code < 0 ? QString() : engine::codeTextOf(rows.value(code))) +
+                                               QLatin1Char(' ') + fields[i].name;
+                line += ',';
+            } else if (rows.storedInteger(columns[i], number)) {
                 appendStoredInteger(line, number, kinds[i]);
-            else
+            } else {
                 appendValue(line, rows.value(columns[i]), kinds[i]);
+            }
         }
         writer.writeEncodedLine(QByteArrayView(line.data(), qsizetype(line.size())));
         ++written;
@@ -328,16 +359,27 @@ bool exportNetworkFileTo(DbSession& session, UiServices& ui, const QString& chos
     // plain texts of exports killed before (and any left beside an earlier target) go first.
     QFile::remove(names.temporary);
     removeStaleTempFiles(NetworkTextPrefix);
+    TextChanges changes;
     try {
         const LockedTempFile plainText(NetworkTextPrefix);
-        writeNetworkText(db, plainText.path(), &progress);
+        writeNetworkText(db, plainText.path(), &progress, &changes);
+        // The target is written only once the user has seen which texts would lose characters.
+        if (!changes.lossyPlaces.isEmpty()) {
+            progress.finish();
+            if (!ui.askYesNo(lossyTextQuestion(changes.lossyPlaces), QStringLiteral("提示："),
+                             MessageIcon::Warning, false))
+                return false;
+        }
         encryptFileAes128(plainText.path(), names.target, deriveExportKey());
     } catch (...) {
         progress.finish();
         throw;
     }
     progress.finish();
-    ui.showMessage(QStringLiteral("导出上报数据成功"));
+    QString done = QStringLiteral("导出上报数据成功");
+    if (changes.controlsReplaced > 0)
+        done += QStringLiteral("\n文字中的%1个换行符或控制字符已替换为空格。").arg(changes.controlsReplaced);
+    ui.showMessage(done);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 namespace corvalis {
 class Clock;
@@ -41,10 +42,21 @@ struct ExportField {
 };
 std::vector<ExportField> networkExportFields(engine::Connection& connection);
 
+// What writing changed in the texts: control characters written as blanks (they would split a
+// line), and the places whose characters GBK cannot hold, written as "?", each as "code field".
+struct TextChanges {
+    qint64 controlsReplaced = 0;
+    QStringList lossyPlaces;
+};
+
 // Writes the plain text of the network version (GBK, CR LF): the header of field names, then one
 // line per record in code order. Returns the number of records written.
 qint64 writeNetworkText(engine::Connection& connection, const QString& path,
-                        ProgressReporter* progress = nullptr);
+                        ProgressReporter* progress = nullptr, TextChanges* changes = nullptr);
+
+// The question asked before a file is written with characters turned into "?": the places, at most
+// a screenful of them, and how many there are.
+QString lossyTextQuestion(const QStringList& places);
 
 // The target and temporary names of the export from the name chosen in the dialog.
 struct NetworkExportNames {

@@ -7,8 +7,10 @@
 #include "app/Errors.h"
 #include "app/GbkText.h"
 #include "app/UiServices.h"
+#include "app/UnionCode.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "app/engine/Value.h"
 
 #include <QSet>
 #include <algorithm>
@@ -546,6 +548,17 @@ void checkColumnLayout() {
         throw Error(QStringLiteral("调查表的列布局与记录生成器不一致。"));
 }
 
+// The row number after the highest one in dt_data; refused when the new rows' numbers would pass the
+// largest whole number a double holds exactly (2^53), which no real table comes near.
+qint64 firstRowNumber(engine::Connection& connection, qint64 count) {
+    constexpr qint64 LargestRowNumber = (qint64(1) << 53) - 1;
+    const QVariant highest = connection.scalar(QStringLiteral("select max(id) from dt_data"));
+    const double number = highest.isNull() ? 0.0 : engine::floatOf(highest);
+    if (!(number >= 0.0 && number <= double(LargestRowNumber - count)))
+        throw Error(QStringLiteral("数据表中的记录行号（id）已超出范围，不能再生成记录。"));
+    return qint64(number) + 1;
+}
+
 // Drops the record table's schema objects of one kind and returns the statements that create them
 // again.
 QStringList setAside(engine::Connection& connection, const QString& kind) {
@@ -625,14 +638,16 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
     UnionCode first = options.firstCode;
     if (first == 0) {
         const QVariant highest = connection.scalar(QStringLiteral("select max(c901) from dt_data"));
-        first = highest.isNull() ? DefaultFirstCode : engine::integerOf(highest) + 1;
+        // A code past the twelve digits saturates instead of wrapping, and is refused below.
+        first = highest.isNull()
+                    ? DefaultFirstCode
+                    : std::min(saturatedUnionCode(engine::floatOf(highest)), LargestUnionCode) + 1;
     }
-    if (first < SmallestUnionCode || first + options.count - 1 > LargestUnionCode)
+    if (first < SmallestUnionCode || first > LargestUnionCode - options.count + 1)
         throw Error(QStringLiteral("生成的编码必须是12位的数字（%1 到 %2）。")
                         .arg(SmallestUnionCode)
                         .arg(LargestUnionCode));
-    const qint64 firstId =
-        engine::integerOf(connection.scalar(QStringLiteral("select max(id) from dt_data"))) + 1;
+    const qint64 firstId = firstRowNumber(connection, options.count);
     const std::string stamp = machineStamp().toStdString();
 
     RecordFeed feed(codes, options.seed, first, options.count, options.faultyShare);

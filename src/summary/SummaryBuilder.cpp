@@ -96,13 +96,29 @@ SummaryRow readRow(const engine::Statement& statement) {
     return row;
 }
 
+// Runs a summary statement; when the engine's sum overflows 64 bits (a corrupt or extreme count), runs
+// it again with sums that go over to floating point, so that ordinary totals stay exact.
+std::vector<SummaryRow> runSummaryStatement(engine::Connection& connection, const QString& sql,
+                                            const QVariantList& params = {}) {
+    for (const QString& text : {sql, withWideSums(sql)}) {
+        try {
+            engine::Statement statement(connection, text);
+            statement.bindAll(params);
+            std::vector<SummaryRow> rows;
+            while (statement.step())
+                rows.push_back(readRow(statement));
+            return rows;
+        } catch (const EngineError& error) {
+            if (!isSumOverflow(error.text()) || text != sql)
+                throw;
+        }
+    }
+    return {};
+}
+
 std::vector<SummaryRow> classRows(engine::Connection& connection, const std::vector<int>& sheets,
                                   int classification) {
-    engine::Statement statement(connection, classificationStatement(sheets, classification));
-    std::vector<SummaryRow> rows;
-    while (statement.step())
-        rows.push_back(readRow(statement));
-    return rows;
+    return runSummaryStatement(connection, classificationStatement(sheets, classification));
 }
 
 std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vector<int>& sheets,
@@ -118,10 +134,9 @@ std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vec
         ++position;
         const BoundStatement item =
             groupItemStatement(sheets, items.text(title), position, items.text(low), items.text(high));
-        engine::Statement sums(connection, item.sql);
-        sums.bindAll(item.params);
-        if (sums.step())
-            rows.push_back(readRow(sums));
+        const std::vector<SummaryRow> sums = runSummaryStatement(connection, item.sql, item.params);
+        if (!sums.empty())
+            rows.push_back(sums.front());
     }
     return rows;
 }

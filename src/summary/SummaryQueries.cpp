@@ -31,7 +31,8 @@ const std::array<const char*, SummarySheetCount> SheetTitles = {
 
 // The select lists in the engine's dialect: the formulas count answers arithmetically (x*(2-x) is 1
 // exactly for answer 1, and so on). percent_z003 divides as real numbers and is null without any
-// record with women employees.
+// record with women employees. A quotient whose integer part is taken divides by a real number, so
+// that int() floors it: the engine's integer division would truncate -1/2 to 0.
 const std::array<const char*, SelectListCount> SelectLists = {
     "count(*) as cnt,sum((2-c904)*(3-c904)/2) as sum_c904_1,sum((c904-1)*(3-c904)) as sum_c904_2,sum(z001) "
     "as "
@@ -41,14 +42,14 @@ const std::array<const char*, SelectListCount> SelectLists = {
 
     "sum(z010) as sum_z010,sum(z011) as sum_z011,sum(z012) as sum_z012,sum(z013) as "
     "sum_z013,sum(iif(z003>0,1,0)) as "
-    "count_z003,iif(sum(iif(z003>0,1,0))>0,cast(sum(z014*(2-z014)+int(z014/2)) as "
+    "count_z003,iif(sum(iif(z003>0,1,0))>0,cast(sum(z014*(2-z014)+int(z014/2.0)) as "
     "real)/sum(iif(z003>0,1,0)),null) "
-    "as percent_z003,sum(z014*(2-z014)) as sum_z014_1,sum(int(z014/2)) as "
+    "as percent_z003,sum(z014*(2-z014)) as sum_z014_1,sum(int(z014/2.0)) as "
     "sum_z014_2,sum((2-z014)*(1-z014)/2) as "
     "sum_z014_3,sum(z015) as sum_z015,sum(z016) as sum_z016 from dt_data",
 
-    "sum(b001*(2-b001)) as sum_b001_1,sum(int(b001/2) + (2-b001)*(1-b001)/2) as "
-    "sum_b001_2,sum(int((b002+b002)/(b002+1))) as count_b002,sum((z001)*int((b002+b002)/(b002+1))) as "
+    "sum(b001*(2-b001)) as sum_b001_1,sum(int(b001/2.0) + (2-b001)*(1-b001)/2) as "
+    "sum_b001_2,sum(int((b002+b002)/(b002+1.0))) as count_b002,sum((z001)*int((b002+b002)/(b002+1.0))) as "
     "sum_b0020,sum(b002) as sum_b002,sum(b003) as sum_b003 from dt_data",
 
     "sum(z001*b004*(2-b004)) as sum_b004_1,sum(z002*b004*(2-b004)) as sum_b004_z002,sum(z001*b005*(2-b005)) "
@@ -59,31 +60,33 @@ const std::array<const char*, SelectListCount> SelectLists = {
 
     "sum(z001*b008*(2-b008)) as sum_b008_1,sum(z002*b008*(2-b008)) as sum_b008_z002,sum(z001*b009*(2-b009)) "
     "as "
-    "sum_b009_1,sum(z003*b009*(2-b009)) as sum_b009_z003,sum(b010*(2-b010)) as sum_b010_1,sum(int(b010/2) + "
+    "sum_b009_1,sum(z003*b009*(2-b009)) as sum_b009_z003,sum(b010*(2-b010)) as sum_b010_1,sum(int(b010/2.0) "
+    "+ "
     "(2-b010)*(1-b010)/2) as sum_b010_2, sum(b011) as sum_b011 from dt_data",
 
     "sum(h001*(2-h001)) as sum_h001_1,sum(z001*h001*(2-h001)) as sum_h001_z001,sum(z002*h001*(2-h001)) as "
-    "sum_h001_z002,sum(int(h001/2)) as sum_h001_2,sum(z001*(int(h001/2))) as "
-    "sum_h001_2_z001,sum(z002*(int(h001/2))) "
-    "as sum_h001_2_z002,sum(h001*(2-h001)+int(h001/2)) as sum_h001_3,sum(z001*(h001*(2-h001)+int(h001/2))) "
+    "sum_h001_z002,sum(int(h001/2.0)) as sum_h001_2,sum(z001*(int(h001/2.0))) as "
+    "sum_h001_2_z001,sum(z002*(int(h001/2.0))) "
+    "as sum_h001_2_z002,sum(h001*(2-h001)+int(h001/2.0)) as "
+    "sum_h001_3,sum(z001*(h001*(2-h001)+int(h001/2.0))) "
     "as "
-    "sum_h001_3_z001,sum(z002*(h001*(2-h001)+int(h001/2))) as sum_h001_3_z002 from dt_data",
+    "sum_h001_3_z001,sum(z002*(h001*(2-h001)+int(h001/2.0))) as sum_h001_3_z002 from dt_data",
 
     "sum(h002*(2-h002)) as sum_h002_1,sum(z001*h002*(2-h002)) as sum_h002_z001,sum(h003) as "
     "sum_h003,sum(h004) as "
-    "sum_h004,sum(h005*(2-h005)) as sum_h005_1,sum(int(h005/2) + (2-h005)*(1-h005)/2) as "
+    "sum_h004,sum(h005*(2-h005)) as sum_h005_1,sum(int(h005/2.0) + (2-h005)*(1-h005)/2) as "
     "sum_h005_2,sum(z001*h005*(2-h005)) as sum_h005_z001,sum(z002*h005*(2-h005)) as "
     "sum_h005_z002,sum(z001*h006*(2-h006)) as sum_h006_z001,sum(h007) as sum_h007,sum(h008) as "
     "sum_h008,sum(iif(h009>0,z001,0)) as sum_h009_z001,sum(h009) as sum_h009,sum(h010) as sum_h010 from "
     "dt_data",
 
-    "sum(h011*(2-h011)) as sum_h011_1,sum(int(h011/2) + (2-h011)*(1-h011)/2) as "
+    "sum(h011*(2-h011)) as sum_h011_1,sum(int(h011/2.0) + (2-h011)*(1-h011)/2) as "
     "sum_h011_2,sum(z001*h012*(2-h012)) as sum_h012_z001,sum(h013) as sum_h013,sum(h014) as "
     "sum_h014,sum(iif(h015>0,z001,0)) as sum_h015_z001,sum(h015) as sum_h015,sum(h016) as "
-    "sum_h016,sum(h017*(2-h017)) as sum_h017_1,sum(int(h017/2) + (2-h017)*(1-h017)/2) as sum_h017_2  from "
+    "sum_h016,sum(h017*(2-h017)) as sum_h017_1,sum(int(h017/2.0) + (2-h017)*(1-h017)/2) as sum_h017_2  from "
     "dt_data",
 
-    "sum(l001*(2-l001)) as sum_l001_1,sum(int(l001/2) + (2-l001)*(1-l001)/2) as sum_l001_2,sum(l002) as "
+    "sum(l001*(2-l001)) as sum_l001_1,sum(int(l001/2.0) + (2-l001)*(1-l001)/2) as sum_l001_2,sum(l002) as "
     "sum_l002,sum(l003) as sum_l003,sum(l004) as sum_l004,sum(l005) as sum_l005 from dt_data",
 
     "sum(l006) as sum_l006,sum(l007) as sum_l007,sum(l008) as sum_l008,sum(l009*(2-l009)) as "
@@ -94,28 +97,31 @@ const std::array<const char*, SelectListCount> SelectLists = {
     "sum_l011_z001,sum(z003*l011*(2-l011)) "
     "as sum_l011_z003 from dt_data",
 
-    "sum(f001*(2-f001)) as sum_f001_1,sum(int(f001/2) + (2-f001)*(1-f001)/2) as sum_f001_2,sum(f002) as "
-    "sum_f002,sum(f003) as sum_f003,sum(f004) as sum_f004,sum(f005*(2-f005)) as sum_f005_1,sum(int(f005/2) + "
+    "sum(f001*(2-f001)) as sum_f001_1,sum(int(f001/2.0) + (2-f001)*(1-f001)/2) as sum_f001_2,sum(f002) as "
+    "sum_f002,sum(f003) as sum_f003,sum(f004) as sum_f004,sum(f005*(2-f005)) as sum_f005_1,sum(int(f005/2.0) "
+    "+ "
     "(2-f005)*(1-f005)/2) as sum_f005_2,sum(f006) as sum_f006,sum(f007) as sum_f007,sum(f008) as sum_f008  "
     "from "
     "dt_data",
 
     "sum(j001) as sum_j001,sum(j002) as sum_j002,sum(j003) as sum_j003,sum(j004*(2-j004)) as "
-    "sum_j004_1,sum(int(j004/2) + (2-j004)*(1-j004)/2) as sum_j004_2,sum(j005) as sum_j005,sum(j006) as "
+    "sum_j004_1,sum(int(j004/2.0) + (2-j004)*(1-j004)/2) as sum_j004_2,sum(j005) as sum_j005,sum(j006) as "
     "sum_j006,sum(j007) as sum_j007,sum(j008) as sum_j008,sum(j009) as sum_j009,sum(j010) as sum_j010 from "
     "dt_data",
 
-    "sum(j011) as sum_j011,sum(j012) as sum_j012,sum(j013*(2-j013)) as sum_j013_1,sum(int(j013/2) + "
-    "(2-j013)*(1-j013)/2) as sum_j013_2,sum(j014*(2-j014)) as sum_j014_1,sum(int(j014/2) + "
+    "sum(j011) as sum_j011,sum(j012) as sum_j012,sum(j013*(2-j013)) as sum_j013_1,sum(int(j013/2.0) + "
+    "(2-j013)*(1-j013)/2) as sum_j013_2,sum(j014*(2-j014)) as sum_j014_1,sum(int(j014/2.0) + "
     "(2-j014)*(1-j014)/2) as "
     "sum_j014_2,sum(j015) as sum_j015,sum(j016) as sum_j016  from dt_data",
 
-    "sum(w001*(2-w001)) as sum_w001_1,sum(int(w001/2) + (2-w001)*(1-w001)/2) as sum_w001_2 from dt_data",
+    "sum(w001*(2-w001)) as sum_w001_1,sum(int(w001/2.0) + (2-w001)*(1-w001)/2) as sum_w001_2 from dt_data",
 
-    "sum(s001*(2-s001)) as sum_s001_1,sum(int(s001/2)) as sum_s001_2,sum((2-s001)*(1-s001)/2) as "
-    "sum_s001_3,sum(s002*(2-s002)) as sum_s002_1,sum(int(s002/2)) as sum_s002_2,sum((2-s002)*(1-s002)/2) as "
-    "sum_s002_3,sum(s003*(2-s003)) as sum_s003_1,sum(int(s003/2) + (2-s003)*(1-s003)/2) as "
-    "sum_s003_2,sum(s004*(2-s004)) as sum_s004_1,sum(int(s004/2) + (2-s004)*(1-s004)/2) as sum_s004_2  from "
+    "sum(s001*(2-s001)) as sum_s001_1,sum(int(s001/2.0)) as sum_s001_2,sum((2-s001)*(1-s001)/2) as "
+    "sum_s001_3,sum(s002*(2-s002)) as sum_s002_1,sum(int(s002/2.0)) as sum_s002_2,sum((2-s002)*(1-s002)/2) "
+    "as "
+    "sum_s002_3,sum(s003*(2-s003)) as sum_s003_1,sum(int(s003/2.0) + (2-s003)*(1-s003)/2) as "
+    "sum_s003_2,sum(s004*(2-s004)) as sum_s004_1,sum(int(s004/2.0) + (2-s004)*(1-s004)/2) as sum_s004_2  "
+    "from "
     "dt_data",
 };
 
@@ -298,6 +304,17 @@ BoundStatement groupItemStatement(const std::vector<int>& sheets, const QString&
 BoundStatement groupItemStatement(int sheet, const QString& title, int position, const QString& lowValue,
                                   const QString& highValue) {
     return groupItemStatement(std::vector<int>{sheet}, title, position, lowValue, highValue);
+}
+
+QString withWideSums(const QString& sql) {
+    static const QRegularExpression sum(QStringLiteral("\\bsum\\("),
+                                        QRegularExpression::CaseInsensitiveOption);
+    QString wide = sql;
+    return wide.replace(sum, QStringLiteral("widesum("));
+}
+
+bool isSumOverflow(const QString& engineText) {
+    return engineText.contains(QLatin1String("integer overflow"));
 }
 
 } // namespace corvalis::summary

@@ -77,4 +77,10 @@ BoundStatement groupItemStatement(int sheet, const QString& title, int position,
 BoundStatement groupItemStatement(const std::vector<int>& sheets, const QString& title, int position,
                                   const QString& lowValue, const QString& highValue);
 
+// The same statement with every sum() as widesum(), which goes over to floating point where the
+// engine's sum stops with "integer overflow"; for a summary run again after that error.
+QString withWideSums(const QString& sql);
+// Whether an engine error is the overflow of sum().
+bool isSumOverflow(const QString& engineText);
+
 } // namespace corvalis::summary

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
+#include <limits>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 #include <sqlite3.h>
@@ -52,6 +53,49 @@ void sqlInt(sqlite3_context* context, int, sqlite3_value** argv) {
         sqlite3_result_int64(context, 0);
         return;
     }
+}
+
+// widesum(x): sum() without its "integer overflow": whole numbers add up exactly in 128 bits and stay
+// whole while the total fits in 64; past that, or with any floating value, the total is floating.
+__extension__ typedef __int128 WideWhole;
+struct WideSum {
+    WideWhole whole;
+    double real;
+    bool anyValue;
+    bool anyReal;
+};
+
+void wideSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto* sum = static_cast<WideSum*>(sqlite3_aggregate_context(context, sizeof(WideSum)));
+    if (!sum)
+        return;
+    sqlite3_value* v = argv[0];
+    switch (sqlite3_value_numeric_type(v)) {
+    case SQLITE_NULL:
+        return;
+    case SQLITE_INTEGER:
+        sum->whole += sqlite3_value_int64(v);
+        break;
+    default:
+        sum->real += sqlite3_value_double(v);
+        sum->anyReal = true;
+        break;
+    }
+    sum->anyValue = true;
+}
+
+void wideSumFinal(sqlite3_context* context) {
+    auto* sum = static_cast<WideSum*>(sqlite3_aggregate_context(context, 0));
+    if (!sum || !sum->anyValue) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const bool fits = sum->whole >= std::numeric_limits<sqlite3_int64>::min() &&
+                      sum->whole <= std::numeric_limits<sqlite3_int64>::max();
+    if (!sum->anyReal && fits)
+        sqlite3_result_int64(context, sqlite3_int64(sum->whole));
+    else
+        sqlite3_result_double(context, double(sum->whole) + sum->real);
 }
 
 QByteArray digestOf(const QByteArray& salt, const QString& password) {
@@ -154,6 +198,8 @@ void Connection::configureHandle() {
     sqlite3_busy_timeout(db, BusyTimeoutMs);
     sqlite3_create_function_v2(db, "int", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sqlInt, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "widesum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr,
+                               wideSumStep, wideSumFinal, nullptr);
 }
 
 Connection Connection::openReadOnlyTwin() const {

@@ -227,13 +227,20 @@ qint64 Statement::integer(int column) const {
     return integerOf(value(column));
 }
 
-void Statement::appendIntegers(int first, int count, std::vector<qint64>& out) const {
+bool Statement::appendIntegers(int first, int count, std::vector<qint64>& out) const {
     sqlite3_stmt* s = m_statement.get();
+    bool whole = true;
     for (int column = first; column < first + count; ++column) {
         sqlite3_value* value = sqlite3_column_value(s, column);
-        out.push_back(sqlite3_value_type(value) == SQLITE_INTEGER ? sqlite3_value_int64(value)
-                                                                  : integer(column));
+        const int type = sqlite3_value_type(value);
+        if (type == SQLITE_INTEGER) {
+            out.push_back(sqlite3_value_int64(value));
+        } else {
+            out.push_back(type == SQLITE_NULL ? 0 : integer(column));
+            whole = whole && type == SQLITE_NULL;
+        }
     }
+    return whole;
 }
 
 double Statement::real(int column) const {

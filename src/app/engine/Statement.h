@@ -72,8 +72,9 @@ public:
     std::optional<UnionCode> code(int column) const;
     QString text(int column) const;
     // integer() of count columns from first on, appended to out: one engine call per whole number,
-    // for readers of many numeric columns per row.
-    void appendIntegers(int first, int count, std::vector<qint64>& out) const;
+    // for readers of many numeric columns per row. False when a value was neither a whole number nor
+    // null, so that its integer() is only an approximation.
+    bool appendIntegers(int first, int count, std::vector<qint64>& out) const;
 
     const QString& sql() const { return m_sql; }
 

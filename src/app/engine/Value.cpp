@@ -110,13 +110,29 @@ QString textOf(const QVariant& value) {
     }
 }
 
+QString codeTextOf(const QVariant& value) {
+    if (value.typeId() != QMetaType::Double && value.typeId() != QMetaType::Float)
+        return textOf(value);
+    const double rounded = std::round(value.toDouble());
+    if (rounded > -PastLargestInteger && rounded < PastLargestInteger)
+        return QString::number(qint64(rounded));
+    return formatGeneral(rounded);
+}
+
+namespace {
+// The nearest whole number, saturated at the ends of the 64-bit range (llround is unspecified there).
+qint64 roundedInteger(double real) {
+    return saturatedUnionCode(std::round(real));
+}
+} // namespace
+
 qint64 integerOf(const QVariant& value) {
     if (value.isNull())
         return 0;
     switch (value.typeId()) {
     case QMetaType::Double:
     case QMetaType::Float:
-        return qint64(std::llround(value.toDouble()));
+        return roundedInteger(value.toDouble());
     case QMetaType::QString: {
         bool ok = false;
         const QString text = value.toString().trimmed();
@@ -124,7 +140,7 @@ qint64 integerOf(const QVariant& value) {
         if (ok)
             return whole;
         const double real = text.toDouble(&ok);
-        return ok ? qint64(std::llround(real)) : 0;
+        return ok ? roundedInteger(real) : 0;
     }
     default:
         return value.toLongLong();

@@ -26,6 +26,10 @@ QString formatGeneral(double value);
 // floating-point values, so a 12-digit code stored as a double reads without decimals).
 QString textOf(const QVariant& value);
 
+// A code as the reports write it: a whole number, a fractional one rounded to the nearest, never with
+// decimals; text and other values as textOf gives them.
+QString codeTextOf(const QVariant& value);
+
 // Numeric reads that treat null and empty text as 0.
 qint64 integerOf(const QVariant& value);
 double floatOf(const QVariant& value);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace corvalis::engine {
+class Connection;
+}
+
+namespace corvalis::records {
+
+// A record of a received file that holds values no entry path can produce: its code as stored (in
+// the engine's quoted form, cut short) and the columns at fault.
+struct RefusedRecord {
+    QString code;
+    QStringList columns;
+};
+using RefusedRecords = std::vector<RefusedRecord>;
+
+// At most this many refused records are listed; one is enough to refuse a file.
+constexpr int RefusedRecordListLimit = 1000;
+
+// The condition, in the engine's dialect, that a value of the column meets when a received record may
+// hold it; empty for a column the survey does not know (a database may add columns of its own).
+QString receivedValueCondition(const QString& column, bool withStateTable);
+
+// The condition, over the columns of the open database's dt_data, that a received record meets
+// when it may be taken: 1 or 0, never null.
+QString receivedRecordCondition(engine::Connection& connection);
+
+// The records of a table with dt_data's columns (a received file's "alias.dt_data", or the scratch
+// table) that hold values outside what the entry form can write, in the table's order, at most
+// RefusedRecordListLimit of them. One pass of the engine over the table.
+RefusedRecords refusedRecords(engine::Connection& connection, const QString& table);
+
+} // namespace corvalis::records

@@ -1,0 +1,196 @@
+// test-kind: core
+#include "app/DbSession.h"
+#include "app/GbkText.h"
+#include "app/engine/Connection.h"
+#include "exchange/ConflictReport.h"
+#include "exchange/CsvImport.h"
+#include "exchange/DataFile.h"
+#include "exchange/DataImport.h"
+#include "exchange/Maintenance.h"
+#include "exchange/MultiImport.h"
+#include "records/ReceivedValues.h"
+#include "records/RecordGenerator.h"
+#include "support/FileBytes.h"
+#include "support/ScriptedUiServices.h"
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace corvalis;
+using namespace corvalis::exchange;
+using corvalis::testing::ScriptedUiServices;
+using corvalis::testing::TestFolder;
+using corvalis::testing::writeAll;
+
+namespace {
+
+const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+
+struct Site {
+    TestFolder folder{true, true};
+    ScriptedUiServices ui;
+    DbSession session{folder.folder(), ui};
+    Site() { session.openDatabase(); }
+    engine::Connection& db() { return session.connection(); }
+    qint64 count(const QString& table = QStringLiteral("dt_data")) {
+        return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
+    }
+    // A database file of generated, checked records: what a lower level sends.
+    QString sentFile(const QString& name, int records, qint64 firstCode) {
+        const QString path = folder.makeDatabase(name);
+        engine::Connection file(path);
+        records::GeneratorOptions options;
+        options.count = records;
+        options.firstCode = firstCode;
+        records::generateRecords(file, options);
+        file.execute(QStringLiteral("update dt_data set RecordState=1"));
+        return path;
+    }
+};
+
+// Sets one value of one record of a file, bound as given (a text stays a text, a blob a blob).
+void plant(const QString& path, qint64 code, const QString& column, const QVariant& value) {
+    engine::Connection file(path);
+    file.execute(QStringLiteral("update dt_data set %1=?1 where c901=?2").arg(column), {value, double(code)});
+}
+
+QStringList reportRows() {
+    return readGbkTextFile(conflictReportPath()).mid(2);
+}
+
+} // namespace
+
+class ReceivedValuesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void generatedRecordsPassEveryRule() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("clean.mdb"), 300, 110000000001);
+        engine::Connection db(file);
+        QVERIFY(records::refusedRecords(db, QStringLiteral("dt_data")).empty());
+    }
+
+    void importRefusesValuesNoEntryPathWrites() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("bad.mdb"), 12, 110000000001);
+        plant(file, 110000000001, QStringLiteral("c901"), 1);
+        plant(file, 110000000002, QStringLiteral("c901"), 12.5);
+        plant(file, 110000000003, QStringLiteral("c901"), 1e20);
+        plant(file, 110000000004, QStringLiteral("c901"), QStringLiteral("abc"));
+        plant(file, 110000000005, QStringLiteral("z002"), QStringLiteral("many"));
+        plant(file, 110000000006, QStringLiteral("RecordState"), 99);
+        plant(file, 110000000007, QStringLiteral("z003"), -5);
+        plant(file, 110000000008, QStringLiteral("c902"), QString(5000, QChar(0x7532)));
+        plant(file, 110000000009, QStringLiteral("z006"), QByteArray("\x01\x02", 2));
+        plant(file, 110000000010, QStringLiteral("c909"), 7);
+        // Not filing, yet with counts: the entry form zeroes the tables of such a union.
+        plant(file, 110000000011, QStringLiteral("c912"), 5);
+        plant(file, 110000000012, QStringLiteral("z002"), 9223372036854775807LL);
+
+        site.ui.answerFile(file, 2);
+        site.ui.answerYes();
+        QCOMPARE(importDataFile(site.session, site.ui), ImportOutcome::Failed);
+        QCOMPARE(site.count(), qint64(0));
+        QCOMPARE(site.ui.openedFiles(), QStringList{conflictReportPath()});
+        QCOMPARE(site.ui.lastMessage(), refusalMessage(QStringLiteral("导入")));
+        const QStringList rows = reportRows();
+        QCOMPARE(rows.size(), 12);
+        const QStringList expected = {
+            QStringLiteral("(1,c901)"),
+            QStringLiteral("(12.5,c901)"),
+            QStringLiteral("(1.0e+20,c901)"),
+            QStringLiteral("('abc',c901)"),
+            QStringLiteral("(110000000005,z002)"),
+            QStringLiteral("(110000000006,RecordState)"),
+            QStringLiteral("(110000000007,z003)"),
+            QStringLiteral("(110000000008,c902)"),
+            QStringLiteral("(110000000009,z006)"),
+            QStringLiteral("(110000000010,c909)"),
+            QStringLiteral("(110000000011,c912)"),
+            QStringLiteral("(110000000012,z002)"),
+        };
+        for (const QString& line : expected)
+            QVERIFY2(rows.contains(line),
+                     qPrintable(line + QStringLiteral(" in ") + rows.join(QLatin1Char('|'))));
+    }
+
+    void nullsAndNonFilingUnionsAreTaken() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("ok.mdb"), 3, 110000000001);
+        plant(file, 110000000001, QStringLiteral("c902"), QVariant());
+        plant(file, 110000000002, QStringLiteral("c912"), 3);
+        {
+            engine::Connection db(file);
+            QStringList zeroes;
+            for (const QString& column : tableColumns(db, QStringLiteral("dt_data")))
+                if (column.size() == 4 && QStringLiteral("zbhlfjws").contains(column.at(0)))
+                    zeroes << column + QStringLiteral("=0");
+            db.execute(QStringLiteral("update dt_data set %1 where c901=110000000002")
+                           .arg(zeroes.join(QLatin1Char(','))));
+        }
+        site.ui.answerFile(file, 2);
+        site.ui.answerYes();
+        QCOMPARE(importDataFile(site.session, site.ui), ImportOutcome::Imported);
+        QCOMPARE(site.count(), qint64(3));
+    }
+
+    void restoreRefusesAndKeepsTheRecords() {
+        Site site;
+        const QString own = site.sentFile(QStringLiteral("own.mdb"), 5, 120000000001);
+        site.ui.answerYes();
+        QVERIFY(restoreDatabaseFrom(site.session, site.ui, own));
+        QCOMPARE(site.count(), qint64(5));
+
+        const QString bad = site.sentFile(QStringLiteral("bad.mdb"), 5, 130000000001);
+        plant(bad, 130000000003, QStringLiteral("c912"), QStringLiteral("二"));
+        site.ui.clear();
+        site.ui.answerYes();
+        QVERIFY(!restoreDatabaseFrom(site.session, site.ui, bad));
+        QCOMPARE(site.ui.lastMessage(), refusalMessage(QStringLiteral("恢复")));
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(130000000003,c912)")});
+        QCOMPARE(site.count(QStringLiteral("dt_data where c901<130000000000")), qint64(5));
+        QCOMPARE(site.count(), qint64(5));
+    }
+
+    void multiImportNamesTheRefusedFile() {
+        Site site;
+        const QString good = site.sentFile(QStringLiteral("good.mdb"), 4, 140000000001);
+        const QString bad = site.sentFile(QStringLiteral("bad.mdb"), 4, 150000000001);
+        plant(bad, 150000000002, QStringLiteral("h002"), 3);
+        const MultiImportResult result = importMultipleFiles(site.session, site.ui, {good, bad}, {});
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.failed, 1);
+        QCOMPARE(site.count(), qint64(4));
+        const QStringList report = readGbkTextFile(conflictReportPath());
+        QVERIFY(report.first().contains(bad));
+        QVERIFY(report.contains(QStringLiteral("(150000000002,h002)")));
+    }
+
+    void csvImportRefusesValuesOutsideTheForm() {
+        Site site;
+        const QString path = site.folder.file(QStringLiteral("in.csv"));
+        auto run = [&](const QString& lines) {
+            writeAll(path, toGbk(QStringLiteral("c901,c902,z001,c912,RecordState,\r\n") + lines));
+            site.ui.clear();
+            return importCsvFile(site.session, site.ui, path, Stamp);
+        };
+        QCOMPARE(run(QStringLiteral("330000000001,甲,1,1,1,\r\n330000000002,乙,1e20,1,1,\r\n")),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000002,z001)")});
+        QCOMPARE(run(QStringLiteral("12.5,甲,1,1,1,\r\n330000000003,乙,1,1,99,\r\n")),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(reportRows(),
+                 (QStringList{QStringLiteral("(12.5,c901)"), QStringLiteral("(330000000003,RecordState)")}));
+        QCOMPARE(run(QStringLiteral("330000000004,%1,1,1,1,\r\n").arg(QString(61, QLatin1Char('x')))),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(site.ui.lastMessage(), refusalMessage(QStringLiteral("导入")));
+        QCOMPARE(site.count(), qint64(0));
+        QCOMPARE(run(QStringLiteral("330000000005,甲,3,2,1,\r\n")), CsvImportOutcome::Imported);
+        QCOMPARE(site.count(), qint64(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(ReceivedValuesTest)
+#include "tst_received_values.moc"
