@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -58,11 +59,20 @@ void sqlInt(sqlite3_context* context, int, sqlite3_value** argv) {
 // widesum(x): sum() without its "integer overflow": whole numbers add up exactly in 128 bits and stay
 // whole while the total fits in 64; past that, or with any floating value, the total is floating.
 __extension__ typedef __int128 WideWhole;
+// SQLite's aggregate memory is aligned for 8 bytes only, so the 128-bit total is kept as bytes and
+// copied in and out rather than accessed in place.
 struct WideSum {
-    WideWhole whole;
+    unsigned char wholeBytes[sizeof(WideWhole)];
     double real;
     bool anyValue;
     bool anyReal;
+
+    WideWhole whole() const {
+        WideWhole value;
+        std::memcpy(&value, wholeBytes, sizeof value);
+        return value;
+    }
+    void setWhole(WideWhole value) { std::memcpy(wholeBytes, &value, sizeof value); }
 };
 
 void wideSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
@@ -74,7 +84,7 @@ void wideSumStep(sqlite3_context* context, int, sqlite3_value** argv) {
     case SQLITE_NULL:
         return;
     case SQLITE_INTEGER:
-        sum->whole += sqlite3_value_int64(v);
+        sum->setWhole(sum->whole() + sqlite3_value_int64(v));
         break;
     default:
         sum->real += sqlite3_value_double(v);
@@ -90,12 +100,13 @@ void wideSumFinal(sqlite3_context* context) {
         sqlite3_result_null(context);
         return;
     }
-    const bool fits = sum->whole >= std::numeric_limits<sqlite3_int64>::min() &&
-                      sum->whole <= std::numeric_limits<sqlite3_int64>::max();
+    const WideWhole whole = sum->whole();
+    const bool fits = whole >= std::numeric_limits<sqlite3_int64>::min() &&
+                      whole <= std::numeric_limits<sqlite3_int64>::max();
     if (!sum->anyReal && fits)
-        sqlite3_result_int64(context, sqlite3_int64(sum->whole));
+        sqlite3_result_int64(context, sqlite3_int64(whole));
     else
-        sqlite3_result_double(context, double(sum->whole) + sum->real);
+        sqlite3_result_double(context, double(whole) + sum->real);
 }
 
 QByteArray digestOf(const QByteArray& salt, const QString& password) {
