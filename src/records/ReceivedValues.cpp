@@ -48,8 +48,9 @@ const NamedRule CoverRules[] = {
     // A CSV file may leave the state out; the check runner gives such a record its state.
     {"RecordState", {Shape::Whole, 0, 2, true}},
 };
-const ValueRule CountRule{Shape::Whole, 0, LargestCount, true};
-const ValueRule AnswerRule{Shape::Whole, 0, LargestAnswer, true};
+// Counts and answers alike: an answer past 2 is what the logic check is there to report (a record
+// held with its logic errors, a file of an older version), so it is not refused on arrival.
+const ValueRule SurveyRule{Shape::Whole, 0, LargestCount, true};
 
 // The filing state is a code of CT_state, or 0 while not set; the entry form zeroes every survey
 // column of a union that does not file (state 3 or more).
@@ -61,7 +62,7 @@ const ValueRule* ruleOf(const QString& column) {
             return &named.rule;
     if (surveyColumnIndex(column) < 0)
         return nullptr;
-    return columnKind(column) == ColumnKind::Count ? &CountRule : &AnswerRule;
+    return &SurveyRule;
 }
 
 QString quotedName(const QString& column) {
