@@ -29,7 +29,7 @@ void readAttached(corvalis::engine::Connection& db, const QString& path) {
     const QString alias = corvalis::exchange::ImportAlias;
     corvalis::engine::Attachment attached(db, path, alias);
     corvalis::vetReceivedDatabase(db, alias, path);
-    corvalis::exchange::attachedLabel(db, alias);
+    corvalis::readLabelOf(db, alias);
     corvalis::underWorkLimit(db, path, path, [&] {
         return db.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(alias));
     });

@@ -15,14 +15,13 @@ namespace corvalis {
 
 DbSession::DbSession(const ProgramFolder& folder, UiServices& ui) : m_folder(folder), m_ui(ui) {}
 
-QString readDatabaseLabel(engine::Connection& connection) {
-    const QString path = databaseFileOf(connection, QStringLiteral("main"));
+QString readLabelOf(engine::Connection& connection, const QString& schema) {
+    const QString path = databaseFileOf(connection, schema);
     // The label table may come from a file made elsewhere: read it only as a plain table, with a
     // work limit.
-    requirePlainTables(connection, QStringLiteral("main"),
-                       {QStringLiteral("ct_label"), QStringLiteral("dt_data")}, path);
+    requirePlainTables(connection, schema, {QStringLiteral("ct_label")}, path);
     return underWorkLimit(connection, path, path, [&] {
-        engine::Statement statement(connection, QStringLiteral("select * from ct_label"));
+        engine::Statement statement(connection, QStringLiteral("select * from %1.ct_label").arg(schema));
         if (!statement.step())
             return QString();
         const int column = statement.columnIndex(QStringLiteral("db_name"));
@@ -30,6 +29,12 @@ QString readDatabaseLabel(engine::Connection& connection) {
             throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
         return statement.text(column);
     });
+}
+
+QString readDatabaseLabel(engine::Connection& connection) {
+    const QString main = QStringLiteral("main");
+    requirePlainTables(connection, main, {QStringLiteral("dt_data")}, databaseFileOf(connection, main));
+    return readLabelOf(connection, main);
 }
 
 namespace {

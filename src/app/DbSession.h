@@ -61,6 +61,9 @@ bool compactDatabase(const QString& path, UiServices& ui);
 
 // Reads the label of an open database: db_name of the first row of ct_label, empty without a row.
 QString readDatabaseLabel(engine::Connection& connection);
+// The same for the database attached under `schema`, which may be a file made elsewhere: its
+// ct_label must be a plain table and is read under a work limit.
+QString readLabelOf(engine::Connection& connection, const QString& schema);
 
 // The messages of opening the default database.
 inline const QString MissingDatabaseMessage = QStringLiteral("没有找到系统数据文件，请重新安装。");

@@ -91,20 +91,6 @@ bool attachReceivedFile(engine::Connection& connection, const QString& path, con
     return false;
 }
 
-QString attachedLabel(engine::Connection& connection, const QString& alias) {
-    const QString file = databaseFileOf(connection, alias);
-    requirePlainTables(connection, alias, {QStringLiteral("ct_label")}, file);
-    return underWorkLimit(connection, file, file, [&] {
-        engine::Statement statement(connection, QStringLiteral("select * from %1.ct_label").arg(alias));
-        if (!statement.step())
-            return QString();
-        const int column = statement.columnIndex(QStringLiteral("db_name"));
-        if (column < 0)
-            throw EngineError(QStringLiteral("在集合中找不到与请求的名称“db_name”对应的项目。"));
-        return statement.text(column);
-    });
-}
-
 ImportOutcome importDataFile(DbSession& session, UiServices& ui) {
     FileRequest request{ChooseImportTitle, ImportFilter, 1, Settings::documentsFolder(), QString()};
     const std::optional<FileChoice> choice = ui.chooseOpenFile(request);
@@ -172,7 +158,7 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
         return ImportOutcome::Ended;
     }
     try {
-        label = attachedLabel(db, ImportAlias);
+        label = readLabelOf(db, ImportAlias);
     } catch (const EngineError& error) {
         showRunError(ui, error.text());
         return ImportOutcome::Ended;

@@ -42,9 +42,6 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
 bool attachReceivedFile(engine::Connection& connection, const QString& path, const QString& alias,
                         std::optional<engine::Attachment>& attachment);
 
-// db_name of the first row of an attached file's ct_label; raises EngineError without the table.
-QString attachedLabel(engine::Connection& connection, const QString& alias);
-
 enum class ImportOutcome {
     Imported, // every record of the file was added
     Ended,    // cancelled, or the file was missing or unreadable: nothing changed

@@ -81,7 +81,7 @@ std::optional<ChosenFiles> prepareImportFiles(const ProgramFolder& folder, const
                 connection.open(open, deriveDatabasePassword());
             }
             vetReceivedDatabase(connection, QStringLiteral("main"), path);
-            files.labels << attachedLabel(connection, QStringLiteral("main"));
+            files.labels << readLabelOf(connection, QStringLiteral("main"));
         } catch (const EngineError& error) {
             if (error.code() == RefusedFileCode) {
                 ui.showMessage(error.text(), QString(), MessageIcon::Warning);
