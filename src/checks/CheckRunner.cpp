@@ -1,6 +1,7 @@
 #include "CheckRunner.h"
 
 #include "BuiltInRules.h"
+#include "CheckResults.h"
 #include "Explanation.h"
 #include "app/BatchFeed.h"
 #include "app/Clock.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -184,10 +186,52 @@ private:
 // A violation waiting for the states before it to be committed.
 struct PendingViolation {
     size_t statesBefore; // states gathered up to and including its record's
+    qint64 rowId;
+    QVariant storedCode;
     QString codeText;
     QString name;
     bool firstOfRecord;
     int rule;
+};
+
+// The violations a run writes into its result file, gathered for the results window and the
+// command-line formats. The division codes are read once at the end, by row id.
+class ResultCollector {
+public:
+    explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
+
+    void add(const PendingViolation& pending) {
+        Violation violation;
+        violation.code = engine::codeOf(pending.storedCode).value_or(0);
+        violation.codeText = pending.codeText;
+        violation.unionName = pending.name;
+        violation.rule = pending.rule;
+        m_set.violations.push_back(std::move(violation));
+        m_rowIds.push_back(pending.rowId);
+    }
+
+    void fillDivisions(engine::Connection& connection) {
+        if (m_rowIds.empty())
+            return;
+        QJsonArray ids;
+        for (size_t i = 0; i < m_rowIds.size(); ++i) {
+            if (i == 0 || m_rowIds[i] != m_rowIds[i - 1])
+                ids.append(m_rowIds[i]);
+        }
+        engine::Statement read(connection,
+                               QStringLiteral("select rowid, c903 from dt_data "
+                                              "where rowid in (select value from json_each(?1))"));
+        read.bind(1, QString::fromUtf8(QJsonDocument(ids).toJson(QJsonDocument::Compact)));
+        QHash<qint64, QString> divisions;
+        while (read.step())
+            divisions.insert(read.integer(0), engine::codeTextOf(read.value(1)));
+        for (size_t i = 0; i < m_rowIds.size(); ++i)
+            m_set.violations[i].division = divisions.value(m_rowIds[i]);
+    }
+
+private:
+    CheckResultSet& m_set;
+    std::vector<qint64> m_rowIds; // of each violation
 };
 
 // The states and report lines of a run not yet written. The row ids whose state changes are
@@ -211,9 +255,14 @@ public:
         m_states.push_back(state);
     }
 
-    void addViolation(const QString& codeText, const QString& name, bool firstOfRecord, int rule) {
-        m_violations.push_back({m_rowIds.size(), codeText, name, firstOfRecord, rule});
+    void addViolation(qint64 rowId, const QVariant& storedCode, const QString& name, bool firstOfRecord,
+                      int rule) {
+        m_violations.push_back(
+            {m_rowIds.size(), rowId, storedCode, engine::codeTextOf(storedCode), name, firstOfRecord, rule});
     }
+
+    // Every violation written into the report goes to the collector as well.
+    void collectInto(ResultCollector* collector) { m_collector = collector; }
 
     void commit() {
         if (!m_rowIds.empty()) {
@@ -286,6 +335,8 @@ private:
             m_report.writeViolation(v.codeText, v.name, v.firstOfRecord,
                                     QString::fromUtf8(CompiledRuleSet::builtIn().rule(v.rule).ruleText),
                                     m_explain(v.rule));
+            if (m_collector)
+                m_collector->add(v);
         }
         m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
         m_report.flush();
@@ -317,6 +368,7 @@ private:
     std::vector<qint64> m_rowIds;
     std::vector<int> m_states;
     std::vector<PendingViolation> m_violations;
+    ResultCollector* m_collector = nullptr;
 };
 
 QString codeListJson(const QList<UnionCode>& codes) {
@@ -358,12 +410,12 @@ CheckRange checkRangeFromTexts(const QString& lowText, const QString& highText) 
     return range;
 }
 
-QString resultFilePath(const QString& databaseLabel) {
+QString resultFilePath(const QString& databaseLabel, const QString& extension) {
     QString label = databaseLabel;
     label.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
     label.remove(QChar(0));
     const QString head = QStringLiteral("2020基层-");
-    const QString tail = QStringLiteral("-逻辑检查结果.txt");
+    const QString tail = QStringLiteral("-逻辑检查结果") + extension;
     return tempFolder() + QLatin1Char('/') + head +
            fitFileNamePart(label, MaxFileNameBytes - fileNameBytes(head + tail)) + tail;
 }
@@ -381,7 +433,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     CheckOutcome outcome;
     outcome.reportPath = reportPath;
 
-    ResultFile report(reportPath, m_clock.now());
+    const QDateTime started = m_clock.now();
+    ResultFile report(reportPath, started);
 
     engine::Statement count(m_connection,
                             QStringLiteral("select count(*) from dt_data where ") + selection.condition);
@@ -403,6 +456,15 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         return *cached;
     };
     PendingResults states(m_connection, fileAccess, report, explanationOf);
+    std::optional<ResultCollector> collector;
+    if (m_collect) {
+        m_collect->checkedAt = started;
+        m_collect->checked = m_collect->failed = 0;
+        m_collect->stopped = false;
+        m_collect->violations.clear();
+        collector.emplace(*m_collect);
+        states.collectInto(&*collector);
+    }
 
     std::optional<JudgedBatchFeed> feed;
     if (total > 0)
@@ -429,7 +491,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    states.addViolation(engine::codeTextOf(batch.storedCodes[next]),
+                    states.addViolation(batch.rowIds[next], batch.storedCodes[next],
                                         batch.names[qsizetype(next)], i == 0,
                                         batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
@@ -460,18 +522,24 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         throw;
     }
 
+    if (collector) {
+        collector->fillDivisions(m_connection);
+        m_collect->checked = outcome.examined;
+        m_collect->failed = outcome.errorUnits;
+        m_collect->stopped = outcome.stopped;
+    }
     if (outcome.stopped) {
         report.close();
-        return outcome;
-    }
-    if (outcome.errorUnits == 0) {
+    } else if (outcome.errorUnits == 0) {
         report.close();
         m_ui.showMessage(NoLogicErrorsMessage);
-        return outcome;
+    } else {
+        report.writeTotals(outcome.errorUnits, outcome.errorItems);
+        report.close();
+        m_ui.openWithShell(reportPath);
     }
-    report.writeTotals(outcome.errorUnits, outcome.errorItems);
-    report.close();
-    m_ui.openWithShell(reportPath);
+    if (m_collect)
+        saveCheckResults(*m_collect, lastResultsPath(m_collect->databaseLabel));
     return outcome;
 }
 

@@ -17,6 +17,7 @@ class Connection;
 namespace corvalis::checks {
 
 class ExplanationRenderer;
+struct CheckResultSet;
 
 // Which records a run examines. Only filing records (c912 of 2 or less) ever enter a run.
 struct CheckSelection {
@@ -58,8 +59,8 @@ struct CheckOutcome {
 };
 
 // The result file of a database label in the temporary folder. Characters that would lead out of
-// that folder ("/", "\") are replaced by "_".
-QString resultFilePath(const QString& databaseLabel);
+// that folder ("/", "\") are replaced by "_". Files kept beside it differ in the extension.
+QString resultFilePath(const QString& databaseLabel, const QString& extension = QStringLiteral(".txt"));
 
 inline const QString NoLogicErrorsMessage = QStringLiteral("恭喜你，所检查的数据没有逻辑错误");
 inline const QString IncompleteRangeMessage = QStringLiteral("请输入逻辑检查的范围");
@@ -81,12 +82,19 @@ public:
     // Records read and states stored per transaction.
     void setBatchSize(int records) { m_batchSize = records > 0 ? records : 1; }
 
+    // Collects the violations of the next runs into the set (nullptr: none), exactly those the result
+    // file lists, and saves the set to lastResultsPath of its databaseLabel when a run ends without
+    // error (also after a stop, as the result file stays). A save that fails raises after the run's
+    // messages.
+    void collectInto(CheckResultSet* set) { m_collect = set; }
+
 private:
     engine::Connection& m_connection;
     UiServices& m_ui;
     const Clock& m_clock;
     ExplanationRenderer& m_renderer;
     int m_batchSize = 10000;
+    CheckResultSet* m_collect = nullptr;
 };
 
 } // namespace corvalis::checks
