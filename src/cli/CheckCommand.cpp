@@ -4,11 +4,14 @@
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
+#include "checks/CheckResultFormats.h"
+#include "checks/CheckResults.h"
 #include "checks/CheckRunner.h"
 #include "checks/Explanation.h"
 
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QSaveFile>
 #include <optional>
 
 namespace corvalis::cli {
@@ -42,6 +45,36 @@ private:
     ProgressReporter& m_progress;
 };
 
+const QStringList Formats{QStringLiteral("text"), QStringLiteral("json"), QStringLiteral("csv")};
+
+// Where the chosen format goes: a file, standard output, or (text without --format or --report)
+// nowhere but the result file itself, whose path is printed.
+struct Delivery {
+    QString format;
+    QString file; // empty: standard output, when toStandardOutput
+    bool toStandardOutput = false;
+};
+
+void writeWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(path, fileFailureReason(file)));
+}
+
+bool writeToStandardOutput(const CliContext& context, const QByteArray& bytes) {
+    context.out.flush();
+    if (!context.rawOut) {
+        context.out << QString::fromUtf8(bytes);
+        context.out.flush();
+        return true;
+    }
+    if (context.rawOut->write(bytes) != bytes.size()) {
+        context.err << QStringLiteral("写标准输出失败。") << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void CheckCommand::addOptions(QCommandLineParser& parser) const {
@@ -52,8 +85,15 @@ void CheckCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption({QStringLiteral("codes"), QStringLiteral("检查这些编码的记录，用逗号分隔。"),
                       QStringLiteral("C,C,...")});
     parser.addOption({QStringLiteral("report"),
-                      QStringLiteral("检查结果文件（默认在临时文件夹中）；- 为标准输出。"),
+                      QStringLiteral("把所选格式的检查结果写到这个文件；- 为标准输出。"
+                                     "文本格式的检查结果文件总是写在临时文件夹中。"),
                       QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("format"),
+                      QStringLiteral("检查结果的格式：text（文本，默认）、json 或 csv（UTF-8，"
+                                     "每行一个逻辑错误项）；没有 --report 时写到标准输出。"),
+                      QStringLiteral("FORMAT")});
+    parser.addOption(
+        {QStringLiteral("fail-on-violations"), QStringLiteral("有记录存在逻辑错误时以退出码 3 结束。")});
     parser.addPositionalArgument(QStringLiteral("HIGH"), QStringLiteral("--range 的上限编码。"),
                                  QStringLiteral("[HIGH]"));
 }
@@ -95,27 +135,62 @@ int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
         selection = checks::CheckSelection::codes(*codes);
     }
 
+    Delivery delivery;
+    delivery.format = parser.value(QStringLiteral("format")).toLower();
+    if (delivery.format.isEmpty())
+        delivery.format = Formats.first();
+    if (!Formats.contains(delivery.format)) {
+        context.err << QStringLiteral("--format 只能是 text、json 或 csv。") << Qt::endl;
+        return ExitUsage;
+    }
+    const QString reportOption = parser.value(QStringLiteral("report"));
+    if (!reportOption.isEmpty() && reportOption != StandardOutputName)
+        delivery.file = QFileInfo(reportOption).absoluteFilePath();
+    else
+        delivery.toStandardOutput =
+            reportOption == StandardOutputName || parser.isSet(QStringLiteral("format"));
+    if (delivery.toStandardOutput && context.json) {
+        context.err << QStringLiteral("检查结果写到标准输出时不能同时使用 --json。") << Qt::endl;
+        return ExitUsage;
+    }
+
+    // A file that cannot be written is found before any record changes its state.
+    const QFileInfo folder(QFileInfo(delivery.file).absolutePath());
+    if (!delivery.file.isEmpty() && (!folder.isDir() || !folder.isWritable())) {
+        context.err << RunErrorPrefix
+                    << QStringLiteral("无法写入文件“%1”：文件夹不存在或不可写。").arg(delivery.file)
+                    << Qt::endl;
+        return ExitFailure;
+    }
+
     DbSession session(context.folder, context.ui);
     if (!context.openSession(session))
         return ExitFailure;
-    const QString reportOption = parser.value(QStringLiteral("report"));
-    const bool toStandardOutput = reportOption == StandardOutputName;
-    if (toStandardOutput && context.json) {
-        context.err << QStringLiteral("--report - 和 --json 不能同时使用。") << Qt::endl;
-        return ExitUsage;
-    }
-    QTemporaryDir scratch;
-    const QString report = toStandardOutput          ? scratch.filePath(QStringLiteral("check.txt"))
-                           : !reportOption.isEmpty() ? QFileInfo(reportOption).absoluteFilePath()
-                                                     : checks::resultFilePath(session.label());
+    // Standard output holds the results alone; messages such as the congratulation go beside them.
+    if (delivery.toStandardOutput)
+        context.ui.setJson(true);
+    // The text result file is written to its usual place, whatever the format; with --report FILE
+    // and the text format, to that file as well.
+    const QString report = checks::resultFilePath(session.label());
     SystemClock clock;
     checks::ExplanationRenderer renderer(session.connection(), context.ui);
     checks::CheckRunner runner(session.connection(), context.ui, clock, renderer);
+    checks::CheckResultSet results;
+    results.databaseLabel = session.label();
+    runner.collectInto(&results);
     ProgressCheckControl control(context.ui.progress());
     checks::CheckOutcome outcome;
     try {
         outcome = runner.checkRecords(selection, report, &control);
         context.ui.progress().finish();
+        if (!delivery.file.isEmpty()) {
+            if (delivery.format == QLatin1String("text"))
+                copyFileContents(report, delivery.file);
+            else if (delivery.format == QLatin1String("json"))
+                writeWholeFile(delivery.file, checks::checkResultsJson(results, renderer));
+            else
+                writeWholeFile(delivery.file, checks::checkResultsCsv(results, renderer));
+        }
     } catch (const Error& error) {
         context.ui.progress().finish();
         context.err << RunErrorPrefix << error.text() << Qt::endl;
@@ -126,21 +201,38 @@ int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
             .arg(outcome.examined)
             .arg(outcome.errorUnits)
             .arg(outcome.errorItems);
+    const QString shownReport =
+        delivery.format == QLatin1String("text") && !delivery.file.isEmpty() ? delivery.file : report;
     if (context.json) {
-        context.printJson({{QStringLiteral("examined"), outcome.examined},
-                           {QStringLiteral("errorUnits"), outcome.errorUnits},
-                           {QStringLiteral("errorItems"), outcome.errorItems},
-                           {QStringLiteral("report"), report}});
-    } else if (toStandardOutput) {
-        // The report takes standard output; the counts go beside it, to standard error.
+        QJsonObject counted{{QStringLiteral("examined"), outcome.examined},
+                            {QStringLiteral("errorUnits"), outcome.errorUnits},
+                            {QStringLiteral("errorItems"), outcome.errorItems},
+                            {QStringLiteral("report"), shownReport}};
+        if (delivery.format != QLatin1String("text"))
+            counted.insert(delivery.format, delivery.file);
+        context.printJson(counted);
+    } else if (delivery.toStandardOutput) {
+        // The results take standard output; the counts go beside them, to standard error.
         if (context.verbosity != Verbosity::Quiet)
             context.err << counts << Qt::endl;
-        if (QFileInfo::exists(report) && !context.copyToStandardOutput(report))
-            return ExitFailure;
+        if (delivery.format == QLatin1String("text")) {
+            if (QFileInfo::exists(report) && !context.copyToStandardOutput(report))
+                return ExitFailure;
+        } else {
+            const QByteArray bytes = delivery.format == QLatin1String("json")
+                                         ? checks::checkResultsJson(results, renderer)
+                                         : checks::checkResultsCsv(results, renderer);
+            if (!writeToStandardOutput(context, bytes))
+                return ExitFailure;
+        }
     } else {
         context.say(counts);
-        context.say(QStringLiteral("检查结果：%1").arg(report));
+        context.say(QStringLiteral("检查结果：%1").arg(shownReport));
+        if (delivery.format != QLatin1String("text"))
+            context.say(QStringLiteral("%1 格式的检查结果：%2").arg(delivery.format, delivery.file));
     }
+    if (parser.isSet(QStringLiteral("fail-on-violations")) && outcome.errorUnits > 0)
+        return ExitViolations;
     return ExitSuccess;
 }
 

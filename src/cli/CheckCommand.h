@@ -4,8 +4,9 @@
 
 namespace corvalis::cli {
 
-// check [--all | --range LOW HIGH | --codes C,C,...] [--report FILE]: the bulk logic check of the
-// filing records, as the check dialog runs it.
+// check [--all | --range LOW HIGH | --codes C,C,...] [--format text|json|csv] [--report FILE]
+// [--fail-on-violations]: the bulk logic check of the filing records, as the check dialog runs it,
+// with its results in the chosen format.
 class CheckCommand : public CliCommand {
 public:
     QString name() const override { return QStringLiteral("check"); }
@@ -13,7 +14,8 @@ public:
         return QStringLiteral("检查上报记录的逻辑，设置记录状态，写出检查结果文件");
     }
     QString arguments() const override {
-        return QStringLiteral("[--all | --range LOW HIGH | --codes C,C,...] [--report FILE]");
+        return QStringLiteral("[--all | --range LOW HIGH | --codes C,C,...] [--format text|json|csv] "
+                              "[--report FILE] [--fail-on-violations]");
     }
     bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;

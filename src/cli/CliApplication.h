@@ -20,7 +20,8 @@ namespace corvalis::cli {
 class CliUiServices;
 
 // Exit codes of the command-line tool.
-enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+// ExitViolations: check --fail-on-violations found a record with logic errors.
+enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2, ExitViolations = 3 };
 
 // How much the tool says: -q keeps only problems, -v adds detail such as the database and the time taken.
 enum class Verbosity { Quiet, Normal, Verbose };
