@@ -27,7 +27,21 @@ _corvalis_survey_cli() {
     case $prev in
         --home) _filedir -d; return ;;
         --db) _filedir mdb; return ;;
-        --report) _filedir txt; return ;;
+        --report)
+            # The file takes the chosen format.
+            local format=text
+            for ((i = 1; i < cword; i++)); do
+                [[ ${words[i]} == --format ]] && format=${words[i + 1]}
+            done
+            case $format in
+                json) _filedir json ;;
+                csv) _filedir csv ;;
+                *) _filedir txt ;;
+            esac
+            return ;;
+        --format)
+            COMPREPLY=($(compgen -W 'text json csv' -- "$cur"))
+            return ;;
         --count | --seed | --first-code | --faulty | --label | --codes | --range | --sheets | --tables | --group-item)
             return ;;
         --by)

@@ -46,7 +46,7 @@ done
 # Bash completion offers commands, a command's options and the files a command reads.
 completion="$work/prefix/share/bash-completion/completions/corvalis-survey-cli"
 mkdir "$work/files"
-touch "$work/files/a.dat" "$work/files/b.mdb" "$work/files/c.txt"
+touch "$work/files/a.dat" "$work/files/b.mdb" "$work/files/c.txt" "$work/files/d.csv"
 complete_line() {
   (cd "$work/files" && PATH="$work/prefix/bin:$PATH" bash -c '
     . /usr/share/bash-completion/bash_completion
@@ -62,6 +62,10 @@ complete_line() {
 [ "$(complete_line "corvalis-survey-cli generate --cou")" = "--count " ] || { echo "no option completion"; exit 1; }
 [ "$(complete_line "corvalis-survey-cli import ")" = "a.dat b.mdb " ] ||
   { echo "import completes: $(complete_line "corvalis-survey-cli import ")"; exit 1; }
+[ "$(complete_line "corvalis-survey-cli check --format ")" = "csv json text " ] || { echo "no format completion"; exit 1; }
+[ "$(complete_line "corvalis-survey-cli check --format csv --report ")" = "d.csv " ] ||
+  { echo "check --report completes: $(complete_line "corvalis-survey-cli check --format csv --report ")"; exit 1; }
+[ "$(complete_line "corvalis-survey-cli check --fail-on")" = "--fail-on-violations " ] || { echo "no check option completion"; exit 1; }
 before="$(sha256sum "$share/2020NB_vq_20200819.mdb")"
 env -u CORVALIS_HOME HOME="$work/home" XDG_DATA_HOME="$work/home/data" \
   "$work/prefix/bin/corvalis-survey-cli" info >"$work/info.txt"

@@ -88,10 +88,11 @@ void CheckCommand::addOptions(QCommandLineParser& parser) const {
                       QStringLiteral("把所选格式的检查结果写到这个文件；- 为标准输出。"
                                      "文本格式的检查结果文件总是写在临时文件夹中。"),
                       QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("format"),
-                      QStringLiteral("检查结果的格式：text（文本，默认）、json 或 csv（UTF-8，"
-                                     "每行一个逻辑错误项）；没有 --report 时写到标准输出。"),
-                      QStringLiteral("FORMAT")});
+    parser.addOption(
+        {QStringLiteral("format"),
+         QStringLiteral("检查结果的格式：text（文本，默认）、json 或 csv（UTF-8，每行一个逻辑错误项）。"
+                        "给出 --format 而没有 --report 时，结果写到标准输出。"),
+         QStringLiteral("FORMAT")});
     parser.addOption(
         {QStringLiteral("fail-on-violations"), QStringLiteral("有记录存在逻辑错误时以退出码 3 结束。")});
     parser.addPositionalArgument(QStringLiteral("HIGH"), QStringLiteral("--range 的上限编码。"),

@@ -132,7 +132,8 @@ QString CliApplication::helpText() const {
         text += QStringLiteral("  %1\n      %2\n").arg(head, command->summary());
     }
     text += QStringLiteral("  help COMMAND\n      显示一个命令的用法和选项\n\n"
-                           "退出码：0 成功，1 失败（原因在标准错误上），2 用法错误。\n"
+                           "退出码：0 成功，1 失败（原因在标准错误上），2 用法错误，"
+                           "3 check --fail-on-violations 发现了逻辑错误。\n"
                            "长时间的工作在标准错误是终端时显示进度。\n");
     return text;
 }
