@@ -169,6 +169,12 @@ private Q_SLOTS:
         QVERIFY(!fileBytes(path).isEmpty());
         QCOMPARE(fileBytes(path), fileBytes(m_textReport));
 
+        // Naming the usual place itself leaves the file whole.
+        const QByteArray whole = fileBytes(m_textReport);
+        QVERIFY(whole.size() > 200);
+        QCOMPARE(check({QStringLiteral("--report"), m_textReport}).code, 0);
+        QCOMPARE(fileBytes(m_textReport).size(), whole.size());
+
         run = check({QStringLiteral("--format"), QStringLiteral("text")});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.bytes, fileBytes(m_textReport));

@@ -1,6 +1,7 @@
 // test-kind: core
 #include "app/Clock.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "checks/CheckResults.h"
@@ -91,6 +92,16 @@ private Q_SLOTS:
         QVERIFY(ruleTextOf(-1).isEmpty());
     }
 
+    void resultsAreKeptBesideTheResultFileWithinTheTemporaryFolder() {
+        const QString label = QStringLiteral("../工会").repeated(40);
+        const QFileInfo kept(lastResultsPath(label));
+        QCOMPARE(kept.absolutePath(), QFileInfo(resultFilePath(label)).absolutePath());
+        QCOMPARE(kept.absolutePath(), QDir(tempFolder()).absolutePath());
+        QVERIFY(kept.fileName().endsWith(QStringLiteral(".results")));
+        QVERIFY(fileNameBytes(kept.fileName()) <= MaxFileNameBytes);
+        QVERIFY(lastResultsPath(QStringLiteral("甲")) != lastResultsPath(QStringLiteral("乙")));
+    }
+
     void collectedViolationsAgreeWithTheResultFile() {
         Fixture f;
         f.generate(300, 0.15);
@@ -151,6 +162,22 @@ private Q_SLOTS:
         QCOMPARE(set.checked, 1);
         QVERIFY(!set.stopped);
         QVERIFY(f.blocksOf(set.violations) == testing::resultBlocks(f.report));
+    }
+
+    void aFailedRunLeavesNoResultsOfAnEarlierOne() {
+        Fixture f;
+        f.generate(20, 0.5);
+        CheckResultSet set = f.run();
+        const QString kept = lastResultsPath(set.databaseLabel);
+        QVERIFY(QFile::exists(kept));
+        f.db.execute(QStringLiteral("update dt_data set RecordState=0"));
+        f.db.execute(
+            QStringLiteral("create trigger refuse before update on dt_data when new.c901=120000000006 "
+                           "begin select raise(abort, 'refused by trigger'); end"));
+        f.runner.collectInto(&set);
+        QVERIFY_THROWS_EXCEPTION(Error, f.runner.checkRecords(CheckSelection::allRecords(), f.report));
+        QVERIFY(!QFile::exists(kept));
+        QVERIFY(!loadCheckResults(kept));
     }
 
     void recheckStoresTheStateAndReturnsWhatTheBulkCheckWould() {

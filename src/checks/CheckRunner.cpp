@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -519,6 +520,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         states.commit();
     } catch (...) {
         states.commitAfterError();
+        // The results of an earlier run no longer match the result file begun anew.
+        if (m_collect)
+            QFile::remove(lastResultsPath(m_collect->databaseLabel));
         throw;
     }
 

@@ -185,9 +185,11 @@ int CheckCommand::run(CliContext& context, const QCommandLineParser& parser) {
         outcome = runner.checkRecords(selection, report, &control);
         context.ui.progress().finish();
         if (!delivery.file.isEmpty()) {
-            if (delivery.format == QLatin1String("text"))
-                copyFileContents(report, delivery.file);
-            else if (delivery.format == QLatin1String("json"))
+            if (delivery.format == QLatin1String("text")) {
+                // Copying the file onto itself would empty it.
+                if (QFileInfo(delivery.file).canonicalFilePath() != QFileInfo(report).canonicalFilePath())
+                    copyFileContents(report, delivery.file);
+            } else if (delivery.format == QLatin1String("json"))
                 writeWholeFile(delivery.file, checks::checkResultsJson(results, renderer));
             else
                 writeWholeFile(delivery.file, checks::checkResultsCsv(results, renderer));
