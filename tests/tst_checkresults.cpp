@@ -292,13 +292,16 @@ private Q_SLOTS:
         QVERIFY(!loadsFrom(badRule));
         // A record count far beyond the file reserves nothing and loads nothing.
         QByteArray hugeCount = bytes;
-        // The record count comes just before the first record's code.
+        // The counts of records and violations come just before the first record's code.
         const qint64 code = qToBigEndian(qint64(110101000001));
-        const qsizetype countAt = bytes.indexOf(QByteArray(reinterpret_cast<const char*>(&code), 8)) - 8;
+        const qsizetype countAt = bytes.indexOf(QByteArray(reinterpret_cast<const char*>(&code), 8)) - 16;
         QVERIFY(countAt > 0);
-        QCOMPARE(bytes.mid(countAt, 8), QByteArray::fromHex("0000000000000001"));
+        QCOMPARE(bytes.mid(countAt, 16), QByteArray::fromHex("00000000000000010000000000000002"));
         hugeCount.replace(countAt, 8, QByteArray::fromHex("7fffffffffffffff"));
         QVERIFY(!loadsFrom(hugeCount));
+        QByteArray hugeViolations = bytes;
+        hugeViolations.replace(countAt + 8, 8, QByteArray::fromHex("7fffffffffffffff"));
+        QVERIFY(!loadsFrom(hugeViolations));
     }
 
     void aHundredThousandViolationsLoadBack() {

@@ -97,7 +97,7 @@ void saveCheckResults(const CheckResultSet& results, const QString& path) {
     out.setVersion(QDataStream::Qt_6_0);
     const std::vector<StoredRecord> records = groupByRecord(results.violations);
     out << ResultsMagic << ResultsVersion << results.checkedAt << results.databaseLabel << results.checked
-        << results.failed << results.stopped << quint64(records.size());
+        << results.failed << results.stopped << quint64(records.size()) << quint64(results.violations.size());
     for (const StoredRecord& record : records) {
         out << record.first->code << record.first->codeText << record.first->unionName
             << record.first->division << record.count;
@@ -126,12 +126,14 @@ std::optional<CheckResultSet> loadCheckResults(const QString& path) {
         return std::nullopt;
     CheckResultSet results;
     quint64 recordCount = 0;
+    quint64 violationCount = 0;
     in >> results.checkedAt >> results.databaseLabel >> results.checked >> results.failed >>
-        results.stopped >> recordCount;
-    // Every record takes some bytes, so a count beyond the file's size is a damaged file, not a
-    // reason to reserve memory.
-    if (in.status() != QDataStream::Ok || recordCount > size)
+        results.stopped >> recordCount >> violationCount;
+    // Every record and violation takes some bytes, so a count beyond the file's size is a damaged
+    // file, not a reason to reserve memory.
+    if (in.status() != QDataStream::Ok || recordCount > size || violationCount > size)
         return std::nullopt;
+    results.violations.reserve(size_t(violationCount));
     for (quint64 r = 0; r < recordCount; ++r) {
         Violation record;
         quint32 count = 0;
@@ -147,7 +149,7 @@ std::optional<CheckResultSet> loadCheckResults(const QString& path) {
             results.violations.push_back(record);
         }
     }
-    if (!in.atEnd())
+    if (!in.atEnd() || results.violations.size() != violationCount)
         return std::nullopt;
     return results;
 }
