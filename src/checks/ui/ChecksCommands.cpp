@@ -1,6 +1,7 @@
 #include "ChecksCommands.h"
 
 #include "CheckDialog.h"
+#include "CheckResultsForm.h"
 #include "MessageListWindow.h"
 #include "app/Clock.h"
 #include "app/DbSession.h"
@@ -8,6 +9,7 @@
 #include "app/UiServices.h"
 #include "app/ui/CommandHost.h"
 #include "app/ui/RecordList.h"
+#include "checks/CheckResults.h"
 #include "checks/CheckRunner.h"
 #include "checks/Explanation.h"
 #include "checks/RuleListing.h"
@@ -86,6 +88,35 @@ public:
         dialog.exec();
     }
 
+    // The results window, made on first use and kept for the run of the program.
+    checks::TCheckResultsForm& resultsWindow() {
+        if (!m_results)
+            m_results = new checks::TCheckResultsForm(m_window, renderer(), m_window.dialogParent());
+        return *m_results;
+    }
+
+    void showResults(const checks::CheckResultSet& results) {
+        checks::TCheckResultsForm& window = resultsWindow();
+        window.showResults(results);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    }
+
+    // actCheckResults: the results of the last run on the open database.
+    void showLastResults() {
+        const auto results = checks::loadCheckResults(checks::lastResultsPath(m_window.session().label()));
+        if (!results) {
+            m_window.ui().showMessage(checks::ResultsText::NoResultsMessage);
+            return;
+        }
+        try {
+            showResults(*results);
+        } catch (const Error& error) {
+            showRunError(m_window.ui(), error.text());
+        }
+    }
+
     void exportRuleListing() {
         const QString path = checks::ruleListingPath();
         // A fresh account may not have its documents folder yet.
@@ -111,6 +142,7 @@ public:
 private:
     CommandHost& m_window;
     QPointer<checks::TMessageListWinForm> m_list;
+    QPointer<checks::TCheckResultsForm> m_results;
     std::unique_ptr<checks::ExplanationRenderer> m_renderer;
     quint64 m_generation = 0;
 };
@@ -129,6 +161,7 @@ void installChecksCommands(CommandHost& window) {
     window.setHandler(QStringLiteral("actCheck"), [&state] { state.showCheckDialog(); });
     window.setHandler(QStringLiteral("actCheckSelected"), [&state] { state.checkSelected(nullptr); });
     window.setHandler(QStringLiteral("itemExportLogic"), [&state] { state.exportRuleListing(); });
+    window.setHandler(QStringLiteral("actCheckResults"), [&state] { state.showLastResults(); });
 }
 
 void installPageLogicCheck(CommandHost& window, const std::function<void(PageLogicCheck)>& setHook) {
