@@ -2,13 +2,16 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "checks/CheckResults.h"
+#include "checks/CheckRunner.h"
 #include "checks/Explanation.h"
+#include "checks/ui/CheckDialog.h"
 #include "checks/ui/CheckResultsForm.h"
 #include "checks/ui/QualityOverview.h"
 #include "records/RecordGenerator.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
 #include "support/ProgramWindow.h"
+#include "support/ResultFileBlocks.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
@@ -22,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -145,6 +149,32 @@ FormSeen seenBy(records::TdlgSurveyDataForm& form) {
     return seen;
 }
 
+// Runs the check dialog from its command; `script` acts on it once shown and must close it.
+void withCheckDialog(Shell& shell, const std::function<void(TdlgCheckForm&)>& script) {
+    QTimer::singleShot(0, [script] {
+        auto* dialog = dynamic_cast<TdlgCheckForm*>(QApplication::activeModalWidget());
+        if (dialog)
+            script(*dialog);
+    });
+    shell.window->action(QStringLiteral("actCheck"))->trigger();
+}
+
+void click(QWidget* parent, const char* name) {
+    auto* button = parent->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    QVERIFY2(button, name);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(8, button->height() / 2));
+}
+
+// The shown rows as the result file writes them.
+std::vector<testing::ResultBlock> blocksOf(const ResultsTable& table) {
+    std::vector<testing::ResultBlock> blocks;
+    for (int row = 0; row < table.rowCount(); ++row)
+        blocks.push_back(
+            {table.cellText(row, ResultColumn::Code), table.cellText(row, ResultColumn::UnionName),
+             table.cellText(row, ResultColumn::RuleText), table.cellText(row, ResultColumn::Explanation)});
+    return blocks;
+}
+
 // A double-click as a person makes it: the first press selects, the second opens.
 void doubleClick(QWidget* widget, const QPoint& at) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
@@ -166,6 +196,63 @@ class ResultsWindowTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void aCheckFromTheDialogShowsTheResultsOfTheTextFile() {
+        Shell shell(80, 0.3);
+        QVERIFY(shell.window->findChild<TCheckResultsForm*>() == nullptr);
+        std::vector<testing::ResultBlock> listed;
+        bool besideTheDialog = false;
+        withCheckDialog(shell, [&](TdlgCheckForm& dialog) {
+            click(&dialog, "AllRecord");
+            click(&dialog, "tbCheck");
+            if (auto* results = shell.window->findChild<TCheckResultsForm*>()) {
+                besideTheDialog = results->isVisible() && results->parentWidget() == &dialog;
+                listed = blocksOf(results->table());
+            }
+            click(&dialog, "tbReturn");
+        });
+        const QString file = resultFilePath(shell.window->session().label());
+        QCOMPARE(shell.ui.openedFiles(), QStringList{file});
+        const std::vector<testing::ResultBlock> written = testing::resultBlocks(file);
+        QVERIFY(written.size() > 10);
+        QVERIFY(besideTheDialog);
+        QCOMPARE(listed.size(), written.size());
+        QVERIFY(listed == written);
+
+        // Once the dialog is gone the window stays, now the main window's.
+        auto* results = shell.window->findChild<TCheckResultsForm*>();
+        QVERIFY(results->isVisible());
+        QCOMPARE(results->parentWidget(), shell.window.get());
+        QVERIFY(results->findChild<QLabel*>(QStringLiteral("lblCounts"))
+                    ->text()
+                    .startsWith(QStringLiteral("显示 %1 个逻辑错误项，").arg(written.size())));
+
+        // The menu entry shows the last run again, also after the window was closed.
+        results->close();
+        shell.window->action(QStringLiteral("actCheckResults"))->trigger();
+        QVERIFY(results->isVisible());
+        QVERIFY(blocksOf(results->table()) == written);
+    }
+
+    void theMenuEntryWithoutARunSaysSo() {
+        Shell shell(5, 0);
+        // Runs of earlier tests were kept under the same label.
+        QFile::remove(lastResultsPath(shell.window->session().label()));
+        shell.window->action(QStringLiteral("actCheckResults"))->trigger();
+        QCOMPARE(shell.ui.lastMessage(), ResultsText::NoResultsMessage);
+        QVERIFY(shell.window->findChild<TCheckResultsForm*>() == nullptr);
+    }
+
+    void aCheckWithoutErrorsOpensNoWindow() {
+        Shell shell(10, 0);
+        withCheckDialog(shell, [&](TdlgCheckForm& dialog) {
+            click(&dialog, "AllRecord");
+            click(&dialog, "tbCheck");
+            click(&dialog, "tbReturn");
+        });
+        QCOMPARE(shell.ui.lastMessage(), NoLogicErrorsMessage);
+        QVERIFY(shell.window->findChild<TCheckResultsForm*>() == nullptr);
+    }
+
     void aDoubleClickOpensTheRecordOnTheRulesPageAndField() {
         Shell shell(30, 0.3);
         const CheckResultSet set = judgeAll(shell);

@@ -56,11 +56,18 @@ public:
     void checkSelection(const checks::CheckSelection& selection, checks::CheckControl* control) {
         DbSession& session = m_window.session();
         checks::CheckRunner runner(session.connection(), m_window.ui(), m_window.clock(), renderer());
+        checks::CheckResultSet results;
+        results.databaseLabel = session.label();
+        runner.collectInto(&results);
         try {
             runner.checkRecords(selection, checks::resultFilePath(session.label()), control);
         } catch (const Error& error) {
             showRunError(m_window.ui(), error.text());
+            return;
         }
+        // A run of the check dialog that found errors shows them beside the result file.
+        if (m_dialog && !results.stopped && results.failed > 0)
+            showResults(results);
     }
 
     // actCheckSelected: the marked records of the list, or the current one.
@@ -85,7 +92,14 @@ public:
         };
         actions.showMessage = [this](const QString& text) { m_window.ui().showMessage(text); };
         checks::TdlgCheckForm dialog(std::move(actions), m_window.dialogParent());
+        m_dialog = &dialog;
         dialog.exec();
+        m_dialog = nullptr;
+        // The results window shown during the dialog belonged to it, to take input beside it.
+        if (m_results && m_results->parentWidget() == &dialog) {
+            m_results->setParent(m_window.dialogParent(), Qt::Window);
+            m_results->show();
+        }
     }
 
     // The results window, made on first use and kept for the run of the program.
@@ -97,6 +111,10 @@ public:
 
     void showResults(const checks::CheckResultSet& results) {
         checks::TCheckResultsForm& window = resultsWindow();
+        // Beside a modal dialog only its own windows take input.
+        QWidget* owner = m_dialog ? static_cast<QWidget*>(m_dialog) : m_window.dialogParent();
+        if (window.parentWidget() != owner)
+            window.setParent(owner, Qt::Window);
         window.showResults(results);
         window.show();
         window.raise();
@@ -143,6 +161,7 @@ private:
     CommandHost& m_window;
     QPointer<checks::TMessageListWinForm> m_list;
     QPointer<checks::TCheckResultsForm> m_results;
+    checks::TdlgCheckForm* m_dialog = nullptr; // the check dialog while it is open
     std::unique_ptr<checks::ExplanationRenderer> m_renderer;
     quint64 m_generation = 0;
 };
