@@ -49,10 +49,20 @@ QString provinceOf(const QString& division) {
 ResultsTable::ResultsTable(QStringList explanations) : m_explanations(std::move(explanations)) {
     while (m_explanations.size() < ruleCount())
         m_explanations << QString();
+    for (int rule = 0; rule < ruleCount(); ++rule) {
+        m_ruleTexts << ruleTextOf(rule);
+        m_focusFields << focusFieldOfRule(rule);
+    }
 }
 
 void ResultsTable::setViolations(std::vector<Violation> violations) {
     m_violations = std::move(violations);
+    rebuild();
+}
+
+void ResultsTable::setViolations(std::vector<Violation> violations, const ResultFilter& filter) {
+    m_violations = std::move(violations);
+    m_filter = filter;
     rebuild();
 }
 
@@ -84,11 +94,11 @@ QString ResultsTable::cellText(int shownRow, ResultColumn column) const {
     case ResultColumn::Rule:
         return QString::number(v.rule + 1);
     case ResultColumn::RuleText:
-        return ruleTextOf(v.rule);
+        return m_ruleTexts.at(v.rule);
     case ResultColumn::Explanation:
         return explanationOf(v.rule);
     case ResultColumn::FocusField:
-        return focusFieldOfRule(v.rule);
+        return m_focusFields.at(v.rule);
     }
     return QString();
 }
@@ -111,9 +121,9 @@ void ResultsTable::rebuild() {
     std::vector<char> ruleMatches(size_t(ruleCount()), 0);
     if (!m_filter.text.isEmpty())
         for (int rule = 0; rule < ruleCount(); ++rule)
-            ruleMatches[size_t(rule)] = ruleTextOf(rule).contains(m_filter.text, Qt::CaseInsensitive) ||
+            ruleMatches[size_t(rule)] = m_ruleTexts.at(rule).contains(m_filter.text, Qt::CaseInsensitive) ||
                                         explanationOf(rule).contains(m_filter.text, Qt::CaseInsensitive) ||
-                                        focusFieldOfRule(rule).contains(m_filter.text, Qt::CaseInsensitive);
+                                        m_focusFields.at(rule).contains(m_filter.text, Qt::CaseInsensitive);
     std::vector<int> rows;
     rows.reserve(m_violations.size());
     for (size_t i = 0; i < m_violations.size(); ++i)
@@ -143,9 +153,9 @@ void ResultsTable::rebuild() {
     case ResultColumn::FocusField: {
         const ResultColumn column = m_sortColumn;
         auto rank = std::make_shared<std::vector<int>>(ruleRanks([this, column](int rule) {
-            return column == ResultColumn::RuleText      ? ruleTextOf(rule)
+            return column == ResultColumn::RuleText      ? m_ruleTexts.at(rule)
                    : column == ResultColumn::Explanation ? explanationOf(rule)
-                                                         : focusFieldOfRule(rule);
+                                                         : m_focusFields.at(rule);
         }));
         less = [&all, rank](int a, int b) {
             return (*rank)[size_t(all[size_t(a)].rule)] < (*rank)[size_t(all[size_t(b)].rule)];

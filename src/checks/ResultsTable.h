@@ -44,6 +44,8 @@ public:
     explicit ResultsTable(QStringList explanations);
 
     void setViolations(std::vector<Violation> violations);
+    // The same with another filter at once, so that the rows are made only once.
+    void setViolations(std::vector<Violation> violations, const ResultFilter& filter);
     const std::vector<Violation>& violations() const { return m_violations; }
 
     void setFilter(const ResultFilter& filter);
@@ -78,6 +80,9 @@ private:
     bool passes(const Violation& violation, const std::vector<char>& ruleMatches) const;
 
     QStringList m_explanations;
+    // The rule texts and focus fields by rule, made once: every cell of those columns reads them.
+    QStringList m_ruleTexts;
+    QStringList m_focusFields;
     std::vector<Violation> m_violations;
     ResultFilter m_filter;
     ResultGrouping m_grouping = ResultGrouping::ByRecord;

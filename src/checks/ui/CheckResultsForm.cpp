@@ -153,11 +153,14 @@ void TCheckResultsForm::buildLayout() {
     });
 }
 
-void TCheckResultsForm::showResults(const CheckResultSet& results) {
-    m_results = results;
-    m_model->change([this](ResultsTable& table) { table.setViolations(m_results.violations); });
+void TCheckResultsForm::showResults(CheckResultSet results) {
+    std::vector<Violation> violations = std::move(results.violations);
+    m_results = std::move(results);
+    showFilterInBoxes(ResultFilter());
+    m_model->change(
+        [&violations](ResultsTable& table) { table.setViolations(std::move(violations), ResultFilter()); });
     fillFilterChoices();
-    applyFilter(ResultFilter());
+    updateCounts();
     updateOverview();
     m_tabs->setCurrentIndex(0);
     if (m_model->rowCount() > 0)
@@ -173,7 +176,7 @@ void TCheckResultsForm::fillFilterChoices() {
 
     std::map<int, qint64> rules;
     std::map<QString, qint64> provinces;
-    for (const Violation& v : m_results.violations) {
+    for (const Violation& v : m_table->violations()) {
         ++rules[v.rule];
         ++provinces[provinceOf(v.division)];
     }
@@ -194,13 +197,17 @@ void TCheckResultsForm::fillFilterChoices() {
     m_fillingChoices = false;
 }
 
-void TCheckResultsForm::applyFilter(const ResultFilter& filter) {
+void TCheckResultsForm::showFilterInBoxes(const ResultFilter& filter) {
     m_fillingChoices = true;
     m_page->setCurrentIndex(std::max(0, m_page->findData(filter.page)));
     m_rule->setCurrentIndex(std::max(0, m_rule->findData(filter.rule)));
     m_division->setCurrentIndex(std::max(0, m_division->findData(filter.province)));
     m_text->setText(filter.text);
     m_fillingChoices = false;
+}
+
+void TCheckResultsForm::applyFilter(const ResultFilter& filter) {
+    showFilterInBoxes(filter);
     m_model->change([&filter](ResultsTable& table) { table.setFilter(filter); });
     m_tabs->setCurrentIndex(0);
     updateCounts();

@@ -35,7 +35,7 @@ public:
     TCheckResultsForm(CommandHost& window, ExplanationRenderer& renderer, QWidget* parent = nullptr);
     ~TCheckResultsForm() override;
 
-    void showResults(const CheckResultSet& results);
+    void showResults(CheckResultSet results);
 
     const ResultsTable& table() const { return *m_table; }
     // Narrows the list as the filter boxes would, and shows it.
@@ -48,6 +48,7 @@ public:
 private:
     void buildLayout();
     void fillFilterChoices();
+    void showFilterInBoxes(const ResultFilter& filter);
     void filterFromBoxes();
     void updateCounts();
     void updateOverview();

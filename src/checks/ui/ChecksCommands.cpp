@@ -67,7 +67,7 @@ public:
         }
         // A run of the check dialog that found errors shows them beside the result file.
         if (m_dialog && !results.stopped && results.failed > 0)
-            showResults(results);
+            showResults(std::move(results));
     }
 
     // actCheckSelected: the marked records of the list, or the current one.
@@ -109,13 +109,13 @@ public:
         return *m_results;
     }
 
-    void showResults(const checks::CheckResultSet& results) {
+    void showResults(checks::CheckResultSet results) {
         checks::TCheckResultsForm& window = resultsWindow();
         // Beside a modal dialog only its own windows take input.
         QWidget* owner = m_dialog ? static_cast<QWidget*>(m_dialog) : m_window.dialogParent();
         if (window.parentWidget() != owner)
             window.setParent(owner, Qt::Window);
-        window.showResults(results);
+        window.showResults(std::move(results));
         window.show();
         window.raise();
         window.activateWindow();
@@ -129,7 +129,7 @@ public:
             return;
         }
         try {
-            showResults(*results);
+            showResults(std::move(*results));
         } catch (const Error& error) {
             showRunError(m_window.ui(), error.text());
         }
