@@ -37,15 +37,43 @@ void showBars(QChartView* view, const QString& title, QAbstractBarSeries* series
     series->attachAxis(across);
     auto* up = new QValueAxis;
     up->setLabelFormat(QStringLiteral("%d"));
-    up->setRange(0, double(std::max<qint64>(highest, 1)) * 1.1);
+    // Counts are whole: small ones get a tick per unit, larger ones round steps.
+    const qint64 top = std::max<qint64>(highest, 1);
+    up->setRange(0, double(top));
+    if (top <= 5)
+        up->setTickCount(int(top) + 1);
+    else
+        up->applyNiceNumbers();
     chart->addAxis(up, Qt::AlignLeft);
     series->attachAxis(up);
+    // Many categories: their names turn upright so that none is cut to "…".
+    if (categories.size() > 12) {
+        across->setLabelsAngle(-90);
+        QFont small = across->labelsFont();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        across->setLabelsFont(small);
+    }
     chart->legend()->setVisible(series->count() > 1);
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->setMargins(QMargins(4, 4, 4, 4));
     QChart* old = view->chart();
     view->setChart(chart);
     delete old;
+}
+
+// "广西壮族自治区" is shown as "广西", "北京市" as "北京": the chart has one narrow bar per province.
+QString shortProvinceName(const QString& name) {
+    static const QStringList endings = {QStringLiteral("维吾尔自治区"),
+                                        QStringLiteral("壮族自治区"),
+                                        QStringLiteral("回族自治区"),
+                                        QStringLiteral("特别行政区"),
+                                        QStringLiteral("自治区"),
+                                        QStringLiteral("省"),
+                                        QStringLiteral("市")};
+    for (const QString& ending : endings)
+        if (name.size() > ending.size() + 1 && name.endsWith(ending))
+            return name.left(name.size() - ending.size());
+    return name;
 }
 
 QStringList headerTitles() {
@@ -78,16 +106,17 @@ QualityOverview::QualityOverview(QWidget* parent)
             Q_EMIT ruleChosen(item->data(Qt::UserRole).toInt());
     });
 
+    m_mostFailing->setWordWrap(false);
     auto* caption =
         new QLabel(QStringLiteral("违反最多的十条规则（双击一行、单击柱形可筛选检查结果）"), this);
     auto* layout = new QGridLayout(this);
-    layout->addWidget(m_rules, 0, 0, 1, 2);
-    layout->addWidget(m_pages, 1, 0);
-    layout->addWidget(m_provinces, 1, 1);
+    layout->addWidget(m_rules, 0, 0);
+    layout->addWidget(m_pages, 0, 1);
+    layout->addWidget(m_provinces, 1, 0, 1, 2);
     layout->addWidget(caption, 2, 0, 1, 2);
     layout->addWidget(m_mostFailing, 3, 0, 1, 2);
-    layout->setColumnStretch(0, 2);
-    layout->setColumnStretch(1, 3);
+    layout->setColumnStretch(0, 3);
+    layout->setColumnStretch(1, 2);
     layout->setRowStretch(0, 3);
     layout->setRowStretch(1, 3);
     layout->setRowStretch(3, 2);
@@ -116,6 +145,7 @@ void QualityOverview::showRules(const ResultsOverview& overview) {
     }
     auto* series = new QBarSeries;
     series->append(bars);
+    series->setLabelsVisible(categories.size() <= 30);
     connect(bars, &QBarSet::clicked, this, [this](int index) {
         if (index >= 0 && size_t(index) < m_ruleBars.size())
             Q_EMIT ruleChosen(m_ruleBars[size_t(index)]);
@@ -153,7 +183,7 @@ void QualityOverview::showProvinces(const std::vector<ProvinceStates>& provinces
     }
     for (const ProvinceStates& province : provinces) {
         m_provinceBars.push_back(province.province);
-        categories << province.name;
+        categories << shortProvinceName(province.name);
         qint64 total = 0;
         for (size_t state = 0; state < 3; ++state) {
             *sets[state] << double(province.records[state]);
