@@ -136,6 +136,8 @@ void onEntryForm(const std::function<void(records::TdlgSurveyDataForm&)>& script
         auto* form = qobject_cast<records::TdlgSurveyDataForm*>(QApplication::activeModalWidget());
         if (!form)
             return;
+        // On a slow machine this may come before the form's own placing, which is due already.
+        QTest::qWait(20);
         script(*form);
         QTest::keyClick(form, Qt::Key_Escape);
     });
