@@ -5,13 +5,20 @@
 #include "app/GbkText.h"
 #include "app/engine/Statement.h"
 #include "app/ui/RecordList.h"
+#include "checks/ui/CheckResultsForm.h"
+#include "checks/ui/QualityOverview.h"
 #include "records/ui/NumericEdit.h"
 #include "records/ui/SurveyDataForm.h"
 #include "shell/MainWindow.h"
 
+#include <QAbstractBarSeries>
 #include <QAction>
 #include <QApplication>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +31,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextStream>
@@ -158,9 +166,9 @@ bool GuideTour::run() {
     guard.start();
     m_source = firstStoredRecord(m_window);
     const std::vector<void (GuideTour::*)()> steps = {
-        &GuideTour::startOfDay,   &GuideTour::addRecord,       &GuideTour::checkAllRecords,
-        &GuideTour::exportReport, &GuideTour::importFromBelow, &GuideTour::showConflictReport,
-        &GuideTour::makeSummary,  &GuideTour::printRecord};
+        &GuideTour::startOfDay,         &GuideTour::addRecord,    &GuideTour::checkAllRecords,
+        &GuideTour::reviewCheckResults, &GuideTour::exportReport, &GuideTour::importFromBelow,
+        &GuideTour::showConflictReport, &GuideTour::makeSummary,  &GuideTour::printRecord};
     QElapsedTimer clock;
     clock.start();
     for (const auto step : steps) {
@@ -322,6 +330,123 @@ void GuideTour::checkAllRecords() {
                       if (dialog->isVisible())
                           clickChild(dialog, QStringLiteral("tbReturn"));
                   }});
+}
+
+// Slips in records already checked: the results window lists them, its overview shows where they
+// are, and each is mended in the entry form opened from the list on the rule's field.
+void GuideTour::reviewCheckResults() {
+    struct Slip {
+        qint64 code;
+        QString field;
+        qint64 right;
+    };
+    std::vector<Slip> slips;
+    engine::Connection& db = m_window.session().connection();
+    for (const auto& [offset, field] :
+         {std::pair{9, QStringLiteral("h001")}, std::pair{19, QStringLiteral("s001")}}) {
+        engine::Statement pick(db, QStringLiteral("select c901, %1 from dt_data where c912<=2 order by c901 "
+                                                  "limit 1 offset %2")
+                                       .arg(field)
+                                       .arg(offset));
+        if (pick.step())
+            slips.push_back({pick.integer(0), field, pick.integer(1)});
+    }
+    if (slips.size() < 2) {
+        fail(QStringLiteral("检查结果：没有可改的记录"));
+        return;
+    }
+    // h001 = 3 breaks two rules, s001 = 3 one.
+    for (const Slip& slip : slips)
+        db.execute(QStringLiteral("update dt_data set %1=3 where c901=?").arg(slip.field), {slip.code});
+
+    throughModals(QStringLiteral("检查数据的逻辑"),
+                  [this] { m_window.action(QStringLiteral("actCheck"))->trigger(); }, {[](QWidget* dialog) {
+                      clickChild(dialog, QStringLiteral("AllRecord"));
+                      clickChild(dialog, QStringLiteral("tbCheck"));
+                      settle(300);
+                      clickChild(dialog, QStringLiteral("tbReturn"));
+                  }});
+    settle(300);
+    QWidget* results = findWindow(QStringLiteral("CheckResultsForm"));
+    if (!results || !results->isVisible()) {
+        fail(QStringLiteral("检查发现错误后没有打开「检查结果」窗口"));
+        return;
+    }
+    results->setGeometry(QRect(m_window.geometry().topLeft() + QPoint(40, 60), QSize(1280, 640)));
+    settle(300);
+    shoot(QStringLiteral("09-results-window"), {results});
+
+    auto* tabs = results->findChild<QTabWidget*>(QStringLiteral("ResultTabs"));
+    auto* overview = results->findChild<checks::QualityOverview*>(QStringLiteral("QualityOverview"));
+    if (!tabs || !overview) {
+        fail(QStringLiteral("「检查结果」窗口没有质量概览"));
+        return;
+    }
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    settle(300);
+    shoot(QStringLiteral("09-results-overview"), {results});
+    // A click on the bar of table 3 lists that page's violations only.
+    QChartView* pages = overview->pageChart();
+    auto* series = qobject_cast<QAbstractBarSeries*>(pages->chart()->series().value(0));
+    if (series && !series->barSets().isEmpty()) {
+        const QPointF bar(2, series->barSets().first()->at(2) / 2);
+        const QPoint at =
+            pages->mapFromScene(pages->chart()->mapToScene(pages->chart()->mapToPosition(bar, series)));
+        QTest::mouseClick(pages->viewport(), Qt::LeftButton, {}, at);
+        settle(200);
+    }
+    if (tabs->currentIndex() != 0)
+        fail(QStringLiteral("单击柱形后没有回到检查结果列表"));
+
+    fixFromResults(results, slips[0].code, slips[0].field, slips[0].right,
+                   QStringLiteral("09-results-record"));
+    // All pages again: the record mended is gone, the other is still listed.
+    if (auto* page = results->findChild<QComboBox*>(QStringLiteral("cbPage")))
+        page->setCurrentIndex(0);
+    settle(300);
+    shoot(QStringLiteral("09-results-fixed"), {results});
+    fixFromResults(results, slips[1].code, slips[1].field, slips[1].right, QString());
+    results->close();
+    settle();
+}
+
+// Opens the record's first row with a double-click, types the right value into the focused field,
+// saves, and returns to the results window.
+void GuideTour::fixFromResults(QWidget* results, qint64 code, const QString& field, qint64 right,
+                               const QString& picture) {
+    auto* view = results->findChild<QTableView*>(QStringLiteral("ResultView"));
+    QModelIndex row;
+    for (int i = 0; view && i < view->model()->rowCount() && !row.isValid(); ++i)
+        if (view->model()->index(i, 0).data().toString() == QString::number(code))
+            row = view->model()->index(i, 1);
+    if (!row.isValid()) {
+        fail(QStringLiteral("检查结果中没有记录 %1").arg(code));
+        return;
+    }
+    view->scrollTo(row);
+    const QPoint at = view->visualRect(row).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    throughModals(QStringLiteral("打开检查结果中的记录"),
+                  [view, at] { QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at); },
+                  {[this, field, right, picture](QWidget* modal) {
+                      auto* form = qobject_cast<records::TdlgSurveyDataForm*>(modal);
+                      if (!form) {
+                          modal->close();
+                          return;
+                      }
+                      settle(300);
+                      QWidget* box = form->control(field);
+                      if (QApplication::focusWidget() != box)
+                          fail(QStringLiteral("双击检查结果后光标不在 %1").arg(field));
+                      if (!picture.isEmpty())
+                          shoot(picture, {form});
+                      retype(box, QString::number(right));
+                      throughModals(QStringLiteral("保存记录"),
+                                    [form] { clickChild(form, QStringLiteral("tbSave")); },
+                                    {[](QWidget* saved) { pressEnter(saved); }});
+                      clickChild(form, QStringLiteral("tbReturn"));
+                  }});
+    settle(300);
 }
 
 void GuideTour::exportReport() {

@@ -52,6 +52,9 @@ private:
                             const QString& picture = QString());
     void correctFromErrorList(records::TdlgSurveyDataForm& form);
     void checkAllRecords();
+    void reviewCheckResults();
+    void fixFromResults(QWidget* results, qint64 code, const QString& field, qint64 right,
+                        const QString& picture);
     void exportReport();
     void importFromBelow();
     void showConflictReport();

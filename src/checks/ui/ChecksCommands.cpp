@@ -1,6 +1,7 @@
 #include "ChecksCommands.h"
 
 #include "CheckDialog.h"
+#include "CheckResultsForm.h"
 #include "MessageListWindow.h"
 #include "app/Clock.h"
 #include "app/DbSession.h"
@@ -8,6 +9,7 @@
 #include "app/UiServices.h"
 #include "app/ui/CommandHost.h"
 #include "app/ui/RecordList.h"
+#include "checks/CheckResults.h"
 #include "checks/CheckRunner.h"
 #include "checks/Explanation.h"
 #include "checks/RuleListing.h"
@@ -54,11 +56,18 @@ public:
     void checkSelection(const checks::CheckSelection& selection, checks::CheckControl* control) {
         DbSession& session = m_window.session();
         checks::CheckRunner runner(session.connection(), m_window.ui(), m_window.clock(), renderer());
+        checks::CheckResultSet results;
+        results.databaseLabel = session.label();
+        runner.collectInto(&results);
         try {
             runner.checkRecords(selection, checks::resultFilePath(session.label()), control);
         } catch (const Error& error) {
             showRunError(m_window.ui(), error.text());
+            return;
         }
+        // A run of the check dialog that found errors shows them beside the result file.
+        if (m_dialog && !results.stopped && results.failed > 0)
+            showResults(std::move(results));
     }
 
     // actCheckSelected: the marked records of the list, or the current one.
@@ -83,7 +92,47 @@ public:
         };
         actions.showMessage = [this](const QString& text) { m_window.ui().showMessage(text); };
         checks::TdlgCheckForm dialog(std::move(actions), m_window.dialogParent());
+        m_dialog = &dialog;
         dialog.exec();
+        m_dialog = nullptr;
+        // The results window shown during the dialog belonged to it, to take input beside it.
+        if (m_results && m_results->parentWidget() == &dialog) {
+            m_results->setParent(m_window.dialogParent(), Qt::Window);
+            m_results->show();
+        }
+    }
+
+    // The results window, made on first use and kept for the run of the program.
+    checks::TCheckResultsForm& resultsWindow() {
+        if (!m_results)
+            m_results = new checks::TCheckResultsForm(m_window, renderer(), m_window.dialogParent());
+        return *m_results;
+    }
+
+    void showResults(checks::CheckResultSet results) {
+        checks::TCheckResultsForm& window = resultsWindow();
+        // Beside a modal dialog only its own windows take input.
+        QWidget* owner = m_dialog ? static_cast<QWidget*>(m_dialog) : m_window.dialogParent();
+        if (window.parentWidget() != owner)
+            window.setParent(owner, Qt::Window);
+        window.showResults(std::move(results));
+        window.show();
+        window.raise();
+        window.activateWindow();
+    }
+
+    // actCheckResults: the results of the last run on the open database.
+    void showLastResults() {
+        const auto results = checks::loadCheckResults(checks::lastResultsPath(m_window.session().label()));
+        if (!results) {
+            m_window.ui().showMessage(checks::ResultsText::NoResultsMessage);
+            return;
+        }
+        try {
+            showResults(std::move(*results));
+        } catch (const Error& error) {
+            showRunError(m_window.ui(), error.text());
+        }
     }
 
     void exportRuleListing() {
@@ -111,6 +160,8 @@ public:
 private:
     CommandHost& m_window;
     QPointer<checks::TMessageListWinForm> m_list;
+    QPointer<checks::TCheckResultsForm> m_results;
+    checks::TdlgCheckForm* m_dialog = nullptr; // the check dialog while it is open
     std::unique_ptr<checks::ExplanationRenderer> m_renderer;
     quint64 m_generation = 0;
 };
@@ -129,6 +180,7 @@ void installChecksCommands(CommandHost& window) {
     window.setHandler(QStringLiteral("actCheck"), [&state] { state.showCheckDialog(); });
     window.setHandler(QStringLiteral("actCheckSelected"), [&state] { state.checkSelected(nullptr); });
     window.setHandler(QStringLiteral("itemExportLogic"), [&state] { state.exportRuleListing(); });
+    window.setHandler(QStringLiteral("actCheckResults"), [&state] { state.showLastResults(); });
 }
 
 void installPageLogicCheck(CommandHost& window, const std::function<void(PageLogicCheck)>& setHook) {

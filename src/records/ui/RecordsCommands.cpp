@@ -8,6 +8,7 @@
 #include "app/ui/RecordList.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 namespace corvalis {
@@ -61,6 +62,25 @@ void editInEntryForm(CommandHost& window, RecordList& list) {
     if (!slot || list.isEmpty())
         return;
     entryForm(window, *slot).openModal(records::EntryMode::Modify, &list);
+}
+
+void editInEntryForm(CommandHost& window, RecordList& list, const EntryFormPlace& place,
+                     const RecordWrittenHandler& onWritten) {
+    auto* slot =
+        window.dialogParent()->findChild<EntryFormSlot*>(EntryFormSlotName, Qt::FindDirectChildrenOnly);
+    if (!slot || list.isEmpty())
+        return;
+    records::TdlgSurveyDataForm& form = entryForm(window, *slot);
+    const QMetaObject::Connection written =
+        QObject::connect(&form, &records::TdlgSurveyDataForm::recordWritten, &form,
+                         [onWritten](const QVariant& previous, UnionCode code) {
+                             if (onWritten)
+                                 onWritten(previous, code);
+                         });
+    // The place is taken once the form shows, through its own page change.
+    QTimer::singleShot(0, &form, [&form, place] { form.focusField(place.page, place.field); });
+    form.openModal(records::EntryMode::Modify, &list);
+    QObject::disconnect(written);
 }
 
 } // namespace corvalis

@@ -439,6 +439,7 @@ std::optional<qint64> TdlgSurveyDataForm::writeRecord(SaveMode mode) {
 void TdlgSurveyDataForm::updateListAfterWrite(const QVariant& previousCode) {
     if (m_mode == EntryMode::Add)
         m_lastAdded = m_currentCode;
+    Q_EMIT recordWritten(previousCode, m_currentCode);
     if (!m_list)
         return;
     // Modifying follows the record to its (possibly new) code; adding keeps the list where it was.

@@ -97,6 +97,10 @@ public:
 
     void reject() override;
 
+Q_SIGNALS:
+    // A record was written: its code before (none for a record added) and its code now.
+    void recordWritten(const QVariant& previousCode, corvalis::UnionCode code);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
