@@ -5,6 +5,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "checks/StagedRecordCheck.h"
 #include "exchange/CsvImport.h"
 #include "exchange/DataFile.h"
 #include "exchange/ImportHistory.h"
@@ -107,7 +108,7 @@ private Q_SLOTS:
         const QStringList before = dump(site.db);
         const QStringList tablesBefore = tablesOf(site.db);
 
-        ImportPreview preview(site.db, site.ui, {site.theirPath});
+        ImportPreview preview(site.db, site.ui, {site.theirPath}, checks::countFailingRecords);
         QCOMPARE(preview.files().size(), size_t(1));
         const FilePreview& file = preview.files().front();
         QVERIFY2(file.refusal.isEmpty(), qPrintable(file.refusal));

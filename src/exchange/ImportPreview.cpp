@@ -18,7 +18,6 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
-#include "checks/BuiltInRules.h"
 #include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
 
@@ -79,56 +78,6 @@ QVariant shownValue(const engine::Statement& statement, int column) {
     return statement.isNull(column) ? QVariant() : statement.value(column);
 }
 
-// The values of count columns as the engine holds them, for records whose values are not all whole
-// numbers: floating values stay floating, texts are read as numbers, null is 0.
-void appendEngineNumbers(const engine::Statement& read, int count, std::vector<checks::EngineNumber>& out) {
-    for (int column = 0; column < count; ++column) {
-        const QVariant value = read.value(column);
-        checks::EngineNumber number;
-        if (value.typeId() == QMetaType::Double) {
-            number = {true, 0, value.toDouble()};
-        } else if (value.typeId() == QMetaType::LongLong) {
-            number.whole = value.toLongLong();
-        } else if (!value.isNull()) {
-            bool whole = false;
-            number.whole = value.toString().trimmed().toLongLong(&whole);
-            if (!whole)
-                number = {true, 0, engine::floatOf(value)};
-        }
-        out.push_back(number);
-    }
-}
-
-// How many filing records of a staged table (those the bulk check examines) break a built-in rule.
-qint64 countFailingCheck(engine::Connection& connection, const QString& table) {
-    const checks::CompiledRuleSet& rules = checks::CompiledRuleSet::builtIn();
-    QStringList fields;
-    for (const QString& field : rules.fields())
-        fields << quotedName(field);
-    engine::Statement read(
-        connection,
-        QStringLiteral("select %1 from %2 where c912<=2").arg(fields.join(QLatin1Char(',')), table));
-    const int count = int(fields.size());
-    std::vector<qint64> values;
-    std::vector<checks::EngineNumber> exact;
-    qint64 failing = 0;
-    const auto ignore = [](int) {};
-    while (read.step()) {
-        values.clear();
-        int violated = 0;
-        if (read.appendIntegers(0, count, values)) {
-            violated = rules.check(values.data(), ignore);
-        } else {
-            exact.clear();
-            appendEngineNumbers(read, count, exact);
-            violated = rules.check(values.data(), ignore, exact.data());
-        }
-        if (violated > 0)
-            ++failing;
-    }
-    return failing;
-}
-
 enum class ReceivedKind { DataFile, Csv, NetworkText };
 
 bool startsWithDatabaseHeader(const QByteArray& head, bool scrambled) {
@@ -184,8 +133,9 @@ FilePreview refusedPreview(const QString& file, const QString& label, const QStr
 
 } // namespace
 
-ImportPreview::ImportPreview(engine::Connection& connection, UiServices& ui, const QStringList& files)
-    : m_connection(connection), m_ui(ui) {
+ImportPreview::ImportPreview(engine::Connection& connection, UiServices& ui, const QStringList& files,
+                             FailingRecordCounter countFailing)
+    : m_connection(connection), m_ui(ui), m_countFailing(std::move(countFailing)) {
     m_folder = std::make_unique<QTemporaryDir>(tempFolder() + QStringLiteral("/preview-XXXXXX"));
     if (!m_folder->isValid())
         throw FileError(QStringLiteral("无法在临时文件夹中创建文件：%1").arg(m_folder->errorString()));
@@ -338,7 +288,7 @@ void ImportPreview::compareFile(int index, FilePreview& preview) {
         }
         preview.conflicts.push_back(std::move(conflict));
     }
-    preview.failingCheck = countFailingCheck(m_connection, table);
+    preview.failingCheck = m_countFailing ? m_countFailing(m_connection, table) : -1;
 }
 
 std::vector<FieldComparison> ImportPreview::compare(int fileIndex, UnionCode code) const {

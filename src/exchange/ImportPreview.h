@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -46,13 +47,18 @@ struct FilePreview {
     qint64 added = 0; // records with a code the open database does not hold
     qint64 identical = 0;
     qint64 conflicting = 0;
-    qint64 repeated = 0; // codes the file holds more than once; their records are never imported
-    qint64 failingCheck = 0;
+    qint64 repeated = 0;     // codes the file holds more than once; their records are never imported
+    qint64 failingCheck = 0; // -1 when the preview was given no rule set to judge by
     std::vector<ConflictingRecord> conflicts; // in c901 order
     QList<UnionCode> repeatedCodes;
 };
 
 enum class Resolution { Ours, Theirs };
+
+// Counts the filing records of a staged table (with dt_data's columns) that break a built-in rule.
+// The rule set belongs to the checks subsystem, a peer of this one, so the caller above both hands
+// it in: checks::countFailingRecords.
+using FailingRecordCounter = std::function<qint64(engine::Connection& connection, const QString& table)>;
 
 // One row of the side-by-side view: every field of the record with its caption (from the field
 // dictionary).
@@ -70,7 +76,8 @@ struct FieldComparison {
 // view and the import read the staged copies. Progress goes through UiServices.
 class ImportPreview {
 public:
-    ImportPreview(engine::Connection& connection, UiServices& ui, const QStringList& files);
+    ImportPreview(engine::Connection& connection, UiServices& ui, const QStringList& files,
+                  FailingRecordCounter countFailing = {});
     ~ImportPreview();
     ImportPreview(const ImportPreview&) = delete;
     ImportPreview& operator=(const ImportPreview&) = delete;
@@ -94,6 +101,7 @@ private:
 
     engine::Connection& m_connection;
     UiServices& m_ui;
+    FailingRecordCounter m_countFailing;
     const Clock* m_clock = nullptr;
     std::unique_ptr<QTemporaryDir> m_folder;
     QString m_stagePath;
