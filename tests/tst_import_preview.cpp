@@ -1,7 +1,9 @@
 // test-kind: core
 #include "app/Clock.h"
+#include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/GbkText.h"
+#include "app/Passwords.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
@@ -11,6 +13,7 @@
 #include "exchange/ImportHistory.h"
 #include "exchange/ImportPreview.h"
 #include "exchange/NetworkExport.h"
+#include "exchange/ReportExport.h"
 #include "records/RecordGenerator.h"
 #include "support/FileBytes.h"
 #include "support/ScriptedUiServices.h"
@@ -320,6 +323,34 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Error, preview.apply({}, Resolution::Theirs));
         QCOMPARE(dump(site.db), before);
         QCOMPARE(tablesOf(site.db), tablesBefore);
+    }
+
+    // The log and the kept rows belong to this database: a report handed on carries the records only.
+    void reportExportCarriesNoImportLog() {
+        TestFolder folder(true, true);
+        ScriptedUiServices ui;
+        DbSession session(folder.folder(), ui);
+        session.openDatabase();
+        generate(session.connection(), 3, First);
+        const QString received = folder.file(QStringLiteral("received.mdb"));
+        QVERIFY(QFile::copy(folder.defaultDatabase(), received));
+        {
+            engine::Connection theirs(received);
+            generate(theirs, 2, Fresh);
+        }
+        ImportPreview preview(session.connection(), ui, {received});
+        preview.apply({}, Resolution::Theirs);
+        QVERIFY(session.connection().tableExists(ImportReplacedTable));
+        session.connection().execute(QStringLiteral("update dt_data set RecordState = 1"));
+
+        const QString report = folder.file(QStringLiteral("report.dat"));
+        QVERIFY(exportReportFileTo(session, ui, QStringLiteral("某某工会"), report));
+        const QString plain = folder.file(QStringLiteral("report-plain.dat"));
+        QCOMPARE(prepareDataFileCopy(report, plain), plain);
+        engine::Connection exported(plain, deriveDatabasePassword());
+        QCOMPARE(exported.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong(), 5);
+        for (const QString& table : {ImportLogTable, ImportTouchedTable, ImportReplacedTable})
+            QVERIFY(!exported.tableExists(table));
     }
 };
 

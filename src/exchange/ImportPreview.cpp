@@ -151,6 +151,9 @@ ImportPreview::ImportPreview(engine::Connection& connection, UiServices& ui, con
     ProgressReporter& progress = m_ui.progress();
     progress.start(QStringLiteral("正在预览准备导入的文件..."), qint64(files.size()));
     engine::Attachment stage(m_connection, m_stagePath, StageAlias);
+    // The staged copies are thrown away after use: no journal, no waiting for the disk.
+    m_connection.execute(QStringLiteral("pragma %1.journal_mode = off").arg(StageAlias));
+    m_connection.execute(QStringLiteral("pragma %1.synchronous = off").arg(StageAlias));
     for (int i = 0; i < files.size(); ++i) {
         FilePreview preview;
         preview.file = files[i];
