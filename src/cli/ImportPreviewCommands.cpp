@@ -211,6 +211,8 @@ int ImportsCommand::run(CliContext& context, const QCommandLineParser&) {
         context.err << RunErrorPrefix + error.text() << Qt::endl;
         return ExitFailure;
     }
+    if (imports.isEmpty())
+        context.say(QStringLiteral("没有导入记录。"));
     if (context.json)
         context.printJson({{QStringLiteral("imports"), imports}});
     return ExitSuccess;
