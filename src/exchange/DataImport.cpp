@@ -11,7 +11,9 @@
 #include "app/engine/Connection.h"
 #include "app/engine/EngineFailure.h"
 #include "app/engine/Statement.h"
+#include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
+#include "records/TransferCopy.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,29 @@ FileImportResult refusedValues(engine::Connection& connection, const QString& al
     return result;
 }
 
+// Copies the records of the attached file into dt_data inside the caller's transaction; false when a
+// record holds a value no entry path writes, and the transaction must not be committed.
+bool copyReceivedRecords(engine::Connection& connection, const QString& alias) {
+    const QString source = alias + QStringLiteral(".dt_data");
+    if (!records::TransferCopy::newRowsFollowOld(connection)) {
+        // New rows would land at random rowids: the value rules ride along with a row-by-row copy.
+        const qint64 sent =
+            connection.scalar(QStringLiteral("select count(*) from %1").arg(source)).toLongLong();
+        const qint64 taken = records::insertWithoutNumberingTrigger(
+            connection, QStringLiteral("insert into dt_data select * from %1 where %2")
+                            .arg(source, records::receivedRecordCondition(connection)));
+        return taken == sent;
+    }
+    // The records are moved as stored while a second connection looks at their values in the file;
+    // only records that look cannot pass are checked again by the engine, where they now lie.
+    records::QuickLookBeside look(connection, alias);
+    records::TransferCopy copy(connection, source);
+    copy.finish();
+    if (!look.recordsPlainlyHold() && !records::newRecordsHold(connection, copy.lastOldRow()))
+        return false;
+    return true;
+}
+
 } // namespace
 
 FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias) {
@@ -58,14 +83,8 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     return underWorkLimit(connection, file, file, [&] {
         try {
             engine::Transaction transaction(connection);
-            // The value rules ride along with the copy, so the records are read once; a record left
-            // out refuses the file, and the transaction ends without a commit.
-            const qint64 sent =
-                connection.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(alias)).toLongLong();
-            const qint64 taken = records::insertWithoutNumberingTrigger(
-                connection, QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
-                                .arg(alias, records::receivedRecordCondition(connection)));
-            if (taken != sent)
+            // A record left out refuses the file, and the transaction ends without a commit.
+            if (!copyReceivedRecords(connection, alias))
                 return refusedValues(connection, alias);
             transaction.commit();
             return FileImportResult{FileImportStatus::Imported, {}, {}, {}};
