@@ -7,6 +7,7 @@
 # BENCH_BEFORE_BIN names the bin folder of an earlier build: its figures are printed beside this one's.
 # BENCH_COUNT records (default 1000000), BENCH_RUNS runs each (default 3); the medians are printed,
 # with the CPU seconds (user + system) in brackets, since the machine may be shared.
+# BENCH_OPS lists the operations to run (default all): export import check csv list.
 set -eu
 cd "$(dirname "$0")/.."
 BIN=${BENCH_BIN:-$(pwd)/build/bin}
@@ -14,6 +15,8 @@ BEFORE=${BENCH_BEFORE_BIN:-}
 COUNT=${BENCH_COUNT:-1000000}
 RUNS=${BENCH_RUNS:-3}
 WORK=${BENCH_WORK:-$(mktemp -d)}
+OPS=${BENCH_OPS:-export import check csv list}
+wants() { case " $OPS " in *" $1 "*) return 0 ;; esac; return 1; }
 DB_NAME=2020NB_vq_20200819.mdb
 TEMPLATE="$BIN/view.dll"
 
@@ -47,8 +50,10 @@ if [ ! -f "$SOURCE" ]; then
 fi
 fresh_home "$WORK/sender"; cp "$SOURCE" "$WORK/sender/$DB_NAME"
 "$BIN/corvalis-survey-cli" --home "$WORK/sender" export-report --label 基准 --output "$WORK/report.dat" >/dev/null
-"$BIN/corvalis-survey-cli" --home "$WORK/sender" export-network --output "$WORK/net.dat" >/dev/null
-"$BIN/corvalis-survey-cli" decrypt-network "$WORK/net.dat" --output "$WORK/net.csv" >/dev/null
+if wants csv; then
+  "$BIN/corvalis-survey-cli" --home "$WORK/sender" export-network --output "$WORK/net.dat" >/dev/null
+  "$BIN/corvalis-survey-cli" decrypt-network "$WORK/net.dat" --output "$WORK/net.csv" >/dev/null
+fi
 python3 - "$(pwd)/src/checks/BuiltInRules.cpp" "$WORK/rules.sql" <<'EOF'
 import re, sys
 rules = re.findall(r'\{\s*\d+,\s*\d+,\s*"((?:[^"\\]|\\.)*)"', open(sys.argv[1], encoding='utf-8').read())
@@ -58,18 +63,28 @@ EOF
 
 run_program() { # tag bin
   tag=$1; bin=$2; cli="$bin/corvalis-survey-cli"
-  fresh_home "$WORK/h"; cp "$SOURCE" "$WORK/h/$DB_NAME"
-  rm -f "$WORK/out.dat"; timed "$tag-export" "$cli" --home "$WORK/h" export-report --label 基准 --output "$WORK/out.dat"
-  fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
-  timed "$tag-import-empty" "$cli" --home "$WORK/r" import "$WORK/report.dat"
-  cp "$WORK/populated.mdb" "$WORK/r/$DB_NAME"
-  timed "$tag-import-populated" "$cli" --home "$WORK/r" import "$WORK/report.dat"
-  cp "$WORK/unchecked.mdb" "$WORK/check.mdb"
-  timed "$tag-check" "$cli" --db "$WORK/check.mdb" check --all --report "$WORK/check.txt"
-  fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
-  timed "$tag-csv" "$cli" --home "$WORK/r" import-csv "$WORK/net.csv"
-  rm -f "$WORK/list.xlsx"
-  timed "$tag-list" "$cli" --db "$SOURCE" export-list --tables zbhlfjws --output "$WORK/list.xlsx"
+  if wants export; then
+    fresh_home "$WORK/h"; cp "$SOURCE" "$WORK/h/$DB_NAME"
+    rm -f "$WORK/out.dat"; timed "$tag-export" "$cli" --home "$WORK/h" export-report --label 基准 --output "$WORK/out.dat"
+  fi
+  if wants import; then
+    fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
+    timed "$tag-import-empty" "$cli" --home "$WORK/r" import "$WORK/report.dat"
+    cp "$WORK/populated.mdb" "$WORK/r/$DB_NAME"
+    timed "$tag-import-populated" "$cli" --home "$WORK/r" import "$WORK/report.dat"
+  fi
+  if wants check; then
+    cp "$WORK/unchecked.mdb" "$WORK/check.mdb"
+    timed "$tag-check" "$cli" --db "$WORK/check.mdb" check --all --report "$WORK/check.txt"
+  fi
+  if wants csv; then
+    fresh_home "$WORK/r"; "$cli" --home "$WORK/r" init >/dev/null
+    timed "$tag-csv" "$cli" --home "$WORK/r" import-csv "$WORK/net.csv"
+  fi
+  if wants list; then
+    rm -f "$WORK/list.xlsx"
+    timed "$tag-list" "$cli" --db "$SOURCE" export-list --tables zbhlfjws --output "$WORK/list.xlsx"
+  fi
 }
 
 i=0
@@ -77,9 +92,9 @@ while [ $i -lt "$RUNS" ]; do
   # Baselines: the raw engine and tools on the same records.
   cp "$SOURCE" "$WORK/copy.mdb"; rm -f "$WORK/copy.mdb"
   timed base-copy cp "$SOURCE" "$WORK/copy.mdb"
-  timed base-rules sqlite3 "$WORK/unchecked.mdb" ".read $WORK/rules.sql"
+  ! wants check || timed base-rules sqlite3 "$WORK/unchecked.mdb" ".read $WORK/rules.sql"
   rm -f "$WORK/base.zip"
-  timed base-csvzip sh -c "sqlite3 -csv '$SOURCE' 'select * from dt_data' > '$WORK/base.csv' && zip -1 -q '$WORK/base.zip' '$WORK/base.csv'"
+  ! wants list || timed base-csvzip sh -c "sqlite3 -csv '$SOURCE' 'select * from dt_data' > '$WORK/base.csv' && zip -1 -q '$WORK/base.zip' '$WORK/base.csv'"
   [ -z "$BEFORE" ] || run_program before "$BEFORE"
   run_program after "$BIN"
   i=$((i + 1))

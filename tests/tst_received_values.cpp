@@ -55,6 +55,13 @@ void plant(const QString& path, qint64 code, const QString& column, const QVaria
     file.execute(QStringLiteral("update dt_data set %1=?1 where c901=?2").arg(column), {value, double(code)});
 }
 
+// Whether the engine's own condition takes every record of the file.
+bool conditionTakesAll(engine::Connection& db) {
+    return db.scalar(QStringLiteral("select count(*) from dt_data where not (%1)")
+                         .arg(records::receivedRecordCondition(db)))
+               .toInt() == 0;
+}
+
 QStringList reportRows() {
     return readGbkTextFile(conflictReportPath()).mid(2);
 }
@@ -169,6 +176,64 @@ private Q_SLOTS:
         const QStringList report = readGbkTextFile(conflictReportPath());
         QVERIFY(report.first().contains(bad));
         QVERIFY(report.contains(QStringLiteral("(150000000002,h002)")));
+    }
+
+    // The quick look passes only what the engine's condition passes, whichever way a value is stored;
+    // the records it cannot pass are decided by the condition, so the verdict is the condition's.
+    void theQuickLookGivesTheConditionsVerdict_data() {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        const QString name = QStringLiteral("c902");
+        QTest::newRow("name of 60 characters") << name << QVariant(QString(60, QChar(0x7532)));
+        QTest::newRow("name of 61 characters") << name << QVariant(QString(61, QChar(0x7532)));
+        // Stray continuation bytes count as characters in the engine's length().
+        QTest::newRow("61 stray bytes") << name << QVariant(QByteArray(61, '\x80'));
+        QTest::newRow("text cut at a NUL")
+            << name << QVariant(QString(QStringLiteral("甲")) + QChar(0) + QString(70, QLatin1Char('x')));
+        QTest::newRow("name as a number") << name << QVariant(12345);
+        QTest::newRow("code as a fraction") << QStringLiteral("c901") << QVariant(110000000002.5);
+        QTest::newRow("code as text") << QStringLiteral("c901") << QVariant(QStringLiteral("110000000002"));
+        QTest::newRow("count as a whole real") << QStringLiteral("z001") << QVariant(7.0);
+        QTest::newRow("count as a fraction") << QStringLiteral("z001") << QVariant(7.5);
+        QTest::newRow("count past the largest") << QStringLiteral("z001") << QVariant(99999999999999LL + 1);
+        QTest::newRow("largest count") << QStringLiteral("z001") << QVariant(99999999999999LL);
+        QTest::newRow("negative count") << QStringLiteral("z001") << QVariant(-1);
+        QTest::newRow("count as text") << QStringLiteral("z001") << QVariant(QStringLiteral("7"));
+        QTest::newRow("state 2") << QStringLiteral("c912") << QVariant(2);
+        QTest::newRow("state as a real") << QStringLiteral("c912") << QVariant(2.0);
+        QTest::newRow("filing state with counts") << QStringLiteral("c912") << QVariant(3);
+        QTest::newRow("state unknown") << QStringLiteral("c912") << QVariant(9);
+        QTest::newRow("no state") << QStringLiteral("RecordState") << QVariant();
+    }
+
+    void theQuickLookGivesTheConditionsVerdict() {
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("one.mdb"), 2, 110000000001);
+        plant(file, 110000000002, column, value);
+        engine::Connection db(file);
+        const bool expected = conditionTakesAll(db);
+        QCOMPARE(records::newRecordsHold(db, 0), expected);
+        QCOMPARE(records::refusedRecords(db, QStringLiteral("dt_data")).empty(), expected);
+        // Only the rows past the given one are looked at.
+        QVERIFY(records::newRecordsHold(db, 2));
+    }
+
+    // Generated records, long Chinese names among them, pass the look beside the copy outright, so
+    // that the engine's condition is not run over them again.
+    void generatedRecordsPassTheQuickLookBeside() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("sent.mdb"), 400, 110000000001);
+        {
+            engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
+            records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
+            QVERIFY(look.recordsPlainlyHold());
+        }
+        plant(file, 110000000300, QStringLiteral("z005"), 2.5);
+        engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
+        records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
+        QVERIFY(!look.recordsPlainlyHold());
     }
 
     void csvImportRefusesValuesOutsideTheForm() {

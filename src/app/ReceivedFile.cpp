@@ -85,4 +85,37 @@ void vetReceivedDatabase(engine::Connection& connection, const QString& schema, 
     });
 }
 
+IntactCheckBeside::IntactCheckBeside(engine::Connection& connection, const QString& schema,
+                                     const QString& file) {
+    try {
+        m_reader = connection.openReadOnlyTwin(schema);
+    } catch (const EngineError&) {
+        const QString path = databaseFileOf(connection, schema);
+        underWorkLimit(connection, path, file, [&] { requireIntactDatabase(connection, schema, file); });
+        return;
+    }
+    m_worker = std::thread([this, file] {
+        try {
+            underWorkLimit(m_reader, m_reader.path(), file,
+                           [&] { requireIntactDatabase(m_reader, QStringLiteral("main"), file); });
+        } catch (...) {
+            m_failure = std::current_exception();
+        }
+    });
+}
+
+IntactCheckBeside::~IntactCheckBeside() {
+    if (m_worker.joinable()) {
+        m_reader.interrupt();
+        m_worker.join();
+    }
+}
+
+void IntactCheckBeside::require() {
+    if (m_worker.joinable())
+        m_worker.join();
+    if (m_failure)
+        std::rethrow_exception(m_failure);
+}
+
 } // namespace corvalis

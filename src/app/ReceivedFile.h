@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <optional>
+#include <thread>
 
 namespace corvalis {
 
@@ -73,6 +75,24 @@ void requireIntactDatabase(engine::Connection& connection, const QString& schema
 // The checks every received file passes before its records are used: intact, and dt_data and
 // ct_label plain tables where present. Runs under a work limit.
 void vetReceivedDatabase(engine::Connection& connection, const QString& schema, const QString& file);
+
+// requireIntactDatabase of an attached file, run under a work limit on a read-only connection and a
+// thread of its own, so that it costs no time beside the work that follows on the file. require()
+// waits for it and raises what requireIntactDatabase raised; until then nothing taken from the file
+// may be kept. When no second connection can be opened, the check runs at once on the connection.
+class IntactCheckBeside {
+public:
+    IntactCheckBeside(engine::Connection& connection, const QString& schema, const QString& file);
+    ~IntactCheckBeside();
+    IntactCheckBeside(const IntactCheckBeside&) = delete;
+    IntactCheckBeside& operator=(const IntactCheckBeside&) = delete;
+    void require();
+
+private:
+    engine::Connection m_reader;
+    std::thread m_worker;
+    std::exception_ptr m_failure;
+};
 
 // The file a schema of the connection reads ("main" or an attached alias).
 QString databaseFileOf(engine::Connection& connection, const QString& schema);

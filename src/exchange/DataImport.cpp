@@ -11,7 +11,9 @@
 #include "app/engine/Connection.h"
 #include "app/engine/EngineFailure.h"
 #include "app/engine/Statement.h"
+#include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
+#include "records/TransferCopy.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,9 +47,33 @@ FileImportResult refusedValues(engine::Connection& connection, const QString& al
     return result;
 }
 
+// Copies the records of the attached file into dt_data inside the caller's transaction; false when a
+// record holds a value no entry path writes, and the transaction must not be committed.
+bool copyReceivedRecords(engine::Connection& connection, const QString& alias) {
+    const QString source = alias + QStringLiteral(".dt_data");
+    if (!records::TransferCopy::newRowsFollowOld(connection)) {
+        // New rows would land at random rowids: the value rules ride along with a row-by-row copy.
+        const qint64 sent =
+            connection.scalar(QStringLiteral("select count(*) from %1").arg(source)).toLongLong();
+        const qint64 taken = records::insertWithoutNumberingTrigger(
+            connection, QStringLiteral("insert into dt_data select * from %1 where %2")
+                            .arg(source, records::receivedRecordCondition(connection)));
+        return taken == sent;
+    }
+    // The records are moved as stored while a second connection looks at their values in the file;
+    // only records that look cannot pass are checked again by the engine, where they now lie.
+    records::QuickLookBeside look(connection, alias);
+    records::TransferCopy copy(connection, source);
+    copy.finish();
+    if (!look.recordsPlainlyHold() && !records::newRecordsHold(connection, copy.lastOldRow()))
+        return false;
+    return true;
+}
+
 } // namespace
 
-FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias) {
+FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias,
+                                       const std::function<void()>& beforeCommit) {
     // A file of another layout would fill the wrong columns through "select *": refuse it whole.
     if (!sameRecordLayout(connection, alias)) {
         FileImportResult result;
@@ -58,20 +84,18 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     return underWorkLimit(connection, file, file, [&] {
         try {
             engine::Transaction transaction(connection);
-            // The value rules ride along with the copy, so the records are read once; a record left
-            // out refuses the file, and the transaction ends without a commit.
-            const qint64 sent =
-                connection.scalar(QStringLiteral("select count(*) from %1.dt_data").arg(alias)).toLongLong();
-            const qint64 taken = records::insertWithoutNumberingTrigger(
-                connection, QStringLiteral("insert into dt_data select * from %1.dt_data where %2")
-                                .arg(alias, records::receivedRecordCondition(connection)));
-            if (taken != sent)
+            // A record left out refuses the file, and the transaction ends without a commit.
+            if (!copyReceivedRecords(connection, alias))
                 return refusedValues(connection, alias);
+            if (beforeCommit)
+                beforeCommit();
             transaction.commit();
             return FileImportResult{FileImportStatus::Imported, {}, {}, {}};
         } catch (const EngineError& error) {
             // A busy, full or read-only database says nothing about the file's records.
-            if (engine::isEnvironmentFailure(error.code()) || engine::isInterruption(error.code()))
+            // Nor does a refusal of the whole file.
+            if (engine::isEnvironmentFailure(error.code()) || engine::isInterruption(error.code()) ||
+                error.code() == RefusedFileCode)
                 throw;
             FileImportResult refusal = refusedValues(connection, alias);
             return refusal.refused.empty() ? checkConflicts(connection, alias, error.text()) : refusal;
@@ -136,12 +160,30 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
         return ImportOutcome::Ended;
     }
 
+    // Whether the file is intact is checked beside the work that follows; nothing of the file is kept
+    // before the check has passed, and a damaged file is named so, whatever else went wrong with it.
+    std::optional<IntactCheckBeside> intact;
+    const auto refusedAsDamaged = [&] {
+        try {
+            if (intact)
+                intact->require();
+            return false;
+        } catch (const EngineError& error) {
+            ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+            return true;
+        }
+    };
     QString label;
     try {
-        // A damaged file, or one with views where its tables belong, is refused before use.
-        vetReceivedDatabase(db, ImportAlias, chosen);
+        intact.emplace(db, ImportAlias, chosen);
+        // A file with views where its tables belong is refused before use.
+        underWorkLimit(db, openPath, chosen, [&] {
+            requirePlainTables(db, ImportAlias, {QStringLiteral("dt_data"), QStringLiteral("ct_label")},
+                               chosen);
+        });
     } catch (const EngineError& error) {
-        ui.showMessage(error.text(), QString(), MessageIcon::Warning);
+        if (!refusedAsDamaged())
+            ui.showMessage(error.text(), QString(), MessageIcon::Warning);
         return ImportOutcome::Ended;
     }
     try {
@@ -154,13 +196,15 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
             return ImportOutcome::Ended;
         }
     } catch (const EngineError& error) {
-        showRunError(ui, error.text(), QStringLiteral("请与软件发行者联系。"));
+        if (!refusedAsDamaged())
+            showRunError(ui, error.text(), QStringLiteral("请与软件发行者联系。"));
         return ImportOutcome::Ended;
     }
     try {
         label = readLabelOf(db, ImportAlias);
     } catch (const EngineError& error) {
-        showRunError(ui, error.text());
+        if (!refusedAsDamaged())
+            showRunError(ui, error.text());
         return ImportOutcome::Ended;
     }
 
@@ -169,10 +213,16 @@ ImportOutcome importDataFileFrom(DbSession& session, UiServices& ui, const QStri
         return ImportOutcome::Declined;
 
     FileImportResult result;
+    std::optional<QString> failure;
     try {
-        result = importAttachedRecords(db, ImportAlias);
+        result = importAttachedRecords(db, ImportAlias, [&] { intact->require(); });
     } catch (const EngineError& error) {
-        showRunError(ui, error.text());
+        failure = error.text();
+    }
+    if (refusedAsDamaged())
+        return ImportOutcome::Ended;
+    if (failure) {
+        showRunError(ui, *failure);
         return ImportOutcome::Failed;
     }
     attachment.reset();

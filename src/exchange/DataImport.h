@@ -5,6 +5,7 @@
 #include "app/engine/Connection.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace corvalis {
@@ -35,7 +36,10 @@ inline const QString ImportAlias = QStringLiteral("incoming");
 // Adds every record of the attached file's dt_data to the open database in one transaction, or none;
 // none when any record holds a value the entry form cannot write.
 // When the insert fails, the conflict check leaves the conflicting records in dt_data_dt_data.
-FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias);
+// beforeCommit runs when every record is in, before the commit; what it throws ends the import
+// with nothing added.
+FileImportResult importAttachedRecords(engine::Connection& connection, const QString& alias,
+                                       const std::function<void()>& beforeCommit = {});
 
 // Attaches a received file for the attachment's lifetime: first without a password, then with the
 // program's. False when neither works (not a database, or protected by another password).

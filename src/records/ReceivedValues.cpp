@@ -3,8 +3,16 @@
 #include "EntryRecord.h"
 #include "SurveyColumns.h"
 
+#include "app/Errors.h"
+#include "app/ReceivedFile.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+
+#include <atomic>
+#include <cmath>
+#include <sqlite3.h>
+#include <thread>
+#include <unordered_set>
 
 namespace corvalis::records {
 
@@ -106,6 +114,159 @@ QStringList recordColumns(engine::Connection& connection) {
     return names;
 }
 
+// The quick look at a record: one call of a C function over the record's ruled columns, which passes
+// a record when every value plainly holds. It only ever passes what the engine's condition passes;
+// anything else (a fraction, a long text, a state it cannot place) is left to the condition.
+const char* const QuickLookFunction = "corvalis_values_hold";
+
+struct QuickColumn {
+    const ValueRule* rule;
+    bool filingState;
+    bool survey;
+};
+
+struct QuickLook {
+    std::vector<QuickColumn> columns; // in the order of the function's arguments
+    bool withStateTable = false;
+    bool allSurveyColumns = false;     // every survey column is among the arguments
+    std::unordered_set<qint64> states; // the codes of CT_state stored as whole numbers
+    QStringList arguments;             // the quoted names of the columns
+    // The function's call over the record's columns.
+    QString call() const {
+        return QLatin1String(QuickLookFunction) + QLatin1Char('(') + arguments.join(QLatin1Char(',')) +
+               QLatin1Char(')');
+    }
+};
+
+// The characters of a text as the engine's length() counts them, byte for byte the same walk: up to
+// the first NUL, a byte from 0xc0 up takes the continuation bytes after it along.
+qint64 textLength(const unsigned char* text) {
+    qint64 characters = 0;
+    for (const unsigned char* z = text; z && *z; ++characters) {
+        const unsigned char c = *z++;
+        if (c >= 0xc0)
+            while ((*z & 0xc0) == 0x80)
+                ++z;
+    }
+    return characters;
+}
+
+bool plainlyHolds(sqlite3_value* value, const ValueRule& rule) {
+    switch (sqlite3_value_type(value)) {
+    case SQLITE_NULL:
+        return rule.nullAllowed;
+    case SQLITE_INTEGER: {
+        const qint64 v = sqlite3_value_int64(value);
+        return rule.shape == Shape::Whole && v >= rule.least && v <= rule.most;
+    }
+    case SQLITE_FLOAT: {
+        // The limits lie below 2^53, where a double, its cast and the comparisons are exact.
+        const double v = sqlite3_value_double(value);
+        return rule.shape == Shape::Whole && v >= double(rule.least) && v <= double(rule.most) &&
+               std::trunc(v) == v;
+    }
+    case SQLITE_TEXT:
+        return rule.shape == Shape::Text && sqlite3_value_bytes(value) <= 4 * rule.most + 4 &&
+               textLength(sqlite3_value_text(value)) <= rule.most;
+    default:
+        return false;
+    }
+}
+
+bool plainlyZero(sqlite3_value* value) {
+    const int type = sqlite3_value_type(value);
+    return type == SQLITE_NULL || (type == SQLITE_INTEGER && sqlite3_value_int64(value) == 0);
+}
+
+bool filingStatePlainlyHolds(const QuickLook& look, int argc, sqlite3_value** argv, sqlite3_value* state) {
+    if (sqlite3_value_type(state) == SQLITE_NULL)
+        return true;
+    if (sqlite3_value_type(state) != SQLITE_INTEGER)
+        return false;
+    const qint64 code = sqlite3_value_int64(state);
+    if (code == 0)
+        return true;
+    if (look.withStateTable && look.states.count(code) == 0)
+        return false;
+    if (code <= 2)
+        return true;
+    if (!look.allSurveyColumns)
+        return false;
+    for (int i = 0; i < argc; ++i)
+        if (look.columns[size_t(i)].survey && !plainlyZero(argv[i]))
+            return false;
+    return true;
+}
+
+void quickLook(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    const QuickLook& look = *static_cast<const QuickLook*>(sqlite3_user_data(context));
+    for (int i = 0; i < argc; ++i) {
+        const QuickColumn& column = look.columns[size_t(i)];
+        if (!plainlyHolds(argv[i], *column.rule) ||
+            (column.filingState && !filingStatePlainlyHolds(look, argc, argv, argv[i]))) {
+            sqlite3_result_int(context, 0);
+            return;
+        }
+    }
+    sqlite3_result_int(context, 1);
+}
+
+// Registers the quick look on the connection for the lifetime of the object.
+class QuickLookFunctionScope {
+public:
+    QuickLookFunctionScope(engine::Connection& connection, const QuickLook& look)
+        : m_db(connection.handle()) {
+        const int rc = sqlite3_create_function_v2(
+            m_db, QuickLookFunction, int(look.columns.size()), SQLITE_UTF8 | SQLITE_DIRECTONLY,
+            const_cast<QuickLook*>(&look), quickLook, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
+        m_arguments = int(look.columns.size());
+    }
+    ~QuickLookFunctionScope() {
+        sqlite3_create_function_v2(m_db, QuickLookFunction, m_arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr);
+    }
+    QuickLookFunctionScope(const QuickLookFunctionScope&) = delete;
+    QuickLookFunctionScope& operator=(const QuickLookFunctionScope&) = delete;
+
+private:
+    sqlite3* m_db;
+    int m_arguments = 0;
+};
+
+} // namespace
+
+namespace {
+
+// The quick look for the dt_data of the open database, whose CT_state places the filing states;
+// false when the engine cannot take that many arguments.
+bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
+    look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
+    int surveyColumnsSeen = 0;
+    for (const QString& column : recordColumns(connection)) {
+        const ValueRule* rule = ruleOf(column);
+        if (!rule)
+            continue;
+        const bool survey = surveyColumnIndex(column) >= 0;
+        surveyColumnsSeen += survey ? 1 : 0;
+        look.columns.push_back(
+            {rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0, survey});
+        look.arguments << quotedName(column);
+    }
+    look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
+    if (look.columns.empty() ||
+        int(look.columns.size()) > sqlite3_limit(connection.handle(), SQLITE_LIMIT_FUNCTION_ARG, -1))
+        return false;
+    if (look.withStateTable) {
+        engine::Statement states(connection,
+                                 QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
+        while (states.step())
+            look.states.insert(states.integer(0));
+    }
+    return true;
+}
+
 } // namespace
 
 QString receivedValueCondition(const QString& column, bool withStateTable) {
@@ -154,6 +315,74 @@ RefusedRecords refusedRecords(engine::Connection& connection, const QString& tab
     while (read.step())
         refused.push_back({read.text(0), read.text(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
     return refused;
+}
+
+bool newRecordsHold(engine::Connection& connection, qint64 afterRow) {
+    const QString condition = receivedRecordCondition(connection);
+    QuickLook look;
+    if (!prepareQuickLook(connection, look))
+        return !connection
+                    .scalar(QStringLiteral(
+                                "select exists(select 1 from main.dt_data where rowid > ?1 and not (%1))")
+                                .arg(condition),
+                            {afterRow})
+                    .toBool();
+    const QuickLookFunctionScope scope(connection, look);
+    // A CASE, which the engine evaluates lazily: the condition runs only where the quick look fails.
+    return !connection
+                .scalar(QStringLiteral("select exists(select 1 from main.dt_data where rowid > ?1 and "
+                                       "case when %1 then 0 else not (%2) end)")
+                            .arg(look.call(), condition),
+                        {afterRow})
+                .toBool();
+}
+
+struct QuickLookBeside::Running {
+    QuickLook look;
+    engine::Connection reader;
+    std::thread worker;
+    std::atomic<bool> stop{false};
+    bool passed = false;
+};
+
+QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema)
+    : m_running(std::make_unique<Running>()) {
+    Running& running = *m_running;
+    try {
+        if (!prepareQuickLook(connection, running.look))
+            return;
+        running.reader = connection.openReadOnlyTwin(schema);
+    } catch (const EngineError&) {
+        return; // the caller checks the records itself
+    }
+    running.worker = std::thread([&running] {
+        try {
+            const QString path = running.reader.path();
+            running.passed = !running.stop && underWorkLimit(running.reader, path, path, [&running] {
+                const QuickLookFunctionScope scope(running.reader, running.look);
+                return !running.reader
+                            .scalar(QStringLiteral("select exists(select 1 from main.dt_data where not %1)")
+                                        .arg(running.look.call()))
+                            .toBool();
+            });
+        } catch (...) {
+            running.passed = false;
+        }
+    });
+}
+
+QuickLookBeside::~QuickLookBeside() {
+    if (m_running->worker.joinable()) {
+        m_running->stop = true;
+        m_running->reader.interrupt();
+        m_running->worker.join();
+    }
+}
+
+bool QuickLookBeside::recordsPlainlyHold() {
+    if (m_running->worker.joinable())
+        m_running->worker.join();
+    return m_running->passed;
 }
 
 } // namespace corvalis::records

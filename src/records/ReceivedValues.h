@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 namespace corvalis::engine {
@@ -33,5 +34,28 @@ QString receivedRecordCondition(engine::Connection& connection);
 // table) that hold values outside what the entry form can write, in the table's order, at most
 // RefusedRecordListLimit of them. One pass of the engine over the table.
 RefusedRecords refusedRecords(engine::Connection& connection, const QString& table);
+
+// Whether every record of main.dt_data past the row afterRow meets receivedRecordCondition: the
+// same verdict at a fraction of its cost. A function of the program looks at each record once and
+// passes the values that plainly hold; the engine's condition decides only the records it cannot pass.
+bool newRecordsHold(engine::Connection& connection, qint64 afterRow);
+
+// The quick look of newRecordsHold over every record of an attached file's dt_data, on a read-only
+// connection and a thread of its own: it runs beside a copy of the same records, under the work
+// limit of received files. recordsPlainlyHold() waits for it: true when the look passed every
+// record; false when some record needs the engine's condition or the look could not run, and the
+// caller checks the records itself.
+class QuickLookBeside {
+public:
+    QuickLookBeside(engine::Connection& connection, const QString& schema);
+    ~QuickLookBeside();
+    QuickLookBeside(const QuickLookBeside&) = delete;
+    QuickLookBeside& operator=(const QuickLookBeside&) = delete;
+    bool recordsPlainlyHold();
+
+private:
+    struct Running;
+    std::unique_ptr<Running> m_running;
+};
 
 } // namespace corvalis::records

@@ -213,14 +213,23 @@ void Connection::configureHandle() {
                                wideSumStep, wideSumFinal, nullptr);
 }
 
-Connection Connection::openReadOnlyTwin() const {
+Connection Connection::openReadOnlyTwin(const QString& schema) const {
     if (!m_db)
         throw EngineError(QStringLiteral("数据库没有打开。"));
+    const char* file = sqlite3_db_filename(m_db.get(), schema.toUtf8().constData());
+    if (!file || !*file)
+        throw EngineError(QStringLiteral("数据库“%1”没有附加。").arg(schema));
+    const QString path = schema == QLatin1String("main") ? m_path : QString::fromUtf8(file);
     Connection twin;
-    twin.m_db = openHandle(m_path, SQLITE_OPEN_READONLY);
-    twin.m_path = m_path;
+    twin.m_db = openHandle(path, SQLITE_OPEN_READONLY);
+    twin.m_path = path;
     twin.configureHandle();
     return twin;
+}
+
+void Connection::interrupt() const noexcept {
+    if (m_db)
+        sqlite3_interrupt(m_db.get());
 }
 
 void Connection::configure() {

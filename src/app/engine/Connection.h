@@ -83,7 +83,10 @@ public:
 
     // A second connection to the same file, for reading on another thread while this one writes.
     // It is read-only, and the password is not asked again: this connection proved it on opening.
-    Connection openReadOnlyTwin() const;
+    // For an attached schema, the twin opens that schema's file as its main database.
+    Connection openReadOnlyTwin(const QString& schema = QStringLiteral("main")) const;
+    // Makes the statement that runs on this connection, on another thread, fail as interrupted.
+    void interrupt() const noexcept;
 
     // The name of the table that holds a file's password check.
     static QString passwordTableName();

@@ -1,0 +1,68 @@
+#include "TransferCopy.h"
+
+#include "app/Errors.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+
+#include <limits>
+
+namespace corvalis::records {
+
+namespace {
+
+qint64 largestRow(engine::Connection& connection) {
+    return connection.scalar(QStringLiteral("select coalesce(max(rowid), 0) from main.dt_data")).toLongLong();
+}
+
+QString quotedName(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The indexes written by a statement; those of a UNIQUE in the table's own statement cannot be
+// dropped and have no statement.
+std::vector<std::pair<QString, QString>> dataIndexes(engine::Connection& connection) {
+    std::vector<std::pair<QString, QString>> indexes;
+    engine::Statement list(connection, QStringLiteral("select name, sql from main.sqlite_master where "
+                                                      "type='index' and lower(tbl_name)='dt_data' and "
+                                                      "sql is not null order by rowid"));
+    while (list.step())
+        indexes.emplace_back(list.text(0), list.text(1));
+    return indexes;
+}
+
+} // namespace
+
+bool TransferCopy::newRowsFollowOld(engine::Connection& connection) {
+    return largestRow(connection) < std::numeric_limits<qint64>::max();
+}
+
+TransferCopy::TransferCopy(engine::Connection& connection, const QString& sourceTable)
+    : m_connection(connection), m_lastOldRow(largestRow(connection)), m_numbering(connection) {
+    if (m_lastOldRow == std::numeric_limits<qint64>::max())
+        throw Error(QStringLiteral("数据表的行号已经用尽，不能批量插入。"));
+    // Rebuilding costs in proportion to all rows, keeping the indexes to the new ones; an empty
+    // table loses its indexes in any case, or the engine would copy those of the source.
+    const qint64 oldRows =
+        connection.scalar(QStringLiteral("select count(*) from main.dt_data")).toLongLong();
+    if (oldRows > 0 &&
+        oldRows > connection.scalar(QStringLiteral("select count(*) from %1").arg(sourceTable)).toLongLong())
+        m_indexes.clear();
+    else
+        m_indexes = dataIndexes(connection);
+    for (const auto& index : m_indexes)
+        connection.execute(QStringLiteral("drop index main.%1").arg(quotedName(index.first)));
+    m_copied =
+        connection.execute(QStringLiteral("insert into main.dt_data select * from %1").arg(sourceTable));
+}
+
+void TransferCopy::finish() {
+    // Numbered before the indexes return, so that the id index is built once rather than updated.
+    m_numbering.finish();
+    for (const auto& index : m_indexes)
+        m_connection.executeScript(index.second);
+    m_indexes.clear();
+}
+
+} // namespace corvalis::records
