@@ -178,6 +178,8 @@ private Q_SLOTS:
 
         clickRow(conflicts, 1);
         QCOMPARE(markedFields(fields), QStringList{QStringLiteral("c910")});
+        // The differing field is scrolled to the top of the view.
+        QTRY_COMPARE(cell(fields, fields->rowAt(0), FieldComparisonModel::Field), QStringLiteral("c910"));
         // Every field is listed with its caption, ours beside theirs.
         const qint64 columns =
             fixture.db()

@@ -66,7 +66,8 @@ void ImportHistoryDialog::reload(qint64 currentId) {
         showRunError(m_ui, error.text());
     }
     m_log->resizeColumnsToContents();
-    int row = 0;
+    // The log runs oldest first: the latest import is the one a person comes to undo.
+    int row = m_model->rowCount() - 1;
     for (int i = 0; i < m_model->rowCount(); ++i)
         if (m_model->entryAt(i)->id == currentId)
             row = i;

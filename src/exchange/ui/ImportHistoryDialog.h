@@ -18,7 +18,7 @@ public:
     ImportHistoryDialog(DbSession& session, UiServices& ui, QWidget* parent = nullptr);
 
     bool changedDatabase() const { return m_changed; }
-    // Reads the log again; the row of the given import becomes current (the first row without one).
+    // Reads the log again; the row of the given import becomes current (the latest import without one).
     void reload(qint64 currentId = 0);
 
 private:

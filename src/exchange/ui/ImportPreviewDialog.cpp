@@ -88,14 +88,22 @@ ImportPreviewDialog::ImportPreviewDialog(DbSession& session, UiServices& ui, QWi
     m_choose = makeButton(QStringLiteral("tbChooseFiles"), QStringLiteral("选择文件(&F)..."), this);
     m_files = makeTable(QStringLiteral("FileTable"), m_fileModel, this);
     m_files->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_files->setMaximumHeight(150);
+    m_files->setMaximumHeight(130);
     m_files->horizontalHeader()->setStretchLastSection(true);
     m_conflicts = makeTable(QStringLiteral("ConflictTable"), m_conflictModel, this);
     m_conflicts->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_conflicts->horizontalHeader()->setStretchLastSection(true);
     m_fields = makeTable(QStringLiteral("FieldTable"), m_fieldModel, this);
     m_fields->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_fields->horizontalHeader()->setStretchLastSection(true);
+    // Ours and theirs share the room that the mark, the name and the caption leave.
+    QHeaderView* fieldHeader = m_fields->horizontalHeader();
+    fieldHeader->setSectionResizeMode(FieldComparisonModel::Mark, QHeaderView::ResizeToContents);
+    fieldHeader->setSectionResizeMode(FieldComparisonModel::Field, QHeaderView::ResizeToContents);
+    fieldHeader->setSectionResizeMode(FieldComparisonModel::Caption, QHeaderView::Interactive);
+    fieldHeader->setSectionResizeMode(FieldComparisonModel::Ours, QHeaderView::Stretch);
+    fieldHeader->setSectionResizeMode(FieldComparisonModel::Theirs, QHeaderView::Stretch);
+    fieldHeader->resizeSection(FieldComparisonModel::Caption, 170);
+    m_fields->setTextElideMode(Qt::ElideRight);
 
     m_keepOurs = makeButton(QStringLiteral("tbKeepOurs"), QStringLiteral("保留本库(&O)"), this);
     m_takeTheirs = makeButton(QStringLiteral("tbTakeTheirs"), QStringLiteral("采用导入(&T)"), this);
@@ -263,11 +271,12 @@ void ImportPreviewDialog::showConflict(int row) {
         m_fieldModel->setFields({});
         showRunError(m_ui, error.text());
     }
-    m_fields->resizeColumnsToContents();
-    // The first differing field comes into view.
+    // The first differing field comes into view at the top; the view lays out its new rows first,
+    // or it would have nothing to scroll.
     const auto& fields = m_fieldModel->fields();
     for (size_t i = 0; i < fields.size(); ++i)
         if (fields[i].differs) {
+            m_fields->doItemsLayout();
             m_fields->scrollTo(m_fieldModel->index(int(i), 0), QAbstractItemView::PositionAtTop);
             break;
         }
