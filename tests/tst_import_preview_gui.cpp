@@ -3,6 +3,7 @@
 #include "app/engine/RowSet.h"
 #include "app/ui/RecordList.h"
 #include "checks/StagedRecordCheck.h"
+#include "exchange/NetworkExport.h"
 #include "exchange/ui/ExchangeCommands.h"
 #include "exchange/ui/ImportHistoryDialog.h"
 #include "exchange/ui/ImportPreviewDialog.h"
@@ -367,6 +368,49 @@ private Q_SLOTS:
         fixture.host->runCommand(QStringLiteral("itemImportHistory"));
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(fixture.host->recordList().recordCount(), 5);
+    }
+
+    void networkTextIsPreviewedLikeTheDataFile() {
+        Fixture fixture;
+        const QString text = fixture.folder.file(QStringLiteral("received.csv"));
+        {
+            engine::Connection file(fixture.received);
+            exchange::writeNetworkText(file, text);
+        }
+        ImportPreviewDialog dialog(fixture.host->session(), fixture.host->ui());
+        choose(dialog, fixture, {text});
+        auto* files = child<QTableView>(&dialog, "FileTable");
+        QCOMPARE(cell(files, 0, FilePreviewModel::Note), QString());
+        QCOMPARE(cell(files, 0, FilePreviewModel::Records), QStringLiteral("7"));
+        QCOMPARE(cell(files, 0, FilePreviewModel::Added), QStringLiteral("2"));
+        QCOMPARE(cell(files, 0, FilePreviewModel::Conflicting), QStringLiteral("2"));
+        QCOMPARE(markedFields(child<QTableView>(&dialog, "FieldTable")), QStringList{QStringLiteral("c902")});
+    }
+
+    // Both files add the same new codes, one of them with another name: the first file's records go in,
+    // and the window reports what the import did, not the sum of the two previews.
+    void twoFilesWithTheSameNewCodesReportWhatWasDone() {
+        Fixture fixture;
+        const QString second = fixture.folder.file(QStringLiteral("second.mdb"));
+        QFile::copy(fixture.received, second);
+        {
+            engine::Connection file(second);
+            file.execute(QStringLiteral("update dt_data set c902='另一份' where c901=?"), {FirstNew});
+        }
+        const QVariant firstName = [&] {
+            engine::Connection file(fixture.received);
+            return columnOf(file, FirstNew, QStringLiteral("c902"));
+        }();
+        ImportPreviewDialog dialog(fixture.host->session(), fixture.host->ui());
+        choose(dialog, fixture, {fixture.received, second});
+        auto* files = child<QTableView>(&dialog, "FileTable");
+        QCOMPARE(cell(files, 1, FilePreviewModel::Added), QStringLiteral("2"));
+        fixture.host->uiServices.answerYes();
+        clickButton(&dialog, "tbImport");
+        QCOMPARE(fixture.host->uiServices.lastMessage(),
+                 QStringLiteral("导入完成：新增 2 条，替换 0 条，跳过 12 条。"));
+        QCOMPARE(allRows(fixture.db()).size(), 7);
+        QCOMPARE(columnOf(fixture.db(), FirstNew, QStringLiteral("c902")), firstName);
     }
 
     void chosenNamesGetTheExtensionOfTheirFilter() {
