@@ -202,6 +202,13 @@ private Q_SLOTS:
         QVERIFY(!child<QPushButton>(&dialog, "tbTakeTheirs")->isEnabled());
 
         QCOMPARE(allRows(fixture.db()), before); // a preview writes nothing
+
+        // A refused file alone leaves nothing to import.
+        QVERIFY(child<QPushButton>(&dialog, "tbImport")->isEnabled());
+        fixture.host->uiServices.answerFiles({fixture.junk}, 4);
+        clickButton(&dialog, "tbChooseFiles");
+        QCOMPARE(files->model()->rowCount(), 1);
+        QVERIFY(!child<QPushButton>(&dialog, "tbImport")->isEnabled());
         QCOMPARE(fixture.host->uiServices.unansweredQuestions(), 0);
     }
 
@@ -421,6 +428,10 @@ private Q_SLOTS:
         QCOMPARE(extended("/d/aa /d/b.dat /d/ab.mdb", 1), QStringLiteral("/d/aa.dat /d/b.dat /d/ab.mdb.dat"));
         QCOMPARE(extended("/d/net", 3), QStringLiteral("/d/net.csv"));
         QCOMPARE(extended("/d/net.txt", 4), QStringLiteral("/d/net.txt"));
+        // A file that exists keeps its name whatever the filter.
+        TestFolder folder;
+        const QString database = folder.defaultDatabase();
+        QCOMPARE(extended(database.toLatin1().constData(), 1), database);
     }
 };
 

@@ -20,7 +20,7 @@ const std::vector<CommandInfo>& commandTable() {
         {"itemTidy", "数据整理", nullptr, "edit-clear", Enabling::Always, true},
         {"actFastImport", "数据导入", nullptr, "document-import", Enabling::Always, false},
         {"itemMultiImport", "数据批量导入", nullptr, "document-import", Enabling::Always, true},
-        {"itemImportPreview", "导入预览", nullptr, "document-import", Enabling::Always, false},
+        {"itemImportPreview", "导入预览", nullptr, "view-list-details", Enabling::Always, false},
         {"itemImportHistory", "导入记录", nullptr, "document-open-recent", Enabling::Always, false},
         {"actBackup", "数据备份", nullptr, "document-save-as", Enabling::Always, false},
         {"itemRestore", "数据恢复", nullptr, "document-revert", Enabling::Always, true},

@@ -71,7 +71,8 @@ QStringList withFilterExtension(const QStringList& chosen, int filterIndex) {
     const QString extension = QString::fromLatin1(FilterExtensions[filterIndex - 1]);
     QStringList paths;
     for (const QString& name : chosen)
-        paths << (name.size() > 4 && !name.endsWith(extension) ? name + extension : name);
+        paths << (name.size() > 4 && !name.endsWith(extension) && !QFileInfo(name).isFile() ? name + extension
+                                                                                            : name);
     return paths;
 }
 
@@ -373,12 +374,15 @@ void ImportPreviewDialog::updateButtons() {
     m_keepOurs->setEnabled(hasConflicts);
     m_takeTheirs->setEnabled(hasConflicts);
     bool anyConflict = false;
+    bool anyAccepted = false; // a refused file is never imported
     if (m_preview)
-        for (const exchange::FilePreview& file : m_preview->files())
+        for (const exchange::FilePreview& file : m_preview->files()) {
             anyConflict = anyConflict || !file.conflicts.empty();
+            anyAccepted = anyAccepted || file.refusal.isEmpty();
+        }
     m_allOurs->setEnabled(anyConflict);
     m_allTheirs->setEnabled(anyConflict);
-    m_import->setEnabled(bool(m_preview));
+    m_import->setEnabled(anyAccepted);
 }
 
 } // namespace corvalis

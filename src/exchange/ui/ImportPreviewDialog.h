@@ -79,8 +79,9 @@ private:
 inline const QString PreviewFilter =
     QStringLiteral("数据加密文件(*.dat)|*.dat|数据备份文件(*.mdb)|*.mdb|csv文件(*.csv)|*.csv|所有文件(*)|*");
 
-// The chosen names with the extension of the dialog's filter added where the name lacks it (as the
-// imports do); the fourth filter takes any name as it is.
+// The chosen names with the extension of the dialog's filter added where the name lacks it and names
+// no file as it stands (a typed "x.mdb" under the data-file filter stays x.mdb); the fourth filter
+// takes any name as it is.
 QStringList withFilterExtension(const QStringList& chosen, int filterIndex);
 
 } // namespace corvalis
