@@ -30,6 +30,9 @@ _corvalis_survey_cli() {
         --report) _filedir txt; return ;;
         --count | --seed | --first-code | --faulty | --label | --codes | --range | --sheets | --tables | --group-item)
             return ;;
+        --resolve)
+            COMPREPLY=($(compgen -W 'theirs ours' -- "$cur"))
+            return ;;
         --by)
             COMPREPLY=($(compgen -W 'industry unit type domain state group:' -- "$cur"))
             [[ $COMPREPLY == group: ]] && compopt -o nospace

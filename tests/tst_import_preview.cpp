@@ -1,7 +1,9 @@
 // test-kind: core
 #include "app/Clock.h"
+#include "app/DbSession.h"
 #include "app/Errors.h"
 #include "app/GbkText.h"
+#include "app/Passwords.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
@@ -11,6 +13,8 @@
 #include "exchange/ImportHistory.h"
 #include "exchange/ImportPreview.h"
 #include "exchange/NetworkExport.h"
+#include "exchange/ReportExport.h"
+#include "records/CodeTables.h"
 #include "records/RecordGenerator.h"
 #include "support/FileBytes.h"
 #include "support/ScriptedUiServices.h"
@@ -320,6 +324,77 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Error, preview.apply({}, Resolution::Theirs));
         QCOMPARE(dump(site.db), before);
         QCOMPARE(tablesOf(site.db), tablesBefore);
+    }
+
+    // The log and the kept rows belong to this database: a report handed on carries the records only.
+    void reportExportCarriesNoImportLog() {
+        TestFolder folder(true, true);
+        ScriptedUiServices ui;
+        DbSession session(folder.folder(), ui);
+        session.openDatabase();
+        generate(session.connection(), 3, First);
+        const QString received = folder.file(QStringLiteral("received.mdb"));
+        QVERIFY(QFile::copy(folder.defaultDatabase(), received));
+        {
+            engine::Connection theirs(received);
+            generate(theirs, 2, Fresh);
+        }
+        ImportPreview preview(session.connection(), ui, {received});
+        preview.apply({}, Resolution::Theirs);
+        QVERIFY(session.connection().tableExists(ImportReplacedTable));
+        session.connection().execute(QStringLiteral("update dt_data set RecordState = 1"));
+
+        const QString report = folder.file(QStringLiteral("report.dat"));
+        QVERIFY(exportReportFileTo(session, ui, QStringLiteral("某某工会"), report));
+        const QString plain = folder.file(QStringLiteral("report-plain.dat"));
+        QCOMPARE(prepareDataFileCopy(report, plain), plain);
+        engine::Connection exported(plain, deriveDatabasePassword());
+        QCOMPARE(exported.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong(), 5);
+        for (const QString& table : {ImportLogTable, ImportTouchedTable, ImportReplacedTable})
+            QVERIFY(!exported.tableExists(table));
+    }
+
+    // A bad CSV line is refused with the words the CSV import uses for it.
+    void csvRefusalIsTheCsvImportsMessage() {
+        TestFolder folder;
+        ScriptedUiServices ui;
+        DbSession session(folder.folder(), ui);
+        session.openDatabase();
+        const QString csv = folder.file(QStringLiteral("short.csv"));
+        testing::writeAll(csv, "c901,c902,z002,\r\n110101000001,甲,1,\r\n110101000002,乙,\r\n");
+        QCOMPARE(importCsvFile(session, ui, csv, records::machineStamp()), CsvImportOutcome::Refused);
+        const QString plainMessage = ui.lastMessage();
+        QVERIFY(plainMessage.startsWith(RunErrorPrefix));
+
+        ImportPreview preview(session.connection(), ui, {csv});
+        QCOMPARE(preview.files().front().refusal, plainMessage);
+        QCOMPARE(session.connection().scalar(QStringLiteral("select count(*) from dt_data")).toLongLong(), 0);
+    }
+
+    // Two files with the same new code: the first adds it, the second replaces it, and the undo of
+    // the one import removes it again.
+    void sameCodeInTwoFilesIsAddedOnceAndUndoneWhole() {
+        Collection site;
+        const QStringList before = dump(site.db);
+        const QString second = site.folder.file(QStringLiteral("second.mdb"));
+        QVERIFY(QFile::copy(site.theirPath, second));
+        for (const QString& path : {site.theirPath, second}) {
+            engine::Connection theirs(path);
+            generate(theirs, 1, Fresh);
+        }
+        engine::Connection(second).execute(
+            QStringLiteral("update dt_data set z002 = 4321 where c901 = %1").arg(Fresh));
+        ImportPreview preview(site.db, site.ui, {site.theirPath, second});
+        QCOMPARE(preview.files()[0].added, 1);
+        QCOMPARE(preview.files()[1].added, 1);
+        const qint64 id = preview.apply({}, Resolution::Theirs);
+        QCOMPARE(site.db.scalar(QStringLiteral("select z002 from dt_data where c901 = %1").arg(Fresh))
+                     .toLongLong(),
+                 4321);
+        QCOMPARE(site.db.scalar(QStringLiteral("select count(*) from dt_data")).toLongLong(), 6);
+        QCOMPARE(importLog(site.db)[0].file, site.theirPath + QStringLiteral("; ") + second);
+        undoImport(site.db, id);
+        QCOMPARE(dump(site.db), before);
     }
 };
 

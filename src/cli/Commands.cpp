@@ -3,6 +3,7 @@
 #include "CompactCommand.h"
 #include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
+#include "ImportPreviewCommands.h"
 #include "PrintCommand.h"
 #include "SearchCommands.h"
 #include "SummaryCommand.h"
@@ -15,7 +16,9 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<GenerateCommand>());
     application.add(std::make_unique<CheckCommand>());
     application.add(std::make_unique<ExportReportCommand>());
-    application.add(std::make_unique<ImportCommand>());
+    application.add(std::make_unique<PreviewingImportCommand>());
+    application.add(std::make_unique<ImportsCommand>());
+    application.add(std::make_unique<UndoImportCommand>());
     application.add(std::make_unique<BackupCommand>());
     application.add(std::make_unique<RestoreCommand>());
     application.add(std::make_unique<TidyCommand>());

@@ -151,6 +151,10 @@ ImportPreview::ImportPreview(engine::Connection& connection, UiServices& ui, con
     ProgressReporter& progress = m_ui.progress();
     progress.start(QStringLiteral("正在预览准备导入的文件..."), qint64(files.size()));
     engine::Attachment stage(m_connection, m_stagePath, StageAlias);
+    const engine::ScopedCacheSize cache(m_connection, 65536);
+    // The staged copies are thrown away after use: no journal, no waiting for the disk.
+    m_connection.execute(QStringLiteral("pragma %1.journal_mode = off").arg(StageAlias));
+    m_connection.execute(QStringLiteral("pragma %1.synchronous = off").arg(StageAlias));
     for (int i = 0; i < files.size(); ++i) {
         FilePreview preview;
         preview.file = files[i];
@@ -233,10 +237,15 @@ void ImportPreview::stageDataFile(int index, FilePreview& preview) {
         throw Refused{ImportFormatError};
     const QString source = IncomingAlias + QStringLiteral(".dt_data");
     underWorkLimit(m_connection, copy, path, [&] {
-        if (!records::refusedRecords(m_connection, source).empty())
+        // The value rules ride along with the copy, so the file is read once; a record left out
+        // refuses the file.
+        const qint64 sent =
+            m_connection.scalar(QStringLiteral("select count(*) from %1").arg(source)).toLongLong();
+        const qint64 taken = m_connection.execute(
+            QStringLiteral("insert into %1 select * from %2 where %3")
+                .arg(stagedTable(index), source, records::receivedRecordCondition(m_connection)));
+        if (taken != sent)
             throw Refused{refusalMessage(QStringLiteral("导入"))};
-        m_connection.execute(
-            QStringLiteral("insert into %1 select * from %2").arg(stagedTable(index), source));
     });
 }
 
@@ -254,9 +263,12 @@ void ImportPreview::compareFile(int index, FilePreview& preview) {
     preview.repeated = preview.repeatedCodes.size();
 
     engine::Statement pairs(
-        m_connection, QStringLiteral("select s.c901, s.c902, d.rowid is not null, %1 from %2 s "
-                                     "left join main.dt_data d on d.c901 = s.c901 where %3 order by s.c901")
-                          .arg(differingColumnsExpression(m_columns), table, singleCodeCondition(table)));
+        m_connection,
+        QStringLiteral("select s.c901, s.c902, d.rowid is not null, case when d.rowid is null or (%1) "
+                       "then '' else %2 end from %3 s left join main.dt_data d on d.c901 = s.c901 "
+                       "where %4 order by s.c901")
+            .arg(sameRecordCondition(m_columns), differingColumnsExpression(m_columns), table,
+                 singleCodeCondition(table)));
     QStringList selected;
     for (const QString& column : m_columns)
         selected << QStringLiteral("d.%1, s.%1").arg(quotedName(column));
