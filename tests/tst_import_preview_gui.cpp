@@ -418,6 +418,10 @@ private Q_SLOTS:
                  QStringLiteral("导入完成：新增 2 条，替换 0 条，跳过 12 条。"));
         QCOMPARE(allRows(fixture.db()).size(), 7);
         QCOMPARE(columnOf(fixture.db(), FirstNew, QStringLiteral("c902")), firstName);
+        // The history names both files of the one import.
+        ImportHistoryDialog history(fixture.host->session(), fixture.host->ui());
+        QCOMPARE(cell(child<QTableView>(&history, "LogTable"), 0, ImportLogModel::File),
+                 QStringLiteral("received.mdb; second.mdb"));
     }
 
     void chosenNamesGetTheExtensionOfTheirFilter() {

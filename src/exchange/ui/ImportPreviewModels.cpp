@@ -25,6 +25,14 @@ QColor refusedColor() {
     return QColor(250, 218, 218);
 }
 
+// The names without their folders of the files of one import, which the log keeps joined by "; ".
+QString fileNames(const QString& files) {
+    QStringList names;
+    for (const QString& path : files.split(QStringLiteral("; ")))
+        names << QFileInfo(path).fileName();
+    return names.join(QStringLiteral("; "));
+}
+
 QColor theirsColor() {
     return QColor(214, 234, 248);
 }
@@ -270,7 +278,7 @@ QVariant ImportLogModel::data(const QModelIndex& index, int role) const {
     case At:
         return entry->at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case File:
-        return QFileInfo(entry->file).fileName();
+        return fileNames(entry->file);
     case Label:
         return entry->label;
     case Added:
