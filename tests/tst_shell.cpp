@@ -93,7 +93,8 @@ private Q_SLOTS:
         for (QToolButton* button : backup->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
             if (!button->isHidden())
                 shown << button->text();
-        QCOMPARE(shown, (QStringList{QStringLiteral("数据导入"), QStringLiteral("数据备份"),
+        QCOMPARE(shown, (QStringList{QStringLiteral("数据导入"), QStringLiteral("导入预览"),
+                                     QStringLiteral("导入记录"), QStringLiteral("数据备份"),
                                      QStringLiteral("上报到离线版"), QStringLiteral("上报到网络版")}));
         QWidget* tools = window.findChild<QWidget*>(QStringLiteral("RzGroup3Items"));
         shown.clear();

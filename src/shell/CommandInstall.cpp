@@ -1,6 +1,7 @@
 #include "CommandInstall.h"
 
 #include "MainWindow.h"
+#include "checks/StagedRecordCheck.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
 #include "exchange/ui/ExchangeCommands.h"
@@ -37,7 +38,7 @@ void installCommands(MainWindow& window) {
     // One line per subsystem.
     installRecordsCommands(window, entryFormServices(window));
     installChecksCommands(window);
-    installExchangeCommands(window);
+    installExchangeCommands(window, checks::countFailingRecords);
     installPrintCommands(window);
     search::installSearchCommands(window);
     summary::installSummaryCommands(window);

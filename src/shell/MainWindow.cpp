@@ -44,6 +44,7 @@ QIcon commandIcon(const QString& theme, QStyle* style) {
         {QStringLiteral("package-x-generic"), QStyle::SP_DriveHDIcon},
         {QStringLiteral("preferences-system"), QStyle::SP_ComputerIcon},
         {QStringLiteral("view-list-details"), QStyle::SP_FileDialogDetailedView},
+        {QStringLiteral("document-open-recent"), QStyle::SP_BrowserReload},
         {QStringLiteral("help-about"), QStyle::SP_MessageBoxInformation},
         {QStringLiteral("application-exit"), QStyle::SP_DialogCloseButton},
     };

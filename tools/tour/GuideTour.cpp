@@ -132,6 +132,15 @@ QWidget* findWindow(const QString& name) {
     return nullptr;
 }
 
+void clickTableRow(QTableView* table, int row) {
+    if (!table || row >= table->model()->rowCount())
+        return;
+    const QModelIndex index = table->model()->index(row, 0);
+    table->scrollTo(index);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
+    settle(80);
+}
+
 QWidget* visibleChild(QWidget* parent, const QStringList& names) {
     for (const QString& name : names)
         if (auto* child = parent->findChild<QWidget*>(name); child && child->isVisible())
@@ -166,9 +175,11 @@ bool GuideTour::run() {
     guard.start();
     m_source = firstStoredRecord(m_window);
     const std::vector<void (GuideTour::*)()> steps = {
-        &GuideTour::startOfDay,         &GuideTour::addRecord,    &GuideTour::checkAllRecords,
-        &GuideTour::reviewCheckResults, &GuideTour::exportReport, &GuideTour::importFromBelow,
-        &GuideTour::showConflictReport, &GuideTour::makeSummary,  &GuideTour::printRecord};
+        &GuideTour::startOfDay,         &GuideTour::addRecord,
+        &GuideTour::checkAllRecords,    &GuideTour::reviewCheckResults,
+        &GuideTour::exportReport,       &GuideTour::importFromBelow,
+        &GuideTour::showConflictReport, &GuideTour::previewCorrectedReturn,
+        &GuideTour::makeSummary,        &GuideTour::printRecord};
     QElapsedTimer clock;
     clock.start();
     for (const auto step : steps) {
@@ -509,6 +520,55 @@ void GuideTour::showConflictReport() {
     viewer.show();
     settle(300);
     shoot(QStringLiteral("15-conflict-report"), {&m_window, &viewer});
+}
+
+// A unit below sends its return again, corrected: the preview shows what changed, the clerk takes the
+// corrected staff counts and keeps the rest, imports, and looks at the history where an import can be
+// undone.
+void GuideTour::previewCorrectedReturn() {
+    if (m_files.correctedImport.isEmpty())
+        return;
+    m_services.queueOpenFile(m_files.correctedImport);
+    throughModals(QStringLiteral("导入预览"),
+                  [this] { m_window.action(QStringLiteral("itemImportPreview"))->trigger(); },
+                  {[this](QWidget* preview) {
+                      preview->setGeometry(
+                          QRect(m_window.geometry().topLeft() + QPoint(40, 10), QSize(1200, 640)));
+                      clickChild(preview, QStringLiteral("tbChooseFiles"));
+                      settle(300);
+                      clickTableRow(preview->findChild<QTableView*>(QStringLiteral("ConflictTable")), 0);
+                      clickChild(preview, QStringLiteral("tbTakeTheirs"));
+                      settle();
+                      shoot(QStringLiteral("31-preview"), {&m_window, preview});
+                      throughModals(QStringLiteral("导入预览：导入"),
+                                    [preview] { clickChild(preview, QStringLiteral("tbImport")); },
+                                    {[this](QWidget* question) {
+                                         shoot(QStringLiteral("32-preview-confirm"), {&m_window, question});
+                                         clickYes(question);
+                                     },
+                                     [this](QWidget* box) {
+                                         shoot(QStringLiteral("33-preview-done"), {&m_window, box});
+                                         pressEnter(box);
+                                     }});
+                      undoFromHistory(preview);
+                      clickChild(preview, QStringLiteral("tbClose"));
+                  }});
+}
+
+void GuideTour::undoFromHistory(QWidget* preview) {
+    throughModals(QStringLiteral("导入记录"), [preview] { clickChild(preview, QStringLiteral("tbHistory")); },
+                  {[this](QWidget* history) {
+                      settle();
+                      shoot(QStringLiteral("34-import-history"), {&m_window, history});
+                      throughModals(QStringLiteral("撤销导入"),
+                                    [history] { clickChild(history, QStringLiteral("tbUndoImport")); },
+                                    {[this](QWidget* question) {
+                                         shoot(QStringLiteral("35-undo-confirm"), {&m_window, question});
+                                         clickYes(question);
+                                     },
+                                     [](QWidget* box) { pressEnter(box); }});
+                      clickChild(history, QStringLiteral("tbClose"));
+                  }});
 }
 
 void GuideTour::makeSummary() {

@@ -23,10 +23,11 @@ namespace corvalis::tour {
 class TourServices;
 
 // What the day's work starts from: the data files that came from the units below (the first imports
-// cleanly, the second holds codes already in the database).
+// cleanly, the second holds codes already in the database, the third is the first one corrected).
 struct TourFiles {
     QString cleanImport;
     QString conflictingImport;
+    QString correctedImport; // empty: the import preview is left out
 };
 
 // A clerk's working day, walked through in the program window the way a person does it (clicks on
@@ -58,6 +59,8 @@ private:
     void exportReport();
     void importFromBelow();
     void showConflictReport();
+    void previewCorrectedReturn();
+    void undoFromHistory(QWidget* preview);
     void makeSummary();
     void printRecord();
 

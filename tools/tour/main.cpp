@@ -49,7 +49,10 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption conflictingImport(QStringLiteral("conflicting-import"),
                                                QStringLiteral("与现有数据编码重复的下级数据文件。"),
                                                QStringLiteral("FILE"));
-    parser.addOptions({home, pictures, cleanImport, conflictingImport});
+    const QCommandLineOption correctedImport(QStringLiteral("corrected-import"),
+                                             QStringLiteral("下级更正后重新上报的数据文件（导入预览）。"),
+                                             QStringLiteral("FILE"));
+    parser.addOptions({home, pictures, cleanImport, conflictingImport, correctedImport});
     parser.process(application);
     for (const QCommandLineOption& required : {home, pictures, cleanImport, conflictingImport})
         if (!parser.isSet(required)) {
@@ -78,9 +81,10 @@ int main(int argc, char* argv[]) {
         std::_Exit(3);
     });
     QDir().mkpath(parser.value(pictures));
-    corvalis::tour::GuideTour tour(window, services,
-                                   {parser.value(cleanImport), parser.value(conflictingImport)},
-                                   QDir(parser.value(pictures)));
+    corvalis::tour::GuideTour tour(
+        window, services,
+        {parser.value(cleanImport), parser.value(conflictingImport), parser.value(correctedImport)},
+        QDir(parser.value(pictures)));
     int result = 1;
     QTimer::singleShot(200, &window, [&tour, &result] {
         result = tour.run() ? 0 : 1;

@@ -1,6 +1,8 @@
 #include "ExchangeCommands.h"
 
 #include "ImportDialogs.h"
+#include "ImportHistoryDialog.h"
+#include "ImportPreviewDialog.h"
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Settings.h"
@@ -25,7 +27,7 @@ void showNewDatabase(CommandHost& window) {
 
 } // namespace
 
-void installExchangeCommands(CommandHost& window) {
+void installExchangeCommands(CommandHost& window, exchange::FailingRecordCounter countFailing) {
     CommandHost* w = &window;
     window.setHandler(QStringLiteral("actExport"),
                       [w] { exchange::exportReportFile(w->session(), w->ui(), w->clock()); });
@@ -66,6 +68,20 @@ void installExchangeCommands(CommandHost& window) {
         TdlgMultiExportForm dialog(w->session(), w->ui(), w->dialogParent());
         dialog.exec();
         w->refreshList();
+    });
+    window.setHandler(QStringLiteral("itemImportPreview"), [w, countFailing] {
+        ImportPreviewDialog dialog(w->session(), w->ui(), w->dialogParent());
+        dialog.setFailingCounter(countFailing);
+        dialog.setClock(w->clock());
+        dialog.exec();
+        if (dialog.changedDatabase())
+            w->refreshList();
+    });
+    window.setHandler(QStringLiteral("itemImportHistory"), [w] {
+        ImportHistoryDialog dialog(w->session(), w->ui(), w->dialogParent());
+        dialog.exec();
+        if (dialog.changedDatabase())
+            w->refreshList();
     });
     window.setHandler(QStringLiteral("actImport"), [w] {
         exchange::importRecordByRecord(w->session(), w->ui(), w->settings().importPrinciple);
