@@ -4,6 +4,7 @@
 #include "ExchangeCliCommands.h"
 #include "FoundationCommands.h"
 #include "PrintCommand.h"
+#include "RosterCommands.h"
 #include "SearchCommands.h"
 #include "SummaryCommand.h"
 
@@ -26,6 +27,8 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<PrintCommand>());
     application.add(std::make_unique<ExportListCommand>());
     application.add(std::make_unique<SummaryCommand>());
+    application.add(std::make_unique<RosterCommand>());
+    application.add(std::make_unique<CompletenessCommand>());
 }
 
 } // namespace corvalis::cli

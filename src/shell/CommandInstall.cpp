@@ -3,10 +3,12 @@
 #include "MainWindow.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
+#include "exchange/RosterImport.h"
 #include "exchange/ui/ExchangeCommands.h"
 #include "records/ui/PrintCommands.h"
 #include "records/ui/RecordsCommands.h"
 #include "search/ui/SearchCommands.h"
+#include "summary/ui/CompletenessCommands.h"
 #include "summary/ui/SummaryCommands.h"
 
 namespace corvalis {
@@ -41,6 +43,9 @@ void installCommands(MainWindow& window) {
     installPrintCommands(window);
     search::installSearchCommands(window);
     summary::installSummaryCommands(window);
+    summary::installCompletenessCommands(window, [&window](const QString& path) {
+        return exchange::importRoster(window.session().connection(), path);
+    });
 }
 
 } // namespace corvalis
