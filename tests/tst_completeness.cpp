@@ -1,10 +1,16 @@
 // test-kind: core
+#include "app/DbSession.h"
 #include "app/GbkText.h"
+#include "app/Passwords.h"
 #include "app/engine/Connection.h"
 #include "exchange/DataFile.h"
+#include "exchange/DataImport.h"
+#include "exchange/DatabaseSwitch.h"
+#include "exchange/ReportExport.h"
 #include "exchange/RosterImport.h"
 #include "records/Roster.h"
 #include "summary/Completeness.h"
+#include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
 
@@ -16,6 +22,7 @@
 using namespace corvalis;
 using corvalis::summary::CompletenessBy;
 using corvalis::summary::CompletenessRow;
+using corvalis::testing::ScriptedUiServices;
 using corvalis::testing::TestFolder;
 
 namespace {
@@ -318,6 +325,42 @@ private Q_SLOTS:
         QCOMPARE(list.cell(1, QStringLiteral("A2")), QStringLiteral("110105000001"));
         QCOMPARE(list.cell(1, QStringLiteral("B3")), QStringLiteral("长安工会"));
         QCOMPARE(list.cell(1, QStringLiteral("A4")), QString());
+    }
+
+    // The roster stays in the collecting office's database: the data file it reports upwards, and
+    // the working copy of a received data file it opens, carry none; imports still work beside it.
+    void theRosterStaysInItsOwnDatabase() {
+        TestFolder folder(true, true);
+        ScriptedUiServices ui;
+        DbSession session(folder.folder(), ui);
+        QCOMPARE(session.openDatabase(), OpenOutcome::Opened);
+        addRecords(session.connection(),
+                   {{110101000001, 110101, "A01", 1}, {110101000002, 110101, "A01", 1}});
+        QCOMPARE(exchange::importRoster(session.connection(),
+                                        writeFile(folder, QStringLiteral("roster.csv"), RosterCsv)),
+                 6);
+        const QString report = folder.file(QStringLiteral("up.dat"));
+        QVERIFY(exchange::exportReportFileTo(session, ui, QStringLiteral("某区总工会"), report));
+        const QString plain = folder.file(QStringLiteral("up-plain.mdb"));
+        QVERIFY(QFile::copy(report, plain));
+        exchange::unscrambleDataFile(plain);
+        {
+            engine::Connection exported(plain, deriveDatabasePassword());
+            QVERIFY(!records::hasRoster(exported));
+            QCOMPARE(exported.scalar(QStringLiteral("select count(*) from dt_data")).toInt(), 2);
+        }
+
+        QVERIFY(exchange::openOtherDatabaseFrom(session, ui, report));
+        QVERIFY(!records::hasRoster(session.connection()));
+        QVERIFY(exchange::openDefaultDatabase(session, ui));
+        QCOMPARE(records::rosterSize(session.connection()), 6);
+
+        session.connection().execute(QStringLiteral("delete from dt_data"));
+        ui.answerYes();
+        QCOMPARE(exchange::importDataFileFrom(session, ui, report), exchange::ImportOutcome::Imported);
+        const std::vector<CompletenessRow> rows =
+            summary::countCompleteness(session.connection(), CompletenessBy::Division);
+        QCOMPARE(countsOf(&rows.front()), (std::vector<qint64>{6, 2, 2, 0, 0, 4, 0}));
     }
 };
 

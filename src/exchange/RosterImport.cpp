@@ -12,9 +12,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QStringDecoder>
 #include <optional>
+#include <unordered_map>
 
 namespace corvalis::exchange {
 
@@ -34,8 +34,13 @@ QString decodeText(const QByteArray& bytes) {
 
 // Splits one CSV line; fields may be quoted, with "" for a quote inside. Empty optional when a quote
 // is not closed.
-std::optional<QStringList> splitCsvLine(const QString& line) {
+std::optional<QStringList> splitCsvLine(QStringView line) {
     QStringList fields;
+    if (!line.contains(QLatin1Char('"'))) {
+        for (const QStringView part : line.split(QLatin1Char(',')))
+            fields << part.toString();
+        return fields;
+    }
     QString field;
     bool quoted = false;
     for (int i = 0; i < line.size(); ++i) {
@@ -81,20 +86,47 @@ std::optional<UnionCode> unitCodeOf(const QString& text) {
 QString unitFault(const records::RosterUnit& unit, const std::vector<qint64>& divisions) {
     if (unit.name.isEmpty())
         return QStringLiteral("单位名称为空");
-    if (gbkLength(unit.name) > NameBytes)
+    // A character takes at most two bytes in GBK, so only long names need measuring.
+    if (unit.name.size() > NameBytes / 2 && gbkLength(unit.name) > NameBytes)
         return QStringLiteral("单位名称超过%1个字节").arg(NameBytes);
     if (!records::isKnownDivision(divisions, unit.division))
         return QStringLiteral("行政区划代码 %1 不在行政区划代码表中").arg(unit.division);
     return QString();
 }
 
+// The codes seen so far, each with where it was first seen (a line, or 0 for a database row).
+using SeenCodes = std::unordered_map<UnionCode, int>;
+
 // Notes a code; returns the fault when it was seen before.
-QString repeatFault(QHash<UnionCode, QString>& seen, UnionCode code, const QString& where) {
-    const auto found = seen.constFind(code);
-    if (found != seen.constEnd())
-        return QStringLiteral("统计编码 %1 重复（与%2相同）").arg(unionCodeText(code), *found);
-    seen.insert(code, where);
-    return QString();
+QString repeatFault(SeenCodes& seen, UnionCode code, int line) {
+    const auto [found, added] = seen.emplace(code, line);
+    if (added)
+        return QString();
+    const QString first =
+        found->second > 0 ? QStringLiteral("第%1行").arg(found->second) : QStringLiteral("前面的记录");
+    return QStringLiteral("统计编码 %1 重复（与%2相同）").arg(unionCodeText(code), first);
+}
+
+// Reads one line of a roster CSV into the units; returns the fault or an empty text.
+QString readCsvUnit(QStringView line, int number, const std::vector<qint64>& divisions, SeenCodes& seen,
+                    std::vector<records::RosterUnit>& units) {
+    const std::optional<QStringList> fields = splitCsvLine(line);
+    if (!fields || fields->size() != 3)
+        return QStringLiteral("应有3列（编码、名称、行政区划代码）");
+    const std::optional<UnionCode> code = unitCodeOf(fields->at(0));
+    if (!code)
+        return QStringLiteral("统计编码“%1”应是12位数字").arg(fields->at(0));
+    bool divisionOk = false;
+    const qint64 division = fields->at(2).trimmed().toLongLong(&divisionOk);
+    if (!divisionOk)
+        return QStringLiteral("行政区划代码“%1”不是数字").arg(fields->at(2));
+    records::RosterUnit unit{*code, fields->at(1).trimmed(), division, QString()};
+    QString fault = repeatFault(seen, unit.code, number);
+    if (fault.isEmpty())
+        fault = unitFault(unit, divisions);
+    if (fault.isEmpty())
+        units.push_back(std::move(unit));
+    return fault;
 }
 
 // A letter and two digits, as records carry their category ("A01", "Z00").
@@ -135,17 +167,15 @@ std::vector<records::RosterUnit> readAttachedRoster(engine::Connection& connecti
     const std::vector<QString> domains = domainCodes(connection);
     std::vector<records::RosterUnit> units;
     QStringList faults;
-    QHash<UnionCode, QString> seen;
+    SeenCodes seen;
     engine::Statement statement(
         connection,
         QStringLiteral("select c901, c902, c903, c907 from %1.dt_data order by c901").arg(RosterAlias));
     underWorkLimit(connection, databaseFileOf(connection, RosterAlias), shownName, [&] {
         while (statement.step()) {
             const std::optional<UnionCode> code = statement.code(0);
-            const QString where =
-                QStringLiteral("编号 %1").arg(code ? unionCodeText(*code) : statement.text(0));
             if (!code || *code < SmallestUnionCode || *code > LargestUnionCode) {
-                faults << QStringLiteral("%1：统计编码应是12位数字").arg(where);
+                faults << QStringLiteral("编号 %1：统计编码应是12位数字").arg(statement.text(0));
                 continue;
             }
             records::RosterUnit unit{*code, statement.text(1).trimmed(), statement.integer(2),
@@ -154,11 +184,11 @@ std::vector<records::RosterUnit> readAttachedRoster(engine::Connection& connecti
             if (!isSubCategoryCode(unit.domain) ||
                 !std::binary_search(domains.begin(), domains.end(), unit.domain))
                 unit.domain.clear();
-            QString fault = repeatFault(seen, unit.code, where);
+            QString fault = repeatFault(seen, unit.code, 0);
             if (fault.isEmpty())
                 fault = unitFault(unit, divisions);
             if (!fault.isEmpty())
-                faults << QStringLiteral("%1：%2").arg(where, fault);
+                faults << QStringLiteral("编号 %1：%2").arg(unionCodeText(unit.code), fault);
             else
                 units.push_back(std::move(unit));
         }
@@ -196,46 +226,30 @@ QString RosterRefused::messageFor(const QStringList& faults) {
 
 std::vector<records::RosterUnit> parseRosterCsv(const QByteArray& bytes,
                                                 const std::vector<qint64>& divisions) {
-    const QStringList lines = decodeText(bytes).split(QLatin1Char('\n'));
-    QString header = lines.value(0);
-    if (header.endsWith(QLatin1Char('\r')))
-        header.chop(1);
-    if (header.remove(QLatin1Char(' ')).compare(RosterCsvHeader, Qt::CaseInsensitive) != 0)
-        throw RosterRefused({QStringLiteral("第1行：表头应为“%1”").arg(RosterCsvHeader)});
+    const QString text = decodeText(bytes);
+    const QStringView all(text);
     std::vector<records::RosterUnit> units;
     QStringList faults;
-    QHash<UnionCode, QString> seen;
-    for (int index = 1; index < lines.size(); ++index) {
-        QString line = lines.at(index);
+    SeenCodes seen;
+    qsizetype from = 0;
+    for (int number = 1; from < all.size() || number == 1; ++number) {
+        qsizetype end = all.indexOf(QLatin1Char('\n'), from);
+        if (end < 0)
+            end = all.size();
+        QStringView line = all.mid(from, end - from);
+        from = end + 1;
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
+        if (number == 1) {
+            if (line.toString().remove(QLatin1Char(' ')).compare(RosterCsvHeader, Qt::CaseInsensitive) != 0)
+                throw RosterRefused({QStringLiteral("第1行：表头应为“%1”").arg(RosterCsvHeader)});
+            continue;
+        }
         if (line.trimmed().isEmpty())
             continue;
-        const QString where = QStringLiteral("第%1行").arg(index + 1);
-        const std::optional<QStringList> fields = splitCsvLine(line);
-        if (!fields || fields->size() != 3) {
-            faults << QStringLiteral("%1：应有3列（编码、名称、行政区划代码）").arg(where);
-            continue;
-        }
-        const std::optional<UnionCode> code = unitCodeOf(fields->at(0));
-        bool divisionOk = false;
-        const qint64 division = fields->at(2).trimmed().toLongLong(&divisionOk);
-        if (!code) {
-            faults << QStringLiteral("%1：统计编码“%2”应是12位数字").arg(where, fields->at(0));
-            continue;
-        }
-        if (!divisionOk) {
-            faults << QStringLiteral("%1：行政区划代码“%2”不是数字").arg(where, fields->at(2));
-            continue;
-        }
-        records::RosterUnit unit{*code, fields->at(1).trimmed(), division, QString()};
-        QString fault = repeatFault(seen, unit.code, where);
-        if (fault.isEmpty())
-            fault = unitFault(unit, divisions);
+        const QString fault = readCsvUnit(line, number, divisions, seen, units);
         if (!fault.isEmpty())
-            faults << QStringLiteral("%1：%2").arg(where, fault);
-        else
-            units.push_back(std::move(unit));
+            faults << QStringLiteral("第%1行：%2").arg(number).arg(fault);
     }
     if (!faults.isEmpty())
         throw RosterRefused(faults);
