@@ -123,6 +123,8 @@ void TdlgCompletenessForm::build() {
     m_tree->setHeaderLabels(headings);
     m_tree->setUniformRowHeights(true);
     m_tree->setAlternatingRowColors(true);
+    // Opening and closing on activation is done below, once for Enter and double click alike.
+    m_tree->setExpandsOnDoubleClick(false);
     m_tree->header()->setStretchLastSection(false);
     m_tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     for (int column = 1; column < m_tree->columnCount(); ++column)
@@ -292,6 +294,10 @@ void TdlgCompletenessForm::updateChart(const CompletenessRow& row) {
     series->attachAxis(categories);
     auto* counts = new QValueAxis;
     counts->setLabelFormat(QStringLiteral("%d"));
+    qint64 highest = 1; // an empty view still gets an axis from 0 to 1
+    for (const CompletenessRow* child : shown)
+        highest = qMax(highest, child->received + child->missing);
+    counts->setRange(0, double(highest));
     m_chart->addAxis(counts, Qt::AlignLeft);
     series->attachAxis(counts);
     counts->applyNiceNumbers();
