@@ -106,6 +106,7 @@ private Q_SLOTS:
         QVERIFY(!tree->currentItem()->isExpanded());
         QTest::keyClick(tree, Qt::Key_Return); // opens the province
         QVERIFY(tree->currentItem()->isExpanded());
+        QVERIFY2(office.ui.questions().empty(), "Enter in the table pressed a button of the window");
         QTest::keyClick(tree, Qt::Key_Down);
         QCOMPARE(form.currentRow().code, QStringLiteral("110100"));
         QTest::keyClick(tree, Qt::Key_Return);

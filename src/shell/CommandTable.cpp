@@ -14,7 +14,7 @@ const std::vector<CommandInfo>& commandTable() {
         {"actConditionSearch", "指标查询", nullptr, "edit-find", Enabling::Always, false},
         {"actSum", "数据汇总", nullptr, "x-office-spreadsheet", Enabling::Always, false},
         {"actGroup", "数据分组", nullptr, "view-list-tree", Enabling::Always, false},
-        {"actCompleteness", "上报情况", nullptr, "view-statistics", Enabling::Always, false},
+        {"actCompleteness", "上报情况", nullptr, "x-office-presentation", Enabling::Always, false},
         {"actSaveList", "导出数据列表", nullptr, "document-export", Enabling::Always, false},
         {"actImport", "逐条导入", nullptr, "document-import", Enabling::Always, true},
         {"actPrint", "打印选中记录的年报表", nullptr, "document-print", Enabling::ListNotEmpty, false},

@@ -13,10 +13,11 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHorizontalStackedBarSeries>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
-#include <QStackedBarSeries>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -136,13 +137,7 @@ void TdlgCompletenessForm::build() {
     m_chartView->setObjectName(QStringLiteral("chartCompleteness"));
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumWidth(320);
-
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->setObjectName(QStringLiteral("splitCompleteness"));
-    splitter->addWidget(m_tree);
-    splitter->addWidget(m_chartView);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    m_chart->setMargins(QMargins(4, 4, 4, 4));
 
     m_missingLabel = new QLabel(this);
     m_missingLabel->setObjectName(QStringLiteral("lbMissing"));
@@ -153,6 +148,7 @@ void TdlgCompletenessForm::build() {
     m_missingView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_missingView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_missingView->verticalHeader()->hide();
+    m_missingView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     m_missingView->horizontalHeader()->setStretchLastSection(true);
     m_missingLabel->setBuddy(m_missingView);
 
@@ -168,13 +164,33 @@ void TdlgCompletenessForm::build() {
     buttons->addStretch(1);
     buttons->addWidget(close);
 
+    // The table and its missing units on the left, the chart over the whole height beside them, so
+    // that a province's many counties still get readable bars.
+    auto* tables = new QWidget(this);
+    auto* tablesLayout = new QVBoxLayout(tables);
+    tablesLayout->setContentsMargins(0, 0, 0, 0);
+    tablesLayout->addWidget(m_tree, 3);
+    tablesLayout->addWidget(m_missingLabel);
+    tablesLayout->addWidget(m_missingView, 2);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitCompleteness"));
+    splitter->addWidget(tables);
+    splitter->addWidget(m_chartView);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+
+    // Enter belongs to the table (it opens a class), so no button may be the default one.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(splitter, 3);
-    layout->addWidget(m_missingLabel);
-    layout->addWidget(m_missingView, 2);
+    layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
-    resize(1100, 680);
+    const QRect screen = this->screen()->availableGeometry();
+    const int width = qMin(1280, screen.width() * 95 / 100);
+    resize(width, qMin(720, screen.height() * 92 / 100));
+    splitter->setSizes({width * 3 / 5, width * 2 / 5});
 
     connect(m_byBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
             [this](int index) { setBy(index == 1 ? CompletenessBy::Industry : CompletenessBy::Division); });
@@ -274,7 +290,9 @@ void TdlgCompletenessForm::updateChart(const CompletenessRow& row) {
             shown.push_back(&child);
     if (shown.empty() && !m_rows.empty())
         shown.push_back(&row);
-    auto* series = new QStackedBarSeries;
+    // Bars lie across, so that the names stand readable beside them, the first class on top.
+    std::reverse(shown.begin(), shown.end());
+    auto* series = new QHorizontalStackedBarSeries;
     for (const BarPart& part : BarParts) {
         auto* set = new QBarSet(QString::fromUtf8(part.caption));
         set->setColor(part.colour);
@@ -283,14 +301,20 @@ void TdlgCompletenessForm::updateChart(const CompletenessRow& row) {
             set->append(double(child->*part.count));
         series->append(set);
     }
-    m_chartCategories.clear();
+    QStringList labels; // bottom to top
     for (const CompletenessRow* child : shown)
-        m_chartCategories << child->name;
+        labels << child->name;
+    m_chartCategories.clear();
+    for (auto label = labels.crbegin(); label != labels.crend(); ++label)
+        m_chartCategories << *label;
     m_chart->addSeries(series);
     auto* categories = new QBarCategoryAxis;
-    categories->append(m_chartCategories);
-    categories->setLabelsAngle(m_chartCategories.size() > 8 ? -60 : 0);
-    m_chart->addAxis(categories, Qt::AlignBottom);
+    categories->append(labels);
+    QFont small = categories->labelsFont();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    categories->setLabelsFont(small);
+    categories->setTruncateLabels(false);
+    m_chart->addAxis(categories, Qt::AlignLeft);
     series->attachAxis(categories);
     auto* counts = new QValueAxis;
     counts->setLabelFormat(QStringLiteral("%d"));
@@ -298,7 +322,7 @@ void TdlgCompletenessForm::updateChart(const CompletenessRow& row) {
     for (const CompletenessRow* child : shown)
         highest = qMax(highest, child->received + child->missing);
     counts->setRange(0, double(highest));
-    m_chart->addAxis(counts, Qt::AlignLeft);
+    m_chart->addAxis(counts, Qt::AlignBottom);
     series->attachAxis(counts);
     counts->applyNiceNumbers();
     m_chart->setTitle(QStringLiteral("%1：已报与应报").arg(rowCaption(row)));
