@@ -35,6 +35,13 @@ below() {
 below a 40 7 110102000001 西城区总工会 2021-01-12
 below b 20 8 110101000299 东城区建筑业工会 2021-01-13
 
+# The roster of the units expected to report, from last year's database: this year's 300 and 25 that
+# have not reported yet.
+"$CLI" --home "$WORK/home" init "$WORK/below/lastyear.mdb" >/dev/null
+"$CLI" --home "$WORK/home" --db "$WORK/below/lastyear.mdb" generate --count 300 --seed 2020 >/dev/null
+"$CLI" --home "$WORK/home" --db "$WORK/below/lastyear.mdb" generate --count 25 --seed 9 --first-code 110101000400 >/dev/null
+"$CLI" --home "$WORK/home" --db "$DB" roster import "$WORK/below/lastyear.mdb" >/dev/null
+
 # One screen of 1366x768, the size the pictures must be readable at.
 printf '{"screens":[{"name":"guide","x":0,"y":0,"width":1366,"height":768,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]}\n' >"$WORK/screen.json"
 mkdir -p "$OUT"
