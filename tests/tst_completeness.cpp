@@ -1,13 +1,16 @@
 // test-kind: core
 #include "app/DbSession.h"
+#include "app/Errors.h"
 #include "app/GbkText.h"
 #include "app/Passwords.h"
 #include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
 #include "exchange/DataFile.h"
 #include "exchange/DataImport.h"
 #include "exchange/DatabaseSwitch.h"
 #include "exchange/ReportExport.h"
 #include "exchange/RosterImport.h"
+#include "records/RecordGenerator.h"
 #include "records/Roster.h"
 #include "summary/Completeness.h"
 #include "support/ScriptedUiServices.h"
@@ -147,6 +150,64 @@ private Q_SLOTS:
         verifyConsistent(rows, CompletenessBy::Division);
     }
 
+    // Generated records spread over the whole country; a roster of most of them, some units that have
+    // not reported and a few entered under another division. Every row at every level is compared
+    // with counts taken straight from the tables.
+    void generatedDatabaseAgreesWithDirectCounts() {
+        engine::Connection db(m_folder.makeDatabase(QStringLiteral("generated.mdb")));
+        records::GeneratorOptions options;
+        options.count = 600;
+        options.seed = 21;
+        records::generateRecords(db, options);
+        db.execute(QStringLiteral("update dt_data set RecordState = id % 3"));
+        std::vector<records::RosterUnit> roster;
+        engine::Statement units(db,
+                                QStringLiteral("select c901, c902, c903, id from dt_data where id % 5 <> 0"));
+        while (units.step()) {
+            const qint64 id = units.integer(3);
+            // Every seventh unit sits on the roster in the division of the tenth record before it.
+            const qint64 division = id % 7 == 0
+                                        ? db.scalar(QStringLiteral("select c903 from dt_data where id = ?1"),
+                                                    {qMax<qint64>(1, id - 10)})
+                                              .toLongLong()
+                                        : units.integer(2);
+            roster.push_back({*units.code(0), units.text(1), division, QString()});
+            if (id % 11 == 0)
+                roster.push_back({*units.code(0) + 500000, units.text(1), division, QString()});
+        }
+        records::replaceRoster(db, roster);
+        const std::vector<CompletenessRow> rows = summary::countCompleteness(db, CompletenessBy::Division);
+        QCOMPARE(rows.front().received, 600);
+        QCOMPARE(rows.front().expected, qint64(roster.size()));
+        QVERIFY(rows.size() > 100);
+        QCOMPARE(
+            std::count_if(rows.begin(), rows.end(),
+                          [](const CompletenessRow& row) { return row.level == 3; }),
+            db.scalar(QStringLiteral("select count(distinct k) from (select c903 as k from ct_roster union "
+                                     "select d.c903 from dt_data d where not exists "
+                                     "(select 1 from ct_roster o where o.c901 = d.c901)) where k % 100 <> 0"))
+                .toLongLong());
+        for (const CompletenessRow& row : rows) {
+            const qint64 code = row.code.toLongLong();
+            const qint64 span = row.level == 0 ? 1000000 : row.level == 1 ? 10000 : row.level == 2 ? 100 : 1;
+            auto count = [&](const QString& sql) { return db.scalar(sql, {code, code + span}).toLongLong(); };
+            const QString inRoster = QStringLiteral("o.c903 >= ?1 and o.c903 < ?2");
+            const QString received =
+                QStringLiteral("select count(*) from dt_data d left join ct_roster o on o.c901 = d.c901 "
+                               "where coalesce(o.c903, d.c903) >= ?1 and coalesce(o.c903, d.c903) < ?2");
+            const std::vector<qint64> direct{
+                count(QStringLiteral("select count(*) from ct_roster o where ") + inRoster),
+                count(received),
+                count(received + QStringLiteral(" and d.RecordState = 1")),
+                count(received + QStringLiteral(" and d.RecordState = 2")),
+                count(received + QStringLiteral(" and d.RecordState = 0")),
+                count(QStringLiteral("select count(*) from ct_roster o where ") + inRoster +
+                      QStringLiteral(" and not exists (select 1 from dt_data d where d.c901 = o.c901)")),
+                count(received + QStringLiteral(" and o.c901 is null"))};
+            QVERIFY2(countsOf(&row) == direct, qPrintable(row.code));
+        }
+    }
+
     void wholeDatabaseRowCountsEveryRecordEvenWithoutARoster() {
         engine::Connection db(m_folder.makeDatabase(QStringLiteral("bare.mdb")));
         addRecords(
@@ -281,6 +342,35 @@ private Q_SLOTS:
                                            "编号 110101000003：行政区划代码 999999 不在行政区划代码表中")});
         }
         QCOMPARE(records::rosterSize(db), 2);
+    }
+
+    void unreadableAndDoctoredRosterFilesAreRefused() {
+        engine::Connection db(m_folder.makeDatabase(QStringLiteral("hostile.mdb")));
+        const QString viewFile = m_folder.file(QStringLiteral("view.mdb"));
+        engine::Connection::createDatabase(viewFile);
+        engine::Connection(viewFile).executeScript(QStringLiteral(
+            "create table t (c901, c902, c903, c907); create view dt_data as select * from t"));
+        const QString noTable = m_folder.file(QStringLiteral("empty.mdb"));
+        engine::Connection::createDatabase(noTable);
+        engine::Connection(noTable).executeScript(QStringLiteral("create table other (x)"));
+        const QList<QPair<QString, QString>> cases{
+            {writeFile(m_folder, QStringLiteral("junk.dat"), QByteArray(4096, 'x')),
+             exchange::UnreadableFileMessage},
+            {viewFile, QStringLiteral("不是普通的数据表")},
+            {noTable, exchange::FileHasNoDataTable},
+            {m_folder.file(QStringLiteral("absent.csv")), exchange::FileMissingMessage}};
+        for (const auto& [file, message] : cases) {
+            try {
+                exchange::importRoster(db, file);
+                QFAIL(qPrintable(file));
+            } catch (const EngineError& error) {
+                QFAIL(qPrintable(QStringLiteral("an engine error: ") + error.text()));
+            } catch (const Error& error) {
+                QVERIFY2(error.text().contains(message), qPrintable(error.text()));
+            }
+        }
+        QVERIFY(!records::hasRoster(db));
+        QVERIFY(db.tableNames(QStringLiteral("main")).size() > 0);
     }
 
     void jsonCarriesEveryRowInTheAgreedShape() {

@@ -209,8 +209,12 @@ std::vector<records::RosterUnit> readDatabaseRoster(engine::Connection& connecti
     if (!attachReceivedFile(connection, openPath, RosterAlias, attachment))
         throw Error(UnreadableFileMessage);
     const QString shownName = QFileInfo(path).fileName();
-    vetReceivedDatabase(connection, RosterAlias, shownName);
-    requirePlainTables(connection, RosterAlias, {QStringLiteral("dt_data")}, shownName);
+    try {
+        // A damaged or doctored file is refused as the data import refuses it.
+        vetReceivedDatabase(connection, RosterAlias, shownName);
+    } catch (const EngineError& error) {
+        throw Error(error.text());
+    }
     return readAttachedRoster(connection, shownName);
 }
 

@@ -358,7 +358,11 @@ void TdlgCompletenessForm::importRoster() {
     try {
         const qint64 units = m_importer(choice->path.trimmed());
         m_ui.showMessage(QStringLiteral("已导入应报单位名单：%1 个单位。").arg(units));
+    } catch (const EngineError& error) {
+        showRunError(m_ui, error.text());
+        return;
     } catch (const Error& error) {
+        // A refused roster or an unreadable file: the reasons say what to mend.
         m_ui.showMessage(error.text(), QString(), MessageIcon::Warning);
         return;
     }
