@@ -48,6 +48,10 @@ _corvalis_survey_cli() {
             COMPREPLY=($(compgen -W 'theirs ours' -- "$cur"))
             return ;;
         --by)
+            if [[ $command == completeness ]]; then
+                COMPREPLY=($(compgen -W 'division industry' -- "$cur"))
+                return
+            fi
             COMPREPLY=($(compgen -W 'industry unit type domain state group:' -- "$cur"))
             [[ $COMPREPLY == group: ]] && compopt -o nospace
             return ;;
@@ -84,6 +88,14 @@ _corvalis_survey_cli() {
         decrypt-network) _filedir dat ;;
         init) _filedir mdb ;;
         import-csv) _filedir ;;
+        roster)
+            # roster import FILE | roster list
+            if [[ ${words[cword - 1]} == import ]]; then
+                _filedir '@(csv|dat|mdb)'
+            elif [[ ${words[cword - 1]} == roster ]]; then
+                COMPREPLY=($(compgen -W 'import list' -- "$cur"))
+            fi
+            ;;
     esac
 } &&
     complete -F _corvalis_survey_cli corvalis-survey-cli

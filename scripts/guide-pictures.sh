@@ -46,6 +46,13 @@ sqlite3 "$WORK/below/c.mdb" "update dt_data set z002=z002+5, z006=z006+5 where c
 "$CLI" --home "$WORK/home" --db "$WORK/below/c.mdb" export-report --label 西城区总工会 \
   --output "$WORK/below/西城区总工会-2021-01-20(更正).dat" >/dev/null
 
+# The roster of the units expected to report, from last year's database: this year's 300 and 25 that
+# have not reported yet.
+"$CLI" --home "$WORK/home" init "$WORK/below/lastyear.mdb" >/dev/null
+"$CLI" --home "$WORK/home" --db "$WORK/below/lastyear.mdb" generate --count 300 --seed 2020 >/dev/null
+"$CLI" --home "$WORK/home" --db "$WORK/below/lastyear.mdb" generate --count 25 --seed 9 --first-code 110101000400 >/dev/null
+"$CLI" --home "$WORK/home" --db "$DB" roster import "$WORK/below/lastyear.mdb" >/dev/null
+
 # One screen of 1366x768, the size the pictures must be readable at.
 printf '{"screens":[{"name":"guide","x":0,"y":0,"width":1366,"height":768,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]}\n' >"$WORK/screen.json"
 mkdir -p "$OUT"

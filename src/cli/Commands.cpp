@@ -5,6 +5,7 @@
 #include "FoundationCommands.h"
 #include "ImportPreviewCommands.h"
 #include "PrintCommand.h"
+#include "RosterCommands.h"
 #include "SearchCommands.h"
 #include "SummaryCommand.h"
 
@@ -29,6 +30,8 @@ void registerCommands(CliApplication& application) {
     application.add(std::make_unique<PrintCommand>());
     application.add(std::make_unique<ExportListCommand>());
     application.add(std::make_unique<SummaryCommand>());
+    application.add(std::make_unique<RosterCommand>());
+    application.add(std::make_unique<CompletenessCommand>());
 }
 
 } // namespace corvalis::cli

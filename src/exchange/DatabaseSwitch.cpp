@@ -10,6 +10,7 @@
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
+#include "records/Roster.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,7 +65,9 @@ void completeWorkingCopy(const QString& copyPath, const QString& defaultDatabase
     while (objects.step()) {
         const QString type = objects.text(0);
         const QString name = objects.text(1);
-        if (name == engine::Connection::passwordTableName())
+        // The roster belongs to the collecting office's own database, not to a file it received.
+        if (name == engine::Connection::passwordTableName() ||
+            name.compare(records::RosterTable, Qt::CaseInsensitive) == 0)
             continue;
         if (type == QLatin1String("table") || type == QLatin1String("view")) {
             if (present.contains(name.toLower()))

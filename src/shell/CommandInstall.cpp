@@ -4,10 +4,12 @@
 #include "checks/StagedRecordCheck.h"
 #include "checks/ui/ChecksCommands.h"
 #include "checks/ui/MessageListWindow.h"
+#include "exchange/RosterImport.h"
 #include "exchange/ui/ExchangeCommands.h"
 #include "records/ui/PrintCommands.h"
 #include "records/ui/RecordsCommands.h"
 #include "search/ui/SearchCommands.h"
+#include "summary/ui/CompletenessCommands.h"
 #include "summary/ui/SummaryCommands.h"
 
 namespace corvalis {
@@ -42,6 +44,9 @@ void installCommands(MainWindow& window) {
     installPrintCommands(window);
     search::installSearchCommands(window);
     summary::installSummaryCommands(window);
+    summary::installCompletenessCommands(window, [&window](const QString& path) {
+        return exchange::importRoster(window.session().connection(), path);
+    });
 }
 
 } // namespace corvalis

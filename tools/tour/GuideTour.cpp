@@ -37,6 +37,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace corvalis::tour {
 
@@ -179,7 +180,8 @@ bool GuideTour::run() {
         &GuideTour::checkAllRecords,    &GuideTour::reviewCheckResults,
         &GuideTour::exportReport,       &GuideTour::importFromBelow,
         &GuideTour::showConflictReport, &GuideTour::previewCorrectedReturn,
-        &GuideTour::makeSummary,        &GuideTour::printRecord};
+        &GuideTour::makeSummary,        &GuideTour::printRecord,
+        &GuideTour::showCompleteness};
     QElapsedTimer clock;
     clock.start();
     for (const auto step : steps) {
@@ -605,6 +607,42 @@ void GuideTour::printRecord() {
                       if (auto* shown = qobject_cast<QDialog*>(dialog); shown && shown->isVisible())
                           shown->reject();
                   }});
+}
+
+// The roster was imported before the day began (scripts/guide-pictures.sh): the clerk looks at who
+// has reported, opens the province with the most missing units and exports its missing list.
+void GuideTour::showCompleteness() {
+    const int before = int(m_services.openedFiles().size());
+    throughModals(
+        QStringLiteral("上报情况"), [this] { m_window.action(QStringLiteral("actCompleteness"))->trigger(); },
+        {[this, before](QWidget* dialog) {
+            settle(400);
+            shoot(QStringLiteral("36-completeness"), {&m_window, dialog});
+            auto* tree = dialog->findChild<QTreeWidget*>(QStringLiteral("tvCompleteness"));
+            if (!tree || tree->topLevelItemCount() == 0 || tree->topLevelItem(0)->childCount() == 0) {
+                fail(QStringLiteral("「上报情况」没有按行政区划列出"));
+            } else {
+                // The province with the most units missing, opened to its prefectures.
+                QTreeWidgetItem* province = tree->topLevelItem(0)->child(0);
+                for (int i = 0; i < tree->topLevelItem(0)->childCount(); ++i) {
+                    QTreeWidgetItem* candidate = tree->topLevelItem(0)->child(i);
+                    if (candidate->text(6).toInt() > province->text(6).toInt())
+                        province = candidate;
+                }
+                tree->setFocus();
+                tree->scrollToItem(province);
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                  tree->visualItemRect(province).center());
+                QTest::keyClick(tree, Qt::Key_Return);
+                settle(300);
+                shoot(QStringLiteral("37-completeness-province"), {&m_window, dialog});
+            }
+            clickChild(dialog, QStringLiteral("tbExportMissing"));
+            settle(300);
+            if (m_services.openedFiles().size() <= before)
+                fail(QStringLiteral("「导出未报名单」没有写出工作簿"));
+            clickChild(dialog, QStringLiteral("tbClose"));
+        }});
 }
 
 bool GuideTour::throughModals(const QString& what, const std::function<void()>& action,

@@ -63,6 +63,7 @@ private:
     void undoFromHistory(QWidget* preview);
     void makeSummary();
     void printRecord();
+    void showCompleteness();
 
     // Runs an action that opens modal windows one after another; each handler gets the next one once
     // it is drawn and must close it. False (and a failure noted) when a window did not come.
