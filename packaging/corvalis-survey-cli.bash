@@ -31,7 +31,7 @@ _corvalis_survey_cli() {
         --count | --seed | --first-code | --faulty | --label | --codes | --range | --sheets | --tables | --group-item)
             return ;;
         --by)
-            COMPREPLY=($(compgen -W 'industry unit type domain state group:' -- "$cur"))
+            COMPREPLY=($(compgen -W 'industry unit type domain state division group:' -- "$cur"))
             [[ $COMPREPLY == group: ]] && compopt -o nospace
             return ;;
         --output)
