@@ -222,6 +222,14 @@ private Q_SLOTS:
         QVERIFY(shares[3].values[size_t(percent)].isNull()); // 东城区: no record with women employees
     }
 
+    void anEmptyDatabaseHasOnlyItsTotal() {
+        TestFolder folder;
+        engine::Connection connection(folder.defaultDatabase());
+        const std::vector<SummaryRow> rows = summaryRows(connection, 2, ByDivision, 0);
+        QCOMPARE(rows.size(), size_t(1));
+        QCOMPARE(rows.front().values, wholeDatabase(connection, {2})); // cnt 0, every sum empty
+    }
+
     void sumsOverflowIntoFloatingPointLikeTheEngine() {
         const qint64 big = std::numeric_limits<qint64>::max();
         QCOMPARE(addSums(QVariant(qint64(2)), QVariant(qint64(3))), QVariant(qint64(5)));

@@ -82,6 +82,8 @@ public:
         m_rows.push_back({DivisionTotalLabel, std::vector<QVariant>(width), TotalLevel});
     }
 
+    void setTotal(int column, const QVariant& value) { m_rows.front().values[size_t(column)] = value; }
+
     void addDivision(qint64 code, const std::vector<QVariant>& values) {
         const qint64 province = provinceOf(code);
         if (province != m_province) {
@@ -164,6 +166,9 @@ std::vector<SummaryRow> rollUpDivisions(const std::vector<SummaryRow>& sumsByCod
     // Ordered by code; a code that reached the engine in two forms (whole and real) is one division.
     std::map<qint64, std::vector<QVariant>> known;
     DivisionTree tree(names, size_t(columns.size()));
+    // count(*) over no records is 0, where every sum is empty.
+    if (const int count = int(columns.indexOf(QStringLiteral("cnt"))); count >= 0)
+        tree.setTotal(count, QVariant(qint64(0)));
     for (const SummaryRow& sums : sumsByCode) {
         if (const std::optional<qint64> code = divisionCode(sums, names))
             addInto(known[*code], sums.values);
