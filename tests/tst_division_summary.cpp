@@ -158,17 +158,6 @@ private Q_SLOTS:
                  connection
                      .scalar(QStringLiteral("select count(*) from dt_data where c903 is null or c903=999999"))
                      .toLongLong());
-
-        // Reading the sheets one by one gives the same rows as reading them together.
-        for (int sheet : {3, 16}) {
-            const std::vector<SummaryRow> alone = summaryRows(connection, sheet, ByDivision, 0);
-            const auto together = splitBySheet(rows, sheets).at(sheet);
-            QCOMPARE(alone.size(), together.size());
-            for (size_t r = 0; r < alone.size(); ++r) {
-                QCOMPARE(alone[r].level, together[r].level);
-                QCOMPARE(alone[r].values, together[r].values);
-            }
-        }
     }
 
     void rowsStandInCodeOrderUnderTheirParents() {

@@ -53,8 +53,8 @@ void addInto(std::vector<QVariant>& total, const std::vector<QVariant>& values) 
         total[i] = addSums(total[i], values[i]);
 }
 
-// The share of records with women employees whose unit answered z014 with 1 or 2: its numerator is
-// sum_z014_1 + sum_z014_2 (the two formulas add up to the one the select list divides).
+// percent_z003 divides the records answering z014 with 1 or 2 by the records with women employees
+// (count_z003); that numerator is sum_z014_1 + sum_z014_2, whose formulas add up to the one divided.
 struct PercentColumns {
     int percent = -1, yes = -1, two = -1, count = -1;
 
