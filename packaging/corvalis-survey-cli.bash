@@ -52,7 +52,7 @@ _corvalis_survey_cli() {
                 COMPREPLY=($(compgen -W 'division industry' -- "$cur"))
                 return
             fi
-            COMPREPLY=($(compgen -W 'industry unit type domain state group:' -- "$cur"))
+            COMPREPLY=($(compgen -W 'industry unit type domain state division group:' -- "$cur"))
             [[ $COMPREPLY == group: ]] && compopt -o nospace
             return ;;
         --output)

@@ -3,12 +3,16 @@
 #include "cli/CliApplication.h"
 #include "cli/SummaryCommand.h"
 #include "summary/CustomGroups.h"
+#include "summary/SummaryQueries.h"
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
 #include "support/XlsxReader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 using namespace corvalis;
@@ -35,6 +39,7 @@ private Q_SLOTS:
         QCOMPARE(cli::parseSummaryBy(QStringLiteral("group:12"))->groupId, 12);
         QVERIFY(!cli::parseSummaryBy(QStringLiteral("group:x")));
         QVERIFY(!cli::parseSummaryBy(QStringLiteral("Industry")));
+        QCOMPARE(cli::parseSummaryBy(QStringLiteral("division"))->classification, int(summary::ByDivision));
         QCOMPARE(*cli::parseSheetList(QStringLiteral("5,2,5")), (std::vector<int>{2, 5}));
         QVERIFY(!cli::parseSheetList(QStringLiteral("0,2")));
         QVERIFY(!cli::parseSheetList(QStringLiteral("17")));
@@ -85,6 +90,41 @@ private Q_SLOTS:
                          QStringLiteral("unit")})
                      .code,
                  2);
+    }
+
+    void summaryByDivisionSubtotalsUpTheHierarchy() {
+        TestFolder folder;
+        copyProgramFiles(folder);
+        {
+            engine::Connection connection(folder.defaultDatabase());
+            connection.execute(QStringLiteral("insert into dt_data (c901, c903, z001) values (1, 130102, 2), "
+                                              "(2, 130202, 3), (3, 110101, 4)"));
+        }
+        const QString output = folder.file(QStringLiteral("division.xlsx"));
+        const QString home = folder.path();
+        CliRun run =
+            runCli({QStringLiteral("--home"), home, QStringLiteral("summary"), QStringLiteral("--by"),
+                    QStringLiteral("division"), QStringLiteral("--sheets"), QStringLiteral("2,16"),
+                    QStringLiteral("--output"), output, QStringLiteral("--json")});
+        QCOMPARE(run.code, 0);
+        // 合计, 北京市, 市辖区, 东城区, 河北省, 石家庄市, 长安区, 唐山市, 路南区
+        const QJsonArray sheets =
+            QJsonDocument::fromJson(run.out.toUtf8()).object().value(QLatin1String("sheets")).toArray();
+        QCOMPARE(sheets.size(), 2);
+        QCOMPARE(sheets[0].toObject().value(QLatin1String("rows")).toInt(), 9);
+        QCOMPARE(sheets[1].toObject().value(QLatin1String("rows")).toInt(), 9);
+        XlsxReader book(output);
+        QCOMPARE(book.sheetNames().size(), 2);
+        QCOMPARE(book.cell(1, QStringLiteral("A3")), QStringLiteral("行政区划"));
+        QCOMPARE(book.cell(1, QStringLiteral("A9")), QStringLiteral("合计"));
+        QCOMPARE(book.cell(1, QStringLiteral("E9")), QStringLiteral("9")); // sum_z001 of every record
+        QCOMPARE(book.cell(2, QStringLiteral("A15")), QStringLiteral("长安区"));
+
+        run = runCli({QStringLiteral("help"), QStringLiteral("summary")});
+        QVERIFY(run.out.contains(QStringLiteral("division")));
+        QFile completion(QStringLiteral(CORVALIS_SOURCE_DIR "/packaging/corvalis-survey-cli.bash"));
+        QVERIFY(completion.open(QIODevice::ReadOnly));
+        QVERIFY(completion.readAll().contains("state division group:"));
     }
 };
 

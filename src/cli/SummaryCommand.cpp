@@ -21,6 +21,8 @@ std::optional<SummaryBy> parseSummaryBy(const QString& text) {
     for (int i = 0; i < summary::ByCustomGroup; ++i)
         if (text == QLatin1String(ByNames[i]))
             return SummaryBy{i, 0};
+    if (text == QLatin1String("division"))
+        return SummaryBy{summary::ByDivision, 0};
     if (text.startsWith(QLatin1String("group:"))) {
         bool ok = false;
         const qint64 id = text.mid(6).toLongLong(&ok);
@@ -49,8 +51,9 @@ std::optional<std::vector<int>> parseSheetList(const QString& text) {
 void SummaryCommand::addOptions(QCommandLineParser& parser) const {
     parser.addOption(
         {QStringLiteral("by"),
-         QStringLiteral("汇总方式：industry 行业分类、unit 单位类别、type 组织类型、domain 产业类别、"
-                        "state 填报状态，或 group:ID 自定义分组。"),
+         QStringLiteral(
+             "汇总方式：industry 行业分类、unit 单位类别、type 组织类型、domain 产业类别、"
+             "state 填报状态、division 按行政区划（省、市、县逐级小计），或 group:ID 自定义分组。"),
          QStringLiteral("HOW")});
     parser.addOption({QStringLiteral("sheets"),
                       QStringLiteral("要汇总的表号（1 为封面，2 到 16 为各表），默认全部。"),
@@ -62,7 +65,7 @@ void SummaryCommand::addOptions(QCommandLineParser& parser) const {
 int SummaryCommand::run(CliContext& context, const QCommandLineParser& parser) {
     const std::optional<SummaryBy> by = parseSummaryBy(parser.value(QStringLiteral("by")));
     if (!by) {
-        context.err << QStringLiteral("summary 需要 --by industry|unit|type|domain|state|group:ID。")
+        context.err << QStringLiteral("summary 需要 --by industry|unit|type|domain|state|division|group:ID。")
                     << Qt::endl;
         return ExitUsage;
     }

@@ -7,14 +7,16 @@
 
 namespace corvalis::cli {
 
-// summary --by industry|unit|type|domain|state|group:ID [--sheets N,N,...] --output FILE
+// summary --by industry|unit|type|domain|state|division|group:ID [--sheets N,N,...] --output FILE
 class SummaryCommand : public CliCommand {
 public:
     QString name() const override { return QStringLiteral("summary"); }
-    QString summary() const override { return QStringLiteral("按分类或自定义分组汇总数据，写出汇总工作簿"); }
+    QString summary() const override {
+        return QStringLiteral("按分类、行政区划或自定义分组汇总数据，写出汇总工作簿");
+    }
     QString arguments() const override {
         return QStringLiteral(
-            "--by industry|unit|type|domain|state|group:ID [--sheets N,N,...] --output FILE");
+            "--by industry|unit|type|domain|state|division|group:ID [--sheets N,N,...] --output FILE");
     }
     bool reportsJson() const override { return true; }
     void addOptions(QCommandLineParser& parser) const override;

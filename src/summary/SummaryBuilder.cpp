@@ -1,5 +1,6 @@
 #include "SummaryBuilder.h"
 
+#include "DivisionSummary.h"
 #include "app/Clock.h"
 #include "app/DbSession.h"
 #include "app/Errors.h"
@@ -30,11 +31,17 @@ constexpr int FirstClassRow = 9;
 constexpr int StepsBetweenLooks = 20000;
 constexpr qint64 RepaintIntervalMs = 50;
 constexpr int LabelColumn = 1;
+// The width one step of indentation takes, in characters.
+constexpr double IndentWidth = 2;
 
-workbook::CellStyle labelStyle() {
+// Rows of the summary by division show their depth by indentation; the rows of the total and of the
+// provinces are bold.
+workbook::CellStyle labelStyle(int classification, int level) {
     workbook::CellStyle style;
     style.border = true;
     style.align = workbook::HAlign::Left;
+    style.indent = level;
+    style.bold = classification == ByDivision && level <= ProvinceLevel;
     return style;
 }
 
@@ -121,6 +128,22 @@ std::vector<SummaryRow> classRows(engine::Connection& connection, const std::vec
     return runSummaryStatement(connection, classificationStatement(sheets, classification));
 }
 
+DivisionNames divisionNames(engine::Connection& connection) {
+    DivisionNames names;
+    engine::Statement statement(connection, QStringLiteral("select ID, Name from CT_CityName"));
+    while (statement.step())
+        names.emplace(statement.value(0).toLongLong(), statement.text(1));
+    return names;
+}
+
+std::vector<SummaryRow> divisionRows(engine::Connection& connection, const std::vector<int>& sheets) {
+    QStringList columns;
+    for (int sheet : sheets)
+        columns << selectListColumns(sheet - 1);
+    return rollUpDivisions(runSummaryStatement(connection, divisionStatement(sheets)),
+                           divisionNames(connection), columns);
+}
+
 std::vector<SummaryRow> groupRows(engine::Connection& connection, const std::vector<int>& sheets,
                                   qint64 groupId) {
     engine::Statement items(connection, groupItemsStatement(groupItemOrder(connection, groupId)));
@@ -174,6 +197,8 @@ SheetChoice checkSheetChoice(const std::vector<int>& sheets) {
 
 std::vector<SummaryRow> summaryRows(engine::Connection& connection, const std::vector<int>& sheets,
                                     int classification, qint64 groupId) {
+    if (classification == ByDivision)
+        return divisionRows(connection, sheets);
     std::vector<SummaryRow> rows = classification == ByCustomGroup
                                        ? groupRows(connection, sheets, groupId)
                                        : classRows(connection, sheets, classification);
@@ -198,6 +223,7 @@ std::map<int, std::vector<SummaryRow>> splitBySheet(const std::vector<SummaryRow
         for (const SummaryRow& row : rows) {
             SummaryRow slice;
             slice.label = row.label;
+            slice.level = row.level;
             const auto first = row.values.begin() + qsizetype(std::min(offset, row.values.size()));
             const auto last = row.values.begin() + qsizetype(std::min(offset + width, row.values.size()));
             slice.values.assign(first, last);
@@ -391,16 +417,18 @@ double SummaryBuilder::fillSheet(workbook::Sheet& sheet, const workbook::SheetLa
         m_written.back().rows = int(rows.size());
     ProgressReporter& progress = m_ui.progress();
     progress.initSecond(qint64(rows.size()) * (columns.size() + 1));
-    const workbook::CellStyle label = labelStyle();
     double labelWidth = 0;
     int row = FirstClassRow;
     for (const SummaryRow& summaryRow : rows) {
+        const workbook::CellStyle label = labelStyle(classification, summaryRow.level);
         sheet.writeText(row, LabelColumn, summaryRow.label, label);
-        labelWidth = std::max(labelWidth, workbook::displayWidth(summaryRow.label));
+        labelWidth =
+            std::max(labelWidth, workbook::displayWidth(summaryRow.label) + IndentWidth * summaryRow.level);
         progress.incSecond();
         for (size_t j = 0; j < summaryRow.values.size(); ++j) {
             const QVariant& value = summaryRow.values[j];
-            const workbook::CellStyle& style = styles[std::min(j, styles.size() - 1)];
+            workbook::CellStyle style = styles[std::min(j, styles.size() - 1)];
+            style.bold = style.bold || label.bold;
             if (value.isNull())
                 sheet.writeBlank(row, int(j) + 2, style);
             else

@@ -37,6 +37,7 @@ struct SummaryRequest {
 struct SummaryRow {
     QString label;
     std::vector<QVariant> values;
+    int level = 0; // indentation of the label: the depth of the row in the summary by division
 };
 
 enum class SheetChoice { Nothing, OnlyCover, Usable };

@@ -142,6 +142,7 @@ const std::array<ClassificationInfo, ClassificationCount> Classifications = {{
      "('(' || code.id || ')' || code.name) as name", "c907"},
     {"填报状态", "2020基层表汇总表", "CT_state code", "code.name", "c912"},
     {"分    组", "2020基层表汇总表", nullptr, nullptr, nullptr},
+    {"行政区划", "2020基层表汇总表", nullptr, nullptr, nullptr},
 }};
 
 // The columns of view_group_item that a stored item order may name.

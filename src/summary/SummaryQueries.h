@@ -21,8 +21,9 @@ enum Classification {
     ByIndustryCategory = 3, // CT_UnionDomain by c907
     ByFilingState = 4,      // CT_state by c912
     ByCustomGroup = 5,      // one row per item of a custom group
+    ByDivision = 6,         // c903: counties with prefecture and province subtotals above them
 };
-constexpr int ClassificationCount = 6;
+constexpr int ClassificationCount = 7;
 constexpr int SummarySheetCount = 16;
 constexpr int SelectListCount = 15;
 

@@ -146,3 +146,40 @@ QString XlsxReader::numberFormat(int sheet, const QString& address) const {
     const int format = formatOfStyle.value(style);
     return custom.contains(format) ? custom.value(format) : builtIn.value(format, QString::number(format));
 }
+
+XlsxReader::CellFormat XlsxReader::cellFormat(int sheet, const QString& address) const {
+    const int style = styleOfCell(member(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)), address);
+    QList<bool> boldFonts;
+    QList<CellFormat> formats;
+    QXmlStreamReader xml(member(QStringLiteral("xl/styles.xml")));
+    bool inFonts = false, inCellFormats = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const bool start = xml.isStartElement();
+        if (!start && !xml.isEndElement())
+            continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("fonts"))
+            inFonts = start;
+        else if (name == QLatin1String("cellXfs"))
+            inCellFormats = start;
+        else if (inFonts && start && name == QLatin1String("font"))
+            boldFonts << false;
+        else if (inFonts && start && name == QLatin1String("b") && !boldFonts.isEmpty())
+            boldFonts.last() = true;
+        else if (inCellFormats && start && name == QLatin1String("xf"))
+            formats << CellFormat{0,
+                                  boldFonts.value(xml.attributes().value(QLatin1String("fontId")).toInt())};
+        else if (inCellFormats && start && name == QLatin1String("alignment") && !formats.isEmpty())
+            formats.last().indent = xml.attributes().value(QLatin1String("indent")).toInt();
+    }
+    return formats.value(style);
+}
+
+int XlsxReader::indent(int sheet, const QString& address) const {
+    return cellFormat(sheet, address).indent;
+}
+
+bool XlsxReader::bold(int sheet, const QString& address) const {
+    return cellFormat(sheet, address).bold;
+}

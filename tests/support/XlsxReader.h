@@ -20,12 +20,20 @@ public:
     // The number format code a cell shows its value in ("0", "#,##0_ ", "@"; "General" when none),
     // from the cell's own style or else its column's.
     QString numberFormat(int sheet, const QString& address) const;
+    // The steps of indentation of a cell's text and whether its font is bold, from its style.
+    int indent(int sheet, const QString& address) const;
+    bool bold(int sheet, const QString& address) const;
     // A part of the file as written ("xl/workbook.xml"), for what the reader does not model.
     QByteArray part(const QString& name) const { return member(name); }
 
 private:
     QByteArray member(const QString& name) const;
     void readSheet(int sheet) const;
+    struct CellFormat {
+        int indent = 0;
+        bool bold = false;
+    };
+    CellFormat cellFormat(int sheet, const QString& address) const;
 
     QString m_path;
     bool m_valid = false;

@@ -16,11 +16,12 @@ struct CellStyle {
     bool border = false; // thin frame on all four sides
     bool wrap = false;
     QString numberFormat; // e.g. "@", "#,##0_ ", "yyyy-mm"; empty: general
+    int indent = 0;       // steps of indentation of the text
 
     bool operator==(const CellStyle& other) const {
         return bold == other.bold && fontSize == other.fontSize && align == other.align &&
                valign == other.valign && border == other.border && wrap == other.wrap &&
-               numberFormat == other.numberFormat;
+               numberFormat == other.numberFormat && indent == other.indent;
     }
     QString key() const;
 };

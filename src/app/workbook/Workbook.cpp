@@ -65,14 +65,17 @@ lxw_col_t columnIndex(int column) {
 } // namespace
 
 QString CellStyle::key() const {
-    return QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
-        .arg(int(bold))
-        .arg(fontSize)
-        .arg(int(align))
-        .arg(int(valign))
-        .arg(int(border))
-        .arg(int(wrap))
-        .arg(numberFormat);
+    QString key = QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                      .arg(int(bold))
+                      .arg(fontSize)
+                      .arg(int(align))
+                      .arg(int(valign))
+                      .arg(int(border))
+                      .arg(int(wrap))
+                      .arg(numberFormat);
+    if (indent > 0)
+        key += QStringLiteral("|%1").arg(indent);
+    return key;
 }
 
 Sheet::Sheet(Workbook& owner, lxw_worksheet* sheet, const QString& name)
@@ -280,6 +283,8 @@ lxw_format* Workbook::format(const CellStyle& style) {
         const QByteArray bytes = utf8(style.numberFormat);
         format_set_num_format(created, bytes.constData());
     }
+    if (style.indent > 0)
+        format_set_indent(created, uint8_t(style.indent));
     m_formats.insert(key, created);
     return created;
 }

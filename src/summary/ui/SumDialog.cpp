@@ -22,7 +22,11 @@ namespace corvalis::summary {
 
 namespace {
 
-const char* const TypeCaptions[] = {"行业分类", "单位类别", "组织类型", "产业类别", "填报状态", ""};
+// Radio items by classification; the custom group's item stands last, beside its button.
+const char* const TypeCaptions[] = {"行业分类", "单位类别", "组织类型",  "产业类别",
+                                    "填报状态", "",         "按行政区划"};
+const int TypeOrder[] = {ByIndustry,    ByUnitCategory, ByOrganisationType, ByIndustryCategory,
+                         ByFilingState, ByDivision,     ByCustomGroup};
 constexpr int EntryRole = Qt::UserRole;
 
 QString tableListPath(const DbSession& session) {
@@ -47,11 +51,12 @@ TdlgSumForm::TdlgSumForm(DbSession& session, UiServices& ui, const Clock& clock,
     sumType->setObjectName(QStringLiteral("SumType"));
     m_sumType = new QButtonGroup(this);
     auto* types = new QHBoxLayout(sumType);
-    for (int i = 0; i < ClassificationCount; ++i) {
+    m_types.resize(ClassificationCount);
+    for (int i : TypeOrder) {
         auto* radio = new QRadioButton(QString::fromUtf8(TypeCaptions[i]), sumType);
         radio->setObjectName(QStringLiteral("SumType%1").arg(i));
         m_sumType->addButton(radio, i);
-        m_types.push_back(radio);
+        m_types[size_t(i)] = radio;
         types->addWidget(radio);
     }
     m_group = new QToolButton(sumType);
@@ -92,8 +97,8 @@ TdlgSumForm::TdlgSumForm(DbSession& session, UiServices& ui, const Clock& clock,
     connect(untickAllButton, &QPushButton::clicked, this, [this] { tickAll(false); });
     connect(m_list, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem* item) { tickSection(m_list->row(item)); });
-    connect(m_group, &QToolButton::clicked, this, [this] { m_types.back()->setChecked(true); });
-    connect(m_groupMenu, &QMenu::aboutToShow, this, [this] { m_types.back()->setChecked(true); });
+    connect(m_group, &QToolButton::clicked, this, [this] { m_types[ByCustomGroup]->setChecked(true); });
+    connect(m_groupMenu, &QMenu::aboutToShow, this, [this] { m_types[ByCustomGroup]->setChecked(true); });
     connect(sum, &QPushButton::clicked, this, &TdlgSumForm::runSummary);
     connect(back, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -132,7 +137,7 @@ void TdlgSumForm::fillGroupMenu() {
     const std::vector<CustomGroup> groups = loadGroups(m_session.connection());
     const bool any = !groups.empty();
     m_group->setEnabled(any);
-    m_types.back()->setEnabled(any);
+    m_types[ByCustomGroup]->setEnabled(any);
     for (size_t i = 0; i < groups.size(); ++i) {
         const CustomGroup& group = groups[i];
         if (i == 0)
@@ -143,7 +148,7 @@ void TdlgSumForm::fillGroupMenu() {
         const qint64 id = group.id;
         connect(entry, &QAction::triggered, this, [this, id] {
             try {
-                m_types.back()->setChecked(true);
+                m_types[ByCustomGroup]->setChecked(true);
                 chooseGroup(id);
             } catch (const Error& error) {
                 showRunError(m_ui, error.text());
