@@ -56,7 +56,7 @@ public:
     // Skips whole bytes, from a byte boundary.
     void skipBytes(std::uint64_t bytes) {
         const std::uint64_t buffered = m_count / 8;
-        if (bytes <= buffered) {
+        if (bytes < buffered) { // a whole buffer of 64 bits cannot be shifted out
             skip(unsigned(bytes * 8));
             return;
         }
