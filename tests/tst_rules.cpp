@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QtTest>
 #include <functional>
+#include <limits>
 
 using namespace corvalis;
 using namespace corvalis::checks;
@@ -149,6 +150,109 @@ private Q_SLOTS:
             const qint64 engineSays = m_db.scalar(QStringLiteral("select ") + literal).toLongLong();
             QVERIFY2(evaluateText(text, slots, values) == engineSays, qPrintable(text));
         }
+    }
+
+    // The batch evaluation only sorts out the records that surely pass: it must never pass one that
+    // fails or overflows, and with small values (no overflow anywhere) it must pass every other one.
+    void batchEvaluationPassesExactlyTheRecordsThatHold() {
+        QRandomGenerator random(7);
+        const QStringList names{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+        const QHash<QString, int> slots{{names[0], 0}, {names[1], 1}, {names[2], 2}};
+        const QStringList binary{QStringLiteral("+"),  QStringLiteral("-"),   QStringLiteral("*"),
+                                 QStringLiteral("/"),  QStringLiteral("="),   QStringLiteral("<>"),
+                                 QStringLiteral("<"),  QStringLiteral("<="),  QStringLiteral(">"),
+                                 QStringLiteral(">="), QStringLiteral("and"), QStringLiteral("or")};
+        std::function<QString(int)> expression = [&](int depth) -> QString {
+            switch (depth == 0 ? int(random.bounded(2)) : int(random.bounded(7))) {
+            case 0:
+                return names[int(random.bounded(3))];
+            case 1:
+                return QString::number(random.bounded(4));
+            case 2:
+                return QStringLiteral("(not (%1))").arg(expression(depth - 1));
+            case 3:
+                return QStringLiteral("(-%1)").arg(expression(depth - 1));
+            default:
+                return QStringLiteral("(%1 %2 %3)")
+                    .arg(expression(depth - 1), binary[int(random.bounded(binary.size()))],
+                         expression(depth - 1));
+            }
+        };
+        const qint64 extremes[] = {0,
+                                   1,
+                                   -1,
+                                   3,
+                                   std::numeric_limits<qint64>::max(),
+                                   std::numeric_limits<qint64>::min(),
+                                   qint64(1) << 62};
+        constexpr size_t Records = 50;
+        RuleExpression::BatchScratch scratch;
+        for (int sample = 0; sample < 300; ++sample) {
+            const QString text = expression(4);
+            const RuleExpression rule =
+                RuleExpression::compile(text, [&](const QString& name) { return slots.value(name, -1); });
+            const bool small = sample % 2 == 0;
+            std::vector<qint64> columns(3 * Records);
+            for (qint64& value : columns)
+                value = small ? qint64(random.bounded(4)) : extremes[random.bounded(7)];
+            const qint64* columnStarts[] = {columns.data(), columns.data() + Records,
+                                            columns.data() + 2 * Records};
+            std::vector<unsigned char> doubtful(Records, 0);
+            rule.markDoubtful(columnStarts, Records, scratch, doubtful.data());
+            for (size_t i = 0; i < Records; ++i) {
+                const qint64 values[] = {columns[i], columns[Records + i], columns[2 * Records + i]};
+                bool overflowed = false;
+                const bool holds = rule.evaluate(values, &overflowed) != 0;
+                const QByteArray where = text.toUtf8() + " at " + QByteArray::number(qulonglong(i));
+                if (!holds || overflowed)
+                    QVERIFY2(doubtful[i], where.constData());
+                if (small)
+                    QVERIFY2(bool(doubtful[i]) == !holds, where.constData());
+            }
+        }
+
+        // The built-in rules over a batch: a record is doubtful exactly when it violates a rule.
+        const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
+        const size_t fieldCount = size_t(rules.fields().size());
+        const std::vector<qint64> clean = recordOf({{QStringLiteral("c904"), 1},
+                                                    {QStringLiteral("z001"), 1},
+                                                    {QStringLiteral("z002"), 10},
+                                                    {QStringLiteral("z003"), 5},
+                                                    {QStringLiteral("z004"), 5},
+                                                    {QStringLiteral("z005"), 2},
+                                                    {QStringLiteral("z006"), 5},
+                                                    {QStringLiteral("z007"), 5},
+                                                    {QStringLiteral("z008"), 3},
+                                                    {QStringLiteral("z009"), 2},
+                                                    {QStringLiteral("z010"), 1},
+                                                    {QStringLiteral("z011"), 1},
+                                                    {QStringLiteral("z012"), 1},
+                                                    {QStringLiteral("z013"), 1},
+                                                    {QStringLiteral("z014"), 1},
+                                                    {QStringLiteral("z015"), 1}});
+        QVERIFY(violatedRules(clean).isEmpty());
+        // Clean records, each with one value changed at random: some still pass, some not.
+        std::vector<qint64> values(fieldCount * Records);
+        for (size_t i = 0; i < Records; ++i) {
+            const size_t changed = size_t(random.bounded(int(fieldCount)));
+            for (size_t slot = 0; slot < fieldCount; ++slot)
+                values[slot * Records + i] = slot == changed ? qint64(random.bounded(12)) : clean[slot];
+        }
+        std::vector<const qint64*> columnStarts;
+        for (size_t slot = 0; slot < fieldCount; ++slot)
+            columnStarts.push_back(values.data() + slot * Records);
+        std::vector<unsigned char> doubtful;
+        rules.markDoubtful(columnStarts.data(), Records, scratch, doubtful);
+        int failing = 0;
+        for (size_t i = 0; i < Records; ++i) {
+            std::vector<qint64> record;
+            for (size_t slot = 0; slot < fieldCount; ++slot)
+                record.push_back(columnStarts[slot][i]);
+            const bool violates = !violatedRules(record).isEmpty();
+            QCOMPARE(bool(doubtful[i]), violates);
+            failing += violates ? 1 : 0;
+        }
+        QVERIFY(failing > 0 && failing < int(Records));
     }
 
     void malformedRulesAreRefused() {

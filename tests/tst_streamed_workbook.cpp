@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <limits>
 
 using namespace corvalis;
 using namespace corvalis::workbook;
@@ -107,6 +108,47 @@ private Q_SLOTS:
         QVERIFY(styles.contains(QStringLiteral("<numFmt numFmtId=\"164\" formatCode=\"#,##0_ \"/>")));
         QVERIFY(styles.contains(QStringLiteral("<cellXfs count=\"4\">")));
         QVERIFY(styles.contains(QStringLiteral("<font><b/><sz val=\"12\"/>")));
+    }
+
+    // Whole numbers take a path of their own; the file must not tell which path wrote a cell, up to
+    // and past the point (10^15) where numbers are written in their floating-point form.
+    void wholeNumbersAreWrittenAsByWriteNumber() {
+        const qint64 values[] = {0,
+                                 7,
+                                 -7,
+                                 110101000001,
+                                 999999999999999,
+                                 -999999999999999,
+                                 1000000000000000,
+                                 -1000000000000000,
+                                 std::numeric_limits<qint64>::max(),
+                                 std::numeric_limits<qint64>::min()};
+        QTemporaryDir dir;
+        auto write = [&](const QString& name, bool asInteger) {
+            const QString path = dir.filePath(name);
+            StreamedWorkbook book(path, QStringLiteral("数"));
+            CellStyle code;
+            code.numberFormat = QStringLiteral("0");
+            book.setColumnFormat(2, code);
+            int row = 1;
+            for (const qint64 value : values) {
+                for (int column = 1; column <= 3; column += 2 - (row % 2)) {
+                    if (asInteger)
+                        book.writeInteger(row, column, value);
+                    else
+                        book.writeNumber(row, column, double(value));
+                }
+                row += 1 + row % 3; // rows that follow and rows that skip
+            }
+            book.fitColumns();
+            book.save();
+            return path;
+        };
+        const QString byNumber = write(QStringLiteral("number.xlsx"), false);
+        const QString byInteger = write(QStringLiteral("integer.xlsx"), true);
+        const QByteArray sheet = unzipped(byInteger, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(sheet.contains("<v>999999999999999</v>") && sheet.contains("<v>-7</v>"));
+        QCOMPARE(sheet, unzipped(byNumber, QStringLiteral("xl/worksheets/sheet1.xml")));
     }
 
     void cellsOutsideTheSheetOrOutOfOrderAreRefused() {

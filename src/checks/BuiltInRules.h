@@ -54,6 +54,16 @@ public:
         return violated;
     }
 
+    // A batch of records judged at once: records[i] has the value of slot s in columns[s][i]. Sets
+    // doubtful[i] to 1 for every record that may violate a rule (it does, or a step overflowed) and
+    // to 0 for the others, which violate none; check() gives the doubtful ones their violations.
+    void markDoubtful(const qint64* const* columns, size_t count, RuleExpression::BatchScratch& scratch,
+                      std::vector<unsigned char>& doubtful) const {
+        doubtful.assign(count, 0);
+        for (const RuleExpression& expression : m_expressions)
+            expression.markDoubtful(columns, count, scratch, doubtful.data());
+    }
+
 private:
     std::vector<BuiltInRule> m_rules;
     std::vector<RuleExpression> m_expressions;

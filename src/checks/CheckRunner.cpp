@@ -94,14 +94,22 @@ private:
                                      "and c901>:after order by c901 limit :limit")
                           .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
         const size_t fieldCount = size_t(rules.fields().size());
-        std::vector<qint64> values;
+        const size_t capacity = size_t(m_batchSize);
+        // The values field by field (slot s of record i at s * capacity + i), so that the rules are
+        // judged for the whole batch at once, one loop over it per step of a rule.
+        std::vector<qint64> values(fieldCount * capacity);
+        std::vector<const qint64*> columns(fieldCount);
+        for (size_t slot = 0; slot < fieldCount; ++slot)
+            columns[slot] = values.data() + slot * capacity;
+        std::vector<unsigned char> doubtful;
+        RuleExpression::BatchScratch scratch;
+        std::vector<qint64> recordValues(fieldCount);
         // The records whose values are not all whole numbers, with those values as the engine holds them.
         std::vector<size_t> inexactRows;
         std::vector<EngineNumber> exactValues;
         QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
-            values.clear();
             inexactRows.clear();
             exactValues.clear();
             {
@@ -110,12 +118,13 @@ private:
                 read.bind(QStringLiteral(":after"), after);
                 read.bind(QStringLiteral(":limit"), m_batchSize);
                 while (read.step()) {
+                    const size_t row = batch.size();
                     batch.rowIds.push_back(read.integer(0));
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
                     batch.storedCodes.push_back(read.value(2));
                     batch.names << read.text(3);
-                    if (!read.appendIntegers(4, int(fieldCount), values)) {
-                        inexactRows.push_back(batch.size() - 1);
+                    if (!read.integersInto(4, int(fieldCount), values.data() + row, capacity)) {
+                        inexactRows.push_back(row);
                         appendEngineNumbers(read, 4, int(fieldCount), exactValues);
                     }
                 }
@@ -123,15 +132,22 @@ private:
             }
             if (batch.size() == 0)
                 return;
+            rules.markDoubtful(columns.data(), batch.size(), scratch, doubtful);
             size_t inexact = 0;
             for (size_t i = 0; i < batch.size(); ++i) {
                 const bool exact = inexact < inexactRows.size() && inexactRows[inexact] == i;
-                rules.check(
-                    values.data() + i * fieldCount, [&batch](int rule) { batch.violations.push_back(rule); },
-                    exact ? exactValues.data() + inexact++ * fieldCount : nullptr);
+                // Only the exact evaluation judges a record that may violate a rule, so the
+                // violations and their order are those of judging record by record.
+                if (doubtful[i] || exact) {
+                    for (size_t slot = 0; slot < fieldCount; ++slot)
+                        recordValues[slot] = columns[slot][i];
+                    rules.check(
+                        recordValues.data(), [&batch](int rule) { batch.violations.push_back(rule); },
+                        exact ? exactValues.data() + inexact++ * fieldCount : nullptr);
+                }
                 batch.firstViolation.push_back(batch.violations.size());
             }
-            const bool last = batch.size() < size_t(m_batchSize);
+            const bool last = batch.size() < capacity;
             after = batch.storedCodes.back();
             if (!hand(std::move(batch)) || last)
                 return;

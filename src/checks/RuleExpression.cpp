@@ -1,6 +1,8 @@
 #include "RuleExpression.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include <limits>
 
@@ -577,6 +579,202 @@ bool RuleExpression::holdsChecked(const qint64* values, int valueCount) const {
     for (int i = 0; i < valueCount; ++i)
         exact[size_t(i)].whole = values[i];
     return holdsExactly(exact.data());
+}
+
+namespace {
+
+// One step of the batch evaluation: out[i] = f(left[i], right[i]) for every record, in a loop the
+// compiler can vectorise. out may be left itself.
+template <typename F> void combine(const qint64* left, const qint64* right, qint64* out, size_t count, F f) {
+    for (size_t i = 0; i < count; ++i)
+        out[i] = f(left[i], right[i]);
+}
+
+template <typename F>
+void combineChecked(const qint64* left, const qint64* right, qint64* out, unsigned char* doubtful,
+                    size_t count, F f) {
+    for (size_t i = 0; i < count; ++i) {
+        qint64 result;
+        doubtful[i] |= (unsigned char)f(left[i], right[i], &result);
+        out[i] = result;
+    }
+}
+
+template <typename Compare>
+void compareColumns(const qint64* left, const qint64* right, qint64* out, size_t count, Compare compare) {
+    combine(left, right, out, count, [compare](qint64 a, qint64 b) { return qint64(compare(a, b)); });
+}
+
+template <typename Compare>
+void compareWith(const qint64* left, qint64 right, qint64* out, size_t count, Compare compare) {
+    for (size_t i = 0; i < count; ++i)
+        out[i] = compare(left[i], right);
+}
+
+} // namespace
+
+void RuleExpression::markDoubtful(const qint64* const* columns, size_t count, BatchScratch& scratch,
+                                  unsigned char* doubtful) const {
+    if (count == 0)
+        return;
+    // The stack holds a column per level: either one of the record columns (never written) or the
+    // scratch column of that level.
+    const qint64* stack[MaxStackDepth];
+    int top = -1;
+    auto level = [&](int at) -> qint64* {
+        if (scratch.stack.size() <= size_t(at))
+            scratch.stack.resize(size_t(at) + 1);
+        std::vector<qint64>& column = scratch.stack[size_t(at)];
+        if (column.size() < count)
+            column.resize(count);
+        return column.data();
+    };
+    // A pending AND or OR: the truth of its left operand, and where its right one ends.
+    struct Pending {
+        size_t target;
+        Op op;
+        qint64* left;
+    };
+    std::vector<Pending> pendings;
+    auto settle = [&](size_t at) {
+        while (!pendings.empty() && pendings.back().target == at) {
+            const Pending pending = pendings.back();
+            pendings.pop_back();
+            qint64* out = level(top);
+            if (pending.op == Op::AndJump)
+                combine(pending.left, stack[top], out, count, [](qint64 a, qint64 b) { return a & b; });
+            else
+                combine(pending.left, stack[top], out, count, [](qint64 a, qint64 b) { return a | b; });
+            stack[top] = out;
+        }
+    };
+    auto comparing = [&](Op compare, auto&& apply) {
+        switch (compare) {
+        case Op::Eq:
+            apply(std::equal_to<qint64>());
+            break;
+        case Op::Ne:
+            apply(std::not_equal_to<qint64>());
+            break;
+        case Op::Lt:
+            apply(std::less<qint64>());
+            break;
+        case Op::Le:
+            apply(std::less_equal<qint64>());
+            break;
+        case Op::Gt:
+            apply(std::greater<qint64>());
+            break;
+        default:
+            apply(std::greater_equal<qint64>());
+            break;
+        }
+    };
+    const size_t size = m_code.size();
+    for (size_t at = 0; at < size; ++at) {
+        settle(at);
+        const Instruction& instruction = m_code[at];
+        switch (instruction.op) {
+        case Op::Push: {
+            qint64* out = level(++top);
+            std::fill(out, out + count, instruction.operand);
+            stack[top] = out;
+            continue;
+        }
+        case Op::Load:
+            stack[++top] = columns[instruction.operand];
+            continue;
+        case Op::CompareSlots: {
+            qint64* out = level(++top);
+            const qint64* left = columns[instruction.operand];
+            const qint64* right = columns[instruction.right];
+            comparing(instruction.compare,
+                      [&](auto compare) { compareColumns(left, right, out, count, compare); });
+            stack[top] = out;
+            continue;
+        }
+        case Op::CompareConstant: {
+            qint64* out = level(++top);
+            const qint64* left = columns[instruction.operand];
+            const qint64 right = instruction.right;
+            comparing(instruction.compare,
+                      [&](auto compare) { compareWith(left, right, out, count, compare); });
+            stack[top] = out;
+            continue;
+        }
+        case Op::Neg: {
+            qint64* out = level(top);
+            const qint64* in = stack[top];
+            for (size_t i = 0; i < count; ++i) {
+                doubtful[i] |= (unsigned char)(in[i] == std::numeric_limits<qint64>::min());
+                out[i] = qint64(0 - quint64(in[i]));
+            }
+            stack[top] = out;
+            continue;
+        }
+        case Op::Not:
+        case Op::Bool: {
+            qint64* out = level(top);
+            const qint64* in = stack[top];
+            const qint64 zero = instruction.op == Op::Not ? 1 : 0;
+            for (size_t i = 0; i < count; ++i)
+                out[i] = (in[i] == 0) == bool(zero);
+            stack[top] = out;
+            continue;
+        }
+        case Op::AndJump:
+        case Op::OrJump: {
+            const size_t depth = pendings.size();
+            if (scratch.pending.size() <= depth)
+                scratch.pending.resize(depth + 1);
+            std::vector<qint64>& left = scratch.pending[depth];
+            if (left.size() < count)
+                left.resize(count);
+            const qint64* in = stack[top--];
+            for (size_t i = 0; i < count; ++i)
+                left[i] = in[i] != 0;
+            pendings.push_back({size_t(instruction.operand), instruction.op, left.data()});
+            continue;
+        }
+        default:
+            break;
+        }
+        const qint64* right = stack[top--];
+        const qint64* left = stack[top];
+        qint64* out = level(top);
+        switch (instruction.op) {
+        case Op::Add:
+            combineChecked(left, right, out, doubtful, count,
+                           [](qint64 a, qint64 b, qint64* r) { return __builtin_add_overflow(a, b, r); });
+            break;
+        case Op::Sub:
+            combineChecked(left, right, out, doubtful, count,
+                           [](qint64 a, qint64 b, qint64* r) { return __builtin_sub_overflow(a, b, r); });
+            break;
+        case Op::Mul:
+            combineChecked(left, right, out, doubtful, count,
+                           [](qint64 a, qint64 b, qint64* r) { return __builtin_mul_overflow(a, b, r); });
+            break;
+        case Op::Div:
+            combineChecked(left, right, out, doubtful, count, [](qint64 a, qint64 b, qint64* r) {
+                const bool overflow = b == -1 && a == std::numeric_limits<qint64>::min();
+                *r = b == 0 || overflow ? 0 : a / b;
+                return overflow;
+            });
+            break;
+        default:
+            comparing(instruction.op,
+                      [&](auto compare) { compareColumns(left, right, out, count, compare); });
+            break;
+        }
+        stack[top] = out;
+    }
+    settle(size);
+    if (top < 0)
+        return;
+    const qint64* result = stack[top];
+    for (size_t i = 0; i < count; ++i)
+        doubtful[i] |= (unsigned char)(result[i] == 0);
 }
 
 bool RuleExpression::compared(Op compare, qint64 left, qint64 right) {

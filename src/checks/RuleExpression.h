@@ -47,6 +47,19 @@ public:
     // The fast evaluation, and the exact one where the fast one overflowed.
     bool holdsChecked(const qint64* values, int valueCount) const;
 
+    // Working memory of holdsForBatch, kept by the caller from one batch to the next.
+    struct BatchScratch {
+        std::vector<std::vector<qint64>> stack;   // a column of values per stack level
+        std::vector<std::vector<qint64>> pending; // left operands of AND and OR, by nesting
+    };
+    // The whole-number evaluation of count records at once, the value of slot s for record i being
+    // columns[s][i]: sets doubtful[i] where the expression is false for record i or a step overflowed
+    // (only the exact evaluation of that record can tell then), and leaves it as it was elsewhere.
+    // Both operands of AND and OR are evaluated for every record, so that each step is one plain loop
+    // over the batch; the result is the same, since evaluation has no side effects.
+    void markDoubtful(const qint64* const* columns, size_t count, BatchScratch& scratch,
+                      unsigned char* doubtful) const;
+
 private:
     friend class RuleCompiler;
     enum class Op : unsigned char {

@@ -176,7 +176,7 @@ void writeExcelCell(workbook::StreamedWorkbook& sheet, int row, int column, cons
                     int source, CellKind kind) {
     qint64 number = 0;
     if (kind == CellKind::Number && rows.storedInteger(source, number)) {
-        sheet.writeNumber(row, column, double(number));
+        sheet.writeInteger(row, column, number);
         return;
     }
     if (rows.isNull(source))

@@ -243,6 +243,22 @@ bool Statement::appendIntegers(int first, int count, std::vector<qint64>& out) c
     return whole;
 }
 
+bool Statement::integersInto(int first, int count, qint64* out, size_t stride) const {
+    sqlite3_stmt* s = m_statement.get();
+    bool whole = true;
+    for (int column = first; column < first + count; ++column, out += stride) {
+        sqlite3_value* value = sqlite3_column_value(s, column);
+        const int type = sqlite3_value_type(value);
+        if (type == SQLITE_INTEGER) {
+            *out = sqlite3_value_int64(value);
+        } else {
+            *out = type == SQLITE_NULL ? 0 : integer(column);
+            whole = whole && type == SQLITE_NULL;
+        }
+    }
+    return whole;
+}
+
 double Statement::real(int column) const {
     return sqlite3_column_double(m_statement.get(), column);
 }

@@ -75,6 +75,9 @@ public:
     // for readers of many numeric columns per row. False when a value was neither a whole number nor
     // null, so that its integer() is only an approximation.
     bool appendIntegers(int first, int count, std::vector<qint64>& out) const;
+    // The same into out[0], out[stride], out[2 * stride], ...: for readers that keep each column's
+    // values of many rows together.
+    bool integersInto(int first, int count, qint64* out, size_t stride) const;
 
     const QString& sql() const { return m_sql; }
 

@@ -14,7 +14,9 @@ class ContentWidths {
 public:
     void noteText(int column, const QString& text) { note(column, displayWidth(text)); }
     // Thousands separators and a little room for the number format.
-    void noteNumber(int column, double value) { note(column, numberTextLength(value) * 1.3 + 1); }
+    void noteNumber(int column, double value) { noteNumberText(column, numberTextLength(value)); }
+    // The same for a number whose text, as numberTextLength() gives it, is known.
+    void noteNumberText(int column, qsizetype length) { note(column, double(length) * 1.3 + 1); }
     void note(int column, double width);
 
     int columnCount() const { return int(m_widths.size()); }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace corvalis::workbook {
 
@@ -165,14 +166,14 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
     int previousColumn = m_lastColumn;
     if (row != m_row) {
         if (m_row != 0)
-            m_buffer += "</row>";
+            append("</row>");
         m_rowText = std::to_string(row);
         if (row == m_row + 1) {
-            m_buffer += "<row>";
+            append("<row>");
         } else {
-            m_buffer += "<row r=\"";
+            append("<row r=\"");
             m_buffer += m_rowText;
-            m_buffer += "\">";
+            append("\">");
         }
         if (m_row == 0)
             m_firstRow = row;
@@ -182,17 +183,18 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
     m_lastColumn = columnNumber;
     m_firstColumn = m_firstColumn == 0 ? columnNumber : std::min(m_firstColumn, columnNumber);
     m_lastColumnAll = std::max(m_lastColumnAll, columnNumber);
-    while (m_letters.size() <= size_t(columnNumber))
-        m_letters.push_back(columnLetters(int(m_letters.size())).toStdString());
     if (columnNumber == previousColumn + 1) {
-        m_buffer += "<c";
+        append("<c");
     } else {
-        m_buffer += "<c r=\"";
+        while (m_letters.size() <= size_t(columnNumber))
+            m_letters.push_back(columnLetters(int(m_letters.size())).toStdString());
+        append("<c r=\"");
         m_buffer += m_letters[size_t(columnNumber)];
         m_buffer += m_rowText;
         m_buffer += '"';
     }
-    m_buffer += m_styleAttributes[size_t(style)];
+    const std::string& styleAttribute = m_styleAttributes[size_t(style)];
+    append(styleAttribute.data(), styleAttribute.size());
 }
 
 void StreamedWorkbook::appendText(const QString& text) {
@@ -291,6 +293,26 @@ void StreamedWorkbook::writeText(int row, int columnNumber, const QString& text,
 void StreamedWorkbook::writeNumber(int row, int columnNumber, double value) {
     const int style = size_t(columnNumber) < m_columns.size() ? m_columns[size_t(columnNumber)].style : 0;
     putNumber(row, columnNumber, value, style);
+}
+
+void StreamedWorkbook::writeInteger(int row, int columnNumber, qint64 value) {
+    // From 10^15 on, appendNumber() writes the floating-point form.
+    constexpr qint64 WholeLimit = 1000000000000000;
+    if (value <= -WholeLimit || value >= WholeLimit) {
+        writeNumber(row, columnNumber, double(value));
+        return;
+    }
+    const int style = size_t(columnNumber) < m_columns.size() ? m_columns[size_t(columnNumber)].style : 0;
+    beginCell(row, columnNumber, style);
+    char text[32] = "><v>";
+    constexpr size_t Open = 4;
+    char* const digits = text + Open;
+    char* const end = std::to_chars(digits, text + sizeof text, value).ptr;
+    const size_t length = size_t(end - digits);
+    std::memcpy(end, "</v></c>", 8);
+    append(text, Open + length + 8);
+    m_contentWidths.noteNumberText(columnNumber, qsizetype(length));
+    flushIfFull();
 }
 
 void StreamedWorkbook::writeNumber(int row, int columnNumber, double value, const CellStyle& style) {

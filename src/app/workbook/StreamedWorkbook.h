@@ -34,6 +34,9 @@ public:
     void writeText(int row, int column, const QString& text, const CellStyle& style);
     void writeNumber(int row, int column, double value);
     void writeNumber(int row, int column, double value, const CellStyle& style);
+    // writeNumber() of a whole number, the bulk of long exports, without the detour through
+    // floating point.
+    void writeInteger(int row, int column, qint64 value);
 
     void setColumnFormat(int column, const CellStyle& style);
     void setColumnWidth(int column, double width);
@@ -66,6 +69,8 @@ private:
     void beginCell(int row, int column, int style);
     void appendText(const QString& text);
     void appendNumber(double value);
+    void append(const char* text, size_t size) { m_buffer.append(text, size); }
+    template <size_t N> void append(const char (&literal)[N]) { m_buffer.append(literal, N - 1); }
     void putText(int row, int column, const QString& text, int style, bool noteWidth);
     void putNumber(int row, int column, double value, int style);
     void flushIfFull();
