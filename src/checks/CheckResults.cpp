@@ -26,22 +26,6 @@ bool isRule(int rule) {
     return rule >= 0 && rule < CompiledRuleSet::builtIn().ruleCount();
 }
 
-// A column's value as the rules read it: whole numbers exactly, floating values as they are, texts
-// as numbers, null and empty text as 0.
-EngineNumber engineNumberOf(const QVariant& value) {
-    if (value.typeId() == QMetaType::Double)
-        return {true, 0, value.toDouble()};
-    if (value.typeId() == QMetaType::LongLong)
-        return {false, value.toLongLong(), 0.0};
-    if (value.isNull())
-        return {};
-    bool whole = false;
-    const qint64 number = value.toString().trimmed().toLongLong(&whole);
-    if (whole)
-        return {false, number, 0.0};
-    return {true, 0, engine::floatOf(value)};
-}
-
 // The violations of one record grouped under it, as the file stores them: the record's texts once.
 struct StoredRecord {
     const Violation* first;
@@ -86,7 +70,9 @@ QString explanationOf(ExplanationRenderer& renderer, int rule) {
 }
 
 QString lastResultsPath(const QString& databaseLabel) {
-    return resultFilePath(databaseLabel, QStringLiteral(".results"));
+    // The file is saved through a temporary file of its name plus ".XXXXXX", which must fit too.
+    constexpr int SaveFileSuffixBytes = 7;
+    return resultFilePath(databaseLabel, QStringLiteral(".results"), SaveFileSuffixBytes);
 }
 
 void saveCheckResults(const CheckResultSet& results, const QString& path) {

@@ -50,25 +50,11 @@ struct JudgedBatch {
     size_t size() const { return rowIds.size(); }
 };
 
-// The values of count columns as the engine holds them: floating values stay floating, texts are read
-// as numbers, null is 0.
+// The values of count columns as the engine holds them.
 void appendEngineNumbers(const engine::Statement& read, int first, int count,
                          std::vector<EngineNumber>& out) {
-    for (int column = first; column < first + count; ++column) {
-        const QVariant value = read.value(column);
-        EngineNumber number;
-        if (value.typeId() == QMetaType::Double) {
-            number = {true, 0, value.toDouble()};
-        } else if (value.typeId() == QMetaType::LongLong) {
-            number.whole = value.toLongLong();
-        } else if (!value.isNull()) {
-            bool whole = false;
-            number.whole = value.toString().trimmed().toLongLong(&whole);
-            if (!whole)
-                number = {true, 0, engine::floatOf(value)};
-        }
-        out.push_back(number);
-    }
+    for (int column = first; column < first + count; ++column)
+        out.push_back(engineNumberOf(read.value(column)));
 }
 
 // Reads the selected records in c901 order a batch at a time (keyed on the last code read) on a
@@ -427,14 +413,14 @@ CheckRange checkRangeFromTexts(const QString& lowText, const QString& highText) 
     return range;
 }
 
-QString resultFilePath(const QString& databaseLabel, const QString& extension) {
+QString resultFilePath(const QString& databaseLabel, const QString& extension, int reservedBytes) {
     QString label = databaseLabel;
     label.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
     label.remove(QChar(0));
     const QString head = QStringLiteral("2020基层-");
     const QString tail = QStringLiteral("-逻辑检查结果") + extension;
     return tempFolder() + QLatin1Char('/') + head +
-           fitFileNamePart(label, MaxFileNameBytes - fileNameBytes(head + tail)) + tail;
+           fitFileNamePart(label, MaxFileNameBytes - reservedBytes - fileNameBytes(head + tail)) + tail;
 }
 
 CheckRunner::CheckRunner(engine::Connection& connection, UiServices& ui, const Clock& clock,

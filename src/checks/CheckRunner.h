@@ -59,8 +59,10 @@ struct CheckOutcome {
 };
 
 // The result file of a database label in the temporary folder. Characters that would lead out of
-// that folder ("/", "\") are replaced by "_". Files kept beside it differ in the extension.
-QString resultFilePath(const QString& databaseLabel, const QString& extension = QStringLiteral(".txt"));
+// that folder ("/", "\") are replaced by "_". Files kept beside it differ in the extension;
+// reservedBytes leaves room in the name for a suffix a writer adds to it for a while.
+QString resultFilePath(const QString& databaseLabel, const QString& extension = QStringLiteral(".txt"),
+                       int reservedBytes = 0);
 
 inline const QString NoLogicErrorsMessage = QStringLiteral("恭喜你，所检查的数据没有逻辑错误");
 inline const QString IncompleteRangeMessage = QStringLiteral("请输入逻辑检查的范围");

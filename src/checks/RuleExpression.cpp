@@ -1,5 +1,7 @@
 #include "RuleExpression.h"
 
+#include "app/engine/Value.h"
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -794,6 +796,20 @@ bool RuleExpression::compared(Op compare, qint64 left, qint64 right) {
     default:
         return false;
     }
+}
+
+EngineNumber engineNumberOf(const QVariant& value) {
+    if (value.typeId() == QMetaType::Double)
+        return {true, 0, value.toDouble()};
+    if (value.typeId() == QMetaType::LongLong)
+        return {false, value.toLongLong(), 0.0};
+    if (value.isNull())
+        return {};
+    bool whole = false;
+    const qint64 number = value.toString().trimmed().toLongLong(&whole);
+    if (whole)
+        return {false, number, 0.0};
+    return {true, 0, engine::floatOf(value)};
 }
 
 } // namespace corvalis::checks

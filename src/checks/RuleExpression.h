@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 
 #include <QString>
+#include <QVariant>
 #include <functional>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct EngineNumber {
     qint64 whole = 0;
     double fraction = 0.0; // the value when real
 };
+
+// A column's value as the rules read it: whole numbers exactly, floating values as they are, texts
+// as numbers, null and empty text as 0.
+EngineNumber engineNumberOf(const QVariant& value);
 
 // A rule text compiled once into a small stack program over whole numbers. The notation is the one
 // the rules are written in: field names, whole-number constants, + - * /, the comparisons

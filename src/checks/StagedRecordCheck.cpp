@@ -18,23 +18,10 @@ QString quotedName(const QString& name) {
 }
 
 // The values of count columns as the engine holds them, for records whose values are not all whole
-// numbers: floating values stay floating, texts are read as numbers, null is 0.
+// numbers.
 void appendEngineNumbers(const engine::Statement& read, int count, std::vector<EngineNumber>& out) {
-    for (int column = 0; column < count; ++column) {
-        const QVariant value = read.value(column);
-        EngineNumber number;
-        if (value.typeId() == QMetaType::Double) {
-            number = {true, 0, value.toDouble()};
-        } else if (value.typeId() == QMetaType::LongLong) {
-            number.whole = value.toLongLong();
-        } else if (!value.isNull()) {
-            bool whole = false;
-            number.whole = value.toString().trimmed().toLongLong(&whole);
-            if (!whole)
-                number = {true, 0, engine::floatOf(value)};
-        }
-        out.push_back(number);
-    }
+    for (int column = 0; column < count; ++column)
+        out.push_back(engineNumberOf(read.value(column)));
 }
 
 } // namespace

@@ -202,10 +202,11 @@ void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
     }
 }
 
-// Stages the lines after the header in the scratch table in one transaction, one line in memory
-// at a time. Values are bound from the line's own bytes where they are plain ASCII.
-void stageLines(engine::Connection& db, GbkLineReader& lines, const std::vector<CsvColumn>& columns,
-                const QString& machineStamp, const std::function<void(int)>& percent) {
+// Stages the lines after the header in the table in one transaction, one line in memory at a time.
+// Values are bound from the line's own bytes where they are plain ASCII.
+void stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
+                const std::vector<CsvColumn>& columns, const QString& machineStamp,
+                const std::function<void(int)>& percent) {
     QStringList names, marks;
     int stampColumn = -1;
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -220,8 +221,8 @@ void stageLines(engine::Connection& db, GbkLineReader& lines, const std::vector<
     marks << QStringLiteral("?");
     const QByteArray stamp = machineStamp.toUtf8();
     engine::Transaction transaction(db);
-    engine::Statement insert(db, QStringLiteral("insert into dt_data_dt_data(%1) values (%2)")
-                                     .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    engine::Statement insert(db, QStringLiteral("insert into %1(%2) values (%3)")
+                                     .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     std::vector<QByteArrayView> parts;
     std::vector<QByteArray> converted(columns.size()); // UTF-8 of non-ASCII texts, kept until the insert ran
     int shown = -1;
@@ -281,6 +282,18 @@ ConflictRows stagedConflicts(engine::Connection& db) {
 
 } // namespace
 
+bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
+                  const QString& machineStamp, const std::function<void(int)>& percent) {
+    GbkLineReader lines(path);
+    QByteArrayView header;
+    const std::vector<CsvColumn> columns =
+        lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+    if (columns.empty())
+        return false;
+    stageLines(db, table, lines, columns, machineStamp, percent);
+    return true;
+}
+
 QString checkedCsvPath(const QString& chosen, UiServices& ui) {
     QString path = chosen.trimmed();
     if (!path.endsWith(QLatin1String(".csv"), Qt::CaseSensitive))
@@ -302,15 +315,10 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     engine::Connection& db = session.connection();
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
-        GbkLineReader lines(path);
-        QByteArrayView header;
-        const std::vector<CsvColumn> columns =
-            lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
-        if (columns.empty()) {
+        if (!stageCsvFile(db, QStringLiteral("dt_data_dt_data"), path, machineStamp, percent)) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
         }
-        stageLines(db, lines, columns, machineStamp, percent);
         const records::RefusedRecords refused =
             records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
         if (!refused.empty()) {

@@ -8,6 +8,10 @@ class DbSession;
 class UiServices;
 } // namespace corvalis
 
+namespace corvalis::engine {
+class Connection;
+}
+
 namespace corvalis::exchange {
 
 enum class CsvImportOutcome {
@@ -23,6 +27,13 @@ enum class CsvImportOutcome {
 // percent reports the progress from 0 to 100.
 CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString& path,
                                const QString& machineStamp, const std::function<void(int)>& percent = {});
+
+// Reads a text in the network version's layout (GBK; a header naming columns of dt_data, c901 among
+// them; one value per column on each line, each followed by ",") into a table with dt_data's
+// columns, with machineStamp in c900, in one transaction and in constant memory. False when the
+// header is not acceptable; EngineError naming the line when a line is not.
+bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
+                  const QString& machineStamp, const std::function<void(int)>& percent = {});
 
 // The file chosen in the dialog with ".csv" appended unless it ends so; empty after a message when
 // it does not exist.
