@@ -67,7 +67,12 @@ TCheckResultsForm::TCheckResultsForm(CommandHost& window, ExplanationRenderer& r
     resize(1200, 680);
 }
 
-TCheckResultsForm::~TCheckResultsForm() = default;
+TCheckResultsForm::~TCheckResultsForm() {
+    // Closing lays the view out once more through the model, which reads the table: the window closes
+    // and lets go of the model while the table still exists.
+    hide();
+    m_view->setModel(nullptr);
+}
 
 void TCheckResultsForm::buildLayout() {
     m_grouping = makeChoice(QStringLiteral("cbGrouping"), this);

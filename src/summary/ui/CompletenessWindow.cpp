@@ -282,8 +282,11 @@ void TdlgCompletenessForm::showCurrent() {
 
 void TdlgCompletenessForm::updateChart(const CompletenessRow& row) {
     m_chart->removeAllSeries();
-    for (QAbstractAxis* axis : m_chart->axes())
+    // The chart gives up an axis it removes, so the window deletes it.
+    for (QAbstractAxis* axis : m_chart->axes()) {
         m_chart->removeAxis(axis);
+        delete axis;
+    }
     std::vector<const CompletenessRow*> shown;
     for (const CompletenessRow& child : m_rows)
         if (child.level == row.level + 1 && isUnder(child, row, m_by) && int(shown.size()) < ChartedClasses)
