@@ -13,10 +13,6 @@ namespace corvalis::checks {
 
 namespace {
 
-QString quotedName(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 // The values of count columns as the engine holds them, for records whose values are not all whole
 // numbers.
 void appendEngineNumbers(const engine::Statement& read, int count, std::vector<EngineNumber>& out) {
@@ -30,7 +26,7 @@ qint64 countFailingRecords(engine::Connection& connection, const QString& table)
     const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
     QStringList fields;
     for (const QString& field : rules.fields())
-        fields << quotedName(field);
+        fields << engine::quotedIdentifier(field);
     engine::Statement read(
         connection,
         QStringLiteral("select %1 from %2 where c912<=2").arg(fields.join(QLatin1Char(',')), table));

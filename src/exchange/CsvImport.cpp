@@ -27,10 +27,6 @@ struct CsvColumn {
     bool text = false;
 };
 
-QString quoted(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 // The columns the header names, matched to dt_data; empty when the header is not acceptable.
 std::vector<CsvColumn> headerColumns(engine::Connection& db, const QString& header) {
     QStringList names = header.split(QLatin1Char(','));
@@ -214,7 +210,7 @@ void stageLines(engine::Connection& db, const QString& table, GbkLineReader& lin
             stampColumn = int(i);
             continue;
         }
-        names << quoted(columns[i].name);
+        names << engine::quotedIdentifier(columns[i].name);
         marks << QStringLiteral("?");
     }
     names << QStringLiteral("c900");

@@ -14,23 +14,19 @@ namespace corvalis::exchange {
 
 namespace {
 
-QString quotedName(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 // The columns of the open database's dt_data with their declared types, as "name type" pieces.
 QStringList declaredDataColumns(engine::Connection& connection) {
     engine::Statement info(connection, QStringLiteral("select name, type from pragma_table_info('dt_data')"));
     QStringList columns;
     while (info.step())
-        columns << quotedName(info.text(0)) + QLatin1Char(' ') + info.text(1);
+        columns << engine::quotedIdentifier(info.text(0)) + QLatin1Char(' ') + info.text(1);
     return columns;
 }
 
 QStringList quotedColumns(const QStringList& columns) {
     QStringList quoted;
     for (const QString& column : columns)
-        quoted << quotedName(column);
+        quoted << engine::quotedIdentifier(column);
     return quoted;
 }
 
@@ -38,7 +34,7 @@ QStringList quotedColumns(const QStringList& columns) {
 QString rowTextExpression(const QStringList& columns) {
     QStringList parts;
     for (const QString& column : columns)
-        parts << QStringLiteral("quote(d.%1)").arg(quotedName(column));
+        parts << QStringLiteral("quote(d.%1)").arg(engine::quotedIdentifier(column));
     return parts.join(QStringLiteral("||','||"));
 }
 

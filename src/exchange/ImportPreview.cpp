@@ -37,10 +37,6 @@ QString stagedTable(int index) {
     return QStringLiteral("%1.f%2").arg(StageAlias).arg(index);
 }
 
-QString quotedName(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 // The columns compared between a received record and ours: all but the row number and the machine
 // stamp, which differ between installations without the record being different.
 bool isCompared(const QString& column) {
@@ -54,7 +50,8 @@ QString differingColumnsExpression(const QStringList& columns) {
     QStringList parts;
     for (const QString& column : columns) {
         if (isCompared(column))
-            parts << QStringLiteral("iif(s.%1 is not d.%1, '%2,', '')").arg(quotedName(column), column);
+            parts << QStringLiteral("iif(s.%1 is not d.%1, '%2,', '')")
+                         .arg(engine::quotedIdentifier(column), column);
     }
     return parts.join(QStringLiteral("||"));
 }
@@ -63,7 +60,7 @@ QString sameRecordCondition(const QStringList& columns) {
     QStringList parts;
     for (const QString& column : columns) {
         if (isCompared(column))
-            parts << QStringLiteral("s.%1 is d.%1").arg(quotedName(column));
+            parts << QStringLiteral("s.%1 is d.%1").arg(engine::quotedIdentifier(column));
     }
     return parts.join(QStringLiteral(" and "));
 }
@@ -271,7 +268,7 @@ void ImportPreview::compareFile(int index, FilePreview& preview) {
                  singleCodeCondition(table)));
     QStringList selected;
     for (const QString& column : m_columns)
-        selected << QStringLiteral("d.%1, s.%1").arg(quotedName(column));
+        selected << QStringLiteral("d.%1, s.%1").arg(engine::quotedIdentifier(column));
     engine::Statement values(m_connection,
                              QStringLiteral("select %1 from %2 s join main.dt_data d on d.c901 = s.c901 "
                                             "where s.c901 = ?1 limit 1")
@@ -310,7 +307,7 @@ std::vector<FieldComparison> ImportPreview::compare(int fileIndex, UnionCode cod
     engine::Attachment stage(m_connection, m_stagePath, StageAlias);
     QStringList selected;
     for (const QString& column : m_columns)
-        selected << QStringLiteral("d.%1, s.%1, s.%1 is not d.%1").arg(quotedName(column));
+        selected << QStringLiteral("d.%1, s.%1, s.%1 is not d.%1").arg(engine::quotedIdentifier(column));
     engine::Statement read(m_connection, QStringLiteral("select %1 from %2 s left join main.dt_data d "
                                                         "on d.c901 = s.c901 where s.c901 = ?1 limit 1")
                                              .arg(selected.join(QLatin1Char(',')), stagedTable(fileIndex)));
@@ -350,7 +347,7 @@ qint64 ImportPreview::apply(const std::map<UnionCode, Resolution>& choices, Reso
     QStringList assignments;
     for (const QString& column : m_columns) {
         if (column.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0)
-            assignments << QStringLiteral("%1 = s.%1").arg(quotedName(column));
+            assignments << QStringLiteral("%1 = s.%1").arg(engine::quotedIdentifier(column));
     }
     for (size_t i = 0; i < m_files.size(); ++i) {
         if (!m_files[i].refusal.isEmpty())

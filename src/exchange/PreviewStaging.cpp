@@ -10,19 +10,11 @@
 
 namespace corvalis::exchange {
 
-namespace {
-
-QString quotedName(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
-} // namespace
-
 void createStagedTable(engine::Connection& connection, const QString& table) {
     engine::Statement info(connection, QStringLiteral("select name, type from pragma_table_info('dt_data')"));
     QStringList columns;
     while (info.step())
-        columns << quotedName(info.text(0)) + QLatin1Char(' ') + info.text(1);
+        columns << engine::quotedIdentifier(info.text(0)) + QLatin1Char(' ') + info.text(1);
     connection.execute(QStringLiteral("drop table if exists %1").arg(table));
     connection.execute(QStringLiteral("create table %1 (%2)").arg(table, columns.join(QStringLiteral(", "))));
 }

@@ -73,10 +73,6 @@ const ValueRule* ruleOf(const QString& column) {
     return &SurveyRule;
 }
 
-QString quotedName(const QString& column) {
-    return QLatin1Char('"') + column + QLatin1Char('"');
-}
-
 // The conditions are plain comparisons, no function calls, so that checking a million records costs
 // little beside copying them. A null value makes a condition null, and a record is refused only when
 // one of its conditions is false: a null passes unless the rule asks for a value. Text and blobs
@@ -252,7 +248,7 @@ bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
         surveyColumnsSeen += survey ? 1 : 0;
         look.columns.push_back(
             {rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0, survey});
-        look.arguments << quotedName(column);
+        look.arguments << engine::quotedIdentifier(column);
     }
     look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
     if (look.columns.empty() ||
@@ -273,7 +269,7 @@ QString receivedValueCondition(const QString& column, bool withStateTable) {
     const ValueRule* rule = ruleOf(column);
     if (!rule)
         return QString();
-    const QString x = quotedName(column);
+    const QString x = engine::quotedIdentifier(column);
     QString condition = rule->shape == Shape::Whole ? wholeCondition(x, *rule) : textCondition(x, *rule);
     if (column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0)
         condition += QStringLiteral(" and ") + filingStateCondition(x, withStateTable);

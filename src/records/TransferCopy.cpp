@@ -14,12 +14,6 @@ qint64 largestRow(engine::Connection& connection) {
     return connection.scalar(QStringLiteral("select coalesce(max(rowid), 0) from main.dt_data")).toLongLong();
 }
 
-QString quotedName(const QString& name) {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 // The indexes written by a statement; those of a UNIQUE in the table's own statement cannot be
 // dropped and have no statement.
 std::vector<std::pair<QString, QString>> dataIndexes(engine::Connection& connection) {
@@ -52,7 +46,7 @@ TransferCopy::TransferCopy(engine::Connection& connection, const QString& source
     else
         m_indexes = dataIndexes(connection);
     for (const auto& index : m_indexes)
-        connection.execute(QStringLiteral("drop index main.%1").arg(quotedName(index.first)));
+        connection.execute(QStringLiteral("drop index main.%1").arg(engine::quotedIdentifier(index.first)));
     m_copied =
         connection.execute(QStringLiteral("insert into main.dt_data select * from %1").arg(sourceTable));
 }

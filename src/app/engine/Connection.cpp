@@ -123,11 +123,6 @@ bool isIdentifier(const QString& name) {
     return pattern.match(name).hasMatch();
 }
 
-QString quotedIdentifier(const QString& name) {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
-           QLatin1Char('"');
-}
-
 // SQLite's memory statistics take a global lock on every allocation; nothing here reads them.
 // This must run before the library starts, so it is done once, before the first file is opened.
 void configureLibraryOnce() {
@@ -521,6 +516,11 @@ Attachment::~Attachment() {
         m_connection.detach(m_alias);
     } catch (const EngineError&) {
     }
+}
+
+QString quotedIdentifier(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+           QLatin1Char('"');
 }
 
 } // namespace corvalis::engine

@@ -104,6 +104,9 @@ private:
     friend class ProgressHandler;
 };
 
+// A table or column name as SQL text: in double quotes, with a quote inside doubled.
+QString quotedIdentifier(const QString& name);
+
 // Gives a connection a bigger page cache for the length of a bulk job, and restores the old size.
 class ScopedCacheSize {
 public:
