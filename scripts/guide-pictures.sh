@@ -13,6 +13,9 @@ CLI="$BUILD/bin/corvalis-survey-cli"
 TOUR="$BUILD/tools/corvalis-tour"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
+# The program puts its summary workbook in the temporary folder; keep it inside ours.
+mkdir -p "$WORK/tmp"
+export TMPDIR="$WORK/tmp"
 
 # The program folder without the programs and the build's own database.
 mkdir -p "$WORK/home" "$WORK/below" "$WORK/user/Documents" "$WORK/user/config"
