@@ -73,7 +73,7 @@ void copyFileContents(const QString& source, const QString& destination) {
     if (!to.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw FileError(QStringLiteral("无法创建文件“%1”：%2").arg(destination, fileFailureReason(to)));
     const qint64 copied = copyInKernel(from, to);
-    if (!from.seek(copied) || !to.seek(copied))
+    if (copied > 0 && (!from.seek(copied) || !to.seek(copied)))
         throw FileError(QStringLiteral("写入文件“%1”时出错：%2").arg(destination, fileFailureReason(to)));
     copyInto(from, to, destination);
     if (!to.flush())
