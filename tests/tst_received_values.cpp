@@ -218,6 +218,39 @@ private Q_SLOTS:
         QCOMPARE(records::refusedRecords(db, QStringLiteral("dt_data")).empty(), expected);
         // Only the rows past the given one are looked at.
         QVERIFY(records::newRecordsHold(db, 2));
+        db.close();
+        // The look beside the copy, which reads the file's pages, passes only what the condition passes.
+        engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
+        records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
+        if (look.recordsPlainlyHold(2))
+            QVERIFY(expected);
+    }
+
+    // A file whose dt_data declares a column otherwise (here id as the rowid itself, stored as null in
+    // the record) holds records its pages do not show as the open database will hold them: the
+    // engine judges them, and a negative id is refused.
+    void aFileDeclaringItsColumnsOtherwiseIsJudgedByTheEngine() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("declared.mdb"), 3, 110000000001);
+        {
+            engine::Connection db(file);
+            const QString declared =
+                db.scalar(QStringLiteral("select sql from sqlite_master where name='dt_data'")).toString();
+            QVERIFY(declared.contains(QStringLiteral("id INTEGER,")));
+            engine::Transaction transaction(db);
+            db.execute(QStringLiteral("alter table dt_data rename to sent"));
+            db.executeScript(QString(declared).replace(QStringLiteral("id INTEGER,"),
+                                                       QStringLiteral("id INTEGER PRIMARY KEY,")));
+            db.execute(QStringLiteral("insert into dt_data select * from sent"));
+            db.execute(QStringLiteral("update dt_data set id=-5 where c901=110000000002"));
+            db.execute(QStringLiteral("drop table sent"));
+            transaction.commit();
+        }
+        site.ui.answerFile(file, 2);
+        site.ui.answerYes();
+        QCOMPARE(importDataFile(site.session, site.ui), ImportOutcome::Failed);
+        QCOMPARE(site.count(), qint64(0));
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(110000000002,id)")});
     }
 
     // Generated records, long Chinese names among them, pass the look beside the copy outright, so
@@ -228,12 +261,22 @@ private Q_SLOTS:
         {
             engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
             records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
-            QVERIFY(look.recordsPlainlyHold());
+            QVERIFY(look.recordsPlainlyHold(400));
         }
         plant(file, 110000000300, QStringLiteral("z005"), 2.5);
         engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
         records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
-        QVERIFY(!look.recordsPlainlyHold());
+        QVERIFY(!look.recordsPlainlyHold(400));
+    }
+
+    // The look counts the records it read: one copy with another count than the file's fails it.
+    void theLookFailsWhenTheCopyTookOtherRecords() {
+        Site site;
+        const QString file = site.sentFile(QStringLiteral("sent.mdb"), 50, 110000000001);
+        engine::Attachment attached(site.db(), file, QStringLiteral("incoming"));
+        records::QuickLookBeside look(site.db(), QStringLiteral("incoming"));
+        QVERIFY(!look.recordsPlainlyHold(49));
+        QVERIFY(look.recordsPlainlyHold(50));
     }
 
     void csvImportRefusesValuesOutsideTheForm() {

@@ -65,7 +65,7 @@ bool copyReceivedRecords(engine::Connection& connection, const QString& alias) {
     records::QuickLookBeside look(connection, alias);
     records::TransferCopy copy(connection, source);
     copy.finish();
-    if (!look.recordsPlainlyHold() && !records::newRecordsHold(connection, copy.lastOldRow()))
+    if (!look.recordsPlainlyHold(copy.copied()) && !records::newRecordsHold(connection, copy.lastOldRow()))
         return false;
     return true;
 }

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <thread>
 
 namespace corvalis::exchange {
 
@@ -28,6 +29,49 @@ QString partialPathFor(const QString& target) {
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".partial");
 }
 
+// Whether every record of the attached source is in state 1, asked on a read-only connection of
+// its own and a thread beside the copy of the same records. The exporting connection holds the
+// source locked from its transaction on, so both read the same records when this starts after it.
+// allChecked() waits: false when some record is not in state 1 or the question could not be asked.
+class ReadinessBeside {
+public:
+    ReadinessBeside(engine::Connection& connection, const QString& schema) {
+        try {
+            m_reader = connection.openReadOnlyTwin(schema);
+        } catch (const EngineError&) {
+            return;
+        }
+        m_worker = std::thread([this] {
+            try {
+                m_allChecked = !m_reader
+                                    .scalar(QStringLiteral("select exists(select 1 from main.dt_data "
+                                                           "where (RecordState=1) is not 1)"))
+                                    .toBool();
+            } catch (...) {
+                m_allChecked = false;
+            }
+        });
+    }
+    ~ReadinessBeside() {
+        if (m_worker.joinable()) {
+            m_reader.interrupt();
+            m_worker.join();
+        }
+    }
+    ReadinessBeside(const ReadinessBeside&) = delete;
+    ReadinessBeside& operator=(const ReadinessBeside&) = delete;
+    bool allChecked() {
+        if (m_worker.joinable())
+            m_worker.join();
+        return m_allChecked;
+    }
+
+private:
+    engine::Connection m_reader;
+    std::thread m_worker;
+    bool m_allChecked = false;
+};
+
 void fillDataFile(const QString& path, const QString& sourceDatabase, const QString& label) {
     engine::Connection target(path, deriveDatabasePassword());
     {
@@ -36,10 +80,13 @@ void fillDataFile(const QString& path, const QString& sourceDatabase, const QStr
             throw EngineError(QStringLiteral("数据文件模板的数据表与系统中的不一致。"));
         engine::Transaction transaction(target);
         // A plain "select *" lets SQLite copy the pages of the records; a report is exported only
-        // when every record passed the check, so the delete that follows rarely has work.
+        // when every record passed the check, so the records are looked at beside the copy and
+        // the delete runs only when one is not in state 1.
         records::NumberingTriggerSetAside setAside(target);
+        ReadinessBeside readiness(target, SourceAlias);
         target.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(SourceAlias));
-        target.execute(QStringLiteral("delete from dt_data where (RecordState=1) is not 1"));
+        if (!readiness.allChecked())
+            target.execute(QStringLiteral("delete from dt_data where (RecordState=1) is not 1"));
         setAside.finish();
         // The label is bound, so any text the user typed is stored as it stands.
         if (target.execute(QStringLiteral("update ct_label set db_name = ?1"), {label}) == 0)

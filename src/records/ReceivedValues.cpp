@@ -2,6 +2,7 @@
 
 #include "EntryRecord.h"
 #include "SurveyColumns.h"
+#include "TablePages.h"
 
 #include "app/Errors.h"
 #include "app/ReceivedFile.h"
@@ -110,6 +111,27 @@ QStringList recordColumns(engine::Connection& connection) {
     return names;
 }
 
+// Whether the engine gives a column so declared REAL affinity: its rule, word for word.
+bool realAffinity(const QString& declared) {
+    const QString type = declared.toUpper();
+    const auto has = [&type](const char* word) { return type.contains(QLatin1String(word)); };
+    if (has("INT") || has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB") || type.isEmpty())
+        return false;
+    return has("REAL") || has("FLOA") || has("DOUB");
+}
+
+// Every property of dt_data's columns in a schema that decides how its records are stored and read.
+QStringList columnDeclarations(engine::Connection& connection, const QString& schema) {
+    engine::Statement read(connection, QStringLiteral("select quote(name)||quote(type)||quote(\"notnull\")||"
+                                                      "quote(dflt_value)||quote(pk)||quote(hidden) "
+                                                      "from pragma_table_xinfo('dt_data', ?1)"));
+    read.bind(1, schema);
+    QStringList declarations;
+    while (read.step())
+        declarations << read.text(0);
+    return declarations;
+}
+
 // The quick look at a record: one call of a C function over the record's ruled columns, which passes
 // a record when every value plainly holds. It only ever passes what the engine's condition passes;
 // anything else (a fraction, a long text, a state it cannot place) is left to the condition.
@@ -119,6 +141,7 @@ struct QuickColumn {
     const ValueRule* rule;
     bool filingState;
     bool survey;
+    int position; // in the table's columns
 };
 
 struct QuickLook {
@@ -127,6 +150,7 @@ struct QuickLook {
     bool allSurveyColumns = false;     // every survey column is among the arguments
     std::unordered_set<qint64> states; // the codes of CT_state stored as whole numbers
     QStringList arguments;             // the quoted names of the columns
+    std::vector<bool> realColumns;     // the table's columns of REAL affinity, by position
     // The function's call over the record's columns.
     QString call() const {
         return QLatin1String(QuickLookFunction) + QLatin1Char('(') + arguments.join(QLatin1Char(',')) +
@@ -136,50 +160,75 @@ struct QuickLook {
 
 // The characters of a text as the engine's length() counts them, byte for byte the same walk: up to
 // the first NUL, a byte from 0xc0 up takes the continuation bytes after it along.
-qint64 textLength(const unsigned char* text) {
+qint64 textLength(const unsigned char* text, qint64 size) {
     qint64 characters = 0;
-    for (const unsigned char* z = text; z && *z; ++characters) {
+    const unsigned char* const end = text + size;
+    for (const unsigned char* z = text; z && z < end && *z; ++characters) {
         const unsigned char c = *z++;
         if (c >= 0xc0)
-            while ((*z & 0xc0) == 0x80)
+            while (z < end && (*z & 0xc0) == 0x80)
                 ++z;
     }
     return characters;
 }
 
-bool plainlyHolds(sqlite3_value* value, const ValueRule& rule) {
+// A value as the engine hands it to the quick look's function.
+StoredField fieldOf(sqlite3_value* value) {
+    StoredField field;
     switch (sqlite3_value_type(value)) {
-    case SQLITE_NULL:
-        return rule.nullAllowed;
-    case SQLITE_INTEGER: {
-        const qint64 v = sqlite3_value_int64(value);
-        return rule.shape == Shape::Whole && v >= rule.least && v <= rule.most;
-    }
-    case SQLITE_FLOAT: {
-        // The limits lie below 2^53, where a double, its cast and the comparisons are exact.
-        const double v = sqlite3_value_double(value);
-        return rule.shape == Shape::Whole && v >= double(rule.least) && v <= double(rule.most) &&
-               std::trunc(v) == v;
-    }
+    case SQLITE_INTEGER:
+        field.type = StoredField::Type::Integer;
+        field.integer = sqlite3_value_int64(value);
+        break;
+    case SQLITE_FLOAT:
+        field.type = StoredField::Type::Float;
+        field.real = sqlite3_value_double(value);
+        break;
     case SQLITE_TEXT:
-        return rule.shape == Shape::Text && sqlite3_value_bytes(value) <= 4 * rule.most + 4 &&
-               textLength(sqlite3_value_text(value)) <= rule.most;
+        field.type = StoredField::Type::Text;
+        field.bytes = sqlite3_value_text(value);
+        field.size = sqlite3_value_bytes(value);
+        break;
+    case SQLITE_BLOB:
+        field.type = StoredField::Type::Blob;
+        break;
+    default:
+        break;
+    }
+    return field;
+}
+
+bool plainlyHolds(const StoredField& value, const ValueRule& rule) {
+    switch (value.type) {
+    case StoredField::Type::Null:
+        return rule.nullAllowed;
+    case StoredField::Type::Integer:
+        return rule.shape == Shape::Whole && value.integer >= rule.least && value.integer <= rule.most;
+    case StoredField::Type::Float:
+        // The limits lie below 2^53, where a double, its cast and the comparisons are exact.
+        return rule.shape == Shape::Whole && value.real >= double(rule.least) &&
+               value.real <= double(rule.most) && std::trunc(value.real) == value.real;
+    case StoredField::Type::Text:
+        return rule.shape == Shape::Text && value.size <= 4 * rule.most + 4 &&
+               textLength(value.bytes, value.size) <= rule.most;
     default:
         return false;
     }
 }
 
-bool plainlyZero(sqlite3_value* value) {
-    const int type = sqlite3_value_type(value);
-    return type == SQLITE_NULL || (type == SQLITE_INTEGER && sqlite3_value_int64(value) == 0);
+bool plainlyZero(const StoredField& value) {
+    return value.type == StoredField::Type::Null ||
+           (value.type == StoredField::Type::Integer && value.integer == 0);
 }
 
-bool filingStatePlainlyHolds(const QuickLook& look, int argc, sqlite3_value** argv, sqlite3_value* state) {
-    if (sqlite3_value_type(state) == SQLITE_NULL)
+// values(i) gives the value of the look's column i.
+template <typename Values>
+bool filingStatePlainlyHolds(const QuickLook& look, const Values& values, const StoredField& state) {
+    if (state.type == StoredField::Type::Null)
         return true;
-    if (sqlite3_value_type(state) != SQLITE_INTEGER)
+    if (state.type != StoredField::Type::Integer)
         return false;
-    const qint64 code = sqlite3_value_int64(state);
+    const qint64 code = state.integer;
     if (code == 0)
         return true;
     if (look.withStateTable && look.states.count(code) == 0)
@@ -188,23 +237,32 @@ bool filingStatePlainlyHolds(const QuickLook& look, int argc, sqlite3_value** ar
         return true;
     if (!look.allSurveyColumns)
         return false;
-    for (int i = 0; i < argc; ++i)
-        if (look.columns[size_t(i)].survey && !plainlyZero(argv[i]))
+    for (size_t i = 0; i < look.columns.size(); ++i)
+        if (look.columns[i].survey && !plainlyZero(values(i)))
             return false;
+    return true;
+}
+
+// The verdict of the quick look over the values of the look's columns.
+template <typename Values> bool recordPlainlyHolds(const QuickLook& look, const Values& values) {
+    for (size_t i = 0; i < look.columns.size(); ++i) {
+        const QuickColumn& column = look.columns[i];
+        const StoredField& value = values(i);
+        if (!plainlyHolds(value, *column.rule) ||
+            (column.filingState && !filingStatePlainlyHolds(look, values, value)))
+            return false;
+    }
     return true;
 }
 
 void quickLook(sqlite3_context* context, int argc, sqlite3_value** argv) {
     const QuickLook& look = *static_cast<const QuickLook*>(sqlite3_user_data(context));
-    for (int i = 0; i < argc; ++i) {
-        const QuickColumn& column = look.columns[size_t(i)];
-        if (!plainlyHolds(argv[i], *column.rule) ||
-            (column.filingState && !filingStatePlainlyHolds(look, argc, argv, argv[i]))) {
-            sqlite3_result_int(context, 0);
-            return;
-        }
-    }
-    sqlite3_result_int(context, 1);
+    thread_local std::vector<StoredField> values;
+    values.resize(size_t(argc));
+    for (int i = 0; i < argc; ++i)
+        values[size_t(i)] = fieldOf(argv[i]);
+    const auto value = [](size_t i) -> const StoredField& { return values[i]; };
+    sqlite3_result_int(context, recordPlainlyHolds(look, value) ? 1 : 0);
 }
 
 // Registers the quick look on the connection for the lifetime of the object.
@@ -240,14 +298,19 @@ namespace {
 bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
     look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
     int surveyColumnsSeen = 0;
-    for (const QString& column : recordColumns(connection)) {
+    engine::Statement columns(connection,
+                              QStringLiteral("select name, type from pragma_table_info('dt_data', 'main')"));
+    for (int position = 0; columns.step(); ++position) {
+        const QString column = columns.text(0);
+        look.realColumns.push_back(realAffinity(columns.text(1)));
         const ValueRule* rule = ruleOf(column);
         if (!rule)
             continue;
         const bool survey = surveyColumnIndex(column) >= 0;
         surveyColumnsSeen += survey ? 1 : 0;
-        look.columns.push_back(
-            {rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0, survey});
+        look.columns.push_back({rule,
+                                column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
+                                survey, position});
         look.arguments << engine::quotedIdentifier(column);
     }
     look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
@@ -338,7 +401,59 @@ struct QuickLookBeside::Running {
     engine::Connection reader;
     std::thread worker;
     std::atomic<bool> stop{false};
+    qint64 rootPage = 0; // of the file's dt_data when its pages can be read as ours; 0 otherwise
     bool passed = false;
+    qint64 rowsSeen = -1; // by the walk over the pages; -1 when the engine read the records
+
+    // The look over the pages of the file: Complete when every record plainly holds, Ended at the
+    // first that does not, Unreadable when the pages are not plain enough to read without the engine.
+    TablePages::Walk lookAtPages() {
+        // A read transaction keeps writers off the file while its pages are read.
+        engine::Transaction readLock(reader);
+        reader.scalar(QStringLiteral("select count(*) from main.sqlite_master"));
+        TablePages pages(reader.path());
+        const int fieldsNeeded = look.columns.back().position + 1;
+        const TablePages::Walk walk = pages.walk(
+            rootPage, look.realColumns,
+            [this, fieldsNeeded](const PageRecord& record) {
+                if (record.fieldCount() < fieldsNeeded)
+                    return false;
+                const auto value = [this, &record](size_t i) -> const StoredField& {
+                    return *record.field(look.columns[i].position);
+                };
+                return recordPlainlyHolds(look, value);
+            },
+            stop);
+        rowsSeen = pages.rows();
+        return walk;
+    }
+
+    bool lookThroughTheEngine() {
+        const QString path = reader.path();
+        return underWorkLimit(reader, path, path, [this] {
+            const QuickLookFunctionScope scope(reader, look);
+            return !reader
+                        .scalar(QStringLiteral("select exists(select 1 from main.dt_data where not %1)")
+                                    .arg(look.call()))
+                        .toBool();
+        });
+    }
+
+    void run() {
+        try {
+            if (rootPage > 0) {
+                const TablePages::Walk walk = lookAtPages();
+                if (walk != TablePages::Walk::Unreadable) {
+                    passed = walk == TablePages::Walk::Complete;
+                    return;
+                }
+                rowsSeen = -1;
+            }
+            passed = !stop && lookThroughTheEngine();
+        } catch (...) {
+            passed = false;
+        }
+    }
 };
 
 QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema)
@@ -347,24 +462,19 @@ QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& 
     try {
         if (!prepareQuickLook(connection, running.look))
             return;
+        // The pages hold the records as they will stand in the open database only when both tables
+        // declare every column alike (the copy then moves the stored records as they are).
+        if (columnDeclarations(connection, QStringLiteral("main")) == columnDeclarations(connection, schema))
+            running.rootPage = connection
+                                   .scalar(QStringLiteral("select rootpage from %1.sqlite_master where "
+                                                          "type='table' and lower(name)='dt_data'")
+                                               .arg(engine::quotedIdentifier(schema)))
+                                   .toLongLong();
         running.reader = connection.openReadOnlyTwin(schema);
     } catch (const EngineError&) {
         return; // the caller checks the records itself
     }
-    running.worker = std::thread([&running] {
-        try {
-            const QString path = running.reader.path();
-            running.passed = !running.stop && underWorkLimit(running.reader, path, path, [&running] {
-                const QuickLookFunctionScope scope(running.reader, running.look);
-                return !running.reader
-                            .scalar(QStringLiteral("select exists(select 1 from main.dt_data where not %1)")
-                                        .arg(running.look.call()))
-                            .toBool();
-            });
-        } catch (...) {
-            running.passed = false;
-        }
-    });
+    running.worker = std::thread([&running] { running.run(); });
 }
 
 QuickLookBeside::~QuickLookBeside() {
@@ -375,10 +485,10 @@ QuickLookBeside::~QuickLookBeside() {
     }
 }
 
-bool QuickLookBeside::recordsPlainlyHold() {
+bool QuickLookBeside::recordsPlainlyHold(qint64 copiedRows) {
     if (m_running->worker.joinable())
         m_running->worker.join();
-    return m_running->passed;
+    return m_running->passed && (m_running->rowsSeen < 0 || m_running->rowsSeen == copiedRows);
 }
 
 } // namespace corvalis::records

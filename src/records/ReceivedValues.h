@@ -41,17 +41,19 @@ RefusedRecords refusedRecords(engine::Connection& connection, const QString& tab
 bool newRecordsHold(engine::Connection& connection, qint64 afterRow);
 
 // The quick look of newRecordsHold over every record of an attached file's dt_data, on a read-only
-// connection and a thread of its own: it runs beside a copy of the same records, under the work
-// limit of received files. recordsPlainlyHold() waits for it: true when the look passed every
-// record; false when some record needs the engine's condition or the look could not run, and the
-// caller checks the records itself.
+// connection and a thread of its own: it runs beside a copy of the same records. When the file
+// declares dt_data as the open database does, the records are read straight from the file's pages
+// (the copy moves them as stored); otherwise, or when the pages are not plain enough for that, the
+// engine reads them under the work limit of received files. recordsPlainlyHold() waits for it: true
+// when the look passed every record, and as many as were copied; false when some record needs the
+// engine's condition or the look could not run, and the caller checks the records itself.
 class QuickLookBeside {
 public:
     QuickLookBeside(engine::Connection& connection, const QString& schema);
     ~QuickLookBeside();
     QuickLookBeside(const QuickLookBeside&) = delete;
     QuickLookBeside& operator=(const QuickLookBeside&) = delete;
-    bool recordsPlainlyHold();
+    bool recordsPlainlyHold(qint64 copiedRows);
 
 private:
     struct Running;

@@ -18,8 +18,8 @@ namespace corvalis::records {
 // table holds rows or a unique index, without indexes. The numbering trigger is set aside for the
 // copy, and so are the indexes of dt_data unless it holds more rows than the copy brings (then the
 // indexes take the new rows one by one, which costs less than rebuilding them over all rows).
-// finish() numbers the new rows as the trigger would have, rebuilds the indexes set aside (a unique
-// index then refuses a repeated code, as the insert would have) and puts the trigger back. The
+// finish() rebuilds the indexes set aside (a unique index then refuses a repeated code, as the
+// insert would have), numbers the new rows as the trigger would have and puts the trigger back. The
 // indexes of the source are never copied, so an index of a received file that does not match its
 // rows cannot get in. Must live inside a transaction; without finish() the transaction must not be
 // committed.

@@ -1,0 +1,255 @@
+#include "TablePages.h"
+
+#include <QFile>
+#include <cmath>
+#include <cstring>
+
+namespace corvalis::records {
+
+namespace {
+
+// The file format's numbers (https://www.sqlite.org/fileformat2.html).
+constexpr int HeaderBytes = 100;
+constexpr unsigned char LeafTablePage = 0x0d;
+constexpr unsigned char InteriorTablePage = 0x05;
+constexpr int LeafHeaderBytes = 8;
+constexpr int InteriorHeaderBytes = 12;
+// The engine's cursors go no deeper.
+constexpr int MaxDepth = 20;
+// Leaves are read this many pages at a time: a table written in order lies in runs of pages.
+constexpr qint64 WindowPages = 256;
+
+quint32 bigEndian16(const unsigned char* p) {
+    return quint32(p[0]) << 8 | p[1];
+}
+
+quint32 bigEndian32(const unsigned char* p) {
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+}
+
+// Reads the variable-length integer at pos, not past end; false when it does not end before end.
+bool readVarint(const unsigned char* data, qint64& pos, qint64 end, quint64& value) {
+    value = 0;
+    for (int i = 0; i < 9; ++i) {
+        if (pos >= end)
+            return false;
+        const unsigned char byte = data[pos++];
+        if (i == 8) {
+            value = (value << 8) | byte;
+            return true;
+        }
+        value = (value << 7) | (byte & 0x7f);
+        if (!(byte & 0x80))
+            return true;
+    }
+    return false;
+}
+
+// The bytes a value of the serial type takes in the record's body; -1 for the reserved types.
+qint64 serialLength(quint64 type) {
+    static const qint64 fixed[] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, -1, -1};
+    if (type < 12)
+        return fixed[type];
+    return qint64((type - 12) / 2);
+}
+
+// A whole number of the given width, big-endian and two's complement.
+qint64 signedValue(const unsigned char* p, int bytes) {
+    quint64 value = (p[0] & 0x80) ? ~quint64(0) : 0;
+    for (int i = 0; i < bytes; ++i)
+        value = (value << 8) | p[i];
+    return qint64(value);
+}
+
+} // namespace
+
+bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) {
+    m_rowid = rowid;
+    m_count = 0;
+    qint64 pos = 0;
+    quint64 headerSize = 0;
+    if (!readVarint(payload, pos, size, headerSize) || headerSize < quint64(pos) ||
+        headerSize > quint64(size))
+        return false;
+    const qint64 headerEnd = qint64(headerSize);
+    qint64 offset = headerEnd;
+    while (pos < headerEnd) {
+        quint64 type = payload[pos];
+        if (type < 0x80)
+            ++pos;
+        else if (!readVarint(payload, pos, headerEnd, type))
+            return false;
+        const qint64 length = serialLength(type);
+        if (length < 0 || length > size - offset)
+            return false;
+        if (size_t(m_count) == m_fields.size())
+            m_fields.emplace_back();
+        StoredField& field = m_fields[size_t(m_count)];
+        const unsigned char* value = payload + offset;
+        if (type == 0) {
+            field.type = StoredField::Type::Null;
+        } else if (type <= 6) {
+            field.type = StoredField::Type::Integer;
+            field.integer = signedValue(value, int(length));
+        } else if (type == 7) {
+            quint64 bits = 0;
+            for (int i = 0; i < 8; ++i)
+                bits = (bits << 8) | value[i];
+            std::memcpy(&field.real, &bits, sizeof bits);
+            // The engine reads a stored NaN as null.
+            field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;
+        } else if (type == 8 || type == 9) {
+            field.type = StoredField::Type::Integer;
+            field.integer = qint64(type - 8);
+        } else {
+            field.type = (type & 1) ? StoredField::Type::Text : StoredField::Type::Blob;
+            field.bytes = value;
+            field.size = length;
+        }
+        if (field.type == StoredField::Type::Integer && size_t(m_count) < m_realColumn.size() &&
+            m_realColumn[size_t(m_count)]) {
+            field.type = StoredField::Type::Float;
+            field.real = double(field.integer);
+        }
+        ++m_count;
+        offset += length;
+    }
+    return true;
+}
+
+struct TablePages::Walker {
+    QFile file;
+    qint64 pageSize = 0;
+    qint64 usable = 0;
+    qint64 pageCount = 0;
+    std::vector<unsigned char> window;
+    qint64 windowFirst = 0;
+    qint64 windowPages = 0;
+    std::vector<std::vector<unsigned char>> interiors = std::vector<std::vector<unsigned char>>(MaxDepth + 1);
+    std::vector<bool> seen;
+    PageRecord record;
+    bool anyRow = false;
+    qint64 lastRowid = 0;
+    qint64 rows = 0;
+    const std::function<bool(const PageRecord&)>* visit = nullptr;
+    const std::atomic<bool>* stop = nullptr;
+
+    // Reads the database header; false for a file the walk does not understand.
+    bool open(const QString& path) {
+        file.setFileName(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        unsigned char header[HeaderBytes];
+        if (file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes ||
+            std::memcmp(header, "SQLite format 3", 16) != 0)
+            return false;
+        const quint32 size = bigEndian16(header + 16);
+        pageSize = size == 1 ? 65536 : size;
+        if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+            return false;
+        usable = pageSize - header[20];
+        // Rollback journal only (a WAL file may hold newer pages elsewhere), and UTF-8 text.
+        if (usable < 480 || header[18] != 1 || header[19] != 1 || bigEndian32(header + 56) != 1)
+            return false;
+        pageCount = file.size() / pageSize;
+        seen.assign(size_t(pageCount + 1), false);
+        return true;
+    }
+
+    const unsigned char* page(qint64 number) {
+        if (number < windowFirst || number >= windowFirst + windowPages) {
+            const qint64 pages = qMin(WindowPages, pageCount - number + 1);
+            window.resize(size_t(pages * pageSize));
+            windowFirst = number;
+            windowPages = 0;
+            if (!file.seek((number - 1) * pageSize) ||
+                file.read(reinterpret_cast<char*>(window.data()), pages * pageSize) != pages * pageSize)
+                return nullptr;
+            windowPages = pages;
+        }
+        return window.data() + (number - windowFirst) * pageSize;
+    }
+
+    // The cell pointers of a page with count cells after a header of headerBytes, or null when they
+    // do not fit the page.
+    const unsigned char* cellPointers(const unsigned char* data, int headerBytes, qint64& count) const {
+        count = bigEndian16(data + 3);
+        return headerBytes + 2 * count <= usable ? data + headerBytes : nullptr;
+    }
+
+    Walk visitLeaf(const unsigned char* data) {
+        qint64 count = 0;
+        const unsigned char* pointers = cellPointers(data, LeafHeaderBytes, count);
+        if (!pointers)
+            return Walk::Unreadable;
+        const qint64 contentStart = LeafHeaderBytes + 2 * count;
+        for (qint64 i = 0; i < count; ++i) {
+            qint64 pos = bigEndian16(pointers + 2 * i);
+            quint64 payload = 0, rowid = 0;
+            if (pos < contentStart || !readVarint(data, pos, usable, payload) ||
+                !readVarint(data, pos, usable, rowid))
+                return Walk::Unreadable;
+            // A record larger than this goes on in overflow pages, which the walk does not follow.
+            if (payload > quint64(usable - 35) || pos + qint64(payload) > usable)
+                return Walk::Unreadable;
+            if (anyRow && qint64(rowid) <= lastRowid)
+                return Walk::Unreadable;
+            anyRow = true;
+            lastRowid = qint64(rowid);
+            if (!record.parse(qint64(rowid), data + pos, qint64(payload)))
+                return Walk::Unreadable;
+            ++rows;
+            if (!(*visit)(record))
+                return Walk::Ended;
+        }
+        return stop->load() ? Walk::Ended : Walk::Complete;
+    }
+
+    Walk visitPage(qint64 number, int depth) {
+        if (depth > MaxDepth || number < 2 || number > pageCount || seen[size_t(number)])
+            return Walk::Unreadable;
+        seen[size_t(number)] = true;
+        const unsigned char* data = page(number);
+        if (!data)
+            return Walk::Unreadable;
+        if (data[0] == LeafTablePage)
+            return visitLeaf(data);
+        if (data[0] != InteriorTablePage)
+            return Walk::Unreadable;
+        // The children move the window: the interior page is kept aside while they are read.
+        std::vector<unsigned char>& kept = interiors[size_t(depth)];
+        kept.assign(data, data + pageSize);
+        qint64 count = 0;
+        const unsigned char* pointers = cellPointers(kept.data(), InteriorHeaderBytes, count);
+        if (!pointers)
+            return Walk::Unreadable;
+        for (qint64 i = 0; i < count; ++i) {
+            const qint64 cell = bigEndian16(pointers + 2 * i);
+            if (cell < InteriorHeaderBytes + 2 * count || cell + 4 > usable)
+                return Walk::Unreadable;
+            const Walk child = visitPage(bigEndian32(kept.data() + cell), depth + 1);
+            if (child != Walk::Complete)
+                return child;
+        }
+        return visitPage(bigEndian32(kept.data() + 8), depth + 1);
+    }
+};
+
+TablePages::TablePages(const QString& path) : m_path(path) {}
+
+TablePages::Walk TablePages::walk(qint64 rootPage, const std::vector<bool>& realColumns,
+                                  const std::function<bool(const PageRecord&)>& visit,
+                                  const std::atomic<bool>& stop) {
+    m_rows = 0;
+    Walker walker;
+    if (!walker.open(m_path))
+        return Walk::Unreadable;
+    walker.record.m_realColumn.assign(realColumns.begin(), realColumns.end());
+    walker.visit = &visit;
+    walker.stop = &stop;
+    const Walk result = walker.visitPage(rootPage, 0);
+    m_rows = walker.rows;
+    return result;
+}
+
+} // namespace corvalis::records
