@@ -10,12 +10,21 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
+#include "records/TransferCopy.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace corvalis::exchange {
@@ -50,22 +59,6 @@ std::vector<CsvColumn> headerColumns(engine::Connection& db, const QString& head
     if (!seen.contains(QStringLiteral("c901")))
         return {};
     return columns;
-}
-
-// Binds a number column's value: a whole number when it is one, else a decimal number.
-void bindNumber(engine::Statement& insert, int position, QStringView part, int line, const QString& column) {
-    const QStringView text = part.trimmed();
-    bool ok = false;
-    const qint64 whole = text.toLongLong(&ok);
-    if (ok) {
-        insert.bindInt64(position, whole);
-        return;
-    }
-    const double value = text.toDouble(&ok);
-    if (!ok)
-        throw EngineError(
-            QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, part.toString()));
-    insert.bindDouble(position, value);
 }
 
 bool isAsciiSpace(char c) {
@@ -187,82 +180,359 @@ private:
 // Splits a line at its commas into views of it, in a list used again from line to line.
 void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
     fields.clear();
+    const char* from = line.data();
+    const char* const end = from + line.size();
     for (;;) {
-        const qsizetype comma = line.indexOf(',');
-        if (comma < 0) {
-            fields.push_back(line);
+        const auto* comma = static_cast<const char*>(memchr(from, ',', size_t(end - from)));
+        if (!comma) {
+            fields.emplace_back(from, end - from);
             return;
         }
-        fields.push_back(line.first(comma));
-        line = line.sliced(comma + 1);
+        fields.emplace_back(from, comma - from);
+        from = comma + 1;
     }
 }
 
-// Stages the lines after the header in the table in one transaction, one line in memory at a time.
-// Values are bound from the line's own bytes where they are plain ASCII.
-void stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
-                const std::vector<CsvColumn>& columns, const QString& machineStamp,
-                const std::function<void(int)>& percent) {
-    QStringList names, marks;
-    int stampColumn = -1;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name.compare(QLatin1String("c900"), Qt::CaseInsensitive) == 0) {
-            stampColumn = int(i);
-            continue;
+using records::HeldValue;
+
+// Lines read and parsed ahead of the statement that stores them. Texts point into the batch's own
+// buffer, reserved in advance so that it never moves while the batch fills.
+struct ParsedBatch {
+    std::vector<HeldValue> values; // one row after the other
+    std::vector<char> texts;
+    int rows = 0;
+    qint64 consumed = 0;        // bytes of the file read up to the batch's last line
+    std::exception_ptr failure; // a bad line or a read error after the batch's rows
+    bool last = false;
+};
+
+// What the reading found out beside the values, so that the engine need not look again.
+struct StageFindings {
+    bool valuesPlainlyHold = true; // the quick look passed every record
+    bool codesAscend = true;       // every code a number, each larger than the one before
+    double firstCode = 0;
+    double lastCode = 0;
+    qint64 rows = 0;
+    qint64 firstRow = 0; // the rowids the records were stored under
+    qint64 lastRow = 0;
+};
+
+// Hands batches from the reading thread to the storing one, a few at a time, so that memory stays
+// the same whatever the size of the file.
+class BatchQueue {
+public:
+    void push(std::unique_ptr<ParsedBatch> batch) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stopped || m_batches.size() < Depth; });
+        if (m_stopped)
+            return;
+        m_batches.push_back(std::move(batch));
+        m_changed.notify_all();
+    }
+    std::unique_ptr<ParsedBatch> pop() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_batches.empty(); });
+        std::unique_ptr<ParsedBatch> batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        m_changed.notify_all();
+        return batch;
+    }
+    void stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopped = true;
+        m_changed.notify_all();
+    }
+    bool stopped() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stopped;
+    }
+
+private:
+    static constexpr size_t Depth = 4;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::unique_ptr<ParsedBatch>> m_batches;
+    bool m_stopped = false;
+};
+
+// Turns the lines after the header into held values on a thread of its own: splits them, converts
+// their numbers and texts, gives each the machine stamp, and takes the quick look at each record.
+class CsvParser {
+public:
+    CsvParser(GbkLineReader& lines, const std::vector<CsvColumn>& columns, int stampColumn,
+              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue)
+        : m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp), m_look(look),
+          m_codeValue(codeValue), m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
+
+    int width() const { return m_width; }
+    // Valid once the last batch was taken.
+    const StageFindings& findings() const { return m_findings; }
+
+    void run(BatchQueue& queue) {
+        std::unique_ptr<ParsedBatch> batch = newBatch(0);
+        try {
+            QByteArrayView line;
+            for (int n = 1; !queue.stopped() && m_lines.next(line); ++n) {
+                if (isBlankLine(line))
+                    continue;
+                if (batch->rows == BatchRows || !roomFor(*batch, line)) {
+                    batch->consumed = m_lines.consumed();
+                    queue.push(std::exchange(batch, newBatch(line.size())));
+                }
+                parseLine(*batch, line, n + 1);
+            }
+        } catch (...) {
+            batch->failure = std::current_exception();
         }
-        names << engine::quotedIdentifier(columns[i].name);
+        batch->consumed = m_lines.consumed();
+        batch->last = true;
+        queue.push(std::move(batch));
+    }
+
+private:
+    static constexpr int BatchRows = 512;
+    static constexpr qsizetype BatchTextBytes = 1 << 20;
+
+    // A GBK byte becomes at most three bytes of UTF-8.
+    static qsizetype textRoom(qsizetype lineBytes) { return 3 * lineBytes + 16; }
+
+    static std::unique_ptr<ParsedBatch> newBatch(qsizetype lineBytes) {
+        auto batch = std::make_unique<ParsedBatch>();
+        batch->texts.reserve(size_t(std::max(BatchTextBytes, textRoom(lineBytes))));
+        return batch;
+    }
+
+    static bool roomFor(const ParsedBatch& batch, QByteArrayView line) {
+        return qsizetype(batch.texts.capacity() - batch.texts.size()) >= textRoom(line.size());
+    }
+
+    const char* keep(ParsedBatch& batch, const char* bytes, qsizetype size) {
+        char* at = batch.texts.data() + batch.texts.size();
+        batch.texts.insert(batch.texts.end(), bytes, bytes + size);
+        Q_ASSERT(at == batch.texts.data() + batch.texts.size() - size);
+        return at;
+    }
+
+    HeldValue textValue(ParsedBatch& batch, QByteArrayView part) {
+        HeldValue value;
+        value.kind = HeldValue::Kind::Text;
+        if (isAscii(part)) {
+            value.text = keep(batch, part.data(), part.size());
+            value.bytes = int(part.size());
+        } else {
+            utf8FromGbk(part, m_converted);
+            value.text = keep(batch, m_converted.constData(), m_converted.size());
+            value.bytes = int(m_converted.size());
+        }
+        return value;
+    }
+
+    // A whole number when the value is one, else a decimal number; the text conversion decides
+    // what the plain form does not.
+    HeldValue numberValue(QByteArrayView part, int line, const QString& column) const {
+        HeldValue value;
+        qint64 whole = 0;
+        if (plainWholeNumber(trimmedAscii(part), whole)) {
+            value.kind = HeldValue::Kind::Whole;
+            value.whole = whole;
+            return value;
+        }
+        const QString written = fromGbk(part.toByteArray());
+        const QStringView text = QStringView(written).trimmed();
+        bool ok = false;
+        whole = text.toLongLong(&ok);
+        if (ok) {
+            value.kind = HeldValue::Kind::Whole;
+            value.whole = whole;
+            return value;
+        }
+        const double real = text.toDouble(&ok);
+        if (!ok)
+            throw EngineError(
+                QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, written));
+        value.kind = HeldValue::Kind::Real;
+        value.real = real;
+        return value;
+    }
+
+    void parseLine(ParsedBatch& batch, QByteArrayView line, int lineNumber) {
+        splitFields(line, m_parts);
+        // Every value is followed by ",", so one empty part more is the exported form.
+        if (m_parts.size() == m_columns.size() + 1 && m_parts.back().isEmpty())
+            m_parts.pop_back();
+        if (m_parts.size() != m_columns.size())
+            throw EngineError(QStringLiteral("第 %1 行有 %2 个值，标题行有 %3 列。")
+                                  .arg(lineNumber)
+                                  .arg(m_parts.size())
+                                  .arg(m_columns.size()));
+        const size_t first = batch.values.size();
+        batch.values.resize(first + size_t(m_width));
+        HeldValue* row = batch.values.data() + first;
+        HeldValue* value = row;
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            if (int(i) == m_stampColumn)
+                continue;
+            *value++ = m_columns[i].text ? textValue(batch, m_parts[i])
+                                         : numberValue(m_parts[i], lineNumber, m_columns[i].name);
+        }
+        value->kind = HeldValue::Kind::Text;
+        value->text = m_stamp.constData();
+        value->bytes = int(m_stamp.size());
+        ++batch.rows;
+        note(row);
+    }
+
+    void note(const HeldValue* row) {
+        if (m_findings.valuesPlainlyHold && !(m_look && m_look->held(row)))
+            m_findings.valuesPlainlyHold = false;
+        if (m_findings.codesAscend)
+            noteCode(row[m_codeValue]);
+        ++m_findings.rows;
+    }
+
+    // Codes within 2^53 compare the same as whole numbers and as the engine's floating values.
+    void noteCode(const HeldValue& value) {
+        constexpr double Exact = 9007199254740992.0;
+        double code = 0;
+        if (value.kind == HeldValue::Kind::Whole && value.whole > -Exact && value.whole < Exact)
+            code = double(value.whole);
+        else if (value.kind == HeldValue::Kind::Real && value.real > -Exact && value.real < Exact)
+            code = value.real;
+        else {
+            m_findings.codesAscend = false;
+            return;
+        }
+        if (m_findings.rows > 0 && !(code > m_findings.lastCode)) {
+            m_findings.codesAscend = false;
+            return;
+        }
+        if (m_findings.rows == 0)
+            m_findings.firstCode = code;
+        m_findings.lastCode = code;
+    }
+
+    GbkLineReader& m_lines;
+    const std::vector<CsvColumn>& m_columns;
+    const int m_stampColumn;
+    const QByteArray& m_stamp;
+    const records::HeldValuesLook* m_look;
+    const int m_codeValue;
+    const int m_width;
+    std::vector<QByteArrayView> m_parts;
+    QByteArray m_converted; // UTF-8 of a non-ASCII text, its capacity used again
+    StageFindings m_findings;
+};
+
+// The parser's thread, stopped and joined however the storing ends.
+class ParserThread {
+public:
+    ParserThread(CsvParser& parser, BatchQueue& queue)
+        : m_queue(queue), m_thread([&parser, &queue] { parser.run(queue); }) {}
+    ~ParserThread() { finish(); }
+    ParserThread(const ParserThread&) = delete;
+    ParserThread& operator=(const ParserThread&) = delete;
+    void finish() {
+        if (!m_thread.joinable())
+            return;
+        m_queue.stop();
+        m_thread.join();
+    }
+
+private:
+    BatchQueue& m_queue;
+    std::thread m_thread;
+};
+
+void bindValue(engine::Statement& insert, int position, const HeldValue& value) {
+    switch (value.kind) {
+    case HeldValue::Kind::Whole:
+        insert.bindInt64(position, value.whole);
+        break;
+    case HeldValue::Kind::Real:
+        insert.bindDouble(position, value.real);
+        break;
+    case HeldValue::Kind::Text:
+        insert.bindBorrowedText(position, value.text, value.bytes);
+        break;
+    case HeldValue::Kind::Null:
+        insert.bindNull(position);
+        break;
+    }
+}
+
+// The names of the stored values in their order: the header's columns but c900, then c900.
+QStringList storedColumns(const std::vector<CsvColumn>& columns, int stampColumn) {
+    QStringList names;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (int(i) != stampColumn)
+            names << columns[i].name;
+    names << QStringLiteral("c900");
+    return names;
+}
+
+int codeValueOf(const QStringList& names) {
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].compare(QLatin1String("c901"), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int stampColumnOf(const std::vector<CsvColumn>& columns) {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(QLatin1String("c900"), Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+// Stages the lines after the header in the table in one transaction. A second thread reads and
+// parses the file while this one stores the rows; memory holds a few batches of lines at a time.
+StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
+                         const std::vector<CsvColumn>& columns, const QString& machineStamp,
+                         const records::HeldValuesLook* look, const std::function<void(int)>& percent) {
+    const int stampColumn = stampColumnOf(columns);
+    const QStringList names = storedColumns(columns, stampColumn);
+    QStringList quoted, marks;
+    for (const QString& name : names) {
+        quoted << engine::quotedIdentifier(name);
         marks << QStringLiteral("?");
     }
-    names << QStringLiteral("c900");
-    marks << QStringLiteral("?");
     const QByteArray stamp = machineStamp.toUtf8();
     engine::Transaction transaction(db);
-    engine::Statement insert(db, QStringLiteral("insert into %1(%2) values (%3)")
-                                     .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-    std::vector<QByteArrayView> parts;
-    std::vector<QByteArray> converted(columns.size()); // UTF-8 of non-ASCII texts, kept until the insert ran
+    engine::Statement insert(db,
+                             QStringLiteral("insert into %1(%2) values (%3)")
+                                 .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names));
+    BatchQueue queue;
+    ParserThread thread(parser, queue);
+    const int width = parser.width();
+    qint64 firstRow = 0, lastRow = 0;
     int shown = -1;
-    QByteArrayView line;
-    for (int n = 1; lines.next(line); ++n) {
-        if (isBlankLine(line))
-            continue;
-        splitFields(line, parts);
-        // Every value is followed by ",", so one empty part more is the exported form.
-        if (parts.size() == columns.size() + 1 && parts.back().isEmpty())
-            parts.pop_back();
-        if (parts.size() != columns.size())
-            throw EngineError(QStringLiteral("第 %1 行有 %2 个值，标题行有 %3 列。")
-                                  .arg(n + 1)
-                                  .arg(parts.size())
-                                  .arg(columns.size()));
-        int position = 1;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (int(i) == stampColumn)
-                continue;
-            const QByteArrayView part = parts[i];
-            if (columns[i].text) {
-                if (isAscii(part)) {
-                    insert.bindBorrowedText(position++, part.data(), int(part.size()));
-                } else {
-                    utf8FromGbk(part, converted[i]);
-                    insert.bindBorrowedText(position++, converted[i].constData(), int(converted[i].size()));
-                }
-                continue;
-            }
-            qint64 whole = 0;
-            if (plainWholeNumber(trimmedAscii(part), whole))
-                insert.bindInt64(position++, whole);
-            else
-                bindNumber(insert, position++, fromGbk(part.toByteArray()), n + 1, columns[i].name);
+    for (;;) {
+        const std::unique_ptr<ParsedBatch> batch = queue.pop();
+        const HeldValue* value = batch->values.data();
+        for (int r = 0; r < batch->rows; ++r) {
+            for (int position = 1; position <= width; ++position)
+                bindValue(insert, position, *value++);
+            insert.run();
+            insert.reset();
+            lastRow = db.lastInsertId();
+            if (firstRow == 0)
+                firstRow = lastRow;
         }
-        insert.bindBorrowedText(position, stamp.constData(), int(stamp.size()));
-        insert.run();
-        insert.reset();
-        const int now = lines.size() > 0 ? int(lines.consumed() * 100 / lines.size()) : 100;
+        if (batch->failure)
+            std::rethrow_exception(batch->failure);
+        const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
         if (percent && now != shown)
             percent(shown = now);
+        if (batch->last)
+            break;
     }
+    thread.finish();
     transaction.commit();
+    StageFindings findings = parser.findings();
+    findings.firstRow = firstRow;
+    findings.lastRow = lastRow;
+    return findings;
 }
 
 ConflictRows stagedConflicts(engine::Connection& db) {
@@ -276,6 +546,114 @@ ConflictRows stagedConflicts(engine::Connection& db) {
     return rows;
 }
 
+// SQLite's affinity of a declared column type.
+QString affinityOf(const QString& declared) {
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return QStringLiteral("integer");
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+        type.contains(QLatin1String("TEXT")))
+        return QStringLiteral("text");
+    if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+        return QStringLiteral("blob");
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+        type.contains(QLatin1String("DOUB")))
+        return QStringLiteral("real");
+    return QStringLiteral("numeric");
+}
+
+QHash<QString, QString> columnAffinities(engine::Connection& db, const QString& table) {
+    engine::Statement info(db, QStringLiteral("select name, type from pragma_table_info(?1)"));
+    info.bindText(1, table.toUtf8().constData(), int(table.toUtf8().size()));
+    QHash<QString, QString> affinities;
+    while (info.step())
+        affinities.insert(info.text(0).toLower(), affinityOf(info.text(1)));
+    return affinities;
+}
+
+// Whether the scratch table holds every value as dt_data would: the same columns with the same
+// affinities, a text column for each value read as text, a number column for each number. Only
+// then do the values read tell what the engine will find in either table.
+bool stagingKeepsValues(engine::Connection& db, const std::vector<CsvColumn>& columns) {
+    const QHash<QString, QString> data = columnAffinities(db, QStringLiteral("dt_data"));
+    if (data.isEmpty() || data != columnAffinities(db, QStringLiteral("dt_data_dt_data")))
+        return false;
+    if (data.value(QStringLiteral("c900")) != QLatin1String("text"))
+        return false;
+    const QString codeAffinity = data.value(QStringLiteral("c901"));
+    if (codeAffinity != QLatin1String("real") && codeAffinity != QLatin1String("integer") &&
+        codeAffinity != QLatin1String("numeric"))
+        return false;
+    for (const CsvColumn& column : columns)
+        if ((data.value(column.name.toLower()) == QLatin1String("text")) != column.text)
+            return false;
+    return true;
+}
+
+// Whether a code of the file is already in dt_data or twice in the file. When the codes ascend, none
+// is twice, and only dt_data's codes between the first and the last can be among them.
+bool mayConflict(engine::Connection& db, const StageFindings& findings) {
+    if (!findings.codesAscend)
+        return true;
+    if (findings.rows == 0)
+        return false;
+    return db
+        .scalar(QStringLiteral("select exists(select 1 from main.dt_data where c901 between ?1 and ?2)"),
+                {findings.firstCode, findings.lastCode})
+        .toBool();
+}
+
+const QString NumberedStaging = QStringLiteral("csv_import_numbered");
+
+// The scratch table's records as dt_data's columns, each new record numbered as the row-numbering
+// trigger would number it (the largest id so far + 1) when that is plain to see: the records bring
+// no id, the largest id is a whole number or there is none, and the rows lie one after the other.
+// Otherwise the ids are left as they are, for TransferCopy to number.
+QString numberedSelection(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                          const StageFindings& findings) {
+    bool numbered = findings.rows > 0 && findings.lastRow - findings.firstRow + 1 == findings.rows &&
+                    db.scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
+                                             "type='trigger' and name='dt_data_row_number')"))
+                        .toBool();
+    for (const CsvColumn& column : columns)
+        numbered = numbered && column.name.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0;
+    qint64 largest = 0;
+    if (numbered) {
+        engine::Statement max(db, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
+        max.step();
+        const QString type = max.text(0);
+        numbered = type == QLatin1String("null") || type == QLatin1String("integer");
+        largest = numbered && type == QLatin1String("integer") ? max.integer(1) : 0;
+        numbered = numbered && largest < (qint64(1) << 62) && largest > -(qint64(1) << 62);
+    }
+    QStringList selection;
+    for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
+        const QString quoted = engine::quotedIdentifier(name);
+        if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            selection << QStringLiteral("rowid - %1 + %2 as id").arg(findings.firstRow - 1).arg(largest);
+        else
+            selection << quoted;
+    }
+    return selection.join(QLatin1Char(','));
+}
+
+// Adds the scratch table's records to dt_data in the caller's transaction: through a view that
+// numbers them, copied with dt_data's indexes set aside and rebuilt once.
+void copyStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                       const StageFindings& findings) {
+    if (!records::TransferCopy::newRowsFollowOld(db)) {
+        const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
+        records::insertWithoutNumberingTrigger(
+            db, QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
+        return;
+    }
+    db.execute(QStringLiteral("create temp view %1 as select %2 from main.dt_data_dt_data")
+                   .arg(NumberedStaging, numberedSelection(db, columns, findings)));
+    records::TransferCopy copy(db, QStringLiteral("temp.") + NumberedStaging);
+    copy.finish();
+    db.execute(QStringLiteral("drop view temp.%1").arg(NumberedStaging));
+}
+
 } // namespace
 
 bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
@@ -286,7 +664,7 @@ bool stageCsvFile(engine::Connection& db, const QString& table, const QString& p
         lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
     if (columns.empty())
         return false;
-    stageLines(db, table, lines, columns, machineStamp, percent);
+    stageLines(db, table, lines, columns, machineStamp, nullptr, percent);
     return true;
 }
 
@@ -311,26 +689,40 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     engine::Connection& db = session.connection();
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
-        if (!stageCsvFile(db, QStringLiteral("dt_data_dt_data"), path, machineStamp, percent)) {
+        GbkLineReader lines(path);
+        QByteArrayView header;
+        const std::vector<CsvColumn> columns =
+            lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+        if (columns.empty()) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
         }
-        const records::RefusedRecords refused =
-            records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
-        if (!refused.empty()) {
-            ui.openWithShell(writeRefusalReport(refused));
-            ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
-            return CsvImportOutcome::Refused;
+        // What the reading finds out stands for the engine's own look only while the scratch table
+        // keeps the values as read; otherwise the engine looks at every record.
+        const bool keptAsRead = stagingKeepsValues(db, columns);
+        std::optional<records::HeldValuesLook> look;
+        if (keptAsRead)
+            look.emplace(db, storedColumns(columns, stampColumnOf(columns)));
+        const StageFindings findings = stageLines(db, QStringLiteral("dt_data_dt_data"), lines, columns,
+                                                  machineStamp, look ? &*look : nullptr, percent);
+        if (!(keptAsRead && findings.valuesPlainlyHold)) {
+            const records::RefusedRecords refused =
+                records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
+            if (!refused.empty()) {
+                ui.openWithShell(writeRefusalReport(refused));
+                ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
+                return CsvImportOutcome::Refused;
+            }
         }
-        const ConflictRows conflicts = stagedConflicts(db);
-        if (!conflicts.empty()) {
-            ui.openWithShell(writeConflictReport(conflicts));
-            return CsvImportOutcome::Conflicts;
+        if (!keptAsRead || mayConflict(db, findings)) {
+            const ConflictRows conflicts = stagedConflicts(db);
+            if (!conflicts.empty()) {
+                ui.openWithShell(writeConflictReport(conflicts));
+                return CsvImportOutcome::Conflicts;
+            }
         }
-        const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
         engine::Transaction transaction(db);
-        records::insertWithoutNumberingTrigger(
-            db, QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
+        copyStagedRecords(db, columns, findings);
         transaction.commit();
     } catch (const Error& error) {
         showRunError(ui, error.text(), ContactSuffix);
