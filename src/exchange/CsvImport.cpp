@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -196,14 +197,22 @@ void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
 using records::HeldValue;
 
 // Lines read and parsed ahead of the statement that stores them. Texts point into the batch's own
-// buffer, reserved in advance so that it never moves while the batch fills.
+// buffer, reserved in advance so that it never moves while the batch fills. Batches are used again,
+// so that their memory is taken once.
 struct ParsedBatch {
-    std::vector<HeldValue> values; // one row after the other
+    std::vector<HeldValue> values; // one row after the other, room for a whole batch
     std::vector<char> texts;
     int rows = 0;
     qint64 consumed = 0;        // bytes of the file read up to the batch's last line
     std::exception_ptr failure; // a bad line or a read error after the batch's rows
     bool last = false;
+
+    void clear() {
+        texts.clear();
+        rows = 0;
+        failure = nullptr;
+        last = false;
+    }
 };
 
 // What the reading found out beside the values, so that the engine need not look again.
@@ -217,42 +226,56 @@ struct StageFindings {
     qint64 lastRow = 0;
 };
 
-// Hands batches from the reading thread to the storing one, a few at a time, so that memory stays
-// the same whatever the size of the file.
+// Hands batches from the reading thread to the storing one and back, a few at a time, so that
+// memory stays the same whatever the size of the file.
 class BatchQueue {
 public:
     void push(std::unique_ptr<ParsedBatch> batch) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stopped || m_batches.size() < Depth; });
+        m_changed.wait(lock, [this] { return m_stopped || m_full.size() < Depth; });
         if (m_stopped)
             return;
-        m_batches.push_back(std::move(batch));
+        m_full.push_back(std::move(batch));
         m_changed.notify_all();
     }
     std::unique_ptr<ParsedBatch> pop() {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_batches.empty(); });
-        std::unique_ptr<ParsedBatch> batch = std::move(m_batches.front());
-        m_batches.pop_front();
+        m_changed.wait(lock, [this] { return !m_full.empty(); });
+        std::unique_ptr<ParsedBatch> batch = std::move(m_full.front());
+        m_full.pop_front();
         m_changed.notify_all();
+        return batch;
+    }
+    // A batch stored, to be filled again.
+    void giveBack(std::unique_ptr<ParsedBatch> batch) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_empty.push_back(std::move(batch));
+    }
+    std::unique_ptr<ParsedBatch> emptyBatch() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_empty.empty())
+            return std::make_unique<ParsedBatch>();
+        std::unique_ptr<ParsedBatch> batch = std::move(m_empty.back());
+        m_empty.pop_back();
+        batch->clear();
         return batch;
     }
     void stop() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopped = true;
+        m_stopping = true;
         m_changed.notify_all();
     }
-    bool stopped() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_stopped;
-    }
+    bool stopped() const { return m_stopping; }
 
 private:
     static constexpr size_t Depth = 4;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::unique_ptr<ParsedBatch>> m_batches;
+    std::deque<std::unique_ptr<ParsedBatch>> m_full;
+    std::vector<std::unique_ptr<ParsedBatch>> m_empty;
     bool m_stopped = false;
+    std::atomic<bool> m_stopping{false};
 };
 
 // Turns the lines after the header into held values on a thread of its own: splits them, converts
@@ -269,15 +292,18 @@ public:
     const StageFindings& findings() const { return m_findings; }
 
     void run(BatchQueue& queue) {
-        std::unique_ptr<ParsedBatch> batch = newBatch(0);
+        std::unique_ptr<ParsedBatch> batch = queue.emptyBatch();
         try {
             QByteArrayView line;
             for (int n = 1; !queue.stopped() && m_lines.next(line); ++n) {
                 if (isBlankLine(line))
                     continue;
                 if (batch->rows == BatchRows || !roomFor(*batch, line)) {
-                    batch->consumed = m_lines.consumed();
-                    queue.push(std::exchange(batch, newBatch(line.size())));
+                    if (batch->rows > 0) {
+                        batch->consumed = m_lines.consumed();
+                        queue.push(std::exchange(batch, queue.emptyBatch()));
+                    }
+                    makeRoom(*batch, line);
                 }
                 parseLine(*batch, line, n + 1);
             }
@@ -290,20 +316,20 @@ public:
     }
 
 private:
-    static constexpr int BatchRows = 512;
-    static constexpr qsizetype BatchTextBytes = 1 << 20;
+    static constexpr int BatchRows = 256;
+    static constexpr qsizetype BatchTextBytes = 256 * 1024;
 
     // A GBK byte becomes at most three bytes of UTF-8.
     static qsizetype textRoom(qsizetype lineBytes) { return 3 * lineBytes + 16; }
 
-    static std::unique_ptr<ParsedBatch> newBatch(qsizetype lineBytes) {
-        auto batch = std::make_unique<ParsedBatch>();
-        batch->texts.reserve(size_t(std::max(BatchTextBytes, textRoom(lineBytes))));
-        return batch;
-    }
-
     static bool roomFor(const ParsedBatch& batch, QByteArrayView line) {
         return qsizetype(batch.texts.capacity() - batch.texts.size()) >= textRoom(line.size());
+    }
+
+    // Only for a batch without rows: nothing points into its texts yet.
+    void makeRoom(ParsedBatch& batch, QByteArrayView line) const {
+        batch.texts.reserve(size_t(std::max(BatchTextBytes, textRoom(line.size()))));
+        batch.values.resize(size_t(BatchRows) * size_t(m_width));
     }
 
     const char* keep(ParsedBatch& batch, const char* bytes, qsizetype size) {
@@ -365,9 +391,7 @@ private:
                                   .arg(lineNumber)
                                   .arg(m_parts.size())
                                   .arg(m_columns.size()));
-        const size_t first = batch.values.size();
-        batch.values.resize(first + size_t(m_width));
-        HeldValue* row = batch.values.data() + first;
+        HeldValue* row = batch.values.data() + size_t(batch.rows) * size_t(m_width);
         HeldValue* value = row;
         for (size_t i = 0; i < m_columns.size(); ++i) {
             if (int(i) == m_stampColumn)
@@ -508,7 +532,7 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
     qint64 firstRow = 0, lastRow = 0;
     int shown = -1;
     for (;;) {
-        const std::unique_ptr<ParsedBatch> batch = queue.pop();
+        std::unique_ptr<ParsedBatch> batch = queue.pop();
         const HeldValue* value = batch->values.data();
         for (int r = 0; r < batch->rows; ++r) {
             for (int position = 1; position <= width; ++position)
@@ -526,6 +550,7 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
             percent(shown = now);
         if (batch->last)
             break;
+        queue.giveBack(std::move(batch));
     }
     thread.finish();
     transaction.commit();
