@@ -1,6 +1,7 @@
 // test-kind: core
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
@@ -12,6 +13,7 @@
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
+#include <QDir>
 #include <QtTest>
 
 using namespace corvalis;
@@ -65,6 +67,26 @@ struct Site {
         db().execute(QStringLiteral("insert into dt_data select * from dt_data_dt_data"));
         return idsAfter(lastOldRow);
     }
+    // Whether the records past lastOldRow hold the scratch table's values, id aside, row for row.
+    bool holdStagedValues(qint64 lastOldRow) {
+        QStringList columns;
+        engine::Statement info(
+            db(), QStringLiteral("select name from pragma_table_info('dt_data') where name <> 'id'"));
+        while (info.step())
+            columns << info.text(0);
+        const QString list = columns.join(QLatin1Char(','));
+        const QString mine = QStringLiteral("select row_number() over (order by rowid), %1 from dt_data "
+                                            "where rowid > %2")
+                                 .arg(list)
+                                 .arg(lastOldRow);
+        const QString staged =
+            QStringLiteral("select row_number() over (order by rowid), %1 from dt_data_dt_data").arg(list);
+        const QString typed = QStringLiteral("select count(*) from (%1 except %2)");
+        return db().scalar(typed.arg(mine, staged)).toInt() == 0 &&
+               db().scalar(typed.arg(staged, mine)).toInt() == 0 &&
+               db().scalar(QStringLiteral("select count(*) from dt_data where rowid > ?1"), {lastOldRow})
+                       .toLongLong() == count(QStringLiteral("dt_data_dt_data"));
+    }
     QVariantList idsAfter(qint64 lastOldRow) {
         QVariantList ids;
         engine::Statement read(db(),
@@ -81,9 +103,9 @@ QStringList reportRows() {
 }
 
 QString manyLines(qint64 firstCode, int count) {
-    QString text = QStringLiteral("c901,c902,z001,\r\n");
+    QString text = QStringLiteral("c901,c902,z001,RecordState,\r\n");
     for (int i = 0; i < count; ++i)
-        text += QStringLiteral("%1,工会%2,%3,\r\n").arg(firstCode + i).arg(i).arg(i % 9);
+        text += QStringLiteral("%1,工会%2,%3,1,\r\n").arg(firstCode + i).arg(i).arg(i % 9);
     return text;
 }
 
@@ -200,6 +222,8 @@ private Q_SLOTS:
         QCOMPARE(site.import(manyLines(330000000001, 700)), CsvImportOutcome::Imported);
         QCOMPARE(site.idsAfter(0), site.idsByTrigger(0));
         QCOMPARE(site.idsAfter(0).back().toLongLong(), 700);
+        QVERIFY(site.holdStagedValues(0));
+        QCOMPARE(QDir(tempFolder()).entryList({QStringLiteral("csv*")}, QDir::Files), QStringList());
 
         site.db().execute(QStringLiteral("update dt_data set id = 5000 where c901 = 330000000002"));
         QCOMPARE(site.import(manyLines(330000001001, 300)), CsvImportOutcome::Imported);
@@ -210,6 +234,7 @@ private Q_SLOTS:
         QCOMPARE(site.import(manyLines(330000002001, 3)), CsvImportOutcome::Imported);
         QCOMPARE(site.idsAfter(1000), site.idsByTrigger(1000));
         QCOMPARE(site.idsAfter(1000).front().toDouble(), 9001.5);
+        QVERIFY(site.holdStagedValues(1000));
 
         QCOMPARE(site.import(QStringLiteral("c901,id,c902,\r\n330000003001,77,甲,\r\n330000003002,,乙,\r\n")),
                  CsvImportOutcome::Refused); // an empty number is a bad line
@@ -217,6 +242,7 @@ private Q_SLOTS:
             site.import(QStringLiteral("c901,id,c902,\r\n330000003001,77,甲,\r\n330000003002,78,乙,\r\n")),
             CsvImportOutcome::Imported);
         QCOMPARE(site.idsAfter(1003), (QVariantList{77, 78}));
+        QVERIFY(site.holdStagedValues(1003));
 
         // Without the trigger the records keep no id, as an insert would leave them.
         site.db().execute(QStringLiteral("drop trigger dt_data_row_number"));
@@ -241,7 +267,8 @@ private Q_SLOTS:
 
         // A bad line far into the file, past many batches.
         QString bad = manyLines(330000000001, 6000);
-        bad.replace(QStringLiteral("330000004000,"), QStringLiteral("330000004000,工会,x,\r\n330000004000,"));
+        bad.replace(QStringLiteral("330000004000,"),
+                    QStringLiteral("330000004000,工会,x,1,\r\n330000004000,"));
         site.db().execute(QStringLiteral("drop trigger refuse_one"));
         QCOMPARE(site.import(bad), CsvImportOutcome::Refused);
         QVERIFY(site.ui.lastMessage().contains(QStringLiteral("第 4001 行“z001”的值“x”不是数字。")));

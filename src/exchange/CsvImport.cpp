@@ -5,6 +5,7 @@
 
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
@@ -16,6 +17,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <condition_variable>
@@ -278,14 +280,116 @@ private:
     std::atomic<bool> m_stopping{false};
 };
 
+void bindValue(engine::Statement& insert, int position, const HeldValue& value) {
+    switch (value.kind) {
+    case HeldValue::Kind::Whole:
+        insert.bindInt64(position, value.whole);
+        break;
+    case HeldValue::Kind::Real:
+        insert.bindDouble(position, value.real);
+        break;
+    case HeldValue::Kind::Text:
+        insert.bindBorrowedText(position, value.text, value.bytes);
+        break;
+    case HeldValue::Kind::Null:
+        insert.bindNull(position);
+        break;
+    }
+}
+
+// The records a second time, in dt_data's own layout and numbered, in a file of their own, built by
+// the reading thread while the scratch table fills. dt_data can then take them as stored, page by
+// page, instead of packing every record again. Any failure here only means the records are taken
+// from the scratch table instead.
+class DataLayoutCopy {
+public:
+    DataLayoutCopy(engine::Connection& db, const QStringList& stored, qint64 largestId)
+        : m_path(makeTempFileName(QStringLiteral("csv"))), m_largestId(largestId), m_nextId(largestId + 1) {
+        const QString made =
+            db.scalar(
+                  QStringLiteral("select sql from main.sqlite_master where type='table' and name='dt_data'"))
+                .toString();
+        QStringList names, values;
+        for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
+            names << engine::quotedIdentifier(name);
+            const qsizetype at = stored.indexOf(
+                QRegularExpression(QRegularExpression::anchoredPattern(QRegularExpression::escape(name)),
+                                   QRegularExpression::CaseInsensitiveOption));
+            if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+                values << QStringLiteral("?1");
+            else
+                values << (at >= 0 ? QStringLiteral("?%1").arg(at + 2) : QStringLiteral("NULL"));
+        }
+        engine::Connection::createDatabase(m_path);
+        m_file.open(m_path);
+        m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
+        m_file.execute(made);
+        m_file.begin();
+        m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
+                                     .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
+    }
+    ~DataLayoutCopy() {
+        m_insert.reset();
+        m_file.close();
+        QFile::remove(m_path);
+    }
+    DataLayoutCopy(const DataLayoutCopy&) = delete;
+    DataLayoutCopy& operator=(const DataLayoutCopy&) = delete;
+
+    const QString& path() const { return m_path; }
+    // The largest id of dt_data the records are numbered after.
+    qint64 largestId() const { return m_largestId; }
+
+    // On the reading thread, after each batch.
+    void add(const ParsedBatch& batch, int width) {
+        if (m_failed)
+            return;
+        try {
+            const HeldValue* value = batch.values.data();
+            for (int r = 0; r < batch.rows; ++r) {
+                m_insert->bindInt64(1, m_nextId++);
+                for (int position = 2; position <= width + 1; ++position)
+                    bindValue(*m_insert, position, *value++);
+                m_insert->run();
+                m_insert->reset();
+            }
+        } catch (const Error&) {
+            m_failed = true;
+        }
+    }
+    // Whether every record is in the file, stored for good.
+    bool finish() {
+        if (m_failed)
+            return false;
+        try {
+            m_insert.reset();
+            m_file.commit();
+            m_file.close();
+            return true;
+        } catch (const Error&) {
+            return false;
+        }
+    }
+
+private:
+    QString m_path;
+    engine::Connection m_file;
+    std::optional<engine::Statement> m_insert;
+    const qint64 m_largestId;
+    qint64 m_nextId;
+    bool m_failed = false;
+};
+
 // Turns the lines after the header into held values on a thread of its own: splits them, converts
 // their numbers and texts, gives each the machine stamp, and takes the quick look at each record.
 class CsvParser {
 public:
     CsvParser(GbkLineReader& lines, const std::vector<CsvColumn>& columns, int stampColumn,
-              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue)
-        : m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp), m_look(look),
-          m_codeValue(codeValue), m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
+              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue,
+              DataLayoutCopy* copy)
+        : m_copy(copy), m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp),
+          m_look(look), m_codeValue(codeValue),
+          m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
 
     int width() const { return m_width; }
     // Valid once the last batch was taken.
@@ -300,6 +404,8 @@ public:
                     continue;
                 if (batch->rows == BatchRows || !roomFor(*batch, line)) {
                     if (batch->rows > 0) {
+                        if (m_copy)
+                            m_copy->add(*batch, m_width);
                         batch->consumed = m_lines.consumed();
                         queue.push(std::exchange(batch, queue.emptyBatch()));
                     }
@@ -310,6 +416,8 @@ public:
         } catch (...) {
             batch->failure = std::current_exception();
         }
+        if (m_copy && !batch->failure)
+            m_copy->add(*batch, m_width);
         batch->consumed = m_lines.consumed();
         batch->last = true;
         queue.push(std::move(batch));
@@ -435,6 +543,7 @@ private:
         m_findings.lastCode = code;
     }
 
+    DataLayoutCopy* m_copy;
     GbkLineReader& m_lines;
     const std::vector<CsvColumn>& m_columns;
     const int m_stampColumn;
@@ -467,23 +576,6 @@ private:
     std::thread m_thread;
 };
 
-void bindValue(engine::Statement& insert, int position, const HeldValue& value) {
-    switch (value.kind) {
-    case HeldValue::Kind::Whole:
-        insert.bindInt64(position, value.whole);
-        break;
-    case HeldValue::Kind::Real:
-        insert.bindDouble(position, value.real);
-        break;
-    case HeldValue::Kind::Text:
-        insert.bindBorrowedText(position, value.text, value.bytes);
-        break;
-    case HeldValue::Kind::Null:
-        insert.bindNull(position);
-        break;
-    }
-}
-
 // The names of the stored values in their order: the header's columns but c900, then c900.
 QStringList storedColumns(const std::vector<CsvColumn>& columns, int stampColumn) {
     QStringList names;
@@ -512,7 +604,8 @@ int stampColumnOf(const std::vector<CsvColumn>& columns) {
 // parses the file while this one stores the rows; memory holds a few batches of lines at a time.
 StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
                          const std::vector<CsvColumn>& columns, const QString& machineStamp,
-                         const records::HeldValuesLook* look, const std::function<void(int)>& percent) {
+                         const records::HeldValuesLook* look, DataLayoutCopy* copy,
+                         const std::function<void(int)>& percent) {
     const int stampColumn = stampColumnOf(columns);
     const QStringList names = storedColumns(columns, stampColumn);
     QStringList quoted, marks;
@@ -525,7 +618,7 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
     engine::Statement insert(db,
                              QStringLiteral("insert into %1(%2) values (%3)")
                                  .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names));
+    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names), copy);
     BatchQueue queue;
     ParserThread thread(parser, queue);
     const int width = parser.width();
@@ -630,32 +723,42 @@ bool mayConflict(engine::Connection& db, const StageFindings& findings) {
 
 const QString NumberedStaging = QStringLiteral("csv_import_numbered");
 
-// The scratch table's records as dt_data's columns, each new record numbered as the row-numbering
-// trigger would number it (the largest id so far + 1) when that is plain to see: the records bring
-// no id, the largest id is a whole number or there is none, and the rows lie one after the other.
-// Otherwise the ids are left as they are, for TransferCopy to number.
+// The largest id of dt_data when new records are numbered plainly after it, as the row-numbering
+// trigger numbers them (the largest id so far + 1): the trigger is there, the records bring no id,
+// and the largest id is a whole number or there is none.
+std::optional<qint64> plainNumberingBase(engine::Connection& db, const std::vector<CsvColumn>& columns) {
+    for (const CsvColumn& column : columns)
+        if (column.name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            return std::nullopt;
+    if (!db.scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
+                                  "type='trigger' and name='dt_data_row_number')"))
+             .toBool())
+        return std::nullopt;
+    engine::Statement max(db, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
+    max.step();
+    const QString type = max.text(0);
+    if (type == QLatin1String("null"))
+        return 0;
+    if (type != QLatin1String("integer"))
+        return std::nullopt;
+    const qint64 largest = max.integer(1);
+    if (largest >= (qint64(1) << 62) || largest <= -(qint64(1) << 62))
+        return std::nullopt;
+    return largest;
+}
+
+// The scratch table's records as dt_data's columns, numbered plainly when the rows lie one after the
+// other; otherwise the ids are left as they are, for TransferCopy to number.
 QString numberedSelection(engine::Connection& db, const std::vector<CsvColumn>& columns,
                           const StageFindings& findings) {
-    bool numbered = findings.rows > 0 && findings.lastRow - findings.firstRow + 1 == findings.rows &&
-                    db.scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
-                                             "type='trigger' and name='dt_data_row_number')"))
-                        .toBool();
-    for (const CsvColumn& column : columns)
-        numbered = numbered && column.name.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0;
-    qint64 largest = 0;
-    if (numbered) {
-        engine::Statement max(db, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
-        max.step();
-        const QString type = max.text(0);
-        numbered = type == QLatin1String("null") || type == QLatin1String("integer");
-        largest = numbered && type == QLatin1String("integer") ? max.integer(1) : 0;
-        numbered = numbered && largest < (qint64(1) << 62) && largest > -(qint64(1) << 62);
-    }
+    std::optional<qint64> largest;
+    if (findings.rows > 0 && findings.lastRow - findings.firstRow + 1 == findings.rows)
+        largest = plainNumberingBase(db, columns);
     QStringList selection;
     for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
         const QString quoted = engine::quotedIdentifier(name);
-        if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
-            selection << QStringLiteral("rowid - %1 + %2 as id").arg(findings.firstRow - 1).arg(largest);
+        if (largest && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            selection << QStringLiteral("rowid - %1 + %2 as id").arg(findings.firstRow - 1).arg(*largest);
         else
             selection << quoted;
     }
@@ -679,6 +782,45 @@ void copyStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& col
     db.execute(QStringLiteral("drop view temp.%1").arg(NumberedStaging));
 }
 
+// A data-layout copy to be built while reading, when the records are numbered plainly and new rows
+// follow the old; none when its file cannot be made.
+std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                                               const QStringList& stored, bool keptAsRead) {
+    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db))
+        return nullptr;
+    const std::optional<qint64> largest = plainNumberingBase(db, columns);
+    if (!largest)
+        return nullptr;
+    try {
+        return std::make_unique<DataLayoutCopy>(db, stored, *largest);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
+// Adds the staged records to dt_data: those of the data-layout copy when it holds them all, numbered
+// after the same largest id; else those of the scratch table.
+void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                      const StageFindings& findings, DataLayoutCopy* copy) {
+    if (!copy || !copy->finish()) {
+        engine::Transaction transaction(db);
+        copyStagedRecords(db, columns, findings);
+        transaction.commit();
+        return;
+    }
+    const QString alias = QStringLiteral("csv_import_records");
+    const engine::Attachment attached(db, copy->path(), alias);
+    engine::Transaction transaction(db);
+    const std::optional<qint64> largest = plainNumberingBase(db, columns);
+    if (largest && *largest == copy->largestId() && records::TransferCopy::newRowsFollowOld(db)) {
+        records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"));
+        transfer.finish();
+    } else {
+        copyStagedRecords(db, columns, findings);
+    }
+    transaction.commit();
+}
+
 } // namespace
 
 bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
@@ -689,7 +831,7 @@ bool stageCsvFile(engine::Connection& db, const QString& table, const QString& p
         lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
     if (columns.empty())
         return false;
-    stageLines(db, table, lines, columns, machineStamp, nullptr, percent);
+    stageLines(db, table, lines, columns, machineStamp, nullptr, nullptr, percent);
     return true;
 }
 
@@ -725,11 +867,13 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
         // What the reading finds out stands for the engine's own look only while the scratch table
         // keeps the values as read; otherwise the engine looks at every record.
         const bool keptAsRead = stagingKeepsValues(db, columns);
+        const QStringList stored = storedColumns(columns, stampColumnOf(columns));
         std::optional<records::HeldValuesLook> look;
         if (keptAsRead)
-            look.emplace(db, storedColumns(columns, stampColumnOf(columns)));
+            look.emplace(db, stored);
+        const std::unique_ptr<DataLayoutCopy> copy = dataLayoutCopy(db, columns, stored, keptAsRead);
         const StageFindings findings = stageLines(db, QStringLiteral("dt_data_dt_data"), lines, columns,
-                                                  machineStamp, look ? &*look : nullptr, percent);
+                                                  machineStamp, look ? &*look : nullptr, copy.get(), percent);
         if (!(keptAsRead && findings.valuesPlainlyHold)) {
             const records::RefusedRecords refused =
                 records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
@@ -746,9 +890,7 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
                 return CsvImportOutcome::Conflicts;
             }
         }
-        engine::Transaction transaction(db);
-        copyStagedRecords(db, columns, findings);
-        transaction.commit();
+        addStagedRecords(db, columns, findings, copy.get());
     } catch (const Error& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return CsvImportOutcome::Refused;
