@@ -208,6 +208,7 @@ struct ParsedBatch {
     qint64 consumed = 0;        // bytes of the file read up to the batch's last line
     std::exception_ptr failure; // a bad line or a read error after the batch's rows
     bool last = false;
+    int pending = 0; // readers yet to take it
 
     void clear() {
         texts.clear();
@@ -228,36 +229,48 @@ struct StageFindings {
     qint64 lastRow = 0;
 };
 
-// Hands batches from the reading thread to the storing one and back, a few at a time, so that
-// memory stays the same whatever the size of the file.
+// Hands batches from the reading thread to the threads that store them (each sees every batch) and
+// back, a few at a time, so that memory stays the same whatever the size of the file.
 class BatchQueue {
 public:
-    void push(std::unique_ptr<ParsedBatch> batch) {
+    explicit BatchQueue(int readers) : m_full(size_t(readers)) {}
+
+    // Waits while a reader is Depth batches behind.
+    void push(ParsedBatch* batch) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stopped || m_full.size() < Depth; });
+        m_changed.wait(lock, [this] { return m_stopped || !anyReaderBehind(); });
         if (m_stopped)
             return;
-        m_full.push_back(std::move(batch));
+        batch->pending = int(m_full.size());
+        for (auto& batches : m_full)
+            batches.push_back(batch);
         m_changed.notify_all();
     }
-    std::unique_ptr<ParsedBatch> pop() {
+    // The next batch for a reader; null once the queue is stopped.
+    ParsedBatch* pop(int reader) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return !m_full.empty(); });
-        std::unique_ptr<ParsedBatch> batch = std::move(m_full.front());
-        m_full.pop_front();
+        auto& batches = m_full[size_t(reader)];
+        m_changed.wait(lock, [this, &batches] { return m_stopped || !batches.empty(); });
+        if (batches.empty())
+            return nullptr;
+        ParsedBatch* batch = batches.front();
+        batches.pop_front();
         m_changed.notify_all();
         return batch;
     }
-    // A batch stored, to be filled again.
-    void giveBack(std::unique_ptr<ParsedBatch> batch) {
+    // A reader is done with a batch; after the last one it is filled again.
+    void done(ParsedBatch* batch) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_empty.push_back(std::move(batch));
+        if (--batch->pending == 0)
+            m_empty.push_back(batch);
     }
-    std::unique_ptr<ParsedBatch> emptyBatch() {
+    ParsedBatch* emptyBatch() {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_empty.empty())
-            return std::make_unique<ParsedBatch>();
-        std::unique_ptr<ParsedBatch> batch = std::move(m_empty.back());
+        if (m_empty.empty()) {
+            m_all.push_back(std::make_unique<ParsedBatch>());
+            return m_all.back().get();
+        }
+        ParsedBatch* batch = m_empty.back();
         m_empty.pop_back();
         batch->clear();
         return batch;
@@ -272,10 +285,17 @@ public:
 
 private:
     static constexpr size_t Depth = 4;
+    bool anyReaderBehind() const {
+        for (const auto& batches : m_full)
+            if (batches.size() >= Depth)
+                return true;
+        return false;
+    }
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::unique_ptr<ParsedBatch>> m_full;
-    std::vector<std::unique_ptr<ParsedBatch>> m_empty;
+    std::vector<std::unique_ptr<ParsedBatch>> m_all;
+    std::vector<std::deque<ParsedBatch*>> m_full; // per reader
+    std::vector<ParsedBatch*> m_empty;
     bool m_stopped = false;
     std::atomic<bool> m_stopping{false};
 };
@@ -337,6 +357,7 @@ public:
     DataLayoutCopy& operator=(const DataLayoutCopy&) = delete;
 
     const QString& path() const { return m_path; }
+    qint64 rows() const { return m_rows; }
     // The largest id of dt_data the records are numbered after.
     qint64 largestId() const { return m_largestId; }
 
@@ -352,6 +373,7 @@ public:
                     bindValue(*m_insert, position, *value++);
                 m_insert->run();
                 m_insert->reset();
+                ++m_rows;
             }
         } catch (const Error&) {
             m_failed = true;
@@ -377,6 +399,7 @@ private:
     std::optional<engine::Statement> m_insert;
     const qint64 m_largestId;
     qint64 m_nextId;
+    qint64 m_rows = 0;
     bool m_failed = false;
 };
 
@@ -385,18 +408,16 @@ private:
 class CsvParser {
 public:
     CsvParser(GbkLineReader& lines, const std::vector<CsvColumn>& columns, int stampColumn,
-              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue,
-              DataLayoutCopy* copy)
-        : m_copy(copy), m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp),
-          m_look(look), m_codeValue(codeValue),
-          m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
+              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue)
+        : m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp), m_look(look),
+          m_codeValue(codeValue), m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
 
     int width() const { return m_width; }
     // Valid once the last batch was taken.
     const StageFindings& findings() const { return m_findings; }
 
     void run(BatchQueue& queue) {
-        std::unique_ptr<ParsedBatch> batch = queue.emptyBatch();
+        ParsedBatch* batch = queue.emptyBatch();
         try {
             QByteArrayView line;
             for (int n = 1; !queue.stopped() && m_lines.next(line); ++n) {
@@ -404,8 +425,6 @@ public:
                     continue;
                 if (batch->rows == BatchRows || !roomFor(*batch, line)) {
                     if (batch->rows > 0) {
-                        if (m_copy)
-                            m_copy->add(*batch, m_width);
                         batch->consumed = m_lines.consumed();
                         queue.push(std::exchange(batch, queue.emptyBatch()));
                     }
@@ -416,11 +435,9 @@ public:
         } catch (...) {
             batch->failure = std::current_exception();
         }
-        if (m_copy && !batch->failure)
-            m_copy->add(*batch, m_width);
         batch->consumed = m_lines.consumed();
         batch->last = true;
-        queue.push(std::move(batch));
+        queue.push(batch);
     }
 
 private:
@@ -543,7 +560,6 @@ private:
         m_findings.lastCode = code;
     }
 
-    DataLayoutCopy* m_copy;
     GbkLineReader& m_lines;
     const std::vector<CsvColumn>& m_columns;
     const int m_stampColumn;
@@ -556,24 +572,41 @@ private:
     StageFindings m_findings;
 };
 
-// The parser's thread, stopped and joined however the storing ends.
-class ParserThread {
+// The parser's thread and the data-layout copy's, if any. finish() waits for both to have taken the
+// last batch; leaving the scope before stops them.
+class ReadingThreads {
 public:
-    ParserThread(CsvParser& parser, BatchQueue& queue)
-        : m_queue(queue), m_thread([&parser, &queue] { parser.run(queue); }) {}
-    ~ParserThread() { finish(); }
-    ParserThread(const ParserThread&) = delete;
-    ParserThread& operator=(const ParserThread&) = delete;
-    void finish() {
-        if (!m_thread.joinable())
-            return;
-        m_queue.stop();
-        m_thread.join();
+    ReadingThreads(CsvParser& parser, DataLayoutCopy* copy, BatchQueue& queue) : m_queue(queue) {
+        m_parser = std::thread([&parser, &queue] { parser.run(queue); });
+        if (copy)
+            m_copy = std::thread([copy, &queue, width = parser.width()] {
+                while (ParsedBatch* batch = queue.pop(1)) {
+                    if (!batch->failure)
+                        copy->add(*batch, width);
+                    const bool last = batch->last;
+                    queue.done(batch);
+                    if (last)
+                        return;
+                }
+            });
     }
+    ~ReadingThreads() {
+        m_queue.stop();
+        join();
+    }
+    ReadingThreads(const ReadingThreads&) = delete;
+    ReadingThreads& operator=(const ReadingThreads&) = delete;
+    void finish() { join(); }
 
 private:
+    void join() {
+        for (std::thread* thread : {&m_parser, &m_copy})
+            if (thread->joinable())
+                thread->join();
+    }
     BatchQueue& m_queue;
-    std::thread m_thread;
+    std::thread m_parser;
+    std::thread m_copy;
 };
 
 // The names of the stored values in their order: the header's columns but c900, then c900.
@@ -618,14 +651,16 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
     engine::Statement insert(db,
                              QStringLiteral("insert into %1(%2) values (%3)")
                                  .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names), copy);
-    BatchQueue queue;
-    ParserThread thread(parser, queue);
+    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names));
+    BatchQueue queue(copy ? 2 : 1);
+    ReadingThreads threads(parser, copy, queue);
     const int width = parser.width();
     qint64 firstRow = 0, lastRow = 0;
     int shown = -1;
     for (;;) {
-        std::unique_ptr<ParsedBatch> batch = queue.pop();
+        ParsedBatch* batch = queue.pop(0);
+        if (!batch)
+            throw Error(QStringLiteral("读取文件时中断。"));
         const HeldValue* value = batch->values.data();
         for (int r = 0; r < batch->rows; ++r) {
             for (int position = 1; position <= width; ++position)
@@ -643,9 +678,9 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
             percent(shown = now);
         if (batch->last)
             break;
-        queue.giveBack(std::move(batch));
+        queue.done(batch);
     }
-    thread.finish();
+    threads.finish();
     transaction.commit();
     StageFindings findings = parser.findings();
     findings.firstRow = firstRow;
@@ -802,7 +837,7 @@ std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std
 // after the same largest id; else those of the scratch table.
 void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
                       const StageFindings& findings, DataLayoutCopy* copy) {
-    if (!copy || !copy->finish()) {
+    if (!copy || copy->rows() != findings.rows || !copy->finish()) {
         engine::Transaction transaction(db);
         copyStagedRecords(db, columns, findings);
         transaction.commit();
