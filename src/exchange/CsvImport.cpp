@@ -5,17 +5,29 @@
 
 #include "app/DbSession.h"
 #include "app/Errors.h"
+#include "app/FileOps.h"
 #include "app/GbkText.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
+#include "records/TransferCopy.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace corvalis::exchange {
@@ -50,22 +62,6 @@ std::vector<CsvColumn> headerColumns(engine::Connection& db, const QString& head
     if (!seen.contains(QStringLiteral("c901")))
         return {};
     return columns;
-}
-
-// Binds a number column's value: a whole number when it is one, else a decimal number.
-void bindNumber(engine::Statement& insert, int position, QStringView part, int line, const QString& column) {
-    const QStringView text = part.trimmed();
-    bool ok = false;
-    const qint64 whole = text.toLongLong(&ok);
-    if (ok) {
-        insert.bindInt64(position, whole);
-        return;
-    }
-    const double value = text.toDouble(&ok);
-    if (!ok)
-        throw EngineError(
-            QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, part.toString()));
-    insert.bindDouble(position, value);
 }
 
 bool isAsciiSpace(char c) {
@@ -187,82 +183,509 @@ private:
 // Splits a line at its commas into views of it, in a list used again from line to line.
 void splitFields(QByteArrayView line, std::vector<QByteArrayView>& fields) {
     fields.clear();
+    const char* from = line.data();
+    const char* const end = from + line.size();
     for (;;) {
-        const qsizetype comma = line.indexOf(',');
-        if (comma < 0) {
-            fields.push_back(line);
+        const auto* comma = static_cast<const char*>(memchr(from, ',', size_t(end - from)));
+        if (!comma) {
+            fields.emplace_back(from, end - from);
             return;
         }
-        fields.push_back(line.first(comma));
-        line = line.sliced(comma + 1);
+        fields.emplace_back(from, comma - from);
+        from = comma + 1;
     }
 }
 
-// Stages the lines after the header in the table in one transaction, one line in memory at a time.
-// Values are bound from the line's own bytes where they are plain ASCII.
-void stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
-                const std::vector<CsvColumn>& columns, const QString& machineStamp,
-                const std::function<void(int)>& percent) {
-    QStringList names, marks;
-    int stampColumn = -1;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].name.compare(QLatin1String("c900"), Qt::CaseInsensitive) == 0) {
-            stampColumn = int(i);
-            continue;
+using records::HeldValue;
+
+// Lines read and parsed ahead of the statement that stores them. Texts point into the batch's own
+// buffer, reserved in advance so that it never moves while the batch fills. Batches are used again,
+// so that their memory is taken once.
+struct ParsedBatch {
+    std::vector<HeldValue> values; // one row after the other, room for a whole batch
+    std::vector<char> texts;
+    int rows = 0;
+    qint64 consumed = 0;        // bytes of the file read up to the batch's last line
+    std::exception_ptr failure; // a bad line or a read error after the batch's rows
+    bool last = false;
+    int pending = 0; // readers yet to take it
+
+    void clear() {
+        texts.clear();
+        rows = 0;
+        failure = nullptr;
+        last = false;
+    }
+};
+
+// What the reading found out beside the values, so that the engine need not look again.
+struct StageFindings {
+    bool valuesPlainlyHold = true; // the quick look passed every record
+    bool codesAscend = true;       // every code a number, each larger than the one before
+    double firstCode = 0;
+    double lastCode = 0;
+    qint64 rows = 0;
+    qint64 firstRow = 0; // the rowids the records were stored under
+    qint64 lastRow = 0;
+};
+
+// Hands batches from the reading thread to the threads that store them (each sees every batch) and
+// back, a few at a time, so that memory stays the same whatever the size of the file.
+class BatchQueue {
+public:
+    explicit BatchQueue(int readers) : m_full(size_t(readers)) {}
+
+    // Waits while a reader is Depth batches behind.
+    void push(ParsedBatch* batch) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_stopped || !anyReaderBehind(); });
+        if (m_stopped)
+            return;
+        batch->pending = int(m_full.size());
+        for (auto& batches : m_full)
+            batches.push_back(batch);
+        m_changed.notify_all();
+    }
+    // The next batch for a reader; null once the queue is stopped.
+    ParsedBatch* pop(int reader) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        auto& batches = m_full[size_t(reader)];
+        m_changed.wait(lock, [this, &batches] { return m_stopped || !batches.empty(); });
+        if (batches.empty())
+            return nullptr;
+        ParsedBatch* batch = batches.front();
+        batches.pop_front();
+        m_changed.notify_all();
+        return batch;
+    }
+    // A reader is done with a batch; after the last one it is filled again.
+    void done(ParsedBatch* batch) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (--batch->pending == 0)
+            m_empty.push_back(batch);
+    }
+    ParsedBatch* emptyBatch() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_empty.empty()) {
+            m_all.push_back(std::make_unique<ParsedBatch>());
+            return m_all.back().get();
         }
-        names << engine::quotedIdentifier(columns[i].name);
+        ParsedBatch* batch = m_empty.back();
+        m_empty.pop_back();
+        batch->clear();
+        return batch;
+    }
+    void stop() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopped = true;
+        m_stopping = true;
+        m_changed.notify_all();
+    }
+    bool stopped() const { return m_stopping; }
+
+private:
+    static constexpr size_t Depth = 4;
+    bool anyReaderBehind() const {
+        for (const auto& batches : m_full)
+            if (batches.size() >= Depth)
+                return true;
+        return false;
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::unique_ptr<ParsedBatch>> m_all;
+    std::vector<std::deque<ParsedBatch*>> m_full; // per reader
+    std::vector<ParsedBatch*> m_empty;
+    bool m_stopped = false;
+    std::atomic<bool> m_stopping{false};
+};
+
+void bindValue(engine::Statement& insert, int position, const HeldValue& value) {
+    switch (value.kind) {
+    case HeldValue::Kind::Whole:
+        insert.bindInt64(position, value.whole);
+        break;
+    case HeldValue::Kind::Real:
+        insert.bindDouble(position, value.real);
+        break;
+    case HeldValue::Kind::Text:
+        insert.bindBorrowedText(position, value.text, value.bytes);
+        break;
+    case HeldValue::Kind::Null:
+        insert.bindNull(position);
+        break;
+    }
+}
+
+// The records a second time, in dt_data's own layout and numbered, in a file of their own, built by
+// the reading thread while the scratch table fills. dt_data can then take them as stored, page by
+// page, instead of packing every record again. Any failure here only means the records are taken
+// from the scratch table instead.
+class DataLayoutCopy {
+public:
+    DataLayoutCopy(engine::Connection& db, const QStringList& stored, qint64 largestId)
+        : m_path(makeTempFileName(QStringLiteral("csv"))), m_largestId(largestId), m_nextId(largestId + 1) {
+        const QString made =
+            db.scalar(
+                  QStringLiteral("select sql from main.sqlite_master where type='table' and name='dt_data'"))
+                .toString();
+        QStringList names, values;
+        for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
+            names << engine::quotedIdentifier(name);
+            const qsizetype at = stored.indexOf(
+                QRegularExpression(QRegularExpression::anchoredPattern(QRegularExpression::escape(name)),
+                                   QRegularExpression::CaseInsensitiveOption));
+            if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+                values << QStringLiteral("?1");
+            else
+                values << (at >= 0 ? QStringLiteral("?%1").arg(at + 2) : QStringLiteral("NULL"));
+        }
+        engine::Connection::createDatabase(m_path);
+        m_file.open(m_path);
+        m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
+        m_file.execute(made);
+        m_file.begin();
+        m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
+                                     .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
+    }
+    ~DataLayoutCopy() {
+        m_insert.reset();
+        m_file.close();
+        QFile::remove(m_path);
+    }
+    DataLayoutCopy(const DataLayoutCopy&) = delete;
+    DataLayoutCopy& operator=(const DataLayoutCopy&) = delete;
+
+    const QString& path() const { return m_path; }
+    qint64 rows() const { return m_rows; }
+    // The largest id of dt_data the records are numbered after.
+    qint64 largestId() const { return m_largestId; }
+
+    // On the reading thread, after each batch.
+    void add(const ParsedBatch& batch, int width) {
+        if (m_failed)
+            return;
+        try {
+            const HeldValue* value = batch.values.data();
+            for (int r = 0; r < batch.rows; ++r) {
+                m_insert->bindInt64(1, m_nextId++);
+                for (int position = 2; position <= width + 1; ++position)
+                    bindValue(*m_insert, position, *value++);
+                m_insert->run();
+                m_insert->reset();
+                ++m_rows;
+            }
+        } catch (const Error&) {
+            m_failed = true;
+        }
+    }
+    // Whether every record is in the file, stored for good.
+    bool finish() {
+        if (m_failed)
+            return false;
+        try {
+            m_insert.reset();
+            m_file.commit();
+            m_file.close();
+            return true;
+        } catch (const Error&) {
+            return false;
+        }
+    }
+
+private:
+    QString m_path;
+    engine::Connection m_file;
+    std::optional<engine::Statement> m_insert;
+    const qint64 m_largestId;
+    qint64 m_nextId;
+    qint64 m_rows = 0;
+    bool m_failed = false;
+};
+
+// Turns the lines after the header into held values on a thread of its own: splits them, converts
+// their numbers and texts, gives each the machine stamp, and takes the quick look at each record.
+class CsvParser {
+public:
+    CsvParser(GbkLineReader& lines, const std::vector<CsvColumn>& columns, int stampColumn,
+              const QByteArray& stamp, const records::HeldValuesLook* look, int codeValue)
+        : m_lines(lines), m_columns(columns), m_stampColumn(stampColumn), m_stamp(stamp), m_look(look),
+          m_codeValue(codeValue), m_width(int(columns.size()) - (stampColumn >= 0 ? 1 : 0) + 1) {}
+
+    int width() const { return m_width; }
+    // Valid once the last batch was taken.
+    const StageFindings& findings() const { return m_findings; }
+
+    void run(BatchQueue& queue) {
+        ParsedBatch* batch = queue.emptyBatch();
+        try {
+            QByteArrayView line;
+            for (int n = 1; !queue.stopped() && m_lines.next(line); ++n) {
+                if (isBlankLine(line))
+                    continue;
+                if (batch->rows == BatchRows || !roomFor(*batch, line)) {
+                    if (batch->rows > 0) {
+                        batch->consumed = m_lines.consumed();
+                        queue.push(std::exchange(batch, queue.emptyBatch()));
+                    }
+                    makeRoom(*batch, line);
+                }
+                parseLine(*batch, line, n + 1);
+            }
+        } catch (...) {
+            batch->failure = std::current_exception();
+        }
+        batch->consumed = m_lines.consumed();
+        batch->last = true;
+        queue.push(batch);
+    }
+
+private:
+    static constexpr int BatchRows = 256;
+    static constexpr qsizetype BatchTextBytes = 256 * 1024;
+
+    // A GBK byte becomes at most three bytes of UTF-8.
+    static qsizetype textRoom(qsizetype lineBytes) { return 3 * lineBytes + 16; }
+
+    static bool roomFor(const ParsedBatch& batch, QByteArrayView line) {
+        return qsizetype(batch.texts.capacity() - batch.texts.size()) >= textRoom(line.size());
+    }
+
+    // Only for a batch without rows: nothing points into its texts yet.
+    void makeRoom(ParsedBatch& batch, QByteArrayView line) const {
+        batch.texts.reserve(size_t(std::max(BatchTextBytes, textRoom(line.size()))));
+        batch.values.resize(size_t(BatchRows) * size_t(m_width));
+    }
+
+    const char* keep(ParsedBatch& batch, const char* bytes, qsizetype size) {
+        char* at = batch.texts.data() + batch.texts.size();
+        batch.texts.insert(batch.texts.end(), bytes, bytes + size);
+        Q_ASSERT(at == batch.texts.data() + batch.texts.size() - size);
+        return at;
+    }
+
+    HeldValue textValue(ParsedBatch& batch, QByteArrayView part) {
+        HeldValue value;
+        value.kind = HeldValue::Kind::Text;
+        if (isAscii(part)) {
+            value.text = keep(batch, part.data(), part.size());
+            value.bytes = int(part.size());
+        } else {
+            utf8FromGbk(part, m_converted);
+            value.text = keep(batch, m_converted.constData(), m_converted.size());
+            value.bytes = int(m_converted.size());
+        }
+        return value;
+    }
+
+    // A whole number when the value is one, else a decimal number; the text conversion decides
+    // what the plain form does not.
+    HeldValue numberValue(QByteArrayView part, int line, const QString& column) const {
+        HeldValue value;
+        qint64 whole = 0;
+        if (plainWholeNumber(trimmedAscii(part), whole)) {
+            value.kind = HeldValue::Kind::Whole;
+            value.whole = whole;
+            return value;
+        }
+        const QString written = fromGbk(part.toByteArray());
+        const QStringView text = QStringView(written).trimmed();
+        bool ok = false;
+        whole = text.toLongLong(&ok);
+        if (ok) {
+            value.kind = HeldValue::Kind::Whole;
+            value.whole = whole;
+            return value;
+        }
+        const double real = text.toDouble(&ok);
+        if (!ok)
+            throw EngineError(
+                QStringLiteral("第 %1 行“%2”的值“%3”不是数字。").arg(line).arg(column, written));
+        value.kind = HeldValue::Kind::Real;
+        value.real = real;
+        return value;
+    }
+
+    void parseLine(ParsedBatch& batch, QByteArrayView line, int lineNumber) {
+        splitFields(line, m_parts);
+        // Every value is followed by ",", so one empty part more is the exported form.
+        if (m_parts.size() == m_columns.size() + 1 && m_parts.back().isEmpty())
+            m_parts.pop_back();
+        if (m_parts.size() != m_columns.size())
+            throw EngineError(QStringLiteral("第 %1 行有 %2 个值，标题行有 %3 列。")
+                                  .arg(lineNumber)
+                                  .arg(m_parts.size())
+                                  .arg(m_columns.size()));
+        HeldValue* row = batch.values.data() + size_t(batch.rows) * size_t(m_width);
+        HeldValue* value = row;
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            if (int(i) == m_stampColumn)
+                continue;
+            *value++ = m_columns[i].text ? textValue(batch, m_parts[i])
+                                         : numberValue(m_parts[i], lineNumber, m_columns[i].name);
+        }
+        value->kind = HeldValue::Kind::Text;
+        value->text = m_stamp.constData();
+        value->bytes = int(m_stamp.size());
+        ++batch.rows;
+        note(row);
+    }
+
+    void note(const HeldValue* row) {
+        if (m_findings.valuesPlainlyHold && !(m_look && m_look->held(row)))
+            m_findings.valuesPlainlyHold = false;
+        if (m_findings.codesAscend)
+            noteCode(row[m_codeValue]);
+        ++m_findings.rows;
+    }
+
+    // Codes within 2^53 compare the same as whole numbers and as the engine's floating values.
+    void noteCode(const HeldValue& value) {
+        constexpr double Exact = 9007199254740992.0;
+        double code = 0;
+        if (value.kind == HeldValue::Kind::Whole && value.whole > -Exact && value.whole < Exact)
+            code = double(value.whole);
+        else if (value.kind == HeldValue::Kind::Real && value.real > -Exact && value.real < Exact)
+            code = value.real;
+        else {
+            m_findings.codesAscend = false;
+            return;
+        }
+        if (m_findings.rows > 0 && !(code > m_findings.lastCode)) {
+            m_findings.codesAscend = false;
+            return;
+        }
+        if (m_findings.rows == 0)
+            m_findings.firstCode = code;
+        m_findings.lastCode = code;
+    }
+
+    GbkLineReader& m_lines;
+    const std::vector<CsvColumn>& m_columns;
+    const int m_stampColumn;
+    const QByteArray& m_stamp;
+    const records::HeldValuesLook* m_look;
+    const int m_codeValue;
+    const int m_width;
+    std::vector<QByteArrayView> m_parts;
+    QByteArray m_converted; // UTF-8 of a non-ASCII text, its capacity used again
+    StageFindings m_findings;
+};
+
+// The parser's thread and the data-layout copy's, if any. finish() waits for both to have taken the
+// last batch; leaving the scope before stops them.
+class ReadingThreads {
+public:
+    ReadingThreads(CsvParser& parser, DataLayoutCopy* copy, BatchQueue& queue) : m_queue(queue) {
+        m_parser = std::thread([&parser, &queue] { parser.run(queue); });
+        if (copy)
+            m_copy = std::thread([copy, &queue, width = parser.width()] {
+                while (ParsedBatch* batch = queue.pop(1)) {
+                    if (!batch->failure)
+                        copy->add(*batch, width);
+                    const bool last = batch->last;
+                    queue.done(batch);
+                    if (last)
+                        return;
+                }
+            });
+    }
+    ~ReadingThreads() {
+        m_queue.stop();
+        join();
+    }
+    ReadingThreads(const ReadingThreads&) = delete;
+    ReadingThreads& operator=(const ReadingThreads&) = delete;
+    void finish() { join(); }
+
+private:
+    void join() {
+        for (std::thread* thread : {&m_parser, &m_copy})
+            if (thread->joinable())
+                thread->join();
+    }
+    BatchQueue& m_queue;
+    std::thread m_parser;
+    std::thread m_copy;
+};
+
+// The names of the stored values in their order: the header's columns but c900, then c900.
+QStringList storedColumns(const std::vector<CsvColumn>& columns, int stampColumn) {
+    QStringList names;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (int(i) != stampColumn)
+            names << columns[i].name;
+    names << QStringLiteral("c900");
+    return names;
+}
+
+int codeValueOf(const QStringList& names) {
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].compare(QLatin1String("c901"), Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int stampColumnOf(const std::vector<CsvColumn>& columns) {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(QLatin1String("c900"), Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+// Stages the lines after the header in the table in one transaction. A second thread reads and
+// parses the file while this one stores the rows; memory holds a few batches of lines at a time.
+StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
+                         const std::vector<CsvColumn>& columns, const QString& machineStamp,
+                         const records::HeldValuesLook* look, DataLayoutCopy* copy,
+                         const std::function<void(int)>& percent) {
+    const int stampColumn = stampColumnOf(columns);
+    const QStringList names = storedColumns(columns, stampColumn);
+    QStringList quoted, marks;
+    for (const QString& name : names) {
+        quoted << engine::quotedIdentifier(name);
         marks << QStringLiteral("?");
     }
-    names << QStringLiteral("c900");
-    marks << QStringLiteral("?");
     const QByteArray stamp = machineStamp.toUtf8();
     engine::Transaction transaction(db);
-    engine::Statement insert(db, QStringLiteral("insert into %1(%2) values (%3)")
-                                     .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
-    std::vector<QByteArrayView> parts;
-    std::vector<QByteArray> converted(columns.size()); // UTF-8 of non-ASCII texts, kept until the insert ran
+    engine::Statement insert(db,
+                             QStringLiteral("insert into %1(%2) values (%3)")
+                                 .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    CsvParser parser(lines, columns, stampColumn, stamp, look, codeValueOf(names));
+    BatchQueue queue(copy ? 2 : 1);
+    ReadingThreads threads(parser, copy, queue);
+    const int width = parser.width();
+    qint64 firstRow = 0, lastRow = 0;
     int shown = -1;
-    QByteArrayView line;
-    for (int n = 1; lines.next(line); ++n) {
-        if (isBlankLine(line))
-            continue;
-        splitFields(line, parts);
-        // Every value is followed by ",", so one empty part more is the exported form.
-        if (parts.size() == columns.size() + 1 && parts.back().isEmpty())
-            parts.pop_back();
-        if (parts.size() != columns.size())
-            throw EngineError(QStringLiteral("第 %1 行有 %2 个值，标题行有 %3 列。")
-                                  .arg(n + 1)
-                                  .arg(parts.size())
-                                  .arg(columns.size()));
-        int position = 1;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (int(i) == stampColumn)
-                continue;
-            const QByteArrayView part = parts[i];
-            if (columns[i].text) {
-                if (isAscii(part)) {
-                    insert.bindBorrowedText(position++, part.data(), int(part.size()));
-                } else {
-                    utf8FromGbk(part, converted[i]);
-                    insert.bindBorrowedText(position++, converted[i].constData(), int(converted[i].size()));
-                }
-                continue;
-            }
-            qint64 whole = 0;
-            if (plainWholeNumber(trimmedAscii(part), whole))
-                insert.bindInt64(position++, whole);
-            else
-                bindNumber(insert, position++, fromGbk(part.toByteArray()), n + 1, columns[i].name);
+    for (;;) {
+        ParsedBatch* batch = queue.pop(0);
+        if (!batch)
+            throw Error(QStringLiteral("读取文件时中断。"));
+        const HeldValue* value = batch->values.data();
+        for (int r = 0; r < batch->rows; ++r) {
+            for (int position = 1; position <= width; ++position)
+                bindValue(insert, position, *value++);
+            insert.run();
+            insert.reset();
+            lastRow = db.lastInsertId();
+            if (firstRow == 0)
+                firstRow = lastRow;
         }
-        insert.bindBorrowedText(position, stamp.constData(), int(stamp.size()));
-        insert.run();
-        insert.reset();
-        const int now = lines.size() > 0 ? int(lines.consumed() * 100 / lines.size()) : 100;
+        if (batch->failure)
+            std::rethrow_exception(batch->failure);
+        const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
         if (percent && now != shown)
             percent(shown = now);
+        if (batch->last)
+            break;
+        queue.done(batch);
     }
+    threads.finish();
     transaction.commit();
+    StageFindings findings = parser.findings();
+    findings.firstRow = firstRow;
+    findings.lastRow = lastRow;
+    return findings;
 }
 
 ConflictRows stagedConflicts(engine::Connection& db) {
@@ -276,6 +699,163 @@ ConflictRows stagedConflicts(engine::Connection& db) {
     return rows;
 }
 
+// SQLite's affinity of a declared column type.
+QString affinityOf(const QString& declared) {
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return QStringLiteral("integer");
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+        type.contains(QLatin1String("TEXT")))
+        return QStringLiteral("text");
+    if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+        return QStringLiteral("blob");
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+        type.contains(QLatin1String("DOUB")))
+        return QStringLiteral("real");
+    return QStringLiteral("numeric");
+}
+
+QHash<QString, QString> columnAffinities(engine::Connection& db, const QString& table) {
+    engine::Statement info(db, QStringLiteral("select name, type from pragma_table_info(?1)"));
+    info.bindText(1, table.toUtf8().constData(), int(table.toUtf8().size()));
+    QHash<QString, QString> affinities;
+    while (info.step())
+        affinities.insert(info.text(0).toLower(), affinityOf(info.text(1)));
+    return affinities;
+}
+
+// Whether the scratch table holds every value as dt_data would: the same columns with the same
+// affinities, a text column for each value read as text, a number column for each number. Only
+// then do the values read tell what the engine will find in either table.
+bool stagingKeepsValues(engine::Connection& db, const std::vector<CsvColumn>& columns) {
+    const QHash<QString, QString> data = columnAffinities(db, QStringLiteral("dt_data"));
+    if (data.isEmpty() || data != columnAffinities(db, QStringLiteral("dt_data_dt_data")))
+        return false;
+    if (data.value(QStringLiteral("c900")) != QLatin1String("text"))
+        return false;
+    const QString codeAffinity = data.value(QStringLiteral("c901"));
+    if (codeAffinity != QLatin1String("real") && codeAffinity != QLatin1String("integer") &&
+        codeAffinity != QLatin1String("numeric"))
+        return false;
+    for (const CsvColumn& column : columns)
+        if ((data.value(column.name.toLower()) == QLatin1String("text")) != column.text)
+            return false;
+    return true;
+}
+
+// Whether a code of the file is already in dt_data or twice in the file. When the codes ascend, none
+// is twice, and only dt_data's codes between the first and the last can be among them.
+bool mayConflict(engine::Connection& db, const StageFindings& findings) {
+    if (!findings.codesAscend)
+        return true;
+    if (findings.rows == 0)
+        return false;
+    return db
+        .scalar(QStringLiteral("select exists(select 1 from main.dt_data where c901 between ?1 and ?2)"),
+                {findings.firstCode, findings.lastCode})
+        .toBool();
+}
+
+const QString NumberedStaging = QStringLiteral("csv_import_numbered");
+
+// The largest id of dt_data when new records are numbered plainly after it, as the row-numbering
+// trigger numbers them (the largest id so far + 1): the trigger is there, the records bring no id,
+// and the largest id is a whole number or there is none.
+std::optional<qint64> plainNumberingBase(engine::Connection& db, const std::vector<CsvColumn>& columns) {
+    for (const CsvColumn& column : columns)
+        if (column.name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            return std::nullopt;
+    if (!db.scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
+                                  "type='trigger' and name='dt_data_row_number')"))
+             .toBool())
+        return std::nullopt;
+    engine::Statement max(db, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
+    max.step();
+    const QString type = max.text(0);
+    if (type == QLatin1String("null"))
+        return 0;
+    if (type != QLatin1String("integer"))
+        return std::nullopt;
+    const qint64 largest = max.integer(1);
+    if (largest >= (qint64(1) << 62) || largest <= -(qint64(1) << 62))
+        return std::nullopt;
+    return largest;
+}
+
+// The scratch table's records as dt_data's columns, numbered plainly when the rows lie one after the
+// other; otherwise the ids are left as they are, for TransferCopy to number.
+QString numberedSelection(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                          const StageFindings& findings) {
+    std::optional<qint64> largest;
+    if (findings.rows > 0 && findings.lastRow - findings.firstRow + 1 == findings.rows)
+        largest = plainNumberingBase(db, columns);
+    QStringList selection;
+    for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
+        const QString quoted = engine::quotedIdentifier(name);
+        if (largest && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            selection << QStringLiteral("rowid - %1 + %2 as id").arg(findings.firstRow - 1).arg(*largest);
+        else
+            selection << quoted;
+    }
+    return selection.join(QLatin1Char(','));
+}
+
+// Adds the scratch table's records to dt_data in the caller's transaction: through a view that
+// numbers them, copied with dt_data's indexes set aside and rebuilt once.
+void copyStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                       const StageFindings& findings) {
+    if (!records::TransferCopy::newRowsFollowOld(db)) {
+        const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
+        records::insertWithoutNumberingTrigger(
+            db, QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
+        return;
+    }
+    db.execute(QStringLiteral("create temp view %1 as select %2 from main.dt_data_dt_data")
+                   .arg(NumberedStaging, numberedSelection(db, columns, findings)));
+    records::TransferCopy copy(db, QStringLiteral("temp.") + NumberedStaging);
+    copy.finish();
+    db.execute(QStringLiteral("drop view temp.%1").arg(NumberedStaging));
+}
+
+// A data-layout copy to be built while reading, when the records are numbered plainly and new rows
+// follow the old; none when its file cannot be made.
+std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                                               const QStringList& stored, bool keptAsRead) {
+    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db))
+        return nullptr;
+    const std::optional<qint64> largest = plainNumberingBase(db, columns);
+    if (!largest)
+        return nullptr;
+    try {
+        return std::make_unique<DataLayoutCopy>(db, stored, *largest);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
+// Adds the staged records to dt_data: those of the data-layout copy when it holds them all, numbered
+// after the same largest id; else those of the scratch table.
+void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                      const StageFindings& findings, DataLayoutCopy* copy) {
+    if (!copy || copy->rows() != findings.rows || !copy->finish()) {
+        engine::Transaction transaction(db);
+        copyStagedRecords(db, columns, findings);
+        transaction.commit();
+        return;
+    }
+    const QString alias = QStringLiteral("csv_import_records");
+    const engine::Attachment attached(db, copy->path(), alias);
+    engine::Transaction transaction(db);
+    const std::optional<qint64> largest = plainNumberingBase(db, columns);
+    if (largest && *largest == copy->largestId() && records::TransferCopy::newRowsFollowOld(db)) {
+        records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"));
+        transfer.finish();
+    } else {
+        copyStagedRecords(db, columns, findings);
+    }
+    transaction.commit();
+}
+
 } // namespace
 
 bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
@@ -286,7 +866,7 @@ bool stageCsvFile(engine::Connection& db, const QString& table, const QString& p
         lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
     if (columns.empty())
         return false;
-    stageLines(db, table, lines, columns, machineStamp, percent);
+    stageLines(db, table, lines, columns, machineStamp, nullptr, nullptr, percent);
     return true;
 }
 
@@ -311,27 +891,41 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     engine::Connection& db = session.connection();
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
-        if (!stageCsvFile(db, QStringLiteral("dt_data_dt_data"), path, machineStamp, percent)) {
+        GbkLineReader lines(path);
+        QByteArrayView header;
+        const std::vector<CsvColumn> columns =
+            lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+        if (columns.empty()) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
         }
-        const records::RefusedRecords refused =
-            records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
-        if (!refused.empty()) {
-            ui.openWithShell(writeRefusalReport(refused));
-            ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
-            return CsvImportOutcome::Refused;
+        // What the reading finds out stands for the engine's own look only while the scratch table
+        // keeps the values as read; otherwise the engine looks at every record.
+        const bool keptAsRead = stagingKeepsValues(db, columns);
+        const QStringList stored = storedColumns(columns, stampColumnOf(columns));
+        std::optional<records::HeldValuesLook> look;
+        if (keptAsRead)
+            look.emplace(db, stored);
+        const std::unique_ptr<DataLayoutCopy> copy = dataLayoutCopy(db, columns, stored, keptAsRead);
+        const StageFindings findings = stageLines(db, QStringLiteral("dt_data_dt_data"), lines, columns,
+                                                  machineStamp, look ? &*look : nullptr, copy.get(), percent);
+        if (!(keptAsRead && findings.valuesPlainlyHold)) {
+            const records::RefusedRecords refused =
+                records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
+            if (!refused.empty()) {
+                ui.openWithShell(writeRefusalReport(refused));
+                ui.showMessage(refusalMessage(QStringLiteral("导入")), QString(), MessageIcon::Warning);
+                return CsvImportOutcome::Refused;
+            }
         }
-        const ConflictRows conflicts = stagedConflicts(db);
-        if (!conflicts.empty()) {
-            ui.openWithShell(writeConflictReport(conflicts));
-            return CsvImportOutcome::Conflicts;
+        if (!keptAsRead || mayConflict(db, findings)) {
+            const ConflictRows conflicts = stagedConflicts(db);
+            if (!conflicts.empty()) {
+                ui.openWithShell(writeConflictReport(conflicts));
+                return CsvImportOutcome::Conflicts;
+            }
         }
-        const QString all = tableColumns(db, QStringLiteral("dt_data")).join(QLatin1Char(','));
-        engine::Transaction transaction(db);
-        records::insertWithoutNumberingTrigger(
-            db, QStringLiteral("insert into dt_data (%1) select %1 from dt_data_dt_data").arg(all));
-        transaction.commit();
+        addStagedRecords(db, columns, findings, copy.get());
     } catch (const Error& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return CsvImportOutcome::Refused;

@@ -9,6 +9,9 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <sqlite3.h>
@@ -489,6 +492,116 @@ bool QuickLookBeside::recordsPlainlyHold(qint64 copiedRows) {
     if (m_running->worker.joinable())
         m_running->worker.join();
     return m_running->passed && (m_running->rowsSeen < 0 || m_running->rowsSeen == copiedRows);
+}
+
+namespace {
+
+constexpr int CoverRuleCount = int(sizeof(CoverRules) / sizeof(CoverRules[0]));
+constexpr int SurveyRuleIndex = CoverRuleCount;
+
+int ruleIndexOf(const QString& column) {
+    for (int i = 0; i < CoverRuleCount; ++i)
+        if (column.compare(QLatin1String(CoverRules[i].column), Qt::CaseInsensitive) == 0)
+            return i;
+    return surveyColumnIndex(column) >= 0 ? SurveyRuleIndex : -1;
+}
+
+const ValueRule& ruleAt(int index) {
+    return index == SurveyRuleIndex ? SurveyRule : CoverRules[index].rule;
+}
+
+// The characters of a text as the engine's length() counts them: textLength over bytes that need
+// not end with a NUL.
+qint64 heldTextLength(const char* text, int bytes) {
+    qint64 characters = 0;
+    const auto* z = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* end = z + bytes;
+    while (z < end && *z) {
+        ++characters;
+        if (*z++ >= 0xc0)
+            while (z < end && (*z & 0xc0) == 0x80)
+                ++z;
+    }
+    return characters;
+}
+
+// plainlyHolds for a held value.
+bool heldPlainly(const HeldValue& value, const ValueRule& rule) {
+    switch (value.kind) {
+    case HeldValue::Kind::Null:
+        return rule.nullAllowed;
+    case HeldValue::Kind::Whole:
+        return rule.shape == Shape::Whole && value.whole >= rule.least && value.whole <= rule.most;
+    case HeldValue::Kind::Real:
+        return rule.shape == Shape::Whole && value.real >= double(rule.least) &&
+               value.real <= double(rule.most) && std::trunc(value.real) == value.real;
+    case HeldValue::Kind::Text:
+        return rule.shape == Shape::Text && value.bytes <= 4 * rule.most + 4 &&
+               heldTextLength(value.text, value.bytes) <= rule.most;
+    }
+    return false;
+}
+
+bool heldZero(const HeldValue& value) {
+    return value.kind == HeldValue::Kind::Null || (value.kind == HeldValue::Kind::Whole && value.whole == 0);
+}
+
+} // namespace
+
+HeldValuesLook::HeldValuesLook(engine::Connection& connection, const QStringList& columns) {
+    m_withStateTable = connection.tableExists(QStringLiteral("CT_state"));
+    int surveyColumnsSeen = 0;
+    QSet<QString> given;
+    for (const QString& column : columns) {
+        const int rule = ruleIndexOf(column);
+        m_columns.push_back({rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
+                             surveyColumnIndex(column) >= 0});
+        given.insert(column.toLower());
+    }
+    m_usable = true;
+    for (const QString& column : recordColumns(connection)) {
+        surveyColumnsSeen += surveyColumnIndex(column) >= 0 ? 1 : 0;
+        // A column left null must allow it.
+        const int rule = ruleIndexOf(column);
+        if (rule >= 0 && !given.contains(column.toLower()) && !ruleAt(rule).nullAllowed)
+            m_usable = false;
+    }
+    // The engine's condition names every survey column; without them all it fails rather than passes.
+    m_allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
+    if (m_withStateTable) {
+        engine::Statement states(connection,
+                                 QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
+        while (states.step())
+            m_states.push_back(states.integer(0));
+        std::sort(m_states.begin(), m_states.end());
+    }
+}
+
+bool HeldValuesLook::held(const HeldValue* values) const {
+    if (!m_usable)
+        return false;
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        const Column& column = m_columns[i];
+        if (column.rule < 0)
+            continue;
+        if (!heldPlainly(values[i], ruleAt(column.rule)))
+            return false;
+        if (!column.filingState || heldZero(values[i]))
+            continue;
+        if (values[i].kind != HeldValue::Kind::Whole)
+            return false;
+        const qint64 code = values[i].whole;
+        if (m_withStateTable && !std::binary_search(m_states.begin(), m_states.end(), code))
+            return false;
+        if (code <= 2)
+            continue;
+        if (!m_allSurveyColumns)
+            return false;
+        for (size_t j = 0; j < m_columns.size(); ++j)
+            if (m_columns[j].survey && !heldZero(values[j]))
+                return false;
+    }
+    return true;
 }
 
 } // namespace corvalis::records

@@ -60,4 +60,42 @@ private:
     std::unique_ptr<Running> m_running;
 };
 
+// A value a program is about to store in a table with dt_data's columns, as the engine will hold it:
+// a text is UTF-8 and need not end with a NUL.
+struct HeldValue {
+    enum class Kind : unsigned char { Null, Whole, Real, Text };
+    Kind kind = Kind::Null;
+    int bytes = 0; // of a text
+    union {
+        qint64 whole = 0;
+        double real;
+        const char* text;
+    };
+};
+
+// The quick look of newRecordsHold over values a program holds before it stores them: held()
+// passes a record only when receivedRecordCondition passes it once the values are stored in columns
+// of the same affinity as dt_data's. Columns of dt_data that are not given are null.
+class HeldValuesLook {
+public:
+    // columns: the names of the values handed to held(), in their order; every one a column of the
+    // open database's dt_data.
+    HeldValuesLook(engine::Connection& connection, const QStringList& columns);
+    // Whether the look can pass any record at all.
+    bool usable() const { return m_usable; }
+    bool held(const HeldValue* values) const;
+
+private:
+    struct Column {
+        int rule = -1; // into the rule table; -1 for a column without a rule
+        bool filingState = false;
+        bool survey = false;
+    };
+    std::vector<Column> m_columns;
+    std::vector<qint64> m_states; // the codes of CT_state stored as whole numbers, sorted
+    bool m_withStateTable = false;
+    bool m_allSurveyColumns = false;
+    bool m_usable = false;
+};
+
 } // namespace corvalis::records

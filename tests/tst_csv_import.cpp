@@ -1,0 +1,287 @@
+// test-kind: core
+#include "app/DbSession.h"
+#include "app/Errors.h"
+#include "app/FileOps.h"
+#include "app/GbkText.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+#include "exchange/ConflictReport.h"
+#include "exchange/CsvImport.h"
+#include "records/ReceivedValues.h"
+#include "records/RecordGenerator.h"
+#include "support/FileBytes.h"
+#include "support/ScriptedUiServices.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QtTest>
+
+using namespace corvalis;
+using namespace corvalis::exchange;
+using corvalis::testing::ScriptedUiServices;
+using corvalis::testing::TestFolder;
+using corvalis::testing::writeAll;
+
+namespace {
+
+const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+
+struct Site {
+    TestFolder folder{true, true};
+    ScriptedUiServices ui;
+    DbSession session{folder.folder(), ui};
+    Site() { session.openDatabase(); }
+    engine::Connection& db() { return session.connection(); }
+    qint64 count(const QString& table = QStringLiteral("dt_data")) {
+        return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
+    }
+    void addRecords(int count, qint64 firstCode) {
+        records::GeneratorOptions options;
+        options.count = count;
+        options.firstCode = firstCode;
+        records::generateRecords(db(), options);
+    }
+    CsvImportOutcome import(const QString& text) {
+        const QString path = folder.file(QStringLiteral("in.csv"));
+        writeAll(path, toGbk(text));
+        ui.clear();
+        return importCsvFile(session, ui, path, Stamp);
+    }
+    // The whole table as the engine shows it, ids and stamps included.
+    QStringList rows(const QString& table = QStringLiteral("dt_data")) {
+        QStringList all;
+        engine::Statement read(db(), QStringLiteral("select * from %1 order by rowid").arg(table));
+        while (read.step()) {
+            QStringList values;
+            for (int i = 0; i < read.columnCount(); ++i)
+                values << read.value(i).toString() + QLatin1Char('/') + QString::number(int(read.isNull(i)));
+            all << values.join(QLatin1Char(','));
+        }
+        return all;
+    }
+    // The ids the row-numbering trigger gives the staged records when they are inserted in front of
+    // it, worked out in a transaction that is then rolled back.
+    QVariantList idsByTrigger(qint64 lastOldRow) {
+        engine::Transaction transaction(db());
+        db().execute(QStringLiteral("delete from dt_data where rowid > ?1"), {lastOldRow});
+        db().execute(QStringLiteral("insert into dt_data select * from dt_data_dt_data"));
+        return idsAfter(lastOldRow);
+    }
+    // Whether the records past lastOldRow hold the scratch table's values, id aside, row for row.
+    bool holdStagedValues(qint64 lastOldRow) {
+        QStringList columns;
+        engine::Statement info(
+            db(), QStringLiteral("select name from pragma_table_info('dt_data') where name <> 'id'"));
+        while (info.step())
+            columns << info.text(0);
+        const QString list = columns.join(QLatin1Char(','));
+        const QString mine = QStringLiteral("select row_number() over (order by rowid), %1 from dt_data "
+                                            "where rowid > %2")
+                                 .arg(list)
+                                 .arg(lastOldRow);
+        const QString staged =
+            QStringLiteral("select row_number() over (order by rowid), %1 from dt_data_dt_data").arg(list);
+        const QString typed = QStringLiteral("select count(*) from (%1 except %2)");
+        return db().scalar(typed.arg(mine, staged)).toInt() == 0 &&
+               db().scalar(typed.arg(staged, mine)).toInt() == 0 &&
+               db().scalar(QStringLiteral("select count(*) from dt_data where rowid > ?1"), {lastOldRow})
+                       .toLongLong() == count(QStringLiteral("dt_data_dt_data"));
+    }
+    QVariantList idsAfter(qint64 lastOldRow) {
+        QVariantList ids;
+        engine::Statement read(db(),
+                               QStringLiteral("select id from dt_data where rowid > ?1 order by rowid"));
+        read.bindInt64(1, lastOldRow);
+        while (read.step())
+            ids << read.value(0);
+        return ids;
+    }
+};
+
+QStringList reportRows() {
+    return readGbkTextFile(conflictReportPath()).mid(2);
+}
+
+QString manyLines(qint64 firstCode, int count) {
+    QString text = QStringLiteral("c901,c902,z001,RecordState,\r\n");
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("%1,工会%2,%3,1,\r\n").arg(firstCode + i).arg(i).arg(i % 9);
+    return text;
+}
+
+} // namespace
+
+class CsvImportTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The values are judged while the file is read; a record goes in exactly when the engine's own
+    // condition takes it as stored in the scratch table, on either side of every limit.
+    void valuesReadAreJudgedAsTheEngineJudgesThem() {
+        struct Case {
+            const char* line; // c901,c902,c907,c912,z001,RecordState
+            bool taken;
+        };
+        const Case cases[] = {
+            {"330000000001,甲,A01,1,5,1", true},
+            {"99999999999,甲,A01,1,5,1", false},
+            {"100000000000,甲,A01,1,5,1", true},
+            {"999999999999,甲,A01,1,5,1", true},
+            {"1000000000000,甲,A01,1,5,1", false},
+            {"330000000002.5,甲,A01,1,5,1", false},
+            {"3.3e11,甲,A01,1,5,1", true},
+            {"330000000001,甲,A012,1,5,1", false},
+            {"330000000001,甲,,1,5,1", true},
+            {"330000000001,甲,A01,3,0,1", true},  // a union that does not file, zeroes only
+            {"330000000001,甲,A01,3,5,1", false}, // and one with a count
+            {"330000000001,甲,A01,9,0,1", false}, // no such state
+            {"330000000001,甲,A01,2.0,5,1", true},
+            {"330000000001,甲,A01,0,5,1", true},
+            {"330000000001,甲,A01,1,-1,1", false},
+            {"330000000001,甲,A01,1,99999999999999,1", true},
+            {"330000000001,甲,A01,1,100000000000000,1", false},
+            {"330000000001,甲,A01,1, +7 ,1", true},
+            {"330000000001,甲,A01,1,5,3", false},
+            {"330000000001,甲,A01,1,5,2", true},
+        };
+        Site site;
+        const QString header = QStringLiteral("c901,c902,c907,c912,z001,RecordState,\r\n");
+        for (const Case& c : cases) {
+            const QString line = QString::fromUtf8(c.line);
+            const CsvImportOutcome outcome = site.import(header + line + QStringLiteral(",\r\n"));
+            const bool engineTakes =
+                site.db()
+                    .scalar(QStringLiteral("select count(*) from dt_data_dt_data where not (%1)")
+                                .arg(records::receivedRecordCondition(site.db())))
+                    .toInt() == 0;
+            QVERIFY2(engineTakes == c.taken, c.line);
+            QVERIFY2((outcome == CsvImportOutcome::Imported) == c.taken, c.line);
+            site.db().execute(QStringLiteral("delete from dt_data"));
+        }
+        // Names are counted in characters, up to the limit and not past it.
+        const QString name60(60, QChar(0x5DE5));
+        QCOMPARE(site.import(header + QStringLiteral("330000000001,%1,A01,1,5,1,\r\n").arg(name60)),
+                 CsvImportOutcome::Imported);
+        QCOMPARE(site.import(header + QStringLiteral("330000000002,%1会,A01,1,5,1,\r\n").arg(name60)),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000002,c902)")});
+        QCOMPARE(site.count(), qint64(1));
+    }
+
+    // A scratch table that keeps a value in another form than dt_data (here a class code as a
+    // number, so that "1e5" becomes 100000, too long) is judged by the engine as it stands, not by
+    // what the file said.
+    void aScratchTableOfAnotherMakeIsJudgedByTheEngine() {
+        Site site;
+        const QString made =
+            site.db()
+                .scalar(QStringLiteral("select sql from sqlite_master where name='dt_data_dt_data'"))
+                .toString();
+        QVERIFY(made.contains(QLatin1String("c907 TEXT")));
+        site.db().execute(QStringLiteral("drop table dt_data_dt_data"));
+        site.db().execute(QString(made).replace(QLatin1String("c907 TEXT"), QLatin1String("c907 INT")));
+        QCOMPARE(site.import(
+                     QStringLiteral("c901,c902,c907,\r\n330000000001,甲,A01,\r\n330000000002,乙,1e5,\r\n")),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000002,c907)")});
+        QCOMPARE(site.count(), qint64(0));
+    }
+
+    // Codes already present or twice in the file are found in any order of the file; codes beside
+    // those present are not taken for them. A file refused keeps its records in the scratch table.
+    void codesThatClashAreFoundWhereverTheyLie() {
+        Site site;
+        site.addRecords(3, 330000000010); // 330000000010 to 330000000012
+        const QStringList before = site.rows();
+        auto file = [](std::initializer_list<qint64> codes) {
+            QString text = QStringLiteral("c901,c902,\r\n");
+            for (const qint64 code : codes)
+                text += QStringLiteral("%1,单位%1,\r\n").arg(code);
+            return text;
+        };
+        QCOMPARE(site.import(file({330000000005, 330000000011, 330000000020})), CsvImportOutcome::Conflicts);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000011,单位330000000011)")});
+        QCOMPARE(site.count(QStringLiteral("dt_data_dt_data")), qint64(3));
+        QCOMPARE(site.import(file({330000000041, 330000000040, 330000000041})), CsvImportOutcome::Conflicts);
+        QCOMPARE(reportRows().size(), 2);
+        QCOMPARE(site.import(file({330000000050, 330000000050})), CsvImportOutcome::Conflicts);
+        QCOMPARE(site.import(file({330000000060, 330000000012})), CsvImportOutcome::Conflicts);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000012,单位330000000012)")});
+        QCOMPARE(site.rows(), before);
+
+        QCOMPARE(site.import(file({330000000001, 330000000009, 330000000013})), CsvImportOutcome::Imported);
+        QCOMPARE(site.import(file({330000000031, 330000000030})), CsvImportOutcome::Imported);
+        QCOMPARE(site.count(), qint64(8));
+        QCOMPARE(site.count(QStringLiteral("dt_data_dt_data")), qint64(2));
+    }
+
+    // The new records are numbered as the trigger numbers them: after the largest id present, a
+    // floating one included, and a file's own ids are kept.
+    void newRecordsAreNumberedAsTheTriggerWould() {
+        Site site;
+        QCOMPARE(site.import(manyLines(330000000001, 700)), CsvImportOutcome::Imported);
+        QCOMPARE(site.idsAfter(0), site.idsByTrigger(0));
+        QCOMPARE(site.idsAfter(0).back().toLongLong(), 700);
+        QVERIFY(site.holdStagedValues(0));
+        QCOMPARE(QDir(tempFolder()).entryList({QStringLiteral("csv*")}, QDir::Files), QStringList());
+
+        site.db().execute(QStringLiteral("update dt_data set id = 5000 where c901 = 330000000002"));
+        QCOMPARE(site.import(manyLines(330000001001, 300)), CsvImportOutcome::Imported);
+        QCOMPARE(site.idsAfter(700), site.idsByTrigger(700));
+        QCOMPARE(site.idsAfter(700).front().toLongLong(), 5001);
+
+        site.db().execute(QStringLiteral("update dt_data set id = 9000.5 where c901 = 330000000003"));
+        QCOMPARE(site.import(manyLines(330000002001, 3)), CsvImportOutcome::Imported);
+        QCOMPARE(site.idsAfter(1000), site.idsByTrigger(1000));
+        QCOMPARE(site.idsAfter(1000).front().toDouble(), 9001.5);
+        QVERIFY(site.holdStagedValues(1000));
+
+        QCOMPARE(site.import(QStringLiteral("c901,id,c902,\r\n330000003001,77,甲,\r\n330000003002,,乙,\r\n")),
+                 CsvImportOutcome::Refused); // an empty number is a bad line
+        QCOMPARE(
+            site.import(QStringLiteral("c901,id,c902,\r\n330000003001,77,甲,\r\n330000003002,78,乙,\r\n")),
+            CsvImportOutcome::Imported);
+        QCOMPARE(site.idsAfter(1003), (QVariantList{77, 78}));
+        QVERIFY(site.holdStagedValues(1003));
+
+        // Without the trigger the records keep no id, as an insert would leave them.
+        site.db().execute(QStringLiteral("drop trigger dt_data_row_number"));
+        QCOMPARE(site.import(manyLines(330000004001, 2)), CsvImportOutcome::Imported);
+        QCOMPARE(site.idsAfter(1005), (QVariantList{QVariant(), QVariant()}));
+    }
+
+    // A failure of the engine while the reading thread is ahead ends the import at once: nothing
+    // reaches dt_data, the scratch table is as before the file, and the next import runs.
+    void aFailureWhileStoringEndsTheReadingToo() {
+        Site site;
+        site.addRecords(2, 110000000001);
+        const QStringList before = site.rows();
+        site.db().execute(QStringLiteral(
+            "create trigger refuse_one before insert on dt_data_dt_data when new.c901 = 330000001500 "
+            "begin select raise(abort, '存不下'); end"));
+        QCOMPARE(site.import(manyLines(330000000001, 6000)), CsvImportOutcome::Refused);
+        QVERIFY(site.ui.lastMessage().startsWith(RunErrorPrefix));
+        QVERIFY(site.ui.lastMessage().contains(QStringLiteral("存不下")));
+        QCOMPARE(site.rows(), before);
+        QCOMPARE(site.count(QStringLiteral("dt_data_dt_data")), qint64(0));
+
+        // A bad line far into the file, past many batches.
+        QString bad = manyLines(330000000001, 6000);
+        bad.replace(QStringLiteral("330000004000,"),
+                    QStringLiteral("330000004000,工会,x,1,\r\n330000004000,"));
+        site.db().execute(QStringLiteral("drop trigger refuse_one"));
+        QCOMPARE(site.import(bad), CsvImportOutcome::Refused);
+        QVERIFY(site.ui.lastMessage().contains(QStringLiteral("第 4001 行“z001”的值“x”不是数字。")));
+        QCOMPARE(site.rows(), before);
+
+        QCOMPARE(site.import(manyLines(330000000001, 6000)), CsvImportOutcome::Imported);
+        QCOMPARE(site.count(), qint64(6002));
+        QCOMPARE(site.count(QStringLiteral("dt_data d join dt_data_dt_data s on s.c901 = d.c901 and "
+                                           "s.c902 = d.c902 and s.z001 = d.z001 and d.c900 = '%1'")
+                                .arg(Stamp)),
+                 qint64(6000));
+    }
+};
+
+QTEST_GUILESS_MAIN(CsvImportTest)
+#include "tst_csv_import.moc"
