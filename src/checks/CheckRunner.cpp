@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -25,6 +24,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <sqlite3.h>
 #include <vector>
 
 namespace corvalis::checks {
@@ -37,13 +37,15 @@ constexpr int TotalsRuleLength = 49;
 // How often a run lets the interface handle its events while it works.
 constexpr qint64 ResponsiveIntervalMs = 25;
 
-// The records of one read, judged: their row ids, stored states, codes as stored, names and the rules
-// each one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record i). The codes
-// stay as stored: the report writes their engine text, and the next read goes on after the last one.
+// The records of one read, judged: their row ids, stored states, codes and divisions as stored, names
+// and the rules each one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record
+// i). The codes stay as stored: the report writes their engine text, and the next read goes on after
+// the last one.
 struct JudgedBatch {
     std::vector<qint64> rowIds;
     std::vector<qint64> states;
     std::vector<QVariant> storedCodes;
+    std::vector<QVariant> divisions;
     QStringList names;
     std::vector<int> violations;
     std::vector<size_t> firstViolation{0};
@@ -76,9 +78,10 @@ private:
     void produce(const BatchFeed<JudgedBatch>::Hand& hand) {
         const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
         engine::Statement read(
-            m_reader, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) "
-                                     "and c901>:after order by c901 limit :limit")
-                          .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
+            m_reader,
+            QStringLiteral("select rowid, RecordState, c901, c902, c903, %1 from dt_data where (%2) "
+                           "and c901>:after order by c901 limit :limit")
+                .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
         const size_t fieldCount = size_t(rules.fields().size());
         const size_t capacity = size_t(m_batchSize);
         // The values field by field (slot s of record i at s * capacity + i), so that the rules are
@@ -109,9 +112,10 @@ private:
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
                     batch.storedCodes.push_back(read.value(2));
                     batch.names << read.text(3);
-                    if (!read.integersInto(4, int(fieldCount), values.data() + row, capacity)) {
+                    batch.divisions.push_back(read.value(4));
+                    if (!read.integersInto(FirstField, int(fieldCount), values.data() + row, capacity)) {
                         inexactRows.push_back(row);
-                        appendEngineNumbers(read, 4, int(fieldCount), exactValues);
+                        appendEngineNumbers(read, FirstField, int(fieldCount), exactValues);
                     }
                 }
                 read.reset(); // ends the read, so the run may commit
@@ -140,6 +144,8 @@ private:
         }
     }
 
+    static constexpr int FirstField = 5; // the column of the first field the rules read
+
     engine::Connection m_reader;
     const CheckSelection m_selection;
     const int m_batchSize;
@@ -159,16 +165,26 @@ public:
         m_writer.flush();
     }
 
+    // The two lines of a rule's violation block, encoded once per run.
+    struct RuleLines {
+        QByteArray rule;
+        QByteArray explanation;
+    };
+    static RuleLines ruleLines(const QString& rule, const QString& explanation) {
+        return {toGbk(QStringLiteral("  判断规则：") + rule),
+                toGbk(QStringLiteral("  规则说明：") + explanation)};
+    }
+
     // WriteViolation: the record's header line before its first violation.
-    void writeViolation(const QString& codeText, const QString& name, bool firstOfRecord, const QString& rule,
-                        const QString& explanation) {
+    void writeViolation(const QString& codeText, const QString& name, bool firstOfRecord,
+                        const RuleLines& lines) {
         if (firstOfRecord) {
             m_writer.writeLine(codeText + QStringLiteral("  ") + name + QStringLiteral("的数据有错误"));
-            m_writer.writeLine(QString(RecordHeaderDashes, QLatin1Char('-')));
+            m_writer.writeEncodedLine(m_dashes);
         }
-        m_writer.writeLine(QStringLiteral("  判断规则：") + rule);
-        m_writer.writeLine(QStringLiteral("  规则说明：") + explanation);
-        m_writer.writeLine();
+        m_writer.writeEncodedLine(lines.rule);
+        m_writer.writeEncodedLine(lines.explanation);
+        m_writer.writeEncodedLine({});
     }
 
     void flush() { m_writer.flush(); }
@@ -184,13 +200,14 @@ public:
 
 private:
     GbkTextWriter m_writer;
+    const QByteArray m_dashes = QByteArray(RecordHeaderDashes, '-');
 };
 
 // A violation waiting for the states before it to be committed.
 struct PendingViolation {
     size_t statesBefore; // states gathered up to and including its record's
-    qint64 rowId;
     QVariant storedCode;
+    QVariant division;
     QString codeText;
     QString name;
     bool firstOfRecord;
@@ -198,7 +215,7 @@ struct PendingViolation {
 };
 
 // The violations a run writes into its result file, gathered for the results window and the
-// command-line formats. The division codes are read once at the end, by row id.
+// command-line formats.
 class ResultCollector {
 public:
     explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
@@ -208,40 +225,62 @@ public:
         violation.code = engine::codeOf(pending.storedCode).value_or(0);
         violation.codeText = pending.codeText;
         violation.unionName = pending.name;
+        violation.division = engine::codeTextOf(pending.division);
         violation.rule = pending.rule;
         m_set.violations.push_back(std::move(violation));
-        m_rowIds.push_back(pending.rowId);
-    }
-
-    void fillDivisions(engine::Connection& connection) {
-        if (m_rowIds.empty())
-            return;
-        QJsonArray ids;
-        for (size_t i = 0; i < m_rowIds.size(); ++i) {
-            if (i == 0 || m_rowIds[i] != m_rowIds[i - 1])
-                ids.append(m_rowIds[i]);
-        }
-        engine::Statement read(connection,
-                               QStringLiteral("select rowid, c903 from dt_data "
-                                              "where rowid in (select value from json_each(?1))"));
-        read.bind(1, QString::fromUtf8(QJsonDocument(ids).toJson(QJsonDocument::Compact)));
-        QHash<qint64, QString> divisions;
-        while (read.step())
-            divisions.insert(read.integer(0), engine::codeTextOf(read.value(1)));
-        for (size_t i = 0; i < m_rowIds.size(); ++i)
-            m_set.violations[i].division = divisions.value(m_rowIds[i]);
     }
 
 private:
     CheckResultSet& m_set;
-    std::vector<qint64> m_rowIds; // of each violation
 };
 
-// The states and report lines of a run not yet written. The row ids whose state changes are
-// written together, one update per state in one transaction, at the end of each batch and
-// whenever the run pauses, stops or fails; the report lines of those records follow the commit,
-// so every record the report lists has its state stored. When the update fails, the states are
-// written one by one up to the failing record, and only the lines of the records before it.
+// The states of a stretch of row ids, from first on (0: the row keeps its state). An update reads
+// them through a function of the run's connection while it walks the stretch in row-id order, so
+// that each row is found by the walk rather than looked up on its own.
+struct StateStretch {
+    qint64 first = 0;
+    std::vector<unsigned char> states;
+
+    // Null for a row whose state stays.
+    static void stateOfRow(sqlite3_context* context, int, sqlite3_value** argv) {
+        const auto& stretch = *static_cast<const StateStretch*>(sqlite3_user_data(context));
+        const qint64 offset = sqlite3_value_int64(argv[0]) - stretch.first;
+        if (offset < 0 || offset >= qint64(stretch.states.size()) || stretch.states[size_t(offset)] == 0)
+            sqlite3_result_null(context);
+        else
+            sqlite3_result_int(context, stretch.states[size_t(offset)]);
+    }
+};
+
+// Registers the function that reads a stretch on a connection for the lifetime of the object.
+class StateStretchFunction {
+public:
+    static constexpr const char* Name = "corvalis_check_state";
+
+    StateStretchFunction(engine::Connection& connection, StateStretch& stretch) : m_db(connection.handle()) {
+        const int rc = sqlite3_create_function_v2(m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &stretch,
+                                                  StateStretch::stateOfRow, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
+    }
+    ~StateStretchFunction() {
+        sqlite3_create_function_v2(m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+    }
+    StateStretchFunction(const StateStretchFunction&) = delete;
+    StateStretchFunction& operator=(const StateStretchFunction&) = delete;
+
+private:
+    sqlite3* m_db;
+};
+
+// The states and report lines of a run not yet written. The states are written together in one
+// transaction, at the end of each batch and whenever the run pauses, stops or fails; the report
+// lines of those records follow the commit, so every record the report lists has its state stored.
+// Records whose row ids lie close together (as when the file holds them in code order) are written
+// by one update that walks their stretch of row ids; scattered ones by one update per state over a
+// list of row ids. When the update fails, the states are written one by one up to the failing
+// record, and only the lines of the records before it.
 class PendingResults {
 public:
     using Explain = std::function<const QString&(int rule)>;
@@ -249,6 +288,11 @@ public:
     PendingResults(engine::Connection& connection, std::mutex& fileAccess, ResultFile& report,
                    Explain explain)
         : m_connection(connection), m_fileAccess(fileAccess), m_report(report), m_explain(std::move(explain)),
+          m_stretchFunction(connection, m_stretch),
+          m_stretchUpdate(connection,
+                          QStringLiteral("update dt_data set RecordState=%1(rowid) "
+                                         "where rowid>=?1 and rowid<=?2 and %1(rowid) is not null")
+                              .arg(QLatin1String(StateStretchFunction::Name))),
           m_update(connection, QStringLiteral("update dt_data set RecordState=?1 "
                                               "where rowid in (select value from json_each(?2))")),
           m_single(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
@@ -258,10 +302,12 @@ public:
         m_states.push_back(state);
     }
 
-    void addViolation(qint64 rowId, const QVariant& storedCode, const QString& name, bool firstOfRecord,
-                      int rule) {
-        m_violations.push_back(
-            {m_rowIds.size(), rowId, storedCode, engine::codeTextOf(storedCode), name, firstOfRecord, rule});
+    void addViolation(const QVariant& storedCode, const QVariant& division, const QString& name,
+                      bool firstOfRecord, int rule) {
+        m_violations.push_back({m_rowIds.size(), storedCode, division,
+                                firstOfRecord || m_violations.empty() ? engine::codeTextOf(storedCode)
+                                                                      : m_violations.back().codeText,
+                                name, firstOfRecord, rule});
     }
 
     // Every violation written into the report goes to the collector as well.
@@ -293,6 +339,37 @@ public:
 private:
     void writeTogether() {
         engine::Transaction transaction(m_connection);
+        if (!writeStretch())
+            writeByList();
+        const std::lock_guard<std::mutex> file(m_fileAccess);
+        transaction.commit();
+    }
+
+    // A stretch at most this many times longer than the states it carries is walked as a whole.
+    static constexpr qint64 MaxStretchPerState = 4;
+
+    // Writes the states by a walk over their stretch of row ids; false when the row ids lie too far
+    // apart for that.
+    bool writeStretch() {
+        const auto [lowest, highest] = std::minmax_element(m_rowIds.begin(), m_rowIds.end());
+        const qint64 length = *highest - *lowest + 1;
+        if (length > MaxStretchPerState * qint64(m_rowIds.size()))
+            return false;
+        m_stretch.first = *lowest;
+        m_stretch.states.assign(size_t(length), 0);
+        for (size_t i = 0; i < m_rowIds.size(); ++i)
+            m_stretch.states[size_t(m_rowIds[i] - *lowest)] = static_cast<unsigned char>(m_states[i]);
+        m_stretchUpdate.reset();
+        m_stretchUpdate.bindInt64(1, *lowest);
+        m_stretchUpdate.bindInt64(2, *highest);
+        const qint64 changed = m_stretchUpdate.run();
+        m_stretchUpdate.reset();
+        if (changed != qint64(m_rowIds.size()))
+            throw EngineError(GoneMessage);
+        return true;
+    }
+
+    void writeByList() {
         for (const int state : {1, 2}) {
             const QByteArray list = rowIdList(state);
             if (list.size() <= 2)
@@ -306,8 +383,6 @@ private:
             if (changed != expected)
                 throw EngineError(GoneMessage);
         }
-        const std::lock_guard<std::mutex> file(m_fileAccess);
-        transaction.commit();
     }
 
     // Returns how many states were stored before the one that failed (all when none failed).
@@ -335,14 +410,22 @@ private:
         for (; written < m_violations.size() && m_violations[written].statesBefore <= storedStates;
              ++written) {
             const PendingViolation& v = m_violations[written];
-            m_report.writeViolation(v.codeText, v.name, v.firstOfRecord,
-                                    QString::fromUtf8(CompiledRuleSet::builtIn().rule(v.rule).ruleText),
-                                    m_explain(v.rule));
+            m_report.writeViolation(v.codeText, v.name, v.firstOfRecord, linesOf(v.rule));
             if (m_collector)
                 m_collector->add(v);
         }
         m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
         m_report.flush();
+    }
+
+    const ResultFile::RuleLines& linesOf(int rule) {
+        if (m_ruleLines.empty())
+            m_ruleLines.resize(size_t(CompiledRuleSet::builtIn().ruleCount()));
+        auto& lines = m_ruleLines[size_t(rule)];
+        if (!lines)
+            lines = ResultFile::ruleLines(QString::fromUtf8(CompiledRuleSet::builtIn().rule(rule).ruleText),
+                                          m_explain(rule));
+        return *lines;
     }
 
     QByteArray rowIdList(int state) const {
@@ -366,11 +449,15 @@ private:
     std::mutex& m_fileAccess;
     ResultFile& m_report;
     Explain m_explain;
+    StateStretch m_stretch;
+    StateStretchFunction m_stretchFunction;
+    engine::Statement m_stretchUpdate;
     engine::Statement m_update;
     engine::Statement m_single;
     std::vector<qint64> m_rowIds;
     std::vector<int> m_states;
     std::vector<PendingViolation> m_violations;
+    std::vector<std::optional<ResultFile::RuleLines>> m_ruleLines;
     ResultCollector* m_collector = nullptr;
 };
 
@@ -494,7 +581,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    states.addViolation(batch.rowIds[next], batch.storedCodes[next],
+                    states.addViolation(batch.storedCodes[next], batch.divisions[next],
                                         batch.names[qsizetype(next)], i == 0,
                                         batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
@@ -529,7 +616,6 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     }
 
     if (collector) {
-        collector->fillDivisions(m_connection);
         m_collect->checked = outcome.examined;
         m_collect->failed = outcome.errorUnits;
         m_collect->stopped = outcome.stopped;
