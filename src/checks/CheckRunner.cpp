@@ -36,19 +36,18 @@ constexpr int RecordHeaderDashes = 80;
 constexpr int TotalsRuleLength = 49;
 // How often a run lets the interface handle its events while it works.
 constexpr qint64 ResponsiveIntervalMs = 25;
+// Reads of records whose states are stored in one transaction.
+constexpr int ReadsPerCommit = 5;
 
-// The records of one read, judged: their row ids, stored states, codes and divisions as stored, names
-// and the rules each one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record
-// i). The codes stay as stored: the report writes their engine text, and the next read goes on after
-// the last one.
+// The records of one read, judged: their row ids, stored states and the rules each one violates
+// (violations[firstViolation[i] .. firstViolation[i + 1]) for record i), and in order, for each record
+// with violations, how the report and the results name it (the rule left 0).
 struct JudgedBatch {
     std::vector<qint64> rowIds;
     std::vector<qint64> states;
-    std::vector<QVariant> storedCodes;
-    std::vector<QVariant> divisions;
-    QStringList names;
     std::vector<int> violations;
     std::vector<size_t> firstViolation{0};
+    std::vector<Violation> listed;
     size_t size() const { return rowIds.size(); }
 };
 
@@ -96,11 +95,19 @@ private:
         // The records whose values are not all whole numbers, with those values as the engine holds them.
         std::vector<size_t> inexactRows;
         std::vector<EngineNumber> exactValues;
+        // Codes, names and divisions as stored; the codes stay so, since the report writes their engine
+        // text and the next read goes on after the last one.
+        std::vector<QVariant> storedCodes;
+        std::vector<QVariant> divisions;
+        QStringList names;
         QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
             inexactRows.clear();
             exactValues.clear();
+            storedCodes.clear();
+            divisions.clear();
+            names.clear();
             {
                 const std::lock_guard<std::mutex> file(m_fileAccess);
                 read.bindAll(m_selection.params);
@@ -110,9 +117,9 @@ private:
                     const size_t row = batch.size();
                     batch.rowIds.push_back(read.integer(0));
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
-                    batch.storedCodes.push_back(read.value(2));
-                    batch.names << read.text(3);
-                    batch.divisions.push_back(read.value(4));
+                    storedCodes.push_back(read.value(2));
+                    names << read.text(3);
+                    divisions.push_back(read.value(4));
                     if (!read.integersInto(FirstField, int(fieldCount), values.data() + row, capacity)) {
                         inexactRows.push_back(row);
                         appendEngineNumbers(read, FirstField, int(fieldCount), exactValues);
@@ -136,12 +143,23 @@ private:
                         exact ? exactValues.data() + inexact++ * fieldCount : nullptr);
                 }
                 batch.firstViolation.push_back(batch.violations.size());
+                if (batch.firstViolation.back() > batch.firstViolation[i])
+                    batch.listed.push_back(listedRecord(storedCodes[i], names[qsizetype(i)], divisions[i]));
             }
             const bool last = batch.size() < capacity;
-            after = batch.storedCodes.back();
+            after = storedCodes.back();
             if (!hand(std::move(batch)) || last)
                 return;
         }
+    }
+
+    static Violation listedRecord(const QVariant& storedCode, const QString& name, const QVariant& division) {
+        Violation record;
+        record.code = engine::codeOf(storedCode).value_or(0);
+        record.codeText = engine::codeTextOf(storedCode);
+        record.unionName = name;
+        record.division = engine::codeTextOf(division);
+        return record;
     }
 
     static constexpr int FirstField = 5; // the column of the first field the rules read
@@ -206,12 +224,8 @@ private:
 // A violation waiting for the states before it to be committed.
 struct PendingViolation {
     size_t statesBefore; // states gathered up to and including its record's
-    QVariant storedCode;
-    QVariant division;
-    QString codeText;
-    QString name;
+    Violation violation;
     bool firstOfRecord;
-    int rule;
 };
 
 // The violations a run writes into its result file, gathered for the results window and the
@@ -220,15 +234,7 @@ class ResultCollector {
 public:
     explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
 
-    void add(const PendingViolation& pending) {
-        Violation violation;
-        violation.code = engine::codeOf(pending.storedCode).value_or(0);
-        violation.codeText = pending.codeText;
-        violation.unionName = pending.name;
-        violation.division = engine::codeTextOf(pending.division);
-        violation.rule = pending.rule;
-        m_set.violations.push_back(std::move(violation));
-    }
+    void add(const Violation& violation) { m_set.violations.push_back(violation); }
 
 private:
     CheckResultSet& m_set;
@@ -302,12 +308,10 @@ public:
         m_states.push_back(state);
     }
 
-    void addViolation(const QVariant& storedCode, const QVariant& division, const QString& name,
-                      bool firstOfRecord, int rule) {
-        m_violations.push_back({m_rowIds.size(), storedCode, division,
-                                firstOfRecord || m_violations.empty() ? engine::codeTextOf(storedCode)
-                                                                      : m_violations.back().codeText,
-                                name, firstOfRecord, rule});
+    // record: how the report names the record, rule: the violated rule.
+    void addViolation(const Violation& record, bool firstOfRecord, int rule) {
+        m_violations.push_back({m_rowIds.size(), record, firstOfRecord});
+        m_violations.back().violation.rule = rule;
     }
 
     // Every violation written into the report goes to the collector as well.
@@ -409,8 +413,9 @@ private:
         size_t written = 0;
         for (; written < m_violations.size() && m_violations[written].statesBefore <= storedStates;
              ++written) {
-            const PendingViolation& v = m_violations[written];
-            m_report.writeViolation(v.codeText, v.name, v.firstOfRecord, linesOf(v.rule));
+            const PendingViolation& pending = m_violations[written];
+            const Violation& v = pending.violation;
+            m_report.writeViolation(v.codeText, v.unionName, pending.firstOfRecord, linesOf(v.rule));
             if (m_collector)
                 m_collector->add(v);
         }
@@ -526,6 +531,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     const QDateTime started = m_clock.now();
     ResultFile report(reportPath, started);
 
+    // The first read begins while the records are counted.
+    std::mutex fileAccess;
+    JudgedBatchFeed feed(m_connection, selection, m_batchSize, fileAccess);
     engine::Statement count(m_connection,
                             QStringLiteral("select count(*) from dt_data where ") + selection.condition);
     count.bindAll(selection.params);
@@ -535,9 +543,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     if (control)
         control->start(total);
 
-    // The states of a batch stay in the page cache until their commit.
+    // The states of a transaction stay in the page cache until its commit.
     const engine::ScopedCacheSize cache(m_connection, 32768);
-    std::mutex fileAccess;
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
         auto& cached = explanations[size_t(rule)];
@@ -556,11 +563,12 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         states.collectInto(&*collector);
     }
 
-    std::optional<JudgedBatchFeed> feed;
-    if (total > 0)
-        feed.emplace(m_connection, selection, m_batchSize, fileAccess);
     JudgedBatch batch;
     size_t next = 0;
+    size_t nextListed = 0; // in batch.listed
+    // A commit costs the journal's writes and waits for the disk: a few reads share one.
+    const qint64 recordsPerCommit = qint64(m_batchSize) * ReadsPerCommit;
+    qint64 committedAt = 0;
     QElapsedTimer sinceResponsive;
     sinceResponsive.start();
     try {
@@ -568,9 +576,13 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             const bool paused = control && control->paused();
             if (!paused) {
                 if (next >= batch.size()) {
-                    states.commit();
-                    batch = feed->next();
+                    if (outcome.examined - committedAt >= recordsPerCommit) {
+                        states.commit();
+                        committedAt = outcome.examined;
+                    }
+                    batch = feed.next();
                     next = 0;
+                    nextListed = 0;
                     if (batch.size() == 0)
                         break; // fewer records than counted: nothing more to examine
                 }
@@ -581,13 +593,14 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    states.addViolation(batch.storedCodes[next], batch.divisions[next],
-                                        batch.names[qsizetype(next)], i == 0,
+                    states.addViolation(batch.listed[nextListed], i == 0,
                                         batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
                 }
-                if (violationCount > 0)
+                if (violationCount > 0) {
                     ++outcome.errorUnits;
+                    ++nextListed;
+                }
                 ++next;
                 ++outcome.examined;
                 if (control)
@@ -595,6 +608,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             } else {
                 // Nothing is held open while the user decides.
                 states.commit();
+                committedAt = outcome.examined;
                 QThread::msleep(10);
             }
             if (control && (paused || sinceResponsive.elapsed() >= ResponsiveIntervalMs)) {
