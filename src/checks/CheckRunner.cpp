@@ -234,7 +234,7 @@ class ResultCollector {
 public:
     explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
 
-    void add(const Violation& violation) { m_set.violations.push_back(violation); }
+    void add(Violation&& violation) { m_set.violations.push_back(std::move(violation)); }
 
 private:
     CheckResultSet& m_set;
@@ -280,9 +280,10 @@ private:
     sqlite3* m_db;
 };
 
-// The states and report lines of a run not yet written. The states are written together in one
-// transaction, at the end of each batch and whenever the run pauses, stops or fails; the report
-// lines of those records follow the commit, so every record the report lists has its state stored.
+// The states and report lines of a run not yet written. The states of each read are written
+// together while the next read is made, in a transaction that is committed every few reads and
+// whenever the run pauses, stops or fails; the report lines of those records follow the commit, so
+// every record the report lists has its state stored.
 // Records whose row ids lie close together (as when the file holds them in code order) are written
 // by one update that walks their stretch of row ids; scattered ones by one update per state over a
 // list of row ids. When the update fails, the states are written one by one up to the failing
@@ -317,19 +318,27 @@ public:
     // Every violation written into the report goes to the collector as well.
     void collectInto(ResultCollector* collector) { m_collector = collector; }
 
+    // Writes the states gathered since the last write in the open transaction, which it begins when
+    // none is open, and leaves it open for the states of the next reads.
+    void write() {
+        guarded([this] { writeUnwritten(); });
+    }
+
+    // Writes what is left and commits; then the report lines of the records whose states were
+    // stored follow.
     void commit() {
-        if (!m_rowIds.empty()) {
-            try {
-                writeTogether();
-            } catch (const EngineError&) {
-                const size_t stored = writeOneByOne();
-                writeViolations(stored);
-                throw;
+        guarded([this] {
+            writeUnwritten();
+            if (m_transaction) {
+                const std::lock_guard<std::mutex> file(m_fileAccess);
+                m_transaction->commit();
+                m_transaction.reset();
             }
-        }
+        });
         writeViolations(m_rowIds.size());
         m_rowIds.clear();
         m_states.clear();
+        m_written = 0;
     }
 
     // After an error: keep what was gathered before it, if the engine still can.
@@ -341,12 +350,28 @@ public:
     }
 
 private:
-    void writeTogether() {
-        engine::Transaction transaction(m_connection);
+    // When writing together fails, the transaction is rolled back and its states are written one by
+    // one up to the failing record; only the report lines of the records before it are written.
+    template <typename Work> void guarded(Work&& work) {
+        try {
+            work();
+        } catch (const EngineError&) {
+            m_transaction.reset();
+            m_written = 0;
+            const size_t stored = writeOneByOne();
+            writeViolations(stored);
+            throw;
+        }
+    }
+
+    void writeUnwritten() {
+        if (m_written == m_rowIds.size())
+            return;
+        if (!m_transaction)
+            m_transaction.emplace(m_connection);
         if (!writeStretch())
             writeByList();
-        const std::lock_guard<std::mutex> file(m_fileAccess);
-        transaction.commit();
+        m_written = m_rowIds.size();
     }
 
     // A stretch at most this many times longer than the states it carries is walked as a whole.
@@ -355,20 +380,22 @@ private:
     // Writes the states by a walk over their stretch of row ids; false when the row ids lie too far
     // apart for that.
     bool writeStretch() {
-        const auto [lowest, highest] = std::minmax_element(m_rowIds.begin(), m_rowIds.end());
+        const auto first = m_rowIds.begin() + std::ptrdiff_t(m_written);
+        const auto [lowest, highest] = std::minmax_element(first, m_rowIds.end());
         const qint64 length = *highest - *lowest + 1;
-        if (length > MaxStretchPerState * qint64(m_rowIds.size()))
+        const qint64 count = qint64(m_rowIds.size() - m_written);
+        if (length > MaxStretchPerState * count)
             return false;
         m_stretch.first = *lowest;
         m_stretch.states.assign(size_t(length), 0);
-        for (size_t i = 0; i < m_rowIds.size(); ++i)
+        for (size_t i = m_written; i < m_rowIds.size(); ++i)
             m_stretch.states[size_t(m_rowIds[i] - *lowest)] = static_cast<unsigned char>(m_states[i]);
         m_stretchUpdate.reset();
         m_stretchUpdate.bindInt64(1, *lowest);
         m_stretchUpdate.bindInt64(2, *highest);
         const qint64 changed = m_stretchUpdate.run();
         m_stretchUpdate.reset();
-        if (changed != qint64(m_rowIds.size()))
+        if (changed != count)
             throw EngineError(GoneMessage);
         return true;
     }
@@ -381,7 +408,8 @@ private:
             m_update.reset();
             m_update.bindInt64(1, state);
             m_update.bindText(2, list.constData(), int(list.size()));
-            const qint64 expected = qint64(std::count(m_states.begin(), m_states.end(), state));
+            const qint64 expected =
+                qint64(std::count(m_states.begin() + std::ptrdiff_t(m_written), m_states.end(), state));
             const qint64 changed = m_update.run();
             m_update.reset();
             if (changed != expected)
@@ -413,11 +441,11 @@ private:
         size_t written = 0;
         for (; written < m_violations.size() && m_violations[written].statesBefore <= storedStates;
              ++written) {
-            const PendingViolation& pending = m_violations[written];
+            PendingViolation& pending = m_violations[written];
             const Violation& v = pending.violation;
             m_report.writeViolation(v.codeText, v.unionName, pending.firstOfRecord, linesOf(v.rule));
             if (m_collector)
-                m_collector->add(v);
+                m_collector->add(std::move(pending.violation));
         }
         m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
         m_report.flush();
@@ -437,7 +465,7 @@ private:
         QByteArray list;
         list.reserve(qsizetype(m_rowIds.size()) * 12 + 2);
         list.append('[');
-        for (size_t i = 0; i < m_rowIds.size(); ++i) {
+        for (size_t i = m_written; i < m_rowIds.size(); ++i) {
             if (m_states[i] != state)
                 continue;
             if (list.size() > 1)
@@ -459,8 +487,10 @@ private:
     engine::Statement m_stretchUpdate;
     engine::Statement m_update;
     engine::Statement m_single;
+    std::optional<engine::Transaction> m_transaction; // open while written states wait for their commit
     std::vector<qint64> m_rowIds;
     std::vector<int> m_states;
+    size_t m_written = 0; // states written in the open transaction
     std::vector<PendingViolation> m_violations;
     std::vector<std::optional<ResultFile::RuleLines>> m_ruleLines;
     ResultCollector* m_collector = nullptr;
@@ -576,9 +606,12 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             const bool paused = control && control->paused();
             if (!paused) {
                 if (next >= batch.size()) {
+                    // The states of a read are written while the next one is read.
                     if (outcome.examined - committedAt >= recordsPerCommit) {
                         states.commit();
                         committedAt = outcome.examined;
+                    } else {
+                        states.write();
                     }
                     batch = feed.next();
                     next = 0;
