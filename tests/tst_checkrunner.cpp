@@ -310,6 +310,54 @@ private Q_SLOTS:
 
     // The records are read on a second connection: it needs no password of its own, and a run is
     // refused inside a caller's transaction, whose rows that connection could not see.
+    // The states are written by a walk over the row ids when the records lie close together in the
+    // file, and by lists of row ids when they are scattered; either way exactly the records of the
+    // run are written, whatever order their row ids have, and the report keeps the code order.
+    void statesReachTheRecordsOfTheRunWhereverTheyLie() {
+        for (const qint64 spread : {1, 1000}) {
+            Fixture f;
+            for (qint64 code = 110000000001; code <= 110000000012; ++code) {
+                QHash<QString, qint64> changes;
+                if ((code - 110000000000) % 3 == 0)
+                    changes.insert(QStringLiteral("h001"), 3);
+                if (code == 110000000005)
+                    changes.insert(QStringLiteral("c912"), 3);
+                insertRecord(f.db, code, QStringLiteral("工会%1").arg(code % 100), changes);
+            }
+            f.db.execute(QStringLiteral("update dt_data set RecordState=1 where c901=110000000004"));
+            f.db.execute(QStringLiteral("update dt_data set RecordState=7 where c901=110000000008"));
+            // Row ids in the opposite order of the codes, spread apart.
+            f.db.execute(QStringLiteral("update dt_data set rowid=-rowid"));
+            f.db.execute(QStringLiteral("update dt_data set rowid=(100+rowid)*?1"), {spread});
+            f.db.execute(QStringLiteral("create table rewritten (code)"));
+            f.db.execute(QStringLiteral("create trigger log_rewrite after update on dt_data "
+                                        "begin insert into rewritten values (new.c901); end"));
+            f.runner.setBatchSize(3);
+            const QList<UnionCode> codes{110000000002, 110000000003, 110000000004, 110000000005,
+                                         110000000006, 110000000008, 110000000009, 110000000011};
+            const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::codes(codes), f.report);
+            QCOMPARE(outcome.examined, 7);
+            QCOMPARE(outcome.errorUnits, 3);
+            const QHash<qint64, qint64> expected{{110000000002, 1}, {110000000003, 2}, {110000000004, 1},
+                                                 {110000000005, 0}, {110000000006, 2}, {110000000008, 1},
+                                                 {110000000009, 2}, {110000000011, 1}, {110000000001, 0},
+                                                 {110000000007, 0}, {110000000012, 0}};
+            for (auto it = expected.begin(); it != expected.end(); ++it)
+                QCOMPARE(f.state(it.key()), it.value());
+            // Only records whose state changed were written, each once.
+            QCOMPARE(f.db.scalar(QStringLiteral("select group_concat(cast(code as integer), ' ') from "
+                                                "(select code from rewritten order by code)"))
+                         .toString(),
+                     QStringLiteral("110000000002 110000000003 110000000006 110000000008 110000000009 "
+                                    "110000000011"));
+            const QString report = fromGbk(fileBytes(f.report));
+            const qsizetype third = report.indexOf(QStringLiteral("110000000003  工会3的数据有错误"));
+            const qsizetype sixth = report.indexOf(QStringLiteral("110000000006  工会6的数据有错误"));
+            const qsizetype ninth = report.indexOf(QStringLiteral("110000000009  工会9的数据有错误"));
+            QVERIFY(third > 0 && third < sixth && sixth < ninth);
+        }
+    }
+
     void aRunReadsProtectedFilesAndRefusesOpenTransactions() {
         Fixture f;
         f.generate(30, 0.5);

@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -25,6 +24,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <sqlite3.h>
 #include <vector>
 
 namespace corvalis::checks {
@@ -36,17 +36,18 @@ constexpr int RecordHeaderDashes = 80;
 constexpr int TotalsRuleLength = 49;
 // How often a run lets the interface handle its events while it works.
 constexpr qint64 ResponsiveIntervalMs = 25;
+// Reads of records whose states are stored in one transaction.
+constexpr int ReadsPerCommit = 5;
 
-// The records of one read, judged: their row ids, stored states, codes as stored, names and the rules
-// each one violates (violations[firstViolation[i] .. firstViolation[i + 1]) for record i). The codes
-// stay as stored: the report writes their engine text, and the next read goes on after the last one.
+// The records of one read, judged: their row ids, stored states and the rules each one violates
+// (violations[firstViolation[i] .. firstViolation[i + 1]) for record i), and in order, for each record
+// with violations, how the report and the results name it (the rule left 0).
 struct JudgedBatch {
     std::vector<qint64> rowIds;
     std::vector<qint64> states;
-    std::vector<QVariant> storedCodes;
-    QStringList names;
     std::vector<int> violations;
     std::vector<size_t> firstViolation{0};
+    std::vector<Violation> listed;
     size_t size() const { return rowIds.size(); }
 };
 
@@ -76,9 +77,10 @@ private:
     void produce(const BatchFeed<JudgedBatch>::Hand& hand) {
         const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
         engine::Statement read(
-            m_reader, QStringLiteral("select rowid, RecordState, c901, c902, %1 from dt_data where (%2) "
-                                     "and c901>:after order by c901 limit :limit")
-                          .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
+            m_reader,
+            QStringLiteral("select rowid, RecordState, c901, c902, c903, %1 from dt_data where (%2) "
+                           "and c901>:after order by c901 limit :limit")
+                .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
         const size_t fieldCount = size_t(rules.fields().size());
         const size_t capacity = size_t(m_batchSize);
         // The values field by field (slot s of record i at s * capacity + i), so that the rules are
@@ -93,11 +95,19 @@ private:
         // The records whose values are not all whole numbers, with those values as the engine holds them.
         std::vector<size_t> inexactRows;
         std::vector<EngineNumber> exactValues;
+        // Codes, names and divisions as stored; the codes stay so, since the report writes their engine
+        // text and the next read goes on after the last one.
+        std::vector<QVariant> storedCodes;
+        std::vector<QVariant> divisions;
+        QStringList names;
         QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
             inexactRows.clear();
             exactValues.clear();
+            storedCodes.clear();
+            divisions.clear();
+            names.clear();
             {
                 const std::lock_guard<std::mutex> file(m_fileAccess);
                 read.bindAll(m_selection.params);
@@ -107,11 +117,12 @@ private:
                     const size_t row = batch.size();
                     batch.rowIds.push_back(read.integer(0));
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
-                    batch.storedCodes.push_back(read.value(2));
-                    batch.names << read.text(3);
-                    if (!read.integersInto(4, int(fieldCount), values.data() + row, capacity)) {
+                    storedCodes.push_back(read.value(2));
+                    names << read.text(3);
+                    divisions.push_back(read.value(4));
+                    if (!read.integersInto(FirstField, int(fieldCount), values.data() + row, capacity)) {
                         inexactRows.push_back(row);
-                        appendEngineNumbers(read, 4, int(fieldCount), exactValues);
+                        appendEngineNumbers(read, FirstField, int(fieldCount), exactValues);
                     }
                 }
                 read.reset(); // ends the read, so the run may commit
@@ -132,13 +143,26 @@ private:
                         exact ? exactValues.data() + inexact++ * fieldCount : nullptr);
                 }
                 batch.firstViolation.push_back(batch.violations.size());
+                if (batch.firstViolation.back() > batch.firstViolation[i])
+                    batch.listed.push_back(listedRecord(storedCodes[i], names[qsizetype(i)], divisions[i]));
             }
             const bool last = batch.size() < capacity;
-            after = batch.storedCodes.back();
+            after = storedCodes.back();
             if (!hand(std::move(batch)) || last)
                 return;
         }
     }
+
+    static Violation listedRecord(const QVariant& storedCode, const QString& name, const QVariant& division) {
+        Violation record;
+        record.code = engine::codeOf(storedCode).value_or(0);
+        record.codeText = engine::codeTextOf(storedCode);
+        record.unionName = name;
+        record.division = engine::codeTextOf(division);
+        return record;
+    }
+
+    static constexpr int FirstField = 5; // the column of the first field the rules read
 
     engine::Connection m_reader;
     const CheckSelection m_selection;
@@ -159,16 +183,26 @@ public:
         m_writer.flush();
     }
 
+    // The two lines of a rule's violation block, encoded once per run.
+    struct RuleLines {
+        QByteArray rule;
+        QByteArray explanation;
+    };
+    static RuleLines ruleLines(const QString& rule, const QString& explanation) {
+        return {toGbk(QStringLiteral("  判断规则：") + rule),
+                toGbk(QStringLiteral("  规则说明：") + explanation)};
+    }
+
     // WriteViolation: the record's header line before its first violation.
-    void writeViolation(const QString& codeText, const QString& name, bool firstOfRecord, const QString& rule,
-                        const QString& explanation) {
+    void writeViolation(const QString& codeText, const QString& name, bool firstOfRecord,
+                        const RuleLines& lines) {
         if (firstOfRecord) {
             m_writer.writeLine(codeText + QStringLiteral("  ") + name + QStringLiteral("的数据有错误"));
-            m_writer.writeLine(QString(RecordHeaderDashes, QLatin1Char('-')));
+            m_writer.writeEncodedLine(m_dashes);
         }
-        m_writer.writeLine(QStringLiteral("  判断规则：") + rule);
-        m_writer.writeLine(QStringLiteral("  规则说明：") + explanation);
-        m_writer.writeLine();
+        m_writer.writeEncodedLine(lines.rule);
+        m_writer.writeEncodedLine(lines.explanation);
+        m_writer.writeEncodedLine({});
     }
 
     void flush() { m_writer.flush(); }
@@ -184,64 +218,76 @@ public:
 
 private:
     GbkTextWriter m_writer;
+    const QByteArray m_dashes = QByteArray(RecordHeaderDashes, '-');
 };
 
 // A violation waiting for the states before it to be committed.
 struct PendingViolation {
     size_t statesBefore; // states gathered up to and including its record's
-    qint64 rowId;
-    QVariant storedCode;
-    QString codeText;
-    QString name;
+    Violation violation;
     bool firstOfRecord;
-    int rule;
 };
 
 // The violations a run writes into its result file, gathered for the results window and the
-// command-line formats. The division codes are read once at the end, by row id.
+// command-line formats.
 class ResultCollector {
 public:
     explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
 
-    void add(const PendingViolation& pending) {
-        Violation violation;
-        violation.code = engine::codeOf(pending.storedCode).value_or(0);
-        violation.codeText = pending.codeText;
-        violation.unionName = pending.name;
-        violation.rule = pending.rule;
-        m_set.violations.push_back(std::move(violation));
-        m_rowIds.push_back(pending.rowId);
-    }
-
-    void fillDivisions(engine::Connection& connection) {
-        if (m_rowIds.empty())
-            return;
-        QJsonArray ids;
-        for (size_t i = 0; i < m_rowIds.size(); ++i) {
-            if (i == 0 || m_rowIds[i] != m_rowIds[i - 1])
-                ids.append(m_rowIds[i]);
-        }
-        engine::Statement read(connection,
-                               QStringLiteral("select rowid, c903 from dt_data "
-                                              "where rowid in (select value from json_each(?1))"));
-        read.bind(1, QString::fromUtf8(QJsonDocument(ids).toJson(QJsonDocument::Compact)));
-        QHash<qint64, QString> divisions;
-        while (read.step())
-            divisions.insert(read.integer(0), engine::codeTextOf(read.value(1)));
-        for (size_t i = 0; i < m_rowIds.size(); ++i)
-            m_set.violations[i].division = divisions.value(m_rowIds[i]);
-    }
+    void add(Violation&& violation) { m_set.violations.push_back(std::move(violation)); }
 
 private:
     CheckResultSet& m_set;
-    std::vector<qint64> m_rowIds; // of each violation
 };
 
-// The states and report lines of a run not yet written. The row ids whose state changes are
-// written together, one update per state in one transaction, at the end of each batch and
-// whenever the run pauses, stops or fails; the report lines of those records follow the commit,
-// so every record the report lists has its state stored. When the update fails, the states are
-// written one by one up to the failing record, and only the lines of the records before it.
+// The states of a stretch of row ids, from first on (0: the row keeps its state). An update reads
+// them through a function of the run's connection while it walks the stretch in row-id order, so
+// that each row is found by the walk rather than looked up on its own.
+struct StateStretch {
+    qint64 first = 0;
+    std::vector<unsigned char> states;
+
+    // Null for a row whose state stays.
+    static void stateOfRow(sqlite3_context* context, int, sqlite3_value** argv) {
+        const auto& stretch = *static_cast<const StateStretch*>(sqlite3_user_data(context));
+        const qint64 offset = sqlite3_value_int64(argv[0]) - stretch.first;
+        if (offset < 0 || offset >= qint64(stretch.states.size()) || stretch.states[size_t(offset)] == 0)
+            sqlite3_result_null(context);
+        else
+            sqlite3_result_int(context, stretch.states[size_t(offset)]);
+    }
+};
+
+// Registers the function that reads a stretch on a connection for the lifetime of the object.
+class StateStretchFunction {
+public:
+    static constexpr const char* Name = "corvalis_check_state";
+
+    StateStretchFunction(engine::Connection& connection, StateStretch& stretch) : m_db(connection.handle()) {
+        const int rc = sqlite3_create_function_v2(m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &stretch,
+                                                  StateStretch::stateOfRow, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
+    }
+    ~StateStretchFunction() {
+        sqlite3_create_function_v2(m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+    }
+    StateStretchFunction(const StateStretchFunction&) = delete;
+    StateStretchFunction& operator=(const StateStretchFunction&) = delete;
+
+private:
+    sqlite3* m_db;
+};
+
+// The states and report lines of a run not yet written. The states of each read are written
+// together while the next read is made, in a transaction that is committed every few reads and
+// whenever the run pauses, stops or fails; the report lines of those records follow the commit, so
+// every record the report lists has its state stored.
+// Records whose row ids lie close together (as when the file holds them in code order) are written
+// by one update that walks their stretch of row ids; scattered ones by one update per state over a
+// list of row ids. When the update fails, the states are written one by one up to the failing
+// record, and only the lines of the records before it.
 class PendingResults {
 public:
     using Explain = std::function<const QString&(int rule)>;
@@ -249,6 +295,11 @@ public:
     PendingResults(engine::Connection& connection, std::mutex& fileAccess, ResultFile& report,
                    Explain explain)
         : m_connection(connection), m_fileAccess(fileAccess), m_report(report), m_explain(std::move(explain)),
+          m_stretchFunction(connection, m_stretch),
+          m_stretchUpdate(connection,
+                          QStringLiteral("update dt_data set RecordState=%1(rowid) "
+                                         "where rowid>=?1 and rowid<=?2 and %1(rowid) is not null")
+                              .arg(QLatin1String(StateStretchFunction::Name))),
           m_update(connection, QStringLiteral("update dt_data set RecordState=?1 "
                                               "where rowid in (select value from json_each(?2))")),
           m_single(connection, QStringLiteral("update dt_data set RecordState=?1 where rowid=?2")) {}
@@ -258,28 +309,36 @@ public:
         m_states.push_back(state);
     }
 
-    void addViolation(qint64 rowId, const QVariant& storedCode, const QString& name, bool firstOfRecord,
-                      int rule) {
-        m_violations.push_back(
-            {m_rowIds.size(), rowId, storedCode, engine::codeTextOf(storedCode), name, firstOfRecord, rule});
+    // record: how the report names the record, rule: the violated rule.
+    void addViolation(const Violation& record, bool firstOfRecord, int rule) {
+        m_violations.push_back({m_rowIds.size(), record, firstOfRecord});
+        m_violations.back().violation.rule = rule;
     }
 
     // Every violation written into the report goes to the collector as well.
     void collectInto(ResultCollector* collector) { m_collector = collector; }
 
+    // Writes the states gathered since the last write in the open transaction, which it begins when
+    // none is open, and leaves it open for the states of the next reads.
+    void write() {
+        guarded([this] { writeUnwritten(); });
+    }
+
+    // Writes what is left and commits; then the report lines of the records whose states were
+    // stored follow.
     void commit() {
-        if (!m_rowIds.empty()) {
-            try {
-                writeTogether();
-            } catch (const EngineError&) {
-                const size_t stored = writeOneByOne();
-                writeViolations(stored);
-                throw;
+        guarded([this] {
+            writeUnwritten();
+            if (m_transaction) {
+                const std::lock_guard<std::mutex> file(m_fileAccess);
+                m_transaction->commit();
+                m_transaction.reset();
             }
-        }
+        });
         writeViolations(m_rowIds.size());
         m_rowIds.clear();
         m_states.clear();
+        m_written = 0;
     }
 
     // After an error: keep what was gathered before it, if the engine still can.
@@ -291,8 +350,57 @@ public:
     }
 
 private:
-    void writeTogether() {
-        engine::Transaction transaction(m_connection);
+    // When writing together fails, the transaction is rolled back and its states are written one by
+    // one up to the failing record; only the report lines of the records before it are written.
+    template <typename Work> void guarded(Work&& work) {
+        try {
+            work();
+        } catch (const EngineError&) {
+            m_transaction.reset();
+            m_written = 0;
+            const size_t stored = writeOneByOne();
+            writeViolations(stored);
+            throw;
+        }
+    }
+
+    void writeUnwritten() {
+        if (m_written == m_rowIds.size())
+            return;
+        if (!m_transaction)
+            m_transaction.emplace(m_connection);
+        if (!writeStretch())
+            writeByList();
+        m_written = m_rowIds.size();
+    }
+
+    // A stretch at most this many times longer than the states it carries is walked as a whole.
+    static constexpr qint64 MaxStretchPerState = 4;
+
+    // Writes the states by a walk over their stretch of row ids; false when the row ids lie too far
+    // apart for that.
+    bool writeStretch() {
+        const auto first = m_rowIds.begin() + std::ptrdiff_t(m_written);
+        const auto [lowest, highest] = std::minmax_element(first, m_rowIds.end());
+        const qint64 length = *highest - *lowest + 1;
+        const qint64 count = qint64(m_rowIds.size() - m_written);
+        if (length > MaxStretchPerState * count)
+            return false;
+        m_stretch.first = *lowest;
+        m_stretch.states.assign(size_t(length), 0);
+        for (size_t i = m_written; i < m_rowIds.size(); ++i)
+            m_stretch.states[size_t(m_rowIds[i] - *lowest)] = static_cast<unsigned char>(m_states[i]);
+        m_stretchUpdate.reset();
+        m_stretchUpdate.bindInt64(1, *lowest);
+        m_stretchUpdate.bindInt64(2, *highest);
+        const qint64 changed = m_stretchUpdate.run();
+        m_stretchUpdate.reset();
+        if (changed != count)
+            throw EngineError(GoneMessage);
+        return true;
+    }
+
+    void writeByList() {
         for (const int state : {1, 2}) {
             const QByteArray list = rowIdList(state);
             if (list.size() <= 2)
@@ -300,14 +408,13 @@ private:
             m_update.reset();
             m_update.bindInt64(1, state);
             m_update.bindText(2, list.constData(), int(list.size()));
-            const qint64 expected = qint64(std::count(m_states.begin(), m_states.end(), state));
+            const qint64 expected =
+                qint64(std::count(m_states.begin() + std::ptrdiff_t(m_written), m_states.end(), state));
             const qint64 changed = m_update.run();
             m_update.reset();
             if (changed != expected)
                 throw EngineError(GoneMessage);
         }
-        const std::lock_guard<std::mutex> file(m_fileAccess);
-        transaction.commit();
     }
 
     // Returns how many states were stored before the one that failed (all when none failed).
@@ -334,22 +441,31 @@ private:
         size_t written = 0;
         for (; written < m_violations.size() && m_violations[written].statesBefore <= storedStates;
              ++written) {
-            const PendingViolation& v = m_violations[written];
-            m_report.writeViolation(v.codeText, v.name, v.firstOfRecord,
-                                    QString::fromUtf8(CompiledRuleSet::builtIn().rule(v.rule).ruleText),
-                                    m_explain(v.rule));
+            PendingViolation& pending = m_violations[written];
+            const Violation& v = pending.violation;
+            m_report.writeViolation(v.codeText, v.unionName, pending.firstOfRecord, linesOf(v.rule));
             if (m_collector)
-                m_collector->add(v);
+                m_collector->add(std::move(pending.violation));
         }
         m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
         m_report.flush();
+    }
+
+    const ResultFile::RuleLines& linesOf(int rule) {
+        if (m_ruleLines.empty())
+            m_ruleLines.resize(size_t(CompiledRuleSet::builtIn().ruleCount()));
+        auto& lines = m_ruleLines[size_t(rule)];
+        if (!lines)
+            lines = ResultFile::ruleLines(QString::fromUtf8(CompiledRuleSet::builtIn().rule(rule).ruleText),
+                                          m_explain(rule));
+        return *lines;
     }
 
     QByteArray rowIdList(int state) const {
         QByteArray list;
         list.reserve(qsizetype(m_rowIds.size()) * 12 + 2);
         list.append('[');
-        for (size_t i = 0; i < m_rowIds.size(); ++i) {
+        for (size_t i = m_written; i < m_rowIds.size(); ++i) {
             if (m_states[i] != state)
                 continue;
             if (list.size() > 1)
@@ -366,11 +482,17 @@ private:
     std::mutex& m_fileAccess;
     ResultFile& m_report;
     Explain m_explain;
+    StateStretch m_stretch;
+    StateStretchFunction m_stretchFunction;
+    engine::Statement m_stretchUpdate;
     engine::Statement m_update;
     engine::Statement m_single;
+    std::optional<engine::Transaction> m_transaction; // open while written states wait for their commit
     std::vector<qint64> m_rowIds;
     std::vector<int> m_states;
+    size_t m_written = 0; // states written in the open transaction
     std::vector<PendingViolation> m_violations;
+    std::vector<std::optional<ResultFile::RuleLines>> m_ruleLines;
     ResultCollector* m_collector = nullptr;
 };
 
@@ -439,6 +561,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     const QDateTime started = m_clock.now();
     ResultFile report(reportPath, started);
 
+    // The first read begins while the records are counted.
+    std::mutex fileAccess;
+    JudgedBatchFeed feed(m_connection, selection, m_batchSize, fileAccess);
     engine::Statement count(m_connection,
                             QStringLiteral("select count(*) from dt_data where ") + selection.condition);
     count.bindAll(selection.params);
@@ -448,9 +573,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     if (control)
         control->start(total);
 
-    // The states of a batch stay in the page cache until their commit.
+    // The states of a transaction stay in the page cache until its commit.
     const engine::ScopedCacheSize cache(m_connection, 32768);
-    std::mutex fileAccess;
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
         auto& cached = explanations[size_t(rule)];
@@ -469,11 +593,12 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         states.collectInto(&*collector);
     }
 
-    std::optional<JudgedBatchFeed> feed;
-    if (total > 0)
-        feed.emplace(m_connection, selection, m_batchSize, fileAccess);
     JudgedBatch batch;
     size_t next = 0;
+    size_t nextListed = 0; // in batch.listed
+    // A commit costs the journal's writes and waits for the disk: a few reads share one.
+    const qint64 recordsPerCommit = qint64(m_batchSize) * ReadsPerCommit;
+    qint64 committedAt = 0;
     QElapsedTimer sinceResponsive;
     sinceResponsive.start();
     try {
@@ -481,9 +606,16 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             const bool paused = control && control->paused();
             if (!paused) {
                 if (next >= batch.size()) {
-                    states.commit();
-                    batch = feed->next();
+                    // The states of a read are written while the next one is read.
+                    if (outcome.examined - committedAt >= recordsPerCommit) {
+                        states.commit();
+                        committedAt = outcome.examined;
+                    } else {
+                        states.write();
+                    }
+                    batch = feed.next();
                     next = 0;
+                    nextListed = 0;
                     if (batch.size() == 0)
                         break; // fewer records than counted: nothing more to examine
                 }
@@ -494,13 +626,14 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 if (batch.states[next] != state) // a state already right needs no write
                     states.store(batch.rowIds[next], state);
                 for (size_t i = 0; i < violationCount; ++i) {
-                    states.addViolation(batch.rowIds[next], batch.storedCodes[next],
-                                        batch.names[qsizetype(next)], i == 0,
+                    states.addViolation(batch.listed[nextListed], i == 0,
                                         batch.violations[firstViolation + i]);
                     ++outcome.errorItems;
                 }
-                if (violationCount > 0)
+                if (violationCount > 0) {
                     ++outcome.errorUnits;
+                    ++nextListed;
+                }
                 ++next;
                 ++outcome.examined;
                 if (control)
@@ -508,6 +641,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
             } else {
                 // Nothing is held open while the user decides.
                 states.commit();
+                committedAt = outcome.examined;
                 QThread::msleep(10);
             }
             if (control && (paused || sinceResponsive.elapsed() >= ResponsiveIntervalMs)) {
@@ -529,7 +663,6 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     }
 
     if (collector) {
-        collector->fillDivisions(m_connection);
         m_collect->checked = outcome.examined;
         m_collect->failed = outcome.errorUnits;
         m_collect->stopped = outcome.stopped;

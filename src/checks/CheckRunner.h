@@ -81,7 +81,7 @@ public:
     CheckOutcome checkRecords(const CheckSelection& selection, const QString& reportPath,
                               CheckControl* control = nullptr);
 
-    // Records read and states stored per transaction.
+    // Records read at a time; the states of a few reads are stored in one transaction.
     void setBatchSize(int records) { m_batchSize = records > 0 ? records : 1; }
 
     // Collects the violations of the next runs into the set (nullptr: none), exactly those the result
