@@ -54,6 +54,8 @@ void ParallelDeflater::work(int level) {
         try {
             if (setupError)
                 std::rethrow_exception(setupError);
+            if (job->make)
+                job->make(job->input);
             job->crc = crcOf(job->input.data(), qsizetype(job->input.size()));
             job->output = deflater->piece(job->input.data(), qsizetype(job->input.size()), false);
         } catch (...) {
@@ -70,6 +72,16 @@ void ParallelDeflater::work(int level) {
 void ParallelDeflater::add(std::string&& piece) {
     auto job = std::make_unique<Job>();
     job->input = std::move(piece);
+    queue(std::move(job));
+}
+
+void ParallelDeflater::add(std::function<void(std::string&)> make) {
+    auto job = std::make_unique<Job>();
+    job->make = std::move(make);
+    queue(std::move(job));
+}
+
+void ParallelDeflater::queue(std::unique_ptr<Job> job) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // Owned first: a worker never sees a job that a failed push could free.

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,12 +28,16 @@ public:
     // Queues a piece; may wait for earlier pieces and write them. Throws the error of a failed piece
     // or write.
     void add(std::string&& piece);
+    // Queues a piece that a worker first makes (appending it to the empty string it is given) and
+    // then compresses, so that making it costs the caller's thread nothing.
+    void add(std::function<void(std::string&)> make);
     // Writes every queued piece; the summary then covers the whole stream.
     void finish();
     const DeflatedSummary& summary() const { return m_summary; }
 
 private:
     struct Job {
+        std::function<void(std::string&)> make; // empty when the input is given
         std::string input;
         QByteArray output;
         quint32 crc = 0;
@@ -41,6 +46,7 @@ private:
     };
     void work(int level);
     void stopWorkers();
+    void queue(std::unique_ptr<Job> job);
     void writeOldest();
 
     QIODevice& m_target;
