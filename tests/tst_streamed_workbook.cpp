@@ -183,10 +183,10 @@ private Q_SLOTS:
             StreamedWorkbook book(path, QStringLiteral("表"));
             CellStyle code;
             code.numberFormat = QStringLiteral("0");
-            CellStyle text;
-            text.numberFormat = QStringLiteral("@");
+            CellStyle textFormat;
+            textFormat.numberFormat = QStringLiteral("@");
             book.setColumnFormat(2, code);
-            book.setColumnFormat(5, text);
+            book.setColumnFormat(5, textFormat);
             CellStyle heading;
             heading.bold = true;
             book.writeText(2, 1, QStringLiteral("导出日期:"), heading);
@@ -221,13 +221,11 @@ private Q_SLOTS:
                 }
                 // Handed over in blocks of every size, many more than are compressed at a time.
                 if (gathered && (rows.isFull() || record % 53 == 52)) {
-                    book.writeRows(std::move(rows));
-                    rows = SheetRows();
+                    book.writeRows(rows);
                 }
                 if (record == 1500) { // a row written directly between the blocks
                     if (gathered) {
-                        book.writeRows(std::move(rows));
-                        rows = SheetRows();
+                        book.writeRows(rows);
                     }
                     row += 1;
                     book.writeText(row, 12, QStringLiteral("直接写入的单元格"));
@@ -235,7 +233,7 @@ private Q_SLOTS:
                 }
             }
             if (gathered)
-                book.writeRows(std::move(rows));
+                book.writeRows(rows);
             book.writeNumber(row + 1, 1, 1.25);
             book.fitColumns();
             book.save();
@@ -278,22 +276,22 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(Error, early.addText(2, tooLong.constData(), tooLong.size()));
 
         book.writeNumber(7, 1, 7);
-        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(std::move(early)));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(early));
         SheetRows later;
         later.beginRow(8);
         later.addInteger(1, 8);
         later.beginRow(9); // no cells: left out
-        book.writeRows(std::move(later));
+        book.writeRows(later);
         // The gathered rows are closed: nothing more goes into them.
         QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(8, 2, 1));
         book.writeNumber(9, 2, 9);
         SheetRows empty;
-        book.writeRows(std::move(empty));
+        book.writeRows(empty);
         book.save();
         SheetRows afterSave;
         afterSave.beginRow(10);
         afterSave.addInteger(1, 10);
-        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(std::move(afterSave)));
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(afterSave));
 
         QVERIFY(archiveIsSound(book.path()));
         XlsxReader reader(book.path());

@@ -327,12 +327,10 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
                     addExcelCell(block, int(i + 1), rows, exported[i].source, exported[i].kind);
             }
             ++row;
-            if (block.isFull()) {
-                sheet.writeRows(std::move(block));
-                block = workbook::SheetRows();
-            }
+            if (block.isFull())
+                sheet.writeRows(block);
         }
-        sheet.writeRows(std::move(block));
+        sheet.writeRows(block);
         sheet.fitColumns();
         sheet.setPageSetup(
             workbook::tablePageSetup(sheet.columnWidths(), FirstRecordRow - 1, PrintedKeyColumns));

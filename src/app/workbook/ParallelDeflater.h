@@ -46,6 +46,7 @@ private:
     };
     void work(int level);
     void stopWorkers();
+    std::unique_ptr<Job> spareJob();
     void queue(std::unique_ptr<Job> job);
     void writeOldest();
 
@@ -55,6 +56,7 @@ private:
     std::condition_variable m_changed;
     std::deque<std::unique_ptr<Job>> m_inOrder; // queued and not yet written
     std::deque<Job*> m_waiting;                 // queued and not yet taken by a worker
+    std::vector<std::unique_ptr<Job>> m_spare;  // written, their buffers kept for the next pieces
     bool m_stopping = false;
     size_t m_inFlightLimit = 0;
     std::vector<std::thread> m_workers;

@@ -127,9 +127,56 @@ bool SheetRows::isFull() const {
     return m_cells.size() * CellXmlEstimate + m_texts.size() >= PieceXml;
 }
 
+namespace {
+
+// Writes the XML of the rows through a pointer into a string made long enough beforehand: the bulk
+// of a long export is tiny pieces of markup, which appending one by one would cost more than the
+// characters themselves.
+class XmlOut {
+public:
+    explicit XmlOut(std::string& out) : m_out(out), m_used(out.size()) {
+        m_out.resize(std::max(m_out.capacity(), m_used + (std::size_t(1) << 16)));
+    }
+    ~XmlOut() { m_out.resize(m_used); }
+    XmlOut(const XmlOut&) = delete;
+    XmlOut& operator=(const XmlOut&) = delete;
+
+    // Room for `need` more bytes; valid until the next call.
+    char* room(std::size_t need) {
+        if (m_out.size() - m_used < need)
+            m_out.resize(std::max(m_out.size() * 2, m_used + need));
+        return m_out.data() + m_used;
+    }
+    void wrote(const char* end) { m_used = std::size_t(end - m_out.data()); }
+
+private:
+    std::string& m_out;
+    std::size_t m_used;
+};
+
+template <std::size_t N> char* put(char* at, const char (&literal)[N]) {
+    std::memcpy(at, literal, N - 1);
+    return at + N - 1;
+}
+
+char* put(char* at, const std::string& text) {
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+}
+
+// The most a cell's markup around its value takes: reference, style and inline-string frame.
+constexpr std::size_t CellFrame = 96;
+constexpr std::size_t RowFrame = 32;
+constexpr std::size_t NumberText = 40;
+
+} // namespace
+
 void SheetRows::appendXml(int previousRow, const std::vector<std::string>& styles, std::string& out,
                           ContentWidths& widths) const {
-    out.reserve(out.size() + m_cells.size() * CellXmlEstimate + m_texts.size() * 2);
+    std::size_t styleRoom = 0;
+    for (const std::string& style : styles)
+        styleRoom = std::max(styleRoom, style.size());
+    XmlOut xml(out);
     // The longest whole number of each column, noted once at the end.
     std::vector<std::size_t> digits;
     std::vector<std::string> letters;
@@ -138,26 +185,30 @@ void SheetRows::appendXml(int previousRow, const std::vector<std::string>& style
     int previousColumn = 0;
     for (const Cell& cell : m_cells) {
         if (cell.kind == Kind::Row) {
+            char* at = xml.room(RowFrame);
             if (row != 0)
-                out += "</row>";
+                at = put(at, "</row>");
             row = cell.place;
             rowText.clear();
             if (row == previousRow + 1) {
-                out += "<row>";
+                at = put(at, "<row>");
             } else {
                 rowText = std::to_string(row);
-                out += "<row r=\"";
-                out += rowText;
-                out += "\">";
+                at = put(put(put(at, "<row r=\""), rowText), "\">");
             }
+            xml.wrote(at);
             previousRow = row;
             previousColumn = 0;
             continue;
         }
         const int column = cell.place;
+        const bool isText =
+            cell.kind == Kind::Utf8Text || cell.kind == Kind::XmlText || cell.kind == Kind::XmlTextPreserved;
+        const std::size_t valueRoom = isText ? std::size_t(cell.text.size) * EscapedUtf8Growth : NumberText;
+        char* at = xml.room(CellFrame + styleRoom + valueRoom);
         // A cell that follows the one before it goes without its reference, as in the workbook.
         if (column == previousColumn + 1) {
-            out += "<c";
+            at = put(at, "<c");
         } else {
             if (letters.size() <= std::size_t(column))
                 letters.resize(std::size_t(column) + 1);
@@ -165,68 +216,80 @@ void SheetRows::appendXml(int previousRow, const std::vector<std::string>& style
                 letters[std::size_t(column)] = columnLetters(column).toStdString();
             if (rowText.empty())
                 rowText = std::to_string(row);
-            out += "<c r=\"";
-            out += letters[std::size_t(column)];
-            out += rowText;
-            out += '"';
+            at = put(put(put(put(at, "<c r=\""), letters[std::size_t(column)]), rowText), "\"");
         }
         previousColumn = column;
         if (std::size_t(column) < styles.size())
-            out += styles[std::size_t(column)];
+            at = put(at, styles[std::size_t(column)]);
         switch (cell.kind) {
         case Kind::Integer: {
-            char text[40] = "><v>";
-            constexpr std::size_t Open = 4;
-            char* const end = std::to_chars(text + Open, text + sizeof text, cell.integer).ptr;
-            const std::size_t length = std::size_t(end - text) - Open;
-            std::memcpy(end, "</v></c>", 8);
-            out.append(text, Open + length + 8);
+            at = put(at, "><v>");
+            char* const end = std::to_chars(at, at + NumberText, cell.integer).ptr;
             if (digits.size() <= std::size_t(column))
                 digits.resize(std::size_t(column) + 1, 0);
-            digits[std::size_t(column)] = std::max(digits[std::size_t(column)], length);
+            digits[std::size_t(column)] = std::max(digits[std::size_t(column)], std::size_t(end - at));
+            at = put(end, "</v></c>");
             break;
         }
-        case Kind::Number:
-            out += "><v>";
-            appendNumber(out, cell.number);
-            out += "</v></c>";
+        case Kind::Number: {
+            at = put(at, "><v>");
+            std::string number;
+            appendNumber(number, cell.number);
+            at = put(put(at, number), "</v></c>");
             widths.noteNumber(column, cell.number);
             break;
+        }
         case Kind::Utf8Text: {
             const char* data = m_texts.data() + cell.text.offset;
             const std::size_t size = cell.text.size;
-            out += " t=\"inlineStr\"><is>";
-            const std::size_t textStart = out.size();
-            out += needsPreservedSpace(data, size) ? "<t xml:space=\"preserve\">" : "<t>";
+            at = put(at, " t=\"inlineStr\"><is>");
+            char* const textStart = at;
+            at = needsPreservedSpace(data, size) ? put(at, "<t xml:space=\"preserve\">") : put(at, "<t>");
             double width = 0;
-            if (!appendEscapedUtf8(out, data, size, width)) {
-                out.resize(textStart);
+            char* const end = writeEscapedUtf8(at, data, size, width);
+            if (end) {
+                at = end;
+            } else {
                 const QString text = QString::fromUtf8(data, qsizetype(size));
-                out += needsPreservedSpace(text) ? "<t xml:space=\"preserve\">" : "<t>";
-                appendEscapedText(out, text);
+                std::string escaped(needsPreservedSpace(text) ? "<t xml:space=\"preserve\">" : "<t>");
+                appendEscapedText(escaped, text);
+                xml.wrote(textStart);
+                at = put(xml.room(escaped.size() + CellFrame), escaped);
                 width = displayWidth(text);
             }
-            out += "</t></is></c>";
+            at = put(at, "</t></is></c>");
             widths.note(column, width);
             break;
         }
         case Kind::XmlText:
         case Kind::XmlTextPreserved:
-            out += cell.kind == Kind::XmlText ? " t=\"inlineStr\"><is><t>"
-                                              : " t=\"inlineStr\"><is><t xml:space=\"preserve\">";
-            out.append(m_texts.data() + cell.text.offset, cell.text.size);
-            out += "</t></is></c>";
+            at = cell.kind == Kind::XmlText ? put(at, " t=\"inlineStr\"><is><t>")
+                                            : put(at, " t=\"inlineStr\"><is><t xml:space=\"preserve\">");
+            std::memcpy(at, m_texts.data() + cell.text.offset, cell.text.size);
+            at = put(at + cell.text.size, "</t></is></c>");
             break;
         case Kind::Row:
             break;
         }
+        xml.wrote(at);
     }
     if (row != 0)
-        out += "</row>";
+        xml.wrote(put(xml.room(RowFrame), "</row>"));
     for (std::size_t column = 0; column < digits.size(); ++column) {
         if (digits[column] != 0)
             widths.noteNumberText(int(column), qsizetype(digits[column]));
     }
+}
+
+void SheetRows::clear() {
+    m_cells.clear();
+    m_texts.clear();
+    m_notedWidths = ContentWidths();
+    m_openRow = 0;
+    m_openRowHasCells = false;
+    m_lastColumnInRow = 0;
+    m_firstRow = m_lastRow = m_firstColumn = m_lastColumn = 0;
+    m_firstCellColumn = m_lastCellColumn = 0;
 }
 
 } // namespace corvalis::workbook

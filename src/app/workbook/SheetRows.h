@@ -26,6 +26,9 @@ public:
     // reads them.
     void addText(int column, const char* utf8, qsizetype size);
 
+    // Forgets every row, keeping the storage for the next ones.
+    void clear();
+
     bool isEmpty() const { return m_cells.empty(); }
     // Whether enough has been gathered to make one compressed piece of the sheet.
     bool isFull() const;

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace corvalis::workbook {
 
@@ -80,6 +81,11 @@ void appendAscii(std::string& out, const Units& text, std::size_t size, std::siz
     }
 }
 
+// A character below 0x80 that the cell text holds as it is.
+bool isPlainAscii(unsigned c) {
+    return c >= 0x20 ? c != '&' && c != '<' && c != '>' && c != '_' : c == '\t' || c == '\n';
+}
+
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
@@ -132,9 +138,8 @@ void appendEscapedText(std::string& out, const QString& text) {
     }
 }
 
-bool appendEscapedUtf8(std::string& out, const char* data, std::size_t size, double& width) {
+char* writeEscapedUtf8(char* out, const char* data, std::size_t size, double& width) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    const std::size_t start = out.size();
     double lineWidth = 0;
     width = 0;
     for (std::size_t i = 0; i < size;) {
@@ -146,26 +151,34 @@ bool appendEscapedUtf8(std::string& out, const char* data, std::size_t size, dou
             } else {
                 lineWidth += 1;
             }
-            appendAscii(out, bytes, size, i, byte);
+            if (!isPlainAscii(byte)) {
+                std::string escaped;
+                appendAscii(escaped, bytes, size, i, byte);
+                std::memcpy(out, escaped.data(), escaped.size());
+                out += escaped.size();
+            } else {
+                *out++ = char(byte);
+            }
             ++i;
             continue;
         }
         char32_t code = 0;
         const std::size_t length = utf8Sequence(bytes, size, i, code);
-        if (length == 0) {
-            out.resize(start);
-            return false;
-        }
+        if (length == 0)
+            return nullptr;
         // Beyond the basic plane a character is two UTF-16 units, counted 2 together.
         lineWidth += code >= 0x10000 || isWideCharacter(code) ? 2 : 1;
-        if (code == 0xFFFE || code == 0xFFFF)
-            appendUtf8(out, 0xFFFD);
-        else
-            out.append(data + i, length);
+        if (code == 0xFFFE || code == 0xFFFF) {
+            std::memcpy(out, "\xEF\xBF\xBD", 3); // U+FFFD
+            out += 3;
+        } else {
+            std::memcpy(out, data + i, length);
+            out += length;
+        }
         i += length;
     }
     width = std::max(width, lineWidth);
-    return true;
+    return out;
 }
 
 bool needsPreservedSpace(const QString& text) {

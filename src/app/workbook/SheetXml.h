@@ -11,10 +11,12 @@ namespace corvalis::workbook {
 // a line feed), and what XML cannot hold (half characters, U+FFFE, U+FFFF) as U+FFFD.
 void appendEscapedText(std::string& out, const QString& text);
 
-// The same for text in UTF-8, with its display width (see displayWidth()) measured on the way. False,
-// with nothing appended, when the bytes are no valid UTF-8: the caller then takes the QString way,
+// The same for text in UTF-8, written at out, which has room for EscapedUtf8Growth bytes per byte of
+// the text; the display width (see displayWidth()) is measured on the way. Returns the end of what
+// was written, or null when the bytes are no valid UTF-8: the caller then takes the QString way,
 // which reads them as QString::fromUtf8() does.
-bool appendEscapedUtf8(std::string& out, const char* data, std::size_t size, double& width);
+constexpr std::size_t EscapedUtf8Growth = 7; // a control character becomes "_xHHHH_"
+char* writeEscapedUtf8(char* out, const char* data, std::size_t size, double& width);
 
 // Whether the text begins or ends with white space that XML would drop without xml:space.
 bool needsPreservedSpace(const QString& text);

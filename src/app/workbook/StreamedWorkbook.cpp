@@ -231,7 +231,7 @@ void StreamedWorkbook::writeNumber(int row, int columnNumber, double value, cons
     putNumber(row, columnNumber, value, styleIndex(style));
 }
 
-void StreamedWorkbook::writeRows(SheetRows&& rows) {
+void StreamedWorkbook::writeRows(SheetRows& rows) {
     if (m_state != State::Writing)
         throw Error(QStringLiteral("工作簿“%1”已经写完，不能再写入单元格。").arg(m_path));
     if (rows.isEmpty())
@@ -257,12 +257,24 @@ void StreamedWorkbook::writeRows(SheetRows&& rows) {
     m_row = rows.lastRow();
     m_lastColumn = rows.lastCellColumn();
 
-    auto block = std::make_shared<const SheetRows>(std::move(rows));
+    auto block = std::make_shared<SheetRows>(std::move(rows));
+    {
+        // Storage of rows already made into XML serves the next ones: no fresh pages for every block.
+        std::lock_guard<std::mutex> lock(m_rowsWidthsMutex);
+        if (m_spareRows.empty()) {
+            rows = SheetRows();
+        } else {
+            rows = std::move(m_spareRows.back());
+            m_spareRows.pop_back();
+        }
+    }
     m_deflater->add([this, block, styles, previousRow](std::string& xml) {
         ContentWidths widths;
         block->appendXml(previousRow, *styles, xml, widths);
+        block->clear();
         std::lock_guard<std::mutex> lock(m_rowsWidthsMutex);
         m_rowsWidths.merge(widths);
+        m_spareRows.push_back(std::move(*block));
     });
 }
 

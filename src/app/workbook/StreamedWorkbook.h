@@ -3,6 +3,7 @@
 #include "CellStyle.h"
 #include "ColumnWidths.h"
 #include "PageSetup.h"
+#include "SheetRows.h"
 
 #include <QHash>
 #include <QString>
@@ -15,7 +16,6 @@
 namespace corvalis::workbook {
 
 class ParallelDeflater;
-class SheetRows;
 
 // An xlsx file of one sheet written as its cells come, for exports of any length: rows go out in
 // ascending order and cells in ascending columns within a row. The sheet is compressed on worker
@@ -39,9 +39,10 @@ public:
     // writeNumber() of a whole number, the bulk of long exports, without the detour through
     // floating point.
     void writeInteger(int row, int column, qint64 value);
-    // Rows gathered apart, all after the rows written so far, their cells taking their columns'
-    // formats; their XML is made on the compressing threads. Throws Error when they do not follow.
-    void writeRows(SheetRows&& rows);
+    // Takes rows gathered apart, all after the rows written so far, their cells taking their columns'
+    // formats; their XML is made on the compressing threads. Leaves `rows` empty, with the storage
+    // of rows taken earlier, to gather the next ones. Throws Error when they do not follow.
+    void writeRows(SheetRows& rows);
 
     void setColumnFormat(int column, const CellStyle& style);
     void setColumnWidth(int column, double width);
@@ -98,11 +99,12 @@ private:
     std::vector<Column> m_columns; // by column number
     ContentWidths m_contentWidths;
     std::mutex m_rowsWidthsMutex;
-    ContentWidths m_rowsWidths; // of the rows given to writeRows(), noted on the compressing threads
-    int m_row = 0;              // the last row begun; 0 before the first
-    bool m_rowOpen = false;     // whether cells may still follow in m_row
-    std::string m_rowText;      // its number as written
-    int m_lastColumn = 0;       // the last column written in the open row
+    ContentWidths m_rowsWidths;         // of the rows given to writeRows(), noted on the compressing threads
+    std::vector<SheetRows> m_spareRows; // taken rows whose XML has been made; under m_rowsWidthsMutex
+    int m_row = 0;                      // the last row begun; 0 before the first
+    bool m_rowOpen = false;             // whether cells may still follow in m_row
+    std::string m_rowText;              // its number as written
+    int m_lastColumn = 0;               // the last column written in the open row
     int m_firstRow = 0, m_firstColumn = 0, m_lastColumnAll = 0; // the rows end at m_row
     quint64 m_large64 = 0xFFFFFFFFull;
     PageSetup m_pageSetup;
