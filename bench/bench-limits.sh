@@ -49,7 +49,7 @@ if [ ! -f "$SOURCE" ]; then
     --first-code 120000000001 >/dev/null
 fi
 fresh_home "$WORK/sender"; cp "$SOURCE" "$WORK/sender/$DB_NAME"
-"$BIN/corvalis-survey-cli" --home "$WORK/sender" export-report --label 基准 --output "$WORK/report.dat" >/dev/null
+! wants import || "$BIN/corvalis-survey-cli" --home "$WORK/sender" export-report --label 基准 --output "$WORK/report.dat" >/dev/null
 if wants csv; then
   "$BIN/corvalis-survey-cli" --home "$WORK/sender" export-network --output "$WORK/net.dat" >/dev/null
   "$BIN/corvalis-survey-cli" decrypt-network "$WORK/net.dat" --output "$WORK/net.csv" >/dev/null
@@ -87,6 +87,8 @@ run_program() { # tag bin
   fi
 }
 
+# Times of an earlier run in the same BENCH_WORK must not mix into this run's medians.
+rm -f "$WORK"/*.times
 i=0
 while [ $i -lt "$RUNS" ]; do
   # Baselines: the raw engine and tools on the same records.
@@ -106,7 +108,7 @@ report base-copy "copy of the database file"
 report base-rules "sqlite3: one statement over all 90 rules"
 report base-csvzip "sqlite3 -csv of all columns + zip -1"
 for tag in before after; do
-  [ -f "$WORK/$tag-export.times" ] || continue
+  ls "$WORK/$tag"-*.times >/dev/null 2>&1 || continue
   echo "$tag"
   report "$tag-export" "export-report"
   report "$tag-import-empty" "import into an empty database"
