@@ -1,6 +1,7 @@
 // test-kind: core
 #include "app/Errors.h"
 #include "app/workbook/CellAddress.h"
+#include "app/workbook/SheetRows.h"
 #include "app/workbook/StreamedWorkbook.h"
 #include "support/XlsxReader.h"
 
@@ -10,7 +11,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <limits>
+#include <variant>
 
 using namespace corvalis;
 using namespace corvalis::workbook;
@@ -34,6 +37,24 @@ bool archiveIsSound(const QString& path) {
 
 QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// One cell of the comparison below: a whole number, a number, a text, or a text's UTF-8 bytes as the
+// engine hands them over.
+using CellValue = std::variant<qint64, double, QString, QByteArray>;
+
+QList<CellValue> awkwardValues() {
+    return {qint64(0), qint64(-7), qint64(999999999999999), qint64(1000000000000000),
+            std::numeric_limits<qint64>::min(), 0.1, 1.5e20, std::nan(""),
+            -std::numeric_limits<double>::infinity(), QStringLiteral(" a&b<c>d "),
+            QStringLiteral("_x0041_ 与\u0001控制"), QStringLiteral("a\r\nb\rc"),
+            QString(QChar(0xD800)) + QStringLiteral("半"), QString(QChar(0xFFFE)),
+            QString::fromUtf8("\xF0\x9F\x98\x80工会"), QByteArray("安溪县裕泰印刷有限公司工会委员会"),
+            QByteArray("甲\n乙乙乙丙"), QByteArray("_x00e9_ & <b>"), QByteArray("\tx "), QByteArray(),
+            QByteArray("a\0b\rc", 5), QByteArray("工会工会\xF0\x9F\x98\x80\xEF\xBF\xBE\xEF\xBF\xBF"),
+            // No UTF-8: cut short, overlong, a half character, a byte that never starts one.
+            QByteArray("\xE5\xB7"), QByteArray("\xC0\x80x"), QByteArray("\xED\xA0\x80"),
+            QByteArray(" ab\xFF")};
 }
 
 } // namespace
@@ -149,6 +170,137 @@ private Q_SLOTS:
         const QByteArray sheet = unzipped(byInteger, QStringLiteral("xl/worksheets/sheet1.xml"));
         QVERIFY(sheet.contains("<v>999999999999999</v>") && sheet.contains("<v>-7</v>"));
         QCOMPARE(sheet, unzipped(byNumber, QStringLiteral("xl/worksheets/sheet1.xml")));
+    }
+
+    // Rows gathered apart and made on the compressing threads come out exactly as written cell by
+    // cell: the same sheet byte for byte, with its dimension and fitted widths, whatever the values,
+    // the gaps between rows and columns, and the cells written directly before and after.
+    void gatheredRowsComeOutAsWrittenCellByCell() {
+        const QList<CellValue> values = awkwardValues();
+        QTemporaryDir dir;
+        auto write = [&](const QString& name, bool gathered) {
+            const QString path = dir.filePath(name);
+            StreamedWorkbook book(path, QStringLiteral("表"));
+            CellStyle code;
+            code.numberFormat = QStringLiteral("0");
+            CellStyle textFormat;
+            textFormat.numberFormat = QStringLiteral("@");
+            book.setColumnFormat(2, code);
+            book.setColumnFormat(5, textFormat);
+            CellStyle heading;
+            heading.bold = true;
+            book.writeText(2, 1, QStringLiteral("导出日期:"), heading);
+            book.writeText(3, 3, QStringLiteral("标题"));
+            SheetRows rows;
+            int row = 5;
+            int next = 0;
+            auto put = [&](int column, const CellValue& value) {
+                if (const auto* whole = std::get_if<qint64>(&value))
+                    gathered ? rows.addInteger(column, *whole) : book.writeInteger(row, column, *whole);
+                else if (const auto* number = std::get_if<double>(&value))
+                    gathered ? rows.addNumber(column, *number) : book.writeNumber(row, column, *number);
+                else if (const auto* text = std::get_if<QString>(&value))
+                    gathered ? rows.addText(column, *text) : book.writeText(row, column, *text);
+                else if (const auto* bytes = std::get_if<QByteArray>(&value))
+                    gathered ? rows.addText(column, bytes->constData(), bytes->size())
+                             : book.writeText(row, column, QString::fromUtf8(*bytes));
+            };
+            // Each value alone in a column of its own first, so that its width decides the column's.
+            if (gathered)
+                rows.beginRow(row);
+            for (int i = 0; i < values.size(); ++i)
+                put(20 + i, values[i]);
+            ++row;
+            for (int record = 0; record < 3000; ++record, row += 1 + (record % 97 == 0 ? 2 : 0)) {
+                if (gathered)
+                    rows.beginRow(row);
+                // Some rows stay empty; some columns are skipped.
+                for (int column = 1; column <= 9 && record % 31 != 7;
+                     column += 1 + (record + column) % 4 / 3) {
+                    put(column, values[next++ % values.size()]);
+                }
+                // Handed over in blocks of every size, many more than are compressed at a time.
+                if (gathered && (rows.isFull() || record % 53 == 52)) {
+                    book.writeRows(rows);
+                }
+                if (record == 1500) { // a row written directly between the blocks
+                    if (gathered) {
+                        book.writeRows(rows);
+                    }
+                    row += 1;
+                    book.writeText(row, 12, QStringLiteral("直接写入的单元格"));
+                    book.writeInteger(row, 13, 42);
+                }
+            }
+            if (gathered)
+                book.writeRows(rows);
+            book.writeNumber(row + 1, 1, 1.25);
+            book.fitColumns();
+            book.save();
+            return path;
+        };
+        const QString byCell = write(QStringLiteral("cells.xlsx"), false);
+        const QString byRows = write(QStringLiteral("rows.xlsx"), true);
+        QVERIFY(archiveIsSound(byRows));
+        const QByteArray sheet = unzipped(byRows, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(sheet.contains("<cols>") && sheet.contains("_x000D_") && sheet.contains("<row r="));
+        QCOMPARE(sheet, unzipped(byCell, QStringLiteral("xl/worksheets/sheet1.xml")));
+        QCOMPARE(unzipped(byRows, QStringLiteral("xl/styles.xml")),
+                 unzipped(byCell, QStringLiteral("xl/styles.xml")));
+        XlsxReader reader(byRows);
+        QCOMPARE(reader.cell(1, QStringLiteral("T5")), QStringLiteral("0"));
+        QCOMPARE(reader.cell(1, QStringLiteral("A6")), QStringLiteral("0"));
+        QCOMPARE(reader.cells(1), XlsxReader(byCell).cells(1));
+    }
+
+    // Gathered rows take their place in the sheet's order like single cells, and are checked as they
+    // are gathered.
+    void gatheredRowsKeepTheSheetsOrder() {
+        QTemporaryDir dir;
+        StreamedWorkbook book(dir.filePath(QStringLiteral("order.xlsx")), QStringLiteral("s"));
+        SheetRows early;
+        QVERIFY_THROWS_EXCEPTION(Error, early.addInteger(1, 1)); // no row begun
+        QVERIFY_THROWS_EXCEPTION(Error, early.beginRow(0));
+        QVERIFY_THROWS_EXCEPTION(Error, early.beginRow(MaxRows + 1));
+        early.beginRow(5);
+        early.addInteger(2, 1);
+        QVERIFY_THROWS_EXCEPTION(Error, early.addInteger(2, 2));
+        QVERIFY_THROWS_EXCEPTION(Error, early.addText(1, "x", 1));
+        QVERIFY_THROWS_EXCEPTION(Error, early.addNumber(MaxColumns + 1, 1));
+        QVERIFY_THROWS_EXCEPTION(Error, early.beginRow(5));
+        early.beginRow(6);
+        // A cell holds 32767 UTF-16 units, however many bytes their UTF-8 takes.
+        const QByteArray wide = QString(20000, QChar(0x5DE5)).toUtf8();
+        early.addText(1, wide.constData(), wide.size());
+        const QByteArray tooLong(32768, 'x');
+        QVERIFY_THROWS_EXCEPTION(Error, early.addText(2, tooLong.constData(), tooLong.size()));
+
+        book.writeNumber(7, 1, 7);
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(early));
+        SheetRows later;
+        later.beginRow(8);
+        later.addInteger(1, 8);
+        later.beginRow(9); // no cells: left out
+        book.writeRows(later);
+        // The gathered rows are closed: nothing more goes into them.
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeNumber(8, 2, 1));
+        book.writeNumber(9, 2, 9);
+        SheetRows empty;
+        book.writeRows(empty);
+        book.save();
+        SheetRows afterSave;
+        afterSave.beginRow(10);
+        afterSave.addInteger(1, 10);
+        QVERIFY_THROWS_EXCEPTION(Error, book.writeRows(afterSave));
+
+        QVERIFY(archiveIsSound(book.path()));
+        XlsxReader reader(book.path());
+        QCOMPARE(reader.cells(1).size(), 3);
+        QCOMPARE(reader.cell(1, QStringLiteral("A8")), QStringLiteral("8"));
+        QCOMPARE(reader.cell(1, QStringLiteral("B9")), QStringLiteral("9"));
+        const QByteArray sheet = unzipped(book.path(), QStringLiteral("xl/worksheets/sheet1.xml"));
+        QVERIFY(sheet.contains("<dimension ref=\"A7:B9\"/>"));
+        QVERIFY(sheet.contains("</row><row><c><v>8</v></c></row><row><c r=\"B9\"><v>9</v></c></row>"));
     }
 
     void cellsOutsideTheSheetOrOutOfOrderAreRefused() {

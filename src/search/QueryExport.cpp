@@ -9,6 +9,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/workbook/CellAddress.h"
+#include "app/workbook/SheetRows.h"
 #include "app/workbook/StreamedWorkbook.h"
 #include "records/SurveyColumns.h"
 
@@ -140,26 +141,24 @@ CellKind cellKindOf(ColumnType type, const QString& name) {
 }
 
 // One value of any storage class, through a QVariant.
-void writeExcelValue(workbook::StreamedWorkbook& sheet, int row, int column, const QVariant& value,
-                     CellKind kind) {
+void addExcelValue(workbook::SheetRows& cells, int column, const QVariant& value, CellKind kind) {
     if (value.isNull())
         return;
     switch (kind) {
     case CellKind::Boolean:
-        sheet.writeText(row, column,
-                        engine::integerOf(value) != 0 ? QStringLiteral("是") : QStringLiteral("不是"));
+        cells.addText(column, engine::integerOf(value) != 0 ? QStringLiteral("是") : QStringLiteral("不是"));
         return;
     case CellKind::DateTime: {
         const QDateTime at = dateTimeOf(value);
         if (at.isValid())
-            sheet.writeText(row, column, at.toString(QStringLiteral("yyyy-MM")));
+            cells.addText(column, at.toString(QStringLiteral("yyyy-MM")));
         return;
     }
     case CellKind::Number: {
         bool numeric = false;
         const double number = value.toDouble(&numeric);
         if (numeric && value.typeId() != QMetaType::QString) {
-            sheet.writeNumber(row, column, number);
+            cells.addNumber(column, number);
             return;
         }
         break;
@@ -167,25 +166,27 @@ void writeExcelValue(workbook::StreamedWorkbook& sheet, int row, int column, con
     case CellKind::AsText:
         break;
     }
-    sheet.writeText(row, column, engine::textOf(value));
+    cells.addText(column, engine::textOf(value));
 }
 
 // The cell of the current row: whole numbers in number columns, the bulk of every export, and texts
-// are read straight from the statement; other values take the general way above.
-void writeExcelCell(workbook::StreamedWorkbook& sheet, int row, int column, const engine::Statement& rows,
-                    int source, CellKind kind) {
+// are copied straight from the statement; other values take the general way above.
+void addExcelCell(workbook::SheetRows& cells, int column, const engine::Statement& rows, int source,
+                  CellKind kind) {
     qint64 number = 0;
     if (kind == CellKind::Number && rows.storedInteger(source, number)) {
-        sheet.writeInteger(row, column, number);
+        cells.addInteger(column, number);
         return;
     }
     if (rows.isNull(source))
         return;
-    if (kind == CellKind::AsText) {
-        sheet.writeText(row, column, rows.text(source));
+    const char* utf8 = nullptr;
+    int size = 0;
+    if (kind == CellKind::AsText && rows.storedText(source, utf8, size)) {
+        cells.addText(column, utf8, size);
         return;
     }
-    writeExcelValue(sheet, row, column, rows.value(source), kind);
+    addExcelValue(cells, column, rows.value(source), kind);
 }
 
 QString accessType(ColumnType type, int size, const QString& declared) {
@@ -307,6 +308,9 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
         progress.start(ExportProgressCaption, total, 1, false);
         int row = FirstRecordRow;
         int shownPercent = -1;
+        // The records go to the workbook a block of rows at a time: their XML is made and compressed
+        // on other threads while this one reads on.
+        workbook::SheetRows block;
         while (rows.step()) {
             progress.step();
             // The caption changes only with the percentage; between changes the window is kept
@@ -317,12 +321,16 @@ QString saveQueryAsExcel(engine::Connection& connection, const QuerySource& quer
             } else if ((row & 63) == 0) {
                 ui.keepResponsive();
             }
+            block.beginRow(row);
             for (size_t i = 0; i < exported.size(); ++i) {
                 if (exported[i].source >= 0)
-                    writeExcelCell(sheet, row, int(i + 1), rows, exported[i].source, exported[i].kind);
+                    addExcelCell(block, int(i + 1), rows, exported[i].source, exported[i].kind);
             }
             ++row;
+            if (block.isFull())
+                sheet.writeRows(block);
         }
+        sheet.writeRows(block);
         sheet.fitColumns();
         sheet.setPageSetup(
             workbook::tablePageSetup(sheet.columnWidths(), FirstRecordRow - 1, PrintedKeyColumns));

@@ -274,4 +274,13 @@ QString Statement::text(int column) const {
     return textOf(value(column));
 }
 
+bool Statement::storedText(int column, const char*& utf8, int& size) const {
+    sqlite3_stmt* s = m_statement.get();
+    if (sqlite3_column_type(s, column) != SQLITE_TEXT)
+        return false;
+    utf8 = reinterpret_cast<const char*>(sqlite3_column_text(s, column));
+    size = sqlite3_column_bytes(s, column);
+    return true;
+}
+
 } // namespace corvalis::engine

@@ -71,6 +71,9 @@ public:
     // The column as a union code: codeOf() of its value, without a QVariant for whole numbers.
     std::optional<UnionCode> code(int column) const;
     QString text(int column) const;
+    // When the value is stored as text: true, with its UTF-8 bytes, which stay valid until the next
+    // step. For bulk readers that copy the bytes on.
+    bool storedText(int column, const char*& utf8, int& size) const;
     // integer() of count columns from first on, appended to out: one engine call per whole number,
     // for readers of many numeric columns per row. False when a value was neither a whole number nor
     // null, so that its integer() is only an approximation.

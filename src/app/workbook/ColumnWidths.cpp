@@ -6,6 +6,12 @@
 
 namespace corvalis::workbook {
 
+bool isWideCharacter(char32_t u) {
+    return (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3) ||
+           (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+           (u >= 0xFFE0 && u <= 0xFFE6);
+}
+
 double displayWidth(const QString& text) {
     double width = 0;
     double lineWidth = 0;
@@ -15,11 +21,7 @@ double displayWidth(const QString& text) {
             lineWidth = 0;
             continue;
         }
-        const ushort u = c.unicode();
-        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
-                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
-                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
-                          (u >= 0xFFE0 && u <= 0xFFE6) || c.isSurrogate();
+        const bool wide = isWideCharacter(c.unicode()) || c.isSurrogate();
         lineWidth += wide ? (c.isLowSurrogate() ? 0 : 2) : 1;
     }
     return std::max(width, lineWidth);
@@ -30,6 +32,13 @@ void ContentWidths::note(int column, double width) {
         m_widths.resize(size_t(column) + 1, -1);
     double& current = m_widths[size_t(column)];
     current = std::max(current, width);
+}
+
+void ContentWidths::merge(const ContentWidths& other) {
+    for (size_t column = 0; column < other.m_widths.size(); ++column) {
+        if (other.m_widths[column] >= 0)
+            note(int(column), other.m_widths[column]);
+    }
 }
 
 std::optional<double> ContentWidths::fitted(int column, double minimum, double maximum) const {

@@ -8,6 +8,8 @@ namespace corvalis::workbook {
 
 // Display width of a text in spreadsheet column units: wide (CJK, full-width) characters count 2.
 double displayWidth(const QString& text);
+// Whether a character of the basic plane counts 2; every character beyond it does.
+bool isWideCharacter(char32_t code);
 
 // The widest content written into each column, from which columns are fitted to their contents.
 class ContentWidths {
@@ -18,6 +20,8 @@ public:
     // The same for a number whose text, as numberTextLength() gives it, is known.
     void noteNumberText(int column, qsizetype length) { note(column, double(length) * 1.3 + 1); }
     void note(int column, double width);
+    // Takes the wider of each column's two widths.
+    void merge(const ContentWidths& other);
 
     int columnCount() const { return int(m_widths.size()); }
     // The width that fits the column's contents with a little margin, within the bounds; empty for

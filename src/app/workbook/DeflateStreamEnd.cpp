@@ -24,8 +24,12 @@ public:
     void refill() {
         if (m_next + 8 <= m_size) {
             std::uint64_t word = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            std::memcpy(&word, m_data + m_next, 8);
+#else
             for (int i = 7; i >= 0; --i)
                 word = word << 8 | m_data[m_next + std::size_t(i)];
+#endif
             m_buffer |= word << m_count;
             m_next += (63 - m_count) >> 3;
             m_count |= 56;
@@ -39,8 +43,12 @@ public:
         }
     }
     // The buffered bits; refill() first makes at least 56 of them valid.
-    std::uint64_t bits() const { return m_buffer; }
-    unsigned count() const { return m_count; }
+    std::uint64_t bits() const {
+        return m_buffer;
+    }
+    unsigned count() const {
+        return m_count;
+    }
     void skip(unsigned count) {
         m_buffer >>= count;
         m_count -= count;
@@ -52,7 +60,9 @@ public:
         skip(count);
         return value;
     }
-    void alignToByte() { skip(m_count & 7); }
+    void alignToByte() {
+        skip(m_count & 7);
+    }
     // Skips whole bytes, from a byte boundary.
     void skipBytes(std::uint64_t bytes) {
         const std::uint64_t buffered = m_count / 8;
@@ -74,11 +84,17 @@ private:
 };
 
 // A canonical prefix code: codes of up to FastBits bits are looked up in one step, longer ones
-// are decoded bit by bit.
+// are decoded bit by bit. A symbol may be followed by extra bits (lengths and distances): the fast
+// look-up skips them with the code, since walking the stream needs their count only.
 class PrefixCode {
 public:
-    // False for lengths that no prefix code has (too many codes of some length).
-    bool build(const unsigned char* lengths, int count) {
+    // False for lengths that no prefix code has (too many codes of some length). extraBits gives the
+    // count of extra bits of each symbol from firstWithExtra on.
+    bool build(const unsigned char* lengths, int count, const unsigned char* extraBits = nullptr,
+               int firstWithExtra = 0, int extraCount = 0) {
+        m_extra = extraBits;
+        m_firstWithExtra = firstWithExtra;
+        m_extraCount = extraCount;
         std::memset(m_count, 0, sizeof m_count);
         std::memset(m_fast, 0, sizeof m_fast);
         for (int symbol = 0; symbol < count; ++symbol)
@@ -105,8 +121,10 @@ public:
                 unsigned reversed = 0;
                 for (int bit = 0; bit < length; ++bit)
                     reversed |= ((code >> bit) & 1) << (length - 1 - bit);
+                const int symbol = m_symbols[index];
+                const unsigned extra = extraOf(symbol);
                 for (unsigned at = reversed; at < (1u << FastBits); at += 1u << length)
-                    m_fast[at] = std::uint16_t(m_symbols[index] << 4 | length);
+                    m_fast[at] = std::uint32_t(symbol) << 8 | std::uint32_t(length + extra);
             }
             code <<= 1;
         }
@@ -116,11 +134,23 @@ public:
     // The next symbol, or -1 where the bits are no code.
     // Needs at least FastBits bits in the buffer.
     int decode(BitReader& bits) const {
-        const std::uint16_t entry = m_fast[bits.bits() & ((1u << FastBits) - 1)];
+        const std::uint32_t entry = m_fast[bits.bits() & ((1u << FastBits) - 1)];
         if (entry != 0) {
-            bits.skip(entry & 15u);
-            return entry >> 4;
+            bits.skip(entry & 0xFFu);
+            return int(entry >> 8);
         }
+        const int symbol = decodeLong(bits);
+        bits.skip(extraOf(symbol));
+        return symbol;
+    }
+
+private:
+    unsigned extraOf(int symbol) const {
+        return m_extra && symbol >= m_firstWithExtra && symbol < m_firstWithExtra + m_extraCount
+                   ? m_extra[symbol - m_firstWithExtra]
+                   : 0;
+    }
+    int decodeLong(BitReader& bits) const {
         int code = 0, first = 0, index = 0;
         for (int length = 1; length <= MaxCodeBits; ++length) {
             code |= int(bits.take(1));
@@ -134,10 +164,12 @@ public:
         return -1;
     }
 
-private:
     std::uint16_t m_count[MaxCodeBits + 1];
     std::uint16_t m_symbols[MaxSymbols];
-    std::uint16_t m_fast[1u << FastBits];
+    std::uint32_t m_fast[1u << FastBits];
+    const unsigned char* m_extra = nullptr;
+    int m_firstWithExtra = 0;
+    int m_extraCount = 0;
 };
 
 constexpr unsigned char LengthExtraBits[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
@@ -145,15 +177,19 @@ constexpr unsigned char LengthExtraBits[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 
 constexpr unsigned char DistanceExtraBits[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                                  6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
-// The codes of one block up to its end-of-block code.
+// The codes of one block up to its end-of-block code. The codes of lengths and distances skip
+// their extra bits as they are decoded (see build()).
 bool skipCodes(BitReader& bits, const PrefixCode& literals, const PrefixCode& distances) {
     for (;;) {
         // Enough for a length code, its extra bits, a distance code and its extra bits.
-        if (bits.count() < 48)
+        if (bits.count() < 48) {
             bits.refill();
-        // Past the end only zeros come, which may be codes: a stream cut short would not end.
-        if (bits.overrun())
-            return false;
+            // Past the end only zeros come, which may be codes: a stream cut short would not end.
+            // Checked at each refill, the walk stops within a few codes of the end; the end of
+            // the block is checked exactly.
+            if (bits.overrun())
+                return false;
+        }
         const int symbol = literals.decode(bits);
         if (symbol < 256) {
             if (symbol < 0)
@@ -164,12 +200,16 @@ bool skipCodes(BitReader& bits, const PrefixCode& literals, const PrefixCode& di
             return !bits.overrun();
         if (symbol - 257 >= 29)
             return false;
-        bits.skip(LengthExtraBits[symbol - 257]);
         const int distance = distances.decode(bits);
         if (distance < 0 || distance >= 30)
             return false;
-        bits.skip(DistanceExtraBits[distance]);
     }
+}
+
+bool buildBlockCodes(PrefixCode& literals, PrefixCode& distances, const unsigned char* lengths,
+                     int literalCount, int distanceCount) {
+    return literals.build(lengths, literalCount, LengthExtraBits, 257, 29) &&
+           distances.build(lengths + literalCount, distanceCount, DistanceExtraBits, 0, 30);
 }
 
 bool skipFixedBlock(BitReader& bits) {
@@ -181,8 +221,7 @@ bool skipFixedBlock(BitReader& bits) {
         std::memset(lengths + 280, 8, 8);
         std::memset(lengths + MaxSymbols, 5, 30);
         std::pair<PrefixCode, PrefixCode> built;
-        built.first.build(lengths, MaxSymbols);
-        built.second.build(lengths + MaxSymbols, 30);
+        buildBlockCodes(built.first, built.second, lengths, MaxSymbols, 30);
         return built;
     }();
     return skipCodes(bits, codes.first, codes.second);
@@ -232,7 +271,7 @@ bool skipDynamicBlock(BitReader& bits) {
     if (lengths[256] == 0)
         return false;
     PrefixCode literals, distances;
-    return literals.build(lengths, literalCount) && distances.build(lengths + literalCount, distanceCount) &&
+    return buildBlockCodes(literals, distances, lengths, literalCount, distanceCount) &&
            skipCodes(bits, literals, distances);
 }
 

@@ -54,8 +54,10 @@ void ParallelDeflater::work(int level) {
         try {
             if (setupError)
                 std::rethrow_exception(setupError);
+            if (job->make)
+                job->make(job->input);
             job->crc = crcOf(job->input.data(), qsizetype(job->input.size()));
-            job->output = deflater->piece(job->input.data(), qsizetype(job->input.size()), false);
+            deflater->piece(job->input.data(), qsizetype(job->input.size()), false, job->output);
         } catch (...) {
             job->error = std::current_exception();
         }
@@ -68,8 +70,26 @@ void ParallelDeflater::work(int level) {
 }
 
 void ParallelDeflater::add(std::string&& piece) {
-    auto job = std::make_unique<Job>();
+    std::unique_ptr<Job> job = spareJob();
     job->input = std::move(piece);
+    queue(std::move(job));
+}
+
+void ParallelDeflater::add(std::function<void(std::string&)> make) {
+    std::unique_ptr<Job> job = spareJob();
+    job->make = std::move(make);
+    queue(std::move(job));
+}
+
+std::unique_ptr<ParallelDeflater::Job> ParallelDeflater::spareJob() {
+    if (m_spare.empty())
+        return std::make_unique<Job>();
+    std::unique_ptr<Job> job = std::move(m_spare.back());
+    m_spare.pop_back();
+    return job;
+}
+
+void ParallelDeflater::queue(std::unique_ptr<Job> job) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // Owned first: a worker never sees a job that a failed push could free.
@@ -93,8 +113,20 @@ void ParallelDeflater::writeOldest() {
     if (m_target.write(job->output) != job->output.size())
         throw FileError(QStringLiteral("无法写入临时文件：%1").arg(m_target.errorString()));
     appendToSummary(m_summary, job->crc, job->input.size(), quint64(job->output.size()));
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_inOrder.pop_front();
+    std::unique_ptr<Job> written;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        written = std::move(m_inOrder.front());
+        m_inOrder.pop_front();
+    }
+    // Its buffers serve a later piece: long exports then allocate no fresh pages as they go.
+    written->make = nullptr;
+    written->input.clear();
+    written->output.resize(0);
+    written->crc = 0;
+    written->done = false;
+    written->error = nullptr;
+    m_spare.push_back(std::move(written));
 }
 
 void ParallelDeflater::finish() {

@@ -2,6 +2,8 @@
 
 #include "CellAddress.h"
 #include "ParallelDeflater.h"
+#include "SheetRows.h"
+#include "SheetXml.h"
 #include "ZipWriter.h"
 #include "app/Errors.h"
 #include "app/FileOps.h"
@@ -22,7 +24,7 @@ constexpr int SheetLevel = 1;
 constexpr double DefaultWidth = 8.43;
 constexpr double MaxWidth = 255;
 constexpr int FirstCustomFormat = 164;
-// The longest text a cell holds.
+// The longest text a cell holds, in UTF-16 units.
 constexpr qsizetype MaxCellText = 32767;
 
 const char* const XmlDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
@@ -52,53 +54,6 @@ double storedWidth(double width) {
     return std::floor(pixels / 7 * 256) / 256;
 }
 
-bool isXmlSpace(QChar c) {
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
-           c == QLatin1Char('\r');
-}
-
-bool isHexDigit(QChar c) {
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
-           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
-}
-
-// "_x0041_" in a cell is read back as the character it names, so such a literal text keeps its
-// underscore by writing the underscore itself that way.
-bool looksLikeEscape(const QString& text, qsizetype at) {
-    if (at + 6 >= text.size() || text[at + 1] != QLatin1Char('x') || text[at + 6] != QLatin1Char('_'))
-        return false;
-    for (qsizetype i = at + 2; i < at + 6; ++i) {
-        if (!isHexDigit(text[i]))
-            return false;
-    }
-    return true;
-}
-
-void appendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out.push_back(char(code));
-    } else if (code < 0x800) {
-        out.push_back(char(0xC0 | (code >> 6)));
-        out.push_back(char(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(char(0xE0 | (code >> 12)));
-        out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (code >> 18)));
-        out.push_back(char(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (code & 0x3F)));
-    }
-}
-
-void appendControl(std::string& out, ushort code) {
-    char name[8];
-    std::snprintf(name, sizeof name, "_x%04X_", unsigned(code));
-    out += name;
-}
-
 } // namespace
 
 StreamedWorkbook::StreamedWorkbook(const QString& path, const QString& sheetName)
@@ -116,7 +71,10 @@ StreamedWorkbook::StreamedWorkbook(const QString& path, const QString& sheetName
     m_buffer.reserve(PieceSize + PieceSize / 8);
 }
 
-StreamedWorkbook::~StreamedWorkbook() = default;
+StreamedWorkbook::~StreamedWorkbook() {
+    // The compressing threads may still be making rows that note their widths here.
+    m_deflater.reset();
+}
 
 int StreamedWorkbook::styleIndex(const CellStyle& style) {
     const QString key = style.key();
@@ -147,6 +105,14 @@ void StreamedWorkbook::setColumnWidth(int number, double width) {
 }
 
 void StreamedWorkbook::fitColumns(double minimum, double maximum) {
+    // The rows still being made on the compressing threads count too.
+    if (m_deflater)
+        m_deflater->finish();
+    {
+        std::lock_guard<std::mutex> lock(m_rowsWidthsMutex);
+        m_contentWidths.merge(m_rowsWidths);
+        m_rowsWidths = ContentWidths();
+    }
     for (int number = 1; number < m_contentWidths.columnCount(); ++number) {
         const std::optional<double> width = m_contentWidths.fitted(number, minimum, maximum);
         if (width && !(size_t(number) < m_columns.size() && m_columns[size_t(number)].widthSet))
@@ -159,13 +125,13 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
         throw Error(QStringLiteral("工作簿“%1”已经写完，不能再写入单元格。").arg(m_path));
     checkedRowIndex(row);
     checkedColumnIndex(columnNumber);
-    if (row < m_row || (row == m_row && columnNumber <= m_lastColumn))
+    if (row < m_row || (row == m_row && (!m_rowOpen || columnNumber <= m_lastColumn)))
         throw Error(QStringLiteral("单元格%1未按行、列的顺序写入。").arg(cellAddress(row, columnNumber)));
     // A row or cell that follows the one before it goes without its reference: readers take the
     // next row and the next column then, and the sheet is shorter by a third.
     int previousColumn = m_lastColumn;
     if (row != m_row) {
-        if (m_row != 0)
+        if (m_rowOpen)
             append("</row>");
         m_rowText = std::to_string(row);
         if (row == m_row + 1) {
@@ -178,6 +144,7 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
         if (m_row == 0)
             m_firstRow = row;
         m_row = row;
+        m_rowOpen = true;
         previousColumn = 0;
     }
     m_lastColumn = columnNumber;
@@ -197,70 +164,15 @@ void StreamedWorkbook::beginCell(int row, int columnNumber, int style) {
     append(styleAttribute.data(), styleAttribute.size());
 }
 
-void StreamedWorkbook::appendText(const QString& text) {
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const ushort u = text[i].unicode();
-        if (u >= 0x80) {
-            char32_t code = u;
-            if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode()))
-                code = QChar::surrogateToUcs4(u, text[++i].unicode());
-            else if (QChar::isSurrogate(u) || u == 0xFFFE || u == 0xFFFF)
-                code = 0xFFFD; // not a character XML can hold
-            appendUtf8(m_buffer, code);
-            continue;
-        }
-        switch (u) {
-        case '&':
-            m_buffer += "&amp;";
-            break;
-        case '<':
-            m_buffer += "&lt;";
-            break;
-        case '>':
-            m_buffer += "&gt;";
-            break;
-        case '_':
-            if (looksLikeEscape(text, i))
-                m_buffer += "_x005F_";
-            else
-                m_buffer += '_';
-            break;
-        default:
-            // A raw carriage return would be read back as a line feed.
-            if (u < 0x20 && u != '\t' && u != '\n')
-                appendControl(m_buffer, u);
-            else
-                m_buffer += char(u);
-        }
-    }
-}
-
-void StreamedWorkbook::appendNumber(double value) {
-    char digits[32];
-    std::to_chars_result written{};
-    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
-        written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
-    } else {
-        // The shortest text that reads back as the same number.
-        written = std::to_chars(digits, digits + sizeof digits, value);
-        for (char* c = digits; c != written.ptr; ++c)
-            *c = *c == 'e' ? 'E' : *c;
-    }
-    m_buffer.append(digits, size_t(written.ptr - digits));
-}
-
 void StreamedWorkbook::putText(int row, int columnNumber, const QString& text, int style, bool noteWidth) {
     if (text.size() > MaxCellText)
         throw Error(QStringLiteral("单元格%1的文字超过%2个字符。")
                         .arg(cellAddress(row, columnNumber))
                         .arg(MaxCellText));
     beginCell(row, columnNumber, style);
-    m_buffer += " t=\"inlineStr\"><is><t";
-    if (!text.isEmpty() && (isXmlSpace(text.front()) || isXmlSpace(text.back())))
-        m_buffer += " xml:space=\"preserve\"";
-    m_buffer += '>';
-    appendText(text);
+    m_buffer += needsPreservedSpace(text) ? " t=\"inlineStr\"><is><t xml:space=\"preserve\">"
+                                          : " t=\"inlineStr\"><is><t>";
+    appendEscapedText(m_buffer, text);
     m_buffer += "</t></is></c>";
     if (noteWidth)
         m_contentWidths.noteText(columnNumber, text);
@@ -275,7 +187,7 @@ void StreamedWorkbook::putNumber(int row, int columnNumber, double value, int st
     }
     beginCell(row, columnNumber, style);
     m_buffer += "><v>";
-    appendNumber(value);
+    appendNumber(m_buffer, value);
     m_buffer += "</v></c>";
     m_contentWidths.noteNumber(columnNumber, value);
     flushIfFull();
@@ -319,9 +231,59 @@ void StreamedWorkbook::writeNumber(int row, int columnNumber, double value, cons
     putNumber(row, columnNumber, value, styleIndex(style));
 }
 
-void StreamedWorkbook::flushIfFull() {
-    if (m_buffer.size() < PieceSize)
+void StreamedWorkbook::writeRows(SheetRows& rows) {
+    if (m_state != State::Writing)
+        throw Error(QStringLiteral("工作簿“%1”已经写完，不能再写入单元格。").arg(m_path));
+    if (rows.isEmpty())
         return;
+    if (rows.firstRow() <= m_row)
+        throw Error(QStringLiteral("单元格%1未按行、列的顺序写入。")
+                        .arg(cellAddress(rows.firstRow(), rows.firstCellColumn())));
+    if (m_rowOpen)
+        append("</row>");
+    m_rowOpen = false;
+    if (!m_buffer.empty())
+        handOverBuffer();
+
+    auto styles = std::make_shared<std::vector<std::string>>(size_t(rows.lastColumn()) + 1);
+    for (size_t number = 1; number < styles->size() && number < m_columns.size(); ++number)
+        (*styles)[number] = m_styleAttributes[size_t(m_columns[number].style)];
+    m_contentWidths.merge(rows.notedWidths());
+    if (m_row == 0)
+        m_firstRow = rows.firstRow();
+    m_firstColumn = m_firstColumn == 0 ? rows.firstColumn() : std::min(m_firstColumn, rows.firstColumn());
+    m_lastColumnAll = std::max(m_lastColumnAll, rows.lastColumn());
+    const int previousRow = m_row;
+    m_row = rows.lastRow();
+    m_lastColumn = rows.lastCellColumn();
+
+    auto block = std::make_shared<SheetRows>(std::move(rows));
+    {
+        // Storage of rows already made into XML serves the next ones: no fresh pages for every block.
+        std::lock_guard<std::mutex> lock(m_rowsWidthsMutex);
+        if (m_spareRows.empty()) {
+            rows = SheetRows();
+        } else {
+            rows = std::move(m_spareRows.back());
+            m_spareRows.pop_back();
+        }
+    }
+    m_deflater->add([this, block, styles, previousRow](std::string& xml) {
+        ContentWidths widths;
+        block->appendXml(previousRow, *styles, xml, widths);
+        block->clear();
+        std::lock_guard<std::mutex> lock(m_rowsWidthsMutex);
+        m_rowsWidths.merge(widths);
+        m_spareRows.push_back(std::move(*block));
+    });
+}
+
+void StreamedWorkbook::flushIfFull() {
+    if (m_buffer.size() >= PieceSize)
+        handOverBuffer();
+}
+
+void StreamedWorkbook::handOverBuffer() {
     m_deflater->add(std::move(m_buffer));
     m_buffer = std::string();
     m_buffer.reserve(PieceSize + PieceSize / 8);
@@ -480,7 +442,7 @@ void StreamedWorkbook::saveFailed(const QString& text) {
 }
 
 void StreamedWorkbook::writePackage() {
-    if (m_row != 0)
+    if (m_rowOpen)
         m_buffer += "</row>";
     if (!m_buffer.empty())
         m_deflater->add(std::move(m_buffer));

@@ -3,11 +3,13 @@
 #include "CellStyle.h"
 #include "ColumnWidths.h"
 #include "PageSetup.h"
+#include "SheetRows.h"
 
 #include <QHash>
 #include <QString>
 #include <QTemporaryFile>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,10 @@ public:
     // writeNumber() of a whole number, the bulk of long exports, without the detour through
     // floating point.
     void writeInteger(int row, int column, qint64 value);
+    // Takes rows gathered apart, all after the rows written so far, their cells taking their columns'
+    // formats; their XML is made on the compressing threads. Leaves `rows` empty, with the storage
+    // of rows taken earlier, to gather the next ones. Throws Error when they do not follow.
+    void writeRows(SheetRows& rows);
 
     void setColumnFormat(int column, const CellStyle& style);
     void setColumnWidth(int column, double width);
@@ -67,13 +73,12 @@ private:
     int styleIndex(const CellStyle& style);
     Column& column(int number);
     void beginCell(int row, int column, int style);
-    void appendText(const QString& text);
-    void appendNumber(double value);
     void append(const char* text, size_t size) { m_buffer.append(text, size); }
     template <size_t N> void append(const char (&literal)[N]) { m_buffer.append(literal, N - 1); }
     void putText(int row, int column, const QString& text, int style, bool noteWidth);
     void putNumber(int row, int column, double value, int style);
     void flushIfFull();
+    void handOverBuffer();
     QByteArray sheetHead() const;
     QByteArray sheetTail() const;
     QByteArray styleSheet() const;
@@ -93,9 +98,13 @@ private:
     QHash<QString, int> m_styleIndexes;
     std::vector<Column> m_columns; // by column number
     ContentWidths m_contentWidths;
-    int m_row = 0;                                              // the open row; 0 before the first
-    std::string m_rowText;                                      // its number as written
-    int m_lastColumn = 0;                                       // the last column written in the open row
+    std::mutex m_rowsWidthsMutex;
+    ContentWidths m_rowsWidths;         // of the rows given to writeRows(), noted on the compressing threads
+    std::vector<SheetRows> m_spareRows; // taken rows whose XML has been made; under m_rowsWidthsMutex
+    int m_row = 0;                      // the last row begun; 0 before the first
+    bool m_rowOpen = false;             // whether cells may still follow in m_row
+    std::string m_rowText;              // its number as written
+    int m_lastColumn = 0;               // the last column written in the open row
     int m_firstRow = 0, m_firstColumn = 0, m_lastColumnAll = 0; // the rows end at m_row
     quint64 m_large64 = 0xFFFFFFFFull;
     PageSetup m_pageSetup;

@@ -75,20 +75,28 @@ RawDeflater::~RawDeflater() {
 // byte boundary by an empty stored block, as a sync flush would: 3 header bits, zero padding, then
 // LEN 0 and NLEN 0xFFFF.
 QByteArray RawDeflater::piece(const char* data, qsizetype size, bool last) {
+    QByteArray out;
+    piece(data, size, last, out);
+    return out;
+}
+
+void RawDeflater::piece(const char* data, qsizetype size, bool last, QByteArray& out) {
     const size_t bound = libdeflate_deflate_compress_bound(m_state->compressor, size_t(size));
-    QByteArray out(qsizetype(bound) + 8, Qt::Uninitialized);
+    out.resize(qsizetype(bound) + 8);
     const size_t produced =
         libdeflate_deflate_compress(m_state->compressor, data, size_t(size), out.data(), size_t(out.size()));
     if (produced == 0)
         throw Error(QStringLiteral("压缩失败。"));
     out.resize(qsizetype(produced));
     if (last)
-        return out;
+        return;
     auto* bytes = reinterpret_cast<unsigned char*>(out.data());
     const std::optional<DeflateStreamEnd> end = findDeflateStreamEnd(bytes, produced);
     if (!end || (end->endBit + 7) / 8 != produced ||
-        !(bytes[end->finalBlockBit / 8] >> (end->finalBlockBit % 8) & 1))
-        return m_state->zlibPiece(data, size, last);
+        !(bytes[end->finalBlockBit / 8] >> (end->finalBlockBit % 8) & 1)) {
+        out = m_state->zlibPiece(data, size, last);
+        return;
+    }
     bytes[end->finalBlockBit / 8] &= static_cast<unsigned char>(~(1u << (end->finalBlockBit % 8)));
     const quint64 alignedEnd = (end->endBit + 3 + 7) / 8;
     out.resize(qsizetype(alignedEnd));
@@ -100,7 +108,6 @@ QByteArray RawDeflater::piece(const char* data, qsizetype size, bool last) {
     for (quint64 at = (end->endBit + 7) / 8; at < alignedEnd; ++at)
         bytes[at] = 0;
     out.append("\x00\x00\xFF\xFF", 4);
-    return out;
 }
 
 QByteArray RawDeflater::State::zlibPiece(const char* data, qsizetype size, bool last) {

@@ -25,6 +25,8 @@ public:
 
     // Compresses one piece on its own; `last` closes the stream.
     QByteArray piece(const char* data, qsizetype size, bool last);
+    // The same into out, whose storage is reused.
+    void piece(const char* data, qsizetype size, bool last, QByteArray& out);
 
 private:
     struct State;
