@@ -6,6 +6,7 @@
 #include "support/TestFolder.h"
 
 #include <QtTest>
+#include <limits>
 
 using namespace corvalis;
 using corvalis::testing::TestFolder;
@@ -84,6 +85,12 @@ private Q_SLOTS:
         QTest::newRow("mixed into empty") << Ids{} << Ids{-10, none, 2.5, none};
         QTest::newRow("negative largest") << Ids{-5} << Ids{none, -8, none};
         QTest::newRow("text ids") << Ids{QStringLiteral("x")} << Ids{none, 3, QStringLiteral("b"), none};
+        // Without any id the new rows are numbered from their rowids.
+        QTest::newRow("id-less file into populated") << Ids{none, 40, none} << Ids{none, none, none, none};
+        QTest::newRow("id-less after a fraction") << Ids{2.5} << Ids{none, none};
+        QTest::newRow("id-less after a negative") << Ids{-5, none} << Ids{none, none, none};
+        QTest::newRow("id-less after the largest whole number")
+            << Ids{std::numeric_limits<qint64>::max() - 1} << Ids{none, none, none};
     }
 
     void idsComeOutAsTheTriggerGaveThem() {

@@ -448,6 +448,12 @@ private Q_SLOTS:
         db.connection.execute(QStringLiteral("update dt_data set z001=null, z002=0, b001='12a', h001=2.5, "
                                              "c902='甲工会', c907='007' where c901=?"),
                               {FirstCode});
+        // Texts are copied on as the engine's bytes: markup, blanks at the ends, and bytes that are no
+        // UTF-8 (read as a replacement character) must come out as they read.
+        db.connection.execute(
+            QStringLiteral("update dt_data set c902=' <乙&丙> ', c910=cast(x'E5B7A5FF' as text), "
+                           "c911='_x0041_' where c901=?"),
+            {FirstCode + 1});
         ScriptedUiServices ui;
         FixedClock clock(QDateTime(QDate(2021, 3, 5), QTime(9, 0)));
         ListChoice all;
@@ -479,6 +485,8 @@ private Q_SLOTS:
         QCOMPARE(book.cell(1, at("b001", 5)), QStringLiteral("12a"));
         QCOMPARE(book.cell(1, at("h001", 5)), QStringLiteral("2.5"));
         QCOMPARE(book.cell(1, at("c901", 7)), QStringLiteral("100000000003"));
+        QCOMPARE(book.cell(1, at("c902", 6)), QStringLiteral(" <乙&丙> "));
+        QCOMPARE(book.cell(1, at("c910", 6)), QStringLiteral("工\uFFFD"));
 
         // Numbers are number cells and texts text cells, each in its column's format.
         QProcess unzip;
@@ -486,6 +494,8 @@ private Q_SLOTS:
                     {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
         QVERIFY(unzip.waitForFinished(60000));
         const QString sheet = QString::fromUtf8(unzip.readAllStandardOutput());
+        // A literal escape-like text keeps its underscore.
+        QVERIFY(sheet.contains(QStringLiteral("<t>_x005F_x0041_</t>")));
         // Rows and cells without a reference follow the one before them.
         const auto kind = [&](const QString& address) {
             QXmlStreamReader xml(sheet);

@@ -44,6 +44,21 @@ void numberRowByRow(engine::Connection& connection, qint64 lastOldRow) {
     }
 }
 
+// When none of the new rows came with an id and their rowids follow the old without a gap, the k-th
+// new row gets the old largest id + k: its rowid less a constant, one plain update without the
+// window functions (a third of the work at a million rows). False when the rows are not so.
+bool numberIdLessRunByRowid(engine::Connection& connection, qint64 lastOldRow, const QVariant& oldLargestId) {
+    engine::Statement span(connection, QStringLiteral("select count(*), count(id), coalesce(max(rowid), ?1) "
+                                                      "from main.dt_data where rowid > ?1"));
+    span.bindInt64(1, lastOldRow);
+    if (!span.step() || span.integer(1) != 0 || span.integer(2) - lastOldRow != span.integer(0))
+        return false;
+    connection.execute(
+        QStringLiteral("update main.dt_data set id = coalesce(?2, 0) + (rowid - ?1) where rowid > ?1"),
+        {lastOldRow, oldLargestId});
+    return true;
+}
+
 void numberNewRows(engine::Connection& connection, qint64 lastOldRow, const QVariant& oldLargestId) {
     const bool anyWithoutId =
         connection
@@ -58,7 +73,7 @@ void numberNewRows(engine::Connection& connection, qint64 lastOldRow, const QVar
         connection.scalar(QStringLiteral("select typeof(max(id)) from main.dt_data")).toString();
     if (largestType == QLatin1String("text") || largestType == QLatin1String("blob"))
         numberRowByRow(connection, lastOldRow);
-    else
+    else if (!numberIdLessRunByRowid(connection, lastOldRow, oldLargestId))
         connection.execute(NumberInOneStatement, {lastOldRow, oldLargestId});
 }
 

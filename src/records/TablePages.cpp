@@ -53,12 +53,26 @@ qint64 serialLength(quint64 type) {
     return qint64((type - 12) / 2);
 }
 
-// A whole number of the given width, big-endian and two's complement.
-qint64 signedValue(const unsigned char* p, int bytes) {
-    quint64 value = (p[0] & 0x80) ? ~quint64(0) : 0;
-    for (int i = 0; i < bytes; ++i)
-        value = (value << 8) | p[i];
-    return qint64(value);
+quint64 bigEndian64(const unsigned char* p) {
+    return quint64(bigEndian32(p)) << 32 | bigEndian32(p + 4);
+}
+
+// The whole number of a serial type from 1 to 6, big-endian and two's complement.
+qint64 wholeValue(quint64 type, const unsigned char* p) {
+    switch (type) {
+    case 1:
+        return qint8(p[0]);
+    case 2:
+        return qint16(quint16(p[0] << 8 | p[1]));
+    case 3:
+        return qint32(quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8) >> 8;
+    case 4:
+        return qint32(bigEndian32(p));
+    case 5:
+        return qint64(quint64(qint64(qint16(quint16(p[0] << 8 | p[1])))) << 32 | bigEndian32(p + 2));
+    default:
+        return qint64(bigEndian64(p));
+    }
 }
 
 } // namespace
@@ -90,11 +104,9 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
             field.type = StoredField::Type::Null;
         } else if (type <= 6) {
             field.type = StoredField::Type::Integer;
-            field.integer = signedValue(value, int(length));
+            field.integer = wholeValue(type, value);
         } else if (type == 7) {
-            quint64 bits = 0;
-            for (int i = 0; i < 8; ++i)
-                bits = (bits << 8) | value[i];
+            const quint64 bits = bigEndian64(value);
             std::memcpy(&field.real, &bits, sizeof bits);
             // The engine reads a stored NaN as null.
             field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;

@@ -19,8 +19,6 @@ constexpr std::size_t CellXmlEstimate = 24;
 constexpr std::size_t PieceXml = 1 << 20;
 // The longest text a cell holds, in UTF-16 units.
 constexpr qsizetype MaxCellText = 32767;
-// From 10^15 on, whole numbers are written in their floating-point form.
-constexpr qint64 WholeLimit = 1000000000000000;
 
 [[noreturn]] void refuseOrder(int row, int column) {
     throw Error(QStringLiteral("单元格%1未按行、列的顺序写入。").arg(cellAddress(row, column)));
@@ -37,6 +35,10 @@ void SheetRows::beginRow(int row) {
     checkedRowIndex(row);
     if (row <= m_openRow)
         refuseOrder(row, 1);
+    if (m_openRowHasCells) {
+        m_lastColumn = std::max(m_lastColumn, m_lastColumnInRow);
+        m_lastCellColumn = m_lastColumnInRow;
+    }
     m_openRow = row;
     m_openRowHasCells = false;
     m_lastColumnInRow = 0;
@@ -59,12 +61,10 @@ void SheetRows::beginCell(int column) {
         m_lastRow = m_openRow;
     }
     m_lastColumnInRow = column;
-    m_lastCellColumn = column;
     m_firstColumn = m_firstColumn == 0 ? column : std::min(m_firstColumn, column);
-    m_lastColumn = std::max(m_lastColumn, column);
 }
 
-void SheetRows::addInteger(int column, qint64 value) {
+void SheetRows::addCheckedInteger(int column, qint64 value) {
     if (value <= -WholeLimit || value >= WholeLimit) {
         addNumber(column, double(value));
         return;

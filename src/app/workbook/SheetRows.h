@@ -1,8 +1,10 @@
 #pragma once
 
+#include "CellAddress.h"
 #include "ColumnWidths.h"
 
 #include <QString>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,16 @@ public:
     void beginRow(int row);
     // Cells of the open row, in ascending columns; each throws Error, as writeX() do, for a cell
     // outside the sheet or out of order, or a text longer than a cell holds.
-    void addInteger(int column, qint64 value);
+    void addInteger(int column, qint64 value) {
+        // The bulk of a long export: a whole number after the first cell of its row.
+        if (m_openRowHasCells && column > m_lastColumnInRow && column <= MaxColumns && value > -WholeLimit &&
+            value < WholeLimit) {
+            m_lastColumnInRow = column;
+            m_cells.push_back(Cell{column, Kind::Integer, {value}});
+            return;
+        }
+        addCheckedInteger(column, value);
+    }
     void addNumber(int column, double value);
     void addText(int column, const QString& text);
     // Text as the engine keeps it, in UTF-8. Bytes that are no UTF-8 are read as QString::fromUtf8()
@@ -37,10 +48,10 @@ public:
     int firstRow() const { return m_firstRow; }
     int lastRow() const { return m_lastRow; }
     int firstColumn() const { return m_firstColumn; }
-    int lastColumn() const { return m_lastColumn; }
+    int lastColumn() const { return std::max(m_lastColumn, m_lastColumnInRow); }
     // The first cell's column and the last cell's column of the last row.
     int firstCellColumn() const { return m_firstCellColumn; }
-    int lastCellColumn() const { return m_lastCellColumn; }
+    int lastCellColumn() const { return m_openRowHasCells ? m_lastColumnInRow : m_lastCellColumn; }
 
     // The widths of the texts given as QString, measured as they came.
     const ContentWidths& notedWidths() const { return m_notedWidths; }
@@ -52,6 +63,8 @@ public:
                    ContentWidths& widths) const;
 
 private:
+    // From 10^15 on, whole numbers are written in their floating-point form.
+    static constexpr qint64 WholeLimit = 1000000000000000;
     enum class Kind : unsigned char { Row, Integer, Number, Utf8Text, XmlText, XmlTextPreserved };
     struct Cell {
         int place; // the column; the row number for a Row
@@ -65,6 +78,7 @@ private:
             } text;
         };
     };
+    void addCheckedInteger(int column, qint64 value);
     void beginCell(int column);
     void addTextBytes(int column, Kind kind, const char* data, std::size_t size);
 
