@@ -21,12 +21,13 @@ mkdir -p "$ARTIFACTS"
 "$CLI" init "$WORK/seed.mdb" >/dev/null
 "$CLI" --db "$WORK/seed.mdb" generate --count 3 --seed 7 --first-code 320102000001 >/dev/null
 "$CLI" --db "$WORK/seed.mdb" check --all --report "$WORK/check.txt" >/dev/null
-for target in datafile received csv network rules; do
+for target in datafile received csv network rules pages; do
   mkdir -p "$WORK/seeds/$target" "$WORK/found/$target"
   if [ -d "fuzz/corpus/$target" ]; then cp "fuzz/corpus/$target"/* "$WORK/seeds/$target/"; fi
 done
 "$CLI" --db "$WORK/seed.mdb" export-report --label seed --output "$WORK/seeds/datafile/report.dat" >/dev/null
 cp "$WORK/seed.mdb" "$WORK/seeds/received/seed.mdb"
+cp "$WORK/seed.mdb" "$WORK/seeds/pages/seed.mdb"
 "$CLI" --db "$WORK/seed.mdb" export-network --output "$WORK/seeds/network/network.dat" >/dev/null
 "$CLI" decrypt-network "$WORK/seeds/network/network.dat" --output "$WORK/seeds/csv/network.csv" >/dev/null
 
@@ -39,10 +40,11 @@ runs_of() {
   csv) echo 3000 ;;
   network) echo 5000 ;;
   rules) echo 100000 ;;
+  pages) echo 20000 ;;
   esac
 }
 
-for target in datafile received csv network rules; do
+for target in datafile received csv network rules pages; do
   runs=${RUNS:-$(runs_of "$target")}
   echo "fuzz_$target: $runs runs"
   # New inputs go to a scratch folder; the seeds are only read.
