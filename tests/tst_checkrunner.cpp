@@ -356,6 +356,15 @@ private Q_SLOTS:
             const qsizetype ninth = report.indexOf(QStringLiteral("110000000009  工会9的数据有错误"));
             QVERIFY(third > 0 && third < sixth && sixth < ninth);
         }
+        // Row ids at both ends of their range, farther apart than the largest whole number.
+        Fixture f;
+        insertRecord(f.db, 110000000001, QStringLiteral("甲"));
+        insertRecord(f.db, 110000000002, QStringLiteral("乙"), {{QStringLiteral("h001"), 3}});
+        f.db.execute(QStringLiteral("update dt_data set rowid=-9000000000000000000 where c901=110000000001"));
+        f.db.execute(QStringLiteral("update dt_data set rowid=9000000000000000000 where c901=110000000002"));
+        f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(f.state(110000000001), 1);
+        QCOMPARE(f.state(110000000002), 2);
     }
 
     void aRunReadsProtectedFilesAndRefusesOpenTransactions() {

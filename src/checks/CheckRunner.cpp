@@ -382,10 +382,12 @@ private:
     bool writeStretch() {
         const auto first = m_rowIds.begin() + std::ptrdiff_t(m_written);
         const auto [lowest, highest] = std::minmax_element(first, m_rowIds.end());
-        const qint64 length = *highest - *lowest + 1;
         const qint64 count = qint64(m_rowIds.size() - m_written);
-        if (length > MaxStretchPerState * count)
+        // Unsigned, since row ids far apart may differ by more than the largest whole number.
+        const quint64 span = quint64(*highest) - quint64(*lowest);
+        if (span >= quint64(MaxStretchPerState * count))
             return false;
+        const qint64 length = qint64(span) + 1;
         m_stretch.first = *lowest;
         m_stretch.states.assign(size_t(length), 0);
         for (size_t i = m_written; i < m_rowIds.size(); ++i)
