@@ -340,13 +340,20 @@ public:
             else
                 values << (at >= 0 ? QStringLiteral("?%1").arg(at + 2) : QStringLiteral("NULL"));
         }
-        engine::Connection::createDatabase(m_path);
-        m_file.open(m_path);
-        m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
-        m_file.execute(made);
-        m_file.begin();
-        m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
-                                     .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
+        try {
+            engine::Connection::createDatabase(m_path);
+            // A file for this import alone: it need not survive a crash.
+            m_file.open(m_path);
+            m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
+            m_file.execute(made);
+            m_file.begin();
+            m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
+                                         .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
+        } catch (const Error&) {
+            m_file.close();
+            QFile::remove(m_path);
+            throw;
+        }
     }
     ~DataLayoutCopy() {
         m_insert.reset();
