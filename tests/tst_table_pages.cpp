@@ -5,6 +5,7 @@
 #include "support/TestFolder.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 #include <cmath>
 #include <limits>
@@ -210,6 +211,32 @@ private Q_SLOTS:
         QCOMPARE(pages.walk(
                      root, {}, [](const PageRecord&) { return true; }, stop),
                  TablePages::Walk::Ended);
+    }
+
+    // Read through the engine's own file handle, the walk leaves the engine's read lock in place:
+    // another process still cannot write the file while its records are being copied.
+    void theEnginesLockOutlastsTheWalk() {
+        const QString path = filledDatabase(QStringLiteral("locked.mdb"));
+        engine::Connection db(path);
+        const qint64 root = rootPageOf(db);
+        const QVariant rows = db.scalar(QStringLiteral("select count(*) from dt_data"));
+        {
+            engine::Transaction readLock(db);
+            db.scalar(QStringLiteral("select count(*) from dt_data"));
+            {
+                TablePages pages(db, QStringLiteral("main"));
+                const std::atomic<bool> stop{false};
+                QCOMPARE(pages.walk(
+                             root, {}, [](const PageRecord&) { return true; }, stop),
+                         TablePages::Walk::Complete);
+                QCOMPARE(QVariant(pages.rows()), rows);
+            }
+            QProcess writer;
+            writer.start(QStringLiteral("sqlite3"), {path, QStringLiteral("delete from dt_data;")});
+            QVERIFY(writer.waitForFinished(30000));
+            QVERIFY2(writer.exitCode() != 0, "another process wrote the file under the read lock");
+        }
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from dt_data")), rows);
     }
 
     // What the walk does not read plainly it leaves to the engine: a record running into overflow

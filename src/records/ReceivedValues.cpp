@@ -414,7 +414,7 @@ struct QuickLookBeside::Running {
         // A read transaction keeps writers off the file while its pages are read.
         engine::Transaction readLock(reader);
         reader.scalar(QStringLiteral("select count(*) from main.sqlite_master"));
-        TablePages pages(reader.path());
+        TablePages pages(reader, QStringLiteral("main"));
         const int fieldsNeeded = look.columns.back().position + 1;
         const TablePages::Walk walk = pages.walk(
             rootPage, look.realColumns,

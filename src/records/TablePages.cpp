@@ -1,8 +1,14 @@
 #include "TablePages.h"
 
+#include "app/Errors.h"
+#include "app/engine/Connection.h"
+
 #include <QFile>
+#include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <sqlite3.h>
 
 namespace corvalis::records {
 
@@ -130,7 +136,7 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
 }
 
 struct TablePages::Walker {
-    QFile file;
+    const ReadAt* read = nullptr;
     qint64 pageSize = 0;
     qint64 usable = 0;
     qint64 pageCount = 0;
@@ -147,12 +153,9 @@ struct TablePages::Walker {
     const std::atomic<bool>* stop = nullptr;
 
     // Reads the database header; false for a file the walk does not understand.
-    bool open(const QString& path) {
-        file.setFileName(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
+    bool open(qint64 fileSize) {
         unsigned char header[HeaderBytes];
-        if (file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes ||
+        if (fileSize < HeaderBytes || !(*read)(header, HeaderBytes, 0) ||
             std::memcmp(header, "SQLite format 3", 16) != 0)
             return false;
         const quint32 size = bigEndian16(header + 16);
@@ -163,7 +166,7 @@ struct TablePages::Walker {
         // Rollback journal only (a WAL file may hold newer pages elsewhere), and UTF-8 text.
         if (usable < 480 || header[18] != 1 || header[19] != 1 || bigEndian32(header + 56) != 1)
             return false;
-        pageCount = file.size() / pageSize;
+        pageCount = fileSize / pageSize;
         seen.assign(size_t(pageCount + 1), false);
         return true;
     }
@@ -174,8 +177,7 @@ struct TablePages::Walker {
             window.resize(size_t(pages * pageSize));
             windowFirst = number;
             windowPages = 0;
-            if (!file.seek((number - 1) * pageSize) ||
-                file.read(reinterpret_cast<char*>(window.data()), pages * pageSize) != pages * pageSize)
+            if (!(*read)(window.data(), pages * pageSize, (number - 1) * pageSize))
                 return nullptr;
             windowPages = pages;
         }
@@ -247,14 +249,38 @@ struct TablePages::Walker {
     }
 };
 
-TablePages::TablePages(const QString& path) : m_path(path) {}
+TablePages::TablePages(engine::Connection& connection, const QString& schema) {
+    sqlite3_file* file = nullptr;
+    const int rc = sqlite3_file_control(connection.handle(), schema.toUtf8().constData(),
+                                        SQLITE_FCNTL_FILE_POINTER, &file);
+    if (rc != SQLITE_OK || !file || !file->pMethods)
+        throw EngineError(QString::fromUtf8(sqlite3_errstr(rc == SQLITE_OK ? SQLITE_CANTOPEN : rc)), rc);
+    m_read = [file](unsigned char* into, qint64 bytes, qint64 offset) {
+        return bytes <= INT_MAX && file->pMethods->xRead(file, into, int(bytes), offset) == SQLITE_OK;
+    };
+    m_size = [file]() -> qint64 {
+        sqlite3_int64 size = -1;
+        return file->pMethods->xFileSize(file, &size) == SQLITE_OK ? qint64(size) : -1;
+    };
+}
+
+TablePages::TablePages(const QString& path) {
+    auto file = std::make_shared<QFile>(path);
+    m_read = [file](unsigned char* into, qint64 bytes, qint64 offset) {
+        if (!file->isOpen() && !file->open(QIODevice::ReadOnly))
+            return false;
+        return file->seek(offset) && file->read(reinterpret_cast<char*>(into), bytes) == bytes;
+    };
+    m_size = [file] { return file->size(); };
+}
 
 TablePages::Walk TablePages::walk(qint64 rootPage, const std::vector<bool>& realColumns,
                                   const std::function<bool(const PageRecord&)>& visit,
                                   const std::atomic<bool>& stop) {
     m_rows = 0;
     Walker walker;
-    if (!walker.open(m_path))
+    walker.read = &m_read;
+    if (!walker.open(m_size()))
         return Walk::Unreadable;
     walker.record.m_realColumn.assign(realColumns.begin(), realColumns.end());
     walker.visit = &visit;

@@ -6,6 +6,10 @@
 #include <functional>
 #include <vector>
 
+namespace corvalis::engine {
+class Connection;
+}
+
 namespace corvalis::records {
 
 // One field of a stored record, as the engine hands it to a function of a statement (a column of
@@ -53,6 +57,11 @@ public:
         Ended,      // the visitor or the stop flag ended the walk
     };
 
+    // Reads the database of the schema through the file handle the connection's engine holds: a
+    // descriptor of its own would drop the engine's locks on the file when it closes (POSIX locks
+    // belong to the process and the file, not to the descriptor).
+    TablePages(engine::Connection& connection, const QString& schema);
+    // Reads a file that no connection of this process has open.
     explicit TablePages(const QString& path);
     // realColumns: the columns of REAL affinity, by position in the table.
     Walk walk(qint64 rootPage, const std::vector<bool>& realColumns,
@@ -62,7 +71,10 @@ public:
 
 private:
     struct Walker;
-    QString m_path;
+    // Reads bytes at an offset; false when not all of them could be read.
+    using ReadAt = std::function<bool(unsigned char* into, qint64 bytes, qint64 offset)>;
+    ReadAt m_read;
+    std::function<qint64()> m_size; // of the file in bytes; negative when unknown
     qint64 m_rows = 0;
 };
 
