@@ -9,6 +9,7 @@
 #include "exchange/CsvImport.h"
 #include "records/ReceivedValues.h"
 #include "records/RecordGenerator.h"
+#include "records/SurveyColumns.h"
 #include "support/FileBytes.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
@@ -280,6 +281,41 @@ private Q_SLOTS:
                                            "s.c902 = d.c902 and s.z001 = d.z001 and d.c900 = '%1'")
                                 .arg(Stamp)),
                  qint64(6000));
+    }
+
+    // Whatever way an import ends, the records' second copy in the temporary folder goes with it.
+    void noCopyIsLeftBehindWhateverTheOutcome() {
+        Site site;
+        site.addRecords(2, 110000000001);
+        const QDir temporary(tempFolder());
+        const auto leftovers = [&temporary] {
+            return temporary.entryList({QStringLiteral("~SM*")}, QDir::Files);
+        };
+        const QStringList before = leftovers();
+        QString clash = manyLines(330000000001, 600);
+        clash += QStringLiteral("110000000002,又一个,1,1,\r\n");
+        QCOMPARE(site.import(clash), CsvImportOutcome::Conflicts);
+        QCOMPARE(leftovers(), before);
+        QCOMPARE(site.import(QStringLiteral("c901,c902,z001,RecordState,\r\n330000000001,甲,-1,1,\r\n")),
+                 CsvImportOutcome::Refused);
+        QCOMPARE(leftovers(), before);
+        QCOMPARE(site.import(manyLines(330000000001, 600)), CsvImportOutcome::Imported);
+        QCOMPARE(leftovers(), before);
+    }
+
+    // A database whose dt_data lacks a survey column cannot judge filing states: the engine's
+    // condition fails on it, and the quick look must not pass the records in its stead.
+    void aTableWithoutEverySurveyColumnIsLeftToTheEngine() {
+        Site site;
+        site.addRecords(2, 110000000001);
+        const QString survey = QString::fromLatin1(records::surveyColumns().back().name);
+        for (const QString& table : {QStringLiteral("dt_data"), QStringLiteral("dt_data_dt_data")})
+            site.db().execute(QStringLiteral("alter table %1 drop column %2").arg(table, survey));
+        const QStringList before = site.rows();
+        QCOMPARE(site.import(QStringLiteral("c901,c902,c912,RecordState,\r\n330000000001,甲,1,1,\r\n")),
+                 CsvImportOutcome::Refused);
+        QVERIFY(site.ui.lastMessage().startsWith(RunErrorPrefix));
+        QCOMPARE(site.rows(), before);
     }
 };
 

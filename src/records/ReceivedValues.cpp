@@ -296,6 +296,11 @@ private:
 
 namespace {
 
+bool filingStateAmong(const QuickLook& look) {
+    return std::any_of(look.columns.begin(), look.columns.end(),
+                       [](const QuickColumn& column) { return column.filingState; });
+}
+
 // The quick look for the dt_data of the open database, whose CT_state places the filing states;
 // false when the engine cannot take that many arguments.
 bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
@@ -317,6 +322,8 @@ bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
         look.arguments << engine::quotedIdentifier(column);
     }
     look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
+    if (!look.allSurveyColumns && filingStateAmong(look))
+        return false; // the engine's condition names a column the table lacks: the engine says so
     if (look.columns.empty() ||
         int(look.columns.size()) > sqlite3_limit(connection.handle(), SQLITE_LIMIT_FUNCTION_ARG, -1))
         return false;
@@ -496,112 +503,81 @@ bool QuickLookBeside::recordsPlainlyHold(qint64 copiedRows) {
 
 namespace {
 
-constexpr int CoverRuleCount = int(sizeof(CoverRules) / sizeof(CoverRules[0]));
-constexpr int SurveyRuleIndex = CoverRuleCount;
-
-int ruleIndexOf(const QString& column) {
-    for (int i = 0; i < CoverRuleCount; ++i)
-        if (column.compare(QLatin1String(CoverRules[i].column), Qt::CaseInsensitive) == 0)
-            return i;
-    return surveyColumnIndex(column) >= 0 ? SurveyRuleIndex : -1;
-}
-
-const ValueRule& ruleAt(int index) {
-    return index == SurveyRuleIndex ? SurveyRule : CoverRules[index].rule;
-}
-
-// The characters of a text as the engine's length() counts them: textLength over bytes that need
-// not end with a NUL.
-qint64 heldTextLength(const char* text, int bytes) {
-    qint64 characters = 0;
-    const auto* z = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* end = z + bytes;
-    while (z < end && *z) {
-        ++characters;
-        if (*z++ >= 0xc0)
-            while (z < end && (*z & 0xc0) == 0x80)
-                ++z;
-    }
-    return characters;
-}
-
-// plainlyHolds for a held value.
-bool heldPlainly(const HeldValue& value, const ValueRule& rule) {
+// A held value as the engine will hand it to the quick look once stored in a column of dt_data.
+StoredField storedFormOf(const HeldValue& value) {
+    StoredField field;
     switch (value.kind) {
     case HeldValue::Kind::Null:
-        return rule.nullAllowed;
+        break;
     case HeldValue::Kind::Whole:
-        return rule.shape == Shape::Whole && value.whole >= rule.least && value.whole <= rule.most;
+        field.type = StoredField::Type::Integer;
+        field.integer = value.whole;
+        break;
     case HeldValue::Kind::Real:
-        return rule.shape == Shape::Whole && value.real >= double(rule.least) &&
-               value.real <= double(rule.most) && std::trunc(value.real) == value.real;
+        field.type = StoredField::Type::Float;
+        field.real = value.real;
+        break;
     case HeldValue::Kind::Text:
-        return rule.shape == Shape::Text && value.bytes <= 4 * rule.most + 4 &&
-               heldTextLength(value.text, value.bytes) <= rule.most;
+        field.type = StoredField::Type::Text;
+        field.bytes = reinterpret_cast<const unsigned char*>(value.text);
+        field.size = value.bytes;
+        break;
     }
-    return false;
-}
-
-bool heldZero(const HeldValue& value) {
-    return value.kind == HeldValue::Kind::Null || (value.kind == HeldValue::Kind::Whole && value.whole == 0);
+    return field;
 }
 
 } // namespace
 
-HeldValuesLook::HeldValuesLook(engine::Connection& connection, const QStringList& columns) {
-    m_withStateTable = connection.tableExists(QStringLiteral("CT_state"));
-    int surveyColumnsSeen = 0;
+struct HeldValuesLook::Look {
+    QuickLook quick; // its columns' positions index the values handed to held()
+};
+
+HeldValuesLook::HeldValuesLook(engine::Connection& connection, const QStringList& columns)
+    : m_look(std::make_unique<Look>()) {
+    QuickLook& look = m_look->quick;
+    look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
     QSet<QString> given;
-    for (const QString& column : columns) {
-        const int rule = ruleIndexOf(column);
-        m_columns.push_back({rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
-                             surveyColumnIndex(column) >= 0});
+    for (int position = 0; position < columns.size(); ++position) {
+        const QString& column = columns[position];
         given.insert(column.toLower());
+        if (const ValueRule* rule = ruleOf(column))
+            look.columns.push_back(
+                {rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
+                 surveyColumnIndex(column) >= 0, position});
     }
     m_usable = true;
+    int surveyColumnsSeen = 0;
+    bool hasFilingState = false;
     for (const QString& column : recordColumns(connection)) {
         surveyColumnsSeen += surveyColumnIndex(column) >= 0 ? 1 : 0;
+        hasFilingState =
+            hasFilingState || column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0;
         // A column left null must allow it.
-        const int rule = ruleIndexOf(column);
-        if (rule >= 0 && !given.contains(column.toLower()) && !ruleAt(rule).nullAllowed)
+        const ValueRule* rule = ruleOf(column);
+        if (rule && !given.contains(column.toLower()) && !rule->nullAllowed)
             m_usable = false;
     }
-    // The engine's condition names every survey column; without them all it fails rather than passes.
-    m_allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
-    if (m_withStateTable) {
+    // The engine's condition names every survey column; without them all it fails rather than
+    // passes, and so must the look. Survey columns not given are null, which counts as zero.
+    look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
+    if (!look.allSurveyColumns && hasFilingState)
+        m_usable = false;
+    if (look.withStateTable) {
         engine::Statement states(connection,
                                  QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
         while (states.step())
-            m_states.push_back(states.integer(0));
-        std::sort(m_states.begin(), m_states.end());
+            look.states.insert(states.integer(0));
     }
 }
+
+HeldValuesLook::~HeldValuesLook() = default;
 
 bool HeldValuesLook::held(const HeldValue* values) const {
     if (!m_usable)
         return false;
-    for (size_t i = 0; i < m_columns.size(); ++i) {
-        const Column& column = m_columns[i];
-        if (column.rule < 0)
-            continue;
-        if (!heldPlainly(values[i], ruleAt(column.rule)))
-            return false;
-        if (!column.filingState || heldZero(values[i]))
-            continue;
-        if (values[i].kind != HeldValue::Kind::Whole)
-            return false;
-        const qint64 code = values[i].whole;
-        if (m_withStateTable && !std::binary_search(m_states.begin(), m_states.end(), code))
-            return false;
-        if (code <= 2)
-            continue;
-        if (!m_allSurveyColumns)
-            return false;
-        for (size_t j = 0; j < m_columns.size(); ++j)
-            if (m_columns[j].survey && !heldZero(values[j]))
-                return false;
-    }
-    return true;
+    const QuickLook& look = m_look->quick;
+    const auto value = [&look, values](size_t i) { return storedFormOf(values[look.columns[i].position]); };
+    return recordPlainlyHolds(look, value);
 }
 
 } // namespace corvalis::records

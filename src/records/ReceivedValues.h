@@ -81,20 +81,16 @@ public:
     // columns: the names of the values handed to held(), in their order; every one a column of the
     // open database's dt_data.
     HeldValuesLook(engine::Connection& connection, const QStringList& columns);
+    ~HeldValuesLook();
+    HeldValuesLook(const HeldValuesLook&) = delete;
+    HeldValuesLook& operator=(const HeldValuesLook&) = delete;
     // Whether the look can pass any record at all.
     bool usable() const { return m_usable; }
     bool held(const HeldValue* values) const;
 
 private:
-    struct Column {
-        int rule = -1; // into the rule table; -1 for a column without a rule
-        bool filingState = false;
-        bool survey = false;
-    };
-    std::vector<Column> m_columns;
-    std::vector<qint64> m_states; // the codes of CT_state stored as whole numbers, sorted
-    bool m_withStateTable = false;
-    bool m_allSurveyColumns = false;
+    struct Look;
+    std::unique_ptr<Look> m_look;
     bool m_usable = false;
 };
 
