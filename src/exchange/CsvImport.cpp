@@ -27,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -324,7 +325,7 @@ void bindValue(engine::Statement& insert, int position, const HeldValue& value) 
 class DataLayoutCopy {
 public:
     DataLayoutCopy(engine::Connection& db, const QStringList& stored, qint64 largestId)
-        : m_path(makeTempFileName(QStringLiteral("csv"))), m_largestId(largestId), m_nextId(largestId + 1) {
+        : m_largestId(largestId), m_nextId(largestId + 1) {
         const QString made =
             db.scalar(
                   QStringLiteral("select sql from main.sqlite_master where type='table' and name='dt_data'"))
@@ -340,30 +341,23 @@ public:
             else
                 values << (at >= 0 ? QStringLiteral("?%1").arg(at + 2) : QStringLiteral("NULL"));
         }
-        try {
-            engine::Connection::createDatabase(m_path);
-            // A file for this import alone: it need not survive a crash.
-            m_file.open(m_path);
-            m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
-            m_file.execute(made);
-            m_file.begin();
-            m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
-                                         .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
-        } catch (const Error&) {
-            m_file.close();
-            QFile::remove(m_path);
-            throw;
-        }
+        // The claimed empty file becomes the database; a run killed meanwhile leaves it unclaimed,
+        // and the next start removes it. A file for this import alone: it need not survive a crash.
+        m_file.open(m_claim.path());
+        m_file.executeScript(QStringLiteral("pragma journal_mode=off; pragma synchronous=off"));
+        m_file.execute(made);
+        m_file.begin();
+        m_insert.emplace(m_file, QStringLiteral("insert into dt_data(%1) values (%2)")
+                                     .arg(names.join(QLatin1Char(',')), values.join(QLatin1Char(','))));
     }
     ~DataLayoutCopy() {
         m_insert.reset();
         m_file.close();
-        QFile::remove(m_path);
     }
     DataLayoutCopy(const DataLayoutCopy&) = delete;
     DataLayoutCopy& operator=(const DataLayoutCopy&) = delete;
 
-    const QString& path() const { return m_path; }
+    const QString& path() const { return m_claim.path(); }
     qint64 rows() const { return m_rows; }
     // The largest id of dt_data the records are numbered after.
     qint64 largestId() const { return m_largestId; }
@@ -382,7 +376,8 @@ public:
                 m_insert->reset();
                 ++m_rows;
             }
-        } catch (const Error&) {
+        } catch (...) {
+            // Only the copy is given up: the records still come from the scratch table.
             m_failed = true;
         }
     }
@@ -401,7 +396,7 @@ public:
     }
 
 private:
-    QString m_path;
+    LockedTempFile m_claim{QStringLiteral("~SM")}; // removed after the connection closes
     engine::Connection m_file;
     std::optional<engine::Statement> m_insert;
     const qint64 m_largestId;
@@ -424,7 +419,13 @@ public:
     const StageFindings& findings() const { return m_findings; }
 
     void run(BatchQueue& queue) {
-        ParsedBatch* batch = queue.emptyBatch();
+        ParsedBatch* batch = nullptr;
+        try {
+            batch = queue.emptyBatch();
+        } catch (...) {
+            queue.stop(); // the storing side then ends the reading as interrupted
+            return;
+        }
         try {
             QByteArrayView line;
             for (int n = 1; !queue.stopped() && m_lines.next(line); ++n) {
@@ -584,18 +585,25 @@ private:
 class ReadingThreads {
 public:
     ReadingThreads(CsvParser& parser, DataLayoutCopy* copy, BatchQueue& queue) : m_queue(queue) {
-        m_parser = std::thread([&parser, &queue] { parser.run(queue); });
-        if (copy)
-            m_copy = std::thread([copy, &queue, width = parser.width()] {
-                while (ParsedBatch* batch = queue.pop(1)) {
-                    if (!batch->failure)
-                        copy->add(*batch, width);
-                    const bool last = batch->last;
-                    queue.done(batch);
-                    if (last)
-                        return;
-                }
-            });
+        try {
+            m_parser = std::thread([&parser, &queue] { parser.run(queue); });
+            if (copy)
+                m_copy = std::thread([copy, &queue, width = parser.width()] {
+                    while (ParsedBatch* batch = queue.pop(1)) {
+                        if (!batch->failure)
+                            copy->add(*batch, width);
+                        const bool last = batch->last;
+                        queue.done(batch);
+                        if (last)
+                            return;
+                    }
+                });
+        } catch (const std::system_error& error) {
+            // No thread may be left running when the import gives up.
+            m_queue.stop();
+            join();
+            throw Error(QStringLiteral("无法开始读取文件：%1").arg(QString::fromLocal8Bit(error.what())));
+        }
     }
     ~ReadingThreads() {
         m_queue.stop();
@@ -851,7 +859,13 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
         return;
     }
     const QString alias = QStringLiteral("csv_import_records");
-    const engine::Attachment attached(db, copy->path(), alias);
+    std::optional<engine::Attachment> attached;
+    try {
+        attached.emplace(db, copy->path(), alias);
+    } catch (const EngineError&) {
+        addStagedRecords(db, columns, findings, nullptr);
+        return;
+    }
     engine::Transaction transaction(db);
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
     if (largest && *largest == copy->largestId() && records::TransferCopy::newRowsFollowOld(db)) {
