@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QThread>
 #include <QtTest>
 
 using namespace corvalis;
@@ -394,6 +395,33 @@ private Q_SLOTS:
         QCOMPARE(outcome.examined, 5);
         QCOMPARE(control.steps, 5);
         QVERIFY(f.ui.responsiveCalls() >= 3);
+    }
+
+    // Input the window lets in during a run may save a record: it must never land in the run's
+    // own transaction, where a failure later in the run would roll it back.
+    void inputDuringARunFindsNoTransactionOpen() {
+        Fixture f;
+        f.generate(300, 0.2);
+        f.runner.setBatchSize(20);
+        struct SlowControl : ScriptedControl {
+            void step() override {
+                ScriptedControl::step();
+                QThread::usleep(400);
+            }
+        } control;
+        int calls = 0, withTransaction = 0;
+        f.ui.setOnResponsive([&] {
+            ++calls;
+            withTransaction += f.db.inTransaction() ? 1 : 0;
+            f.db.execute(QStringLiteral("update dt_data set c902='改名' where c901=120000000001"));
+        });
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report, &control);
+        QCOMPARE(outcome.examined, 300);
+        QVERIFY(calls > 1);
+        QCOMPARE(withTransaction, 0);
+        QCOMPARE(f.checkedCodes().size(), 300);
+        QCOMPARE(f.db.scalar(QStringLiteral("select c902 from dt_data where c901=120000000001")).toString(),
+                 QStringLiteral("改名"));
     }
 
     void resultFileStaysInTheTemporaryFolder() {

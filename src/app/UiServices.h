@@ -80,8 +80,12 @@ public:
     virtual std::optional<FileChoice> chooseSaveFile(const FileRequest& request) = 0;
     // Hands a file to the desktop's default program for its type.
     virtual void openWithShell(const QString& path) = 0;
-    // Lets pending input and timers run during a long loop.
+    // Lets pending input and timers run during a long loop. The input may reach the database (a
+    // record opened from a results window), so no transaction may be held open across it.
     virtual void keepResponsive() = 0;
+    // Whether keepResponsive lets input run at all; a loop that keeps a transaction open between
+    // its calls need not close it when it does not.
+    virtual bool letsInputRun() const { return true; }
     virtual ProgressReporter& progress() = 0;
 };
 

@@ -575,8 +575,9 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     if (control)
         control->start(total);
 
-    // The states of a transaction stay in the page cache until its commit.
-    const engine::ScopedCacheSize cache(m_connection, 32768);
+    // The states of a transaction stay in the page cache until its commit, however many pages they
+    // touch: a spill would lock the file against the reading connection before the commit.
+    const engine::ScopedCacheSize cache(m_connection, 32768, engine::ScopedCacheSize::Spill::Never);
     std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
     auto explanationOf = [&](int rule) -> const QString& {
         auto& cached = explanations[size_t(rule)];
@@ -647,6 +648,11 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
                 QThread::msleep(10);
             }
             if (control && (paused || sinceResponsive.elapsed() >= ResponsiveIntervalMs)) {
+                if (m_ui.letsInputRun()) {
+                    // What the user does meanwhile must not fall into the states' transaction.
+                    states.commit();
+                    committedAt = outcome.examined;
+                }
                 m_ui.keepResponsive();
                 sinceResponsive.restart();
             }

@@ -25,6 +25,7 @@ public:
     std::optional<FileChoice> chooseSaveFile(const FileRequest& request) override;
     void openWithShell(const QString& path) override;
     void keepResponsive() override {}
+    bool letsInputRun() const override { return false; }
     ProgressReporter& progress() override { return m_progress; }
 
     // -q: information is not printed (warnings and errors still are). --json: information goes to

@@ -469,15 +469,21 @@ void Connection::replaceContentsFrom(const QString& sourcePath) {
         throw EngineError(engineFailureText(m_db.get(), rc), rc);
 }
 
-ScopedCacheSize::ScopedCacheSize(Connection& connection, int kibibytes)
+ScopedCacheSize::ScopedCacheSize(Connection& connection, int kibibytes, Spill spill)
     : m_connection(connection),
       m_previous(connection.scalar(QStringLiteral("pragma cache_size")).toLongLong()) {
+    if (spill == Spill::Never) {
+        m_previousSpill = connection.scalar(QStringLiteral("pragma cache_spill")).toLongLong();
+        m_connection.executeScript(QStringLiteral("pragma cache_spill=off"));
+    }
     m_connection.executeScript(QStringLiteral("pragma cache_size=%1").arg(-qint64(kibibytes)));
 }
 
 ScopedCacheSize::~ScopedCacheSize() {
     try {
         m_connection.executeScript(QStringLiteral("pragma cache_size=%1").arg(m_previous));
+        if (m_previousSpill >= 0)
+            m_connection.executeScript(QStringLiteral("pragma cache_spill=%1").arg(m_previousSpill));
     } catch (const EngineError&) {
     }
 }

@@ -110,7 +110,10 @@ QString quotedIdentifier(const QString& name);
 // Gives a connection a bigger page cache for the length of a bulk job, and restores the old size.
 class ScopedCacheSize {
 public:
-    ScopedCacheSize(Connection& connection, int kibibytes);
+    // Spill::Never keeps a transaction's changed pages in memory until its commit even past the
+    // size, so that the file is not locked against readers before then.
+    enum class Spill { AsNeeded, Never };
+    ScopedCacheSize(Connection& connection, int kibibytes, Spill spill = Spill::AsNeeded);
     ~ScopedCacheSize();
     ScopedCacheSize(const ScopedCacheSize&) = delete;
     ScopedCacheSize& operator=(const ScopedCacheSize&) = delete;
@@ -118,6 +121,7 @@ public:
 private:
     Connection& m_connection;
     qint64 m_previous;
+    qint64 m_previousSpill = -1; // -1 when the spill setting was left alone
 };
 
 // Begins a transaction and rolls it back when it goes out of scope without commit().
