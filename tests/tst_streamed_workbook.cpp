@@ -54,7 +54,11 @@ QList<CellValue> awkwardValues() {
             QByteArray("a\0b\rc", 5), QByteArray("工会工会\xF0\x9F\x98\x80\xEF\xBF\xBE\xEF\xBF\xBF"),
             // No UTF-8: cut short, overlong, a half character, a byte that never starts one.
             QByteArray("\xE5\xB7"), QByteArray("\xC0\x80x"), QByteArray("\xED\xA0\x80"),
-            QByteArray(" ab\xFF")};
+            QByteArray(" ab\xFF"),
+            // A byte order mark is dropped at the start of a text only.
+            QByteArray("\xEF\xBB\xBF ABC"), QByteArray("\xEF\xBB\xBF"),
+            QByteArray("a\xEF\xBB\xBF"
+                       "b")};
 }
 
 } // namespace

@@ -140,8 +140,11 @@ void appendEscapedText(std::string& out, const QString& text) {
 
 char* writeEscapedUtf8(char* out, const char* data, std::size_t size, double& width) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    double lineWidth = 0;
     width = 0;
+    // QString::fromUtf8() drops a byte order mark at the start: that text takes its way.
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+        return nullptr;
+    double lineWidth = 0;
     for (std::size_t i = 0; i < size;) {
         const unsigned char byte = bytes[i];
         if (byte < 0x80) {

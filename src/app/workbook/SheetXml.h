@@ -13,8 +13,8 @@ void appendEscapedText(std::string& out, const QString& text);
 
 // The same for text in UTF-8, written at out, which has room for EscapedUtf8Growth bytes per byte of
 // the text; the display width (see displayWidth()) is measured on the way. Returns the end of what
-// was written, or null when the bytes are no valid UTF-8: the caller then takes the QString way,
-// which reads them as QString::fromUtf8() does.
+// was written, or null when the bytes are no valid UTF-8 or begin with a byte order mark: the caller
+// then takes the QString way, which reads them as QString::fromUtf8() does.
 constexpr std::size_t EscapedUtf8Growth = 7; // a control character becomes "_xHHHH_"
 char* writeEscapedUtf8(char* out, const char* data, std::size_t size, double& width);
 
