@@ -1,0 +1,66 @@
+#!/bin/sh
+# Compares what two builds make of the same records, beside compare-check.sh: the data file of
+# export-report, the database after import of that file (into an empty and a populated database),
+# the database after import-csv of the network CSV, and the cells of export-list (values, types and
+# number formats, whatever form the sheet XML takes). Prints one line per item, "same" or
+# "DIFFERENT"; exits 1 when anything differs.
+# Usage: bench/compare-results.sh BEFORE_BIN AFTER_BIN SOURCE POPULATED NETCSV [WORK]
+#   SOURCE: a database whose records are all checked; POPULATED: a database of other records;
+#   NETCSV: a decrypted network CSV. The program folder's template comes from AFTER_BIN.
+set -eu
+BEFORE=$1
+AFTER=$2
+SOURCE=$3
+POPULATED=$4
+NETCSV=$5
+WORK=${6:-$(mktemp -d)}
+DB_NAME=2020NB_vq_20200819.mdb
+HERE=$(cd "$(dirname "$0")" && pwd)
+
+# The tables and their rows as the engine reads them, rowids included, in a fixed order.
+digest() {
+  for table in $(sqlite3 "$1" "select name from sqlite_master where type='table' order by name"); do
+    echo "$table"
+    sqlite3 "$1" "select rowid, * from \"$table\" order by rowid"
+  done | md5sum | cut -d' ' -f1
+}
+home() { rm -rf "$1"; mkdir -p "$1"; cp "$AFTER/view.dll" "$1/"; }
+
+run() { # tag bin
+  dir="$WORK/$1"; cli="$2/corvalis-survey-cli"
+  home "$dir/sender"; cp "$SOURCE" "$dir/sender/$DB_NAME"
+  "$cli" --home "$dir/sender" export-report --label 对照 --output "$dir/report.dat" >/dev/null
+  digest "$dir/report.dat" >"$dir/export.md5"
+  # The imports take the same file, the one the older build made, so only the import differs.
+  [ -f "$WORK/report.dat" ] || cp "$dir/report.dat" "$WORK/report.dat"
+  home "$dir/r"; "$cli" --home "$dir/r" init >/dev/null
+  "$cli" --home "$dir/r" import "$WORK/report.dat" >/dev/null
+  # The import log keeps the time of the import; everything else must match.
+  sqlite3 "$dir/r/$DB_NAME" "update import_log set at=null" 2>/dev/null || true
+  digest "$dir/r/$DB_NAME" >"$dir/import-empty.md5"
+  cp "$POPULATED" "$dir/r/$DB_NAME"
+  "$cli" --home "$dir/r" import "$WORK/report.dat" >/dev/null
+  sqlite3 "$dir/r/$DB_NAME" "update import_log set at=null" 2>/dev/null || true
+  digest "$dir/r/$DB_NAME" >"$dir/import-populated.md5"
+  home "$dir/c"; "$cli" --home "$dir/c" init >/dev/null
+  "$cli" --home "$dir/c" import-csv "$NETCSV" >/dev/null
+  sqlite3 "$dir/c/$DB_NAME" "update import_log set at=null" 2>/dev/null || true
+  digest "$dir/c/$DB_NAME" >"$dir/csv.md5"
+  "$cli" --db "$SOURCE" export-list --tables zbhlfjws --output "$dir/list.xlsx" >/dev/null
+  python3 "$HERE/xlsx-cells.py" "$dir/list.xlsx" | md5sum | cut -d' ' -f1 >"$dir/list.md5"
+  rm -rf "$dir/sender" "$dir/r" "$dir/c" "$dir/list.xlsx"
+}
+
+run before "$BEFORE"
+run after "$AFTER"
+status=0
+for item in export import-empty import-populated csv list; do
+  if cmp -s "$WORK/before/$item.md5" "$WORK/after/$item.md5"; then
+    echo "$item: same"
+  else
+    echo "$item: DIFFERENT"
+    status=1
+  fi
+done
+[ -n "${6:-}" ] || rm -rf "$WORK"
+exit $status
