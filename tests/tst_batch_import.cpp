@@ -9,25 +9,18 @@
 #include "exchange/RecordImport.h"
 #include "exchange/ReportExport.h"
 #include "records/RecordGenerator.h"
-#include "support/ScriptedUiServices.h"
-#include "support/TestFolder.h"
+#include "support/OpenSession.h"
 
 #include <QFile>
 #include <QtTest>
 
 using namespace corvalis;
 using namespace corvalis::exchange;
-using corvalis::testing::ScriptedUiServices;
-using corvalis::testing::TestFolder;
+using corvalis::testing::OpenSession;
 
 namespace {
 
-struct Site {
-    TestFolder folder{true, true};
-    ScriptedUiServices ui;
-    DbSession session{folder.folder(), ui};
-    Site() { session.openDatabase(); }
-    engine::Connection& db() { return session.connection(); }
+struct Site : OpenSession {
     qint64 count(const QString& sql = QStringLiteral("select count(*) from dt_data")) {
         return db().scalar(sql).toLongLong();
     }

@@ -11,28 +11,21 @@
 #include "records/RecordGenerator.h"
 #include "records/SurveyColumns.h"
 #include "support/FileBytes.h"
-#include "support/ScriptedUiServices.h"
-#include "support/TestFolder.h"
+#include "support/OpenSession.h"
 
 #include <QDir>
 #include <QtTest>
 
 using namespace corvalis;
 using namespace corvalis::exchange;
-using corvalis::testing::ScriptedUiServices;
-using corvalis::testing::TestFolder;
+using corvalis::testing::OpenSession;
 using corvalis::testing::writeAll;
 
 namespace {
 
 const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
-struct Site {
-    TestFolder folder{true, true};
-    ScriptedUiServices ui;
-    DbSession session{folder.folder(), ui};
-    Site() { session.openDatabase(); }
-    engine::Connection& db() { return session.connection(); }
+struct Site : OpenSession {
     qint64 count(const QString& table = QStringLiteral("dt_data")) {
         return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
     }

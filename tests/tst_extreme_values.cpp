@@ -14,6 +14,7 @@
 #include "records/RecordGenerator.h"
 #include "summary/SummaryBuilder.h"
 #include "summary/SummaryQueries.h"
+#include "support/OpenSession.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -22,6 +23,7 @@
 #include <limits>
 
 using namespace corvalis;
+using corvalis::testing::OpenSession;
 using corvalis::testing::ScriptedUiServices;
 using corvalis::testing::TestFolder;
 
@@ -30,12 +32,7 @@ namespace {
 constexpr qint64 Largest = std::numeric_limits<qint64>::max();
 constexpr qint64 Smallest = std::numeric_limits<qint64>::min();
 
-struct Site {
-    TestFolder folder{true, true};
-    ScriptedUiServices ui;
-    DbSession session{folder.folder(), ui};
-    Site() { session.openDatabase(); }
-    engine::Connection& db() { return session.connection(); }
+struct Site : OpenSession {
     // A record with the given columns, bound as given; every other column keeps its default.
     void insert(const QVariantMap& values) {
         QStringList marks;

@@ -14,8 +14,8 @@
 #include "exchange/MultiImport.h"
 #include "exchange/NetworkExport.h"
 #include "exchange/ReportExport.h"
+#include "support/OpenSession.h"
 #include "support/ScriptedUiServices.h"
-#include "support/TestFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,17 +27,12 @@
 
 using namespace corvalis;
 using namespace corvalis::exchange;
+using corvalis::testing::OpenSession;
 using corvalis::testing::ScriptedUiServices;
-using corvalis::testing::TestFolder;
 
 namespace {
 
-struct Site {
-    TestFolder folder{true, true};
-    ScriptedUiServices ui;
-    DbSession session{folder.folder(), ui};
-    Site() { session.openDatabase(); }
-    engine::Connection& db() { return session.connection(); }
+struct Site : OpenSession {
     qint64 count(const QString& sql = QStringLiteral("select count(*) from dt_data")) {
         return db().scalar(sql).toLongLong();
     }

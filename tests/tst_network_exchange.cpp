@@ -10,8 +10,7 @@
 #include "exchange/NetworkExport.h"
 #include "records/RecordGenerator.h"
 #include "support/FileBytes.h"
-#include "support/ScriptedUiServices.h"
-#include "support/TestFolder.h"
+#include "support/OpenSession.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,19 +19,13 @@
 
 using namespace corvalis;
 using namespace corvalis::exchange;
+using corvalis::testing::OpenSession;
 using corvalis::testing::readAll;
-using corvalis::testing::ScriptedUiServices;
-using corvalis::testing::TestFolder;
 using corvalis::testing::writeAll;
 
 namespace {
 
-struct Site {
-    TestFolder folder{true, true};
-    ScriptedUiServices ui;
-    DbSession session{folder.folder(), ui};
-    Site() { session.openDatabase(); }
-    engine::Connection& db() { return session.connection(); }
+struct Site : OpenSession {
     void addRecords(int count, qint64 firstCode) {
         records::GeneratorOptions options;
         options.count = count;

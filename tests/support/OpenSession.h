@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/DbSession.h"
+#include "app/engine/Connection.h"
+#include "support/ScriptedUiServices.h"
+#include "support/TestFolder.h"
+
+namespace corvalis::testing {
+
+// A program folder of a test's own, with the default database and the data-file template, opened
+// as the program opens it; questions and messages go to scripted services.
+struct OpenSession {
+    TestFolder folder{true, true};
+    ScriptedUiServices ui;
+    DbSession session{folder.folder(), ui};
+
+    OpenSession() { session.openDatabase(); }
+    engine::Connection& db() { return session.connection(); }
+};
+
+} // namespace corvalis::testing
