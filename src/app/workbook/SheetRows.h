@@ -66,16 +66,17 @@ private:
     // From 10^15 on, whole numbers are written in their floating-point form.
     static constexpr qint64 WholeLimit = 1000000000000000;
     enum class Kind : unsigned char { Row, Integer, Number, Utf8Text, XmlText, XmlTextPreserved };
+    struct TextSpan {
+        quint32 offset; // in m_texts
+        quint32 size;
+    };
     struct Cell {
         int place; // the column; the row number for a Row
         Kind kind;
         union {
             qint64 integer;
             double number;
-            struct {
-                quint32 offset;
-                quint32 size;
-            } text;
+            TextSpan text;
         };
     };
     void addCheckedInteger(int column, qint64 value);
