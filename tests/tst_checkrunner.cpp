@@ -424,6 +424,21 @@ private Q_SLOTS:
                  QStringLiteral("改名"));
     }
 
+    // A statement of the caller still running when the run ends keeps the engine from dropping the
+    // run's function; called afterwards, the function must still find what it reads.
+    void aRunEndingBesideARunningStatementLeavesNothingDangling() {
+        Fixture f;
+        f.generate(50, 0.2);
+        engine::Statement reading(f.db, QStringLiteral("select c901 from dt_data"));
+        QVERIFY(reading.step());
+        const CheckOutcome outcome = f.runner.checkRecords(CheckSelection::allRecords(), f.report);
+        QCOMPARE(outcome.examined, 50);
+        reading.reset();
+        QVERIFY(
+            f.db.scalar(QStringLiteral("select corvalis_check_state(rowid) from dt_data limit 1")).isValid());
+        QCOMPARE(f.checkedCodes().size(), 50);
+    }
+
     void resultFileStaysInTheTemporaryFolder() {
         // The user's own folder in the temporary folder.
         QCOMPARE(resultFilePath(QStringLiteral("默认数据库")),

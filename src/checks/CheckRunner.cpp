@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <sqlite3.h>
@@ -249,7 +250,8 @@ struct StateStretch {
 
     // Null for a row whose state stays.
     static void stateOfRow(sqlite3_context* context, int, sqlite3_value** argv) {
-        const auto& stretch = *static_cast<const StateStretch*>(sqlite3_user_data(context));
+        const StateStretch& stretch =
+            **static_cast<const std::shared_ptr<StateStretch>*>(sqlite3_user_data(context));
         const qint64 offset = sqlite3_value_int64(argv[0]) - stretch.first;
         if (offset < 0 || offset >= qint64(stretch.states.size()) || stretch.states[size_t(offset)] == 0)
             sqlite3_result_null(context);
@@ -258,14 +260,19 @@ struct StateStretch {
     }
 };
 
-// Registers the function that reads a stretch on a connection for the lifetime of the object.
+// Registers the function that reads a stretch on a connection for the lifetime of the object. The
+// registration holds the stretch itself: the engine refuses to drop a function while any statement
+// of the connection runs, and the function must then still find its stretch.
 class StateStretchFunction {
 public:
     static constexpr const char* Name = "corvalis_check_state";
 
-    StateStretchFunction(engine::Connection& connection, StateStretch& stretch) : m_db(connection.handle()) {
-        const int rc = sqlite3_create_function_v2(m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &stretch,
-                                                  StateStretch::stateOfRow, nullptr, nullptr, nullptr);
+    StateStretchFunction(engine::Connection& connection, const std::shared_ptr<StateStretch>& stretch)
+        : m_db(connection.handle()) {
+        const int rc = sqlite3_create_function_v2(
+            m_db, Name, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, new std::shared_ptr<StateStretch>(stretch),
+            StateStretch::stateOfRow, nullptr, nullptr,
+            [](void* held) { delete static_cast<std::shared_ptr<StateStretch>*>(held); });
         if (rc != SQLITE_OK)
             throw EngineError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
     }
@@ -388,10 +395,10 @@ private:
         if (span >= quint64(MaxStretchPerState * count))
             return false;
         const qint64 length = qint64(span) + 1;
-        m_stretch.first = *lowest;
-        m_stretch.states.assign(size_t(length), 0);
+        m_stretch->first = *lowest;
+        m_stretch->states.assign(size_t(length), 0);
         for (size_t i = m_written; i < m_rowIds.size(); ++i)
-            m_stretch.states[size_t(m_rowIds[i] - *lowest)] = static_cast<unsigned char>(m_states[i]);
+            m_stretch->states[size_t(m_rowIds[i] - *lowest)] = static_cast<unsigned char>(m_states[i]);
         m_stretchUpdate.reset();
         m_stretchUpdate.bindInt64(1, *lowest);
         m_stretchUpdate.bindInt64(2, *highest);
@@ -484,7 +491,7 @@ private:
     std::mutex& m_fileAccess;
     ResultFile& m_report;
     Explain m_explain;
-    StateStretch m_stretch;
+    std::shared_ptr<StateStretch> m_stretch = std::make_shared<StateStretch>();
     StateStretchFunction m_stretchFunction;
     engine::Statement m_stretchUpdate;
     engine::Statement m_update;
