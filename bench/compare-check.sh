@@ -5,6 +5,7 @@
 # per compared item, "same" or "DIFFERENT"; exits 1 when anything differs.
 # Usage: bench/compare-check.sh BEFORE_BIN AFTER_BIN DATABASE [WORK]
 set -eu
+. "$(dirname "$0")/compare-common.sh"
 BEFORE=$1
 AFTER=$2
 SOURCE=$3
@@ -30,14 +31,6 @@ run() { # tag bin
 
 run before "$BEFORE"
 run after "$AFTER"
-status=0
-for item in states report results json; do
-  if cmp -s "$WORK/before/$item.md5" "$WORK/after/$item.md5"; then
-    echo "$item: same"
-  else
-    echo "$item: DIFFERENT"
-    status=1
-  fi
-done
+compare_items "$WORK" states report results json
 [ -n "${4:-}" ] || rm -rf "$WORK"
 exit $status

@@ -10,6 +10,7 @@
 #   SOURCE: a database whose records are all checked; POPULATED: a database of other records;
 #   NETCSV: a decrypted network CSV. The program folder's template comes from AFTER_BIN.
 set -eu
+. "$(dirname "$0")/compare-common.sh"
 BEFORE=$1
 AFTER=$2
 SOURCE=$3
@@ -80,15 +81,6 @@ run() { # tag bin
 
 run before "$BEFORE"
 run after "$AFTER"
-status=0
-for item in export import-empty import-populated csv list; do
-  [ -f "$WORK/before/$item.md5" ] || continue
-  if cmp -s "$WORK/before/$item.md5" "$WORK/after/$item.md5"; then
-    echo "$item: same"
-  else
-    echo "$item: DIFFERENT"
-    status=1
-  fi
-done
+compare_items "$WORK" export import-empty import-populated csv list
 [ -n "${6:-}" ] || rm -rf "$WORK"
 exit $status

@@ -26,9 +26,6 @@ namespace {
 const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 struct Site : OpenSession {
-    qint64 count(const QString& table = QStringLiteral("dt_data")) {
-        return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
-    }
     void addRecords(int count, qint64 firstCode) {
         records::GeneratorOptions options;
         options.count = count;

@@ -26,9 +26,6 @@ namespace {
 const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 struct Site : OpenSession {
-    qint64 count(const QString& table = QStringLiteral("dt_data")) {
-        return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
-    }
     // A database file of generated, checked records: what a lower level sends.
     QString sentFile(const QString& name, int records, qint64 firstCode) {
         const QString path = folder.makeDatabase(name);

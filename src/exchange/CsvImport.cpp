@@ -279,10 +279,9 @@ public:
     void stop() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopped = true;
-        m_stopping = true;
         m_changed.notify_all();
     }
-    bool stopped() const { return m_stopping; }
+    bool stopped() const { return m_stopped; }
 
 private:
     static constexpr size_t Depth = 4;
@@ -297,8 +296,7 @@ private:
     std::vector<std::unique_ptr<ParsedBatch>> m_all;
     std::vector<std::deque<ParsedBatch*>> m_full; // per reader
     std::vector<ParsedBatch*> m_empty;
-    bool m_stopped = false;
-    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_stopped{false}; // read without the lock by the parser
 };
 
 void bindValue(engine::Statement& insert, int position, const HeldValue& value) {
@@ -316,6 +314,13 @@ void bindValue(engine::Statement& insert, int position, const HeldValue& value) 
         insert.bindNull(position);
         break;
     }
+}
+
+// Binds the width values of a row from position first on; returns the values after them.
+const HeldValue* bindRow(engine::Statement& insert, int first, const HeldValue* values, int width) {
+    for (int position = first; position < first + width; ++position)
+        bindValue(insert, position, *values++);
+    return values;
 }
 
 // The records a second time, in dt_data's own layout and numbered, in a file of their own, built by
@@ -370,8 +375,7 @@ public:
             const HeldValue* value = batch.values.data();
             for (int r = 0; r < batch.rows; ++r) {
                 m_insert->bindInt64(1, m_nextId++);
-                for (int position = 2; position <= width + 1; ++position)
-                    bindValue(*m_insert, position, *value++);
+                value = bindRow(*m_insert, 2, value, width);
                 m_insert->run();
                 m_insert->reset();
                 ++m_rows;
@@ -678,8 +682,7 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
             throw Error(QStringLiteral("读取文件时中断。"));
         const HeldValue* value = batch->values.data();
         for (int r = 0; r < batch->rows; ++r) {
-            for (int position = 1; position <= width; ++position)
-                bindValue(insert, position, *value++);
+            value = bindRow(insert, 1, value, width);
             insert.run();
             insert.reset();
             lastRow = db.lastInsertId();
@@ -714,28 +717,12 @@ ConflictRows stagedConflicts(engine::Connection& db) {
     return rows;
 }
 
-// SQLite's affinity of a declared column type.
-QString affinityOf(const QString& declared) {
-    const QString type = declared.toUpper();
-    if (type.contains(QLatin1String("INT")))
-        return QStringLiteral("integer");
-    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
-        type.contains(QLatin1String("TEXT")))
-        return QStringLiteral("text");
-    if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
-        return QStringLiteral("blob");
-    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
-        type.contains(QLatin1String("DOUB")))
-        return QStringLiteral("real");
-    return QStringLiteral("numeric");
-}
-
 QHash<QString, QString> columnAffinities(engine::Connection& db, const QString& table) {
     engine::Statement info(db, QStringLiteral("select name, type from pragma_table_info(?1)"));
     info.bindText(1, table.toUtf8().constData(), int(table.toUtf8().size()));
     QHash<QString, QString> affinities;
     while (info.step())
-        affinities.insert(info.text(0).toLower(), affinityOf(info.text(1)));
+        affinities.insert(info.text(0).toLower(), engine::columnAffinity(info.text(1)));
     return affinities;
 }
 

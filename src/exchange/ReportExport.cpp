@@ -10,13 +10,13 @@
 #include "app/Settings.h"
 #include "app/UiServices.h"
 #include "app/engine/Connection.h"
+#include "app/engine/QuestionBeside.h"
 #include "records/RowNumbering.h"
 #include "records/ShippedDatabase.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <thread>
 
 namespace corvalis::exchange {
 
@@ -29,48 +29,15 @@ QString partialPathFor(const QString& target) {
     return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".partial");
 }
 
-// Whether every record of the attached source is in state 1, asked on a read-only connection of
-// its own and a thread beside the copy of the same records. The exporting connection holds the
-// source locked from its transaction on, so both read the same records when this starts after it.
-// allChecked() waits: false when some record is not in state 1 or the question could not be asked.
-class ReadinessBeside {
-public:
-    ReadinessBeside(engine::Connection& connection, const QString& schema) {
-        try {
-            m_reader = connection.openReadOnlyTwin(schema);
-        } catch (const EngineError&) {
-            return;
-        }
-        m_worker = std::thread([this] {
-            try {
-                m_allChecked = !m_reader
-                                    .scalar(QStringLiteral("select exists(select 1 from main.dt_data "
-                                                           "where (RecordState=1) is not 1)"))
-                                    .toBool();
-            } catch (...) {
-                m_allChecked = false;
-            }
-        });
-    }
-    ~ReadinessBeside() {
-        if (m_worker.joinable()) {
-            m_reader.interrupt();
-            m_worker.join();
-        }
-    }
-    ReadinessBeside(const ReadinessBeside&) = delete;
-    ReadinessBeside& operator=(const ReadinessBeside&) = delete;
-    bool allChecked() {
-        if (m_worker.joinable())
-            m_worker.join();
-        return m_allChecked;
-    }
-
-private:
-    engine::Connection m_reader;
-    std::thread m_worker;
-    bool m_allChecked = false;
-};
+// Whether every record of the attached source is in state 1, asked beside the copy of the same
+// records. The exporting connection holds the source locked from its transaction on, so both read
+// the same records when the question starts after it.
+bool allRecordsChecked(engine::Connection& reader, const std::atomic<bool>&) {
+    return !reader
+                .scalar(QStringLiteral(
+                    "select exists(select 1 from main.dt_data where (RecordState=1) is not 1)"))
+                .toBool();
+}
 
 void fillDataFile(const QString& path, const QString& sourceDatabase, const QString& label) {
     engine::Connection target(path, deriveDatabasePassword());
@@ -83,9 +50,9 @@ void fillDataFile(const QString& path, const QString& sourceDatabase, const QStr
         // when every record passed the check, so the records are looked at beside the copy and
         // the delete runs only when one is not in state 1.
         records::NumberingTriggerSetAside setAside(target);
-        ReadinessBeside readiness(target, SourceAlias);
+        engine::QuestionBeside allChecked(target, SourceAlias, allRecordsChecked);
         target.execute(QStringLiteral("insert into dt_data select * from %1.dt_data").arg(SourceAlias));
-        if (!readiness.allChecked())
+        if (!allChecked.answer())
             target.execute(QStringLiteral("delete from dt_data where (RecordState=1) is not 1"));
         setAside.finish();
         // The label is bound, so any text the user typed is stored as it stands.

@@ -7,6 +7,7 @@
 #include "app/Errors.h"
 #include "app/ReceivedFile.h"
 #include "app/engine/Connection.h"
+#include "app/engine/QuestionBeside.h"
 #include "app/engine/Statement.h"
 
 #include <QSet>
@@ -14,8 +15,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <optional>
 #include <sqlite3.h>
-#include <thread>
 #include <unordered_set>
 
 namespace corvalis::records {
@@ -112,15 +113,6 @@ QStringList recordColumns(engine::Connection& connection) {
     while (columns.step())
         names << columns.text(0);
     return names;
-}
-
-// Whether the engine gives a column so declared REAL affinity: its rule, word for word.
-bool realAffinity(const QString& declared) {
-    const QString type = declared.toUpper();
-    const auto has = [&type](const char* word) { return type.contains(QLatin1String(word)); };
-    if (has("INT") || has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB") || type.isEmpty())
-        return false;
-    return has("REAL") || has("FLOA") || has("DOUB");
 }
 
 // Every property of dt_data's columns in a schema that decides how its records are stored and read.
@@ -310,7 +302,7 @@ bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
                               QStringLiteral("select name, type from pragma_table_info('dt_data', 'main')"));
     for (int position = 0; columns.step(); ++position) {
         const QString column = columns.text(0);
-        look.realColumns.push_back(realAffinity(columns.text(1)));
+        look.realColumns.push_back(engine::columnAffinity(columns.text(1)) == QLatin1String("real"));
         const ValueRule* rule = ruleOf(column);
         if (!rule)
             continue;
@@ -408,16 +400,13 @@ bool newRecordsHold(engine::Connection& connection, qint64 afterRow) {
 
 struct QuickLookBeside::Running {
     QuickLook look;
-    engine::Connection reader;
-    std::thread worker;
-    std::atomic<bool> stop{false};
-    qint64 rootPage = 0; // of the file's dt_data when its pages can be read as ours; 0 otherwise
-    bool passed = false;
+    qint64 rootPage = 0;  // of the file's dt_data when its pages can be read as ours; 0 otherwise
     qint64 rowsSeen = -1; // by the walk over the pages; -1 when the engine read the records
+    std::optional<engine::QuestionBeside> question; // last: it reads the members above
 
     // The look over the pages of the file: Complete when every record plainly holds, Ended at the
     // first that does not, Unreadable when the pages are not plain enough to read without the engine.
-    TablePages::Walk lookAtPages() {
+    TablePages::Walk lookAtPages(engine::Connection& reader, const std::atomic<bool>& stop) {
         // A read transaction keeps writers off the file while its pages are read.
         engine::Transaction readLock(reader);
         reader.scalar(QStringLiteral("select count(*) from main.sqlite_master"));
@@ -438,9 +427,9 @@ struct QuickLookBeside::Running {
         return walk;
     }
 
-    bool lookThroughTheEngine() {
+    bool lookThroughTheEngine(engine::Connection& reader) {
         const QString path = reader.path();
-        return underWorkLimit(reader, path, path, [this] {
+        return underWorkLimit(reader, path, path, [this, &reader] {
             const QuickLookFunctionScope scope(reader, look);
             return !reader
                         .scalar(QStringLiteral("select exists(select 1 from main.dt_data where not %1)")
@@ -449,20 +438,14 @@ struct QuickLookBeside::Running {
         });
     }
 
-    void run() {
-        try {
-            if (rootPage > 0) {
-                const TablePages::Walk walk = lookAtPages();
-                if (walk != TablePages::Walk::Unreadable) {
-                    passed = walk == TablePages::Walk::Complete;
-                    return;
-                }
-                rowsSeen = -1;
-            }
-            passed = !stop && lookThroughTheEngine();
-        } catch (...) {
-            passed = false;
+    bool allPlainlyHold(engine::Connection& reader, const std::atomic<bool>& stop) {
+        if (rootPage > 0) {
+            const TablePages::Walk walk = lookAtPages(reader, stop);
+            if (walk != TablePages::Walk::Unreadable)
+                return walk == TablePages::Walk::Complete;
+            rowsSeen = -1;
         }
+        return !stop && lookThroughTheEngine(reader);
     }
 };
 
@@ -480,25 +463,21 @@ QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& 
                                                           "type='table' and lower(name)='dt_data'")
                                                .arg(engine::quotedIdentifier(schema)))
                                    .toLongLong();
-        running.reader = connection.openReadOnlyTwin(schema);
     } catch (const EngineError&) {
         return; // the caller checks the records itself
     }
-    running.worker = std::thread([&running] { running.run(); });
+    running.question.emplace(connection, schema,
+                             [&running](engine::Connection& reader, const std::atomic<bool>& stop) {
+                                 return running.allPlainlyHold(reader, stop);
+                             });
 }
 
-QuickLookBeside::~QuickLookBeside() {
-    if (m_running->worker.joinable()) {
-        m_running->stop = true;
-        m_running->reader.interrupt();
-        m_running->worker.join();
-    }
-}
+QuickLookBeside::~QuickLookBeside() = default;
 
 bool QuickLookBeside::recordsPlainlyHold(qint64 copiedRows) {
-    if (m_running->worker.joinable())
-        m_running->worker.join();
-    return m_running->passed && (m_running->rowsSeen < 0 || m_running->rowsSeen == copiedRows);
+    Running& running = *m_running;
+    return running.question && running.question->answer() &&
+           (running.rowsSeen < 0 || running.rowsSeen == copiedRows);
 }
 
 namespace {

@@ -16,6 +16,10 @@ struct OpenSession {
 
     OpenSession() { session.openDatabase(); }
     engine::Connection& db() { return session.connection(); }
+    // The rows of a table (or of whatever else a FROM clause takes).
+    qint64 count(const QString& table = QStringLiteral("dt_data")) {
+        return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
+    }
 };
 
 } // namespace corvalis::testing

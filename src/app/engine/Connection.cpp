@@ -529,4 +529,18 @@ QString quotedIdentifier(const QString& name) {
            QLatin1Char('"');
 }
 
+QString columnAffinity(const QString& declared) {
+    const QString type = declared.toUpper();
+    const auto has = [&type](const char* word) { return type.contains(QLatin1String(word)); };
+    if (has("INT"))
+        return QStringLiteral("integer");
+    if (has("CHAR") || has("CLOB") || has("TEXT"))
+        return QStringLiteral("text");
+    if (type.isEmpty() || has("BLOB"))
+        return QStringLiteral("blob");
+    if (has("REAL") || has("FLOA") || has("DOUB"))
+        return QStringLiteral("real");
+    return QStringLiteral("numeric");
+}
+
 } // namespace corvalis::engine

@@ -107,6 +107,10 @@ private:
 // A table or column name as SQL text: in double quotes, with a quote inside doubled.
 QString quotedIdentifier(const QString& name);
 
+// The affinity the engine gives a column so declared, by its own rule: "integer", "text", "blob",
+// "real" or "numeric".
+QString columnAffinity(const QString& declared);
+
 // Gives a connection a bigger page cache for the length of a bulk job, and restores the old size.
 class ScopedCacheSize {
 public:

@@ -64,17 +64,20 @@ void SheetRows::beginCell(int column) {
     m_firstColumn = m_firstColumn == 0 ? column : std::min(m_firstColumn, column);
 }
 
+SheetRows::Cell& SheetRows::newCell(int column, Kind kind) {
+    beginCell(column);
+    Cell& cell = m_cells.emplace_back();
+    cell.place = column;
+    cell.kind = kind;
+    return cell;
+}
+
 void SheetRows::addCheckedInteger(int column, qint64 value) {
     if (value <= -WholeLimit || value >= WholeLimit) {
         addNumber(column, double(value));
         return;
     }
-    beginCell(column);
-    Cell cell{};
-    cell.place = column;
-    cell.kind = Kind::Integer;
-    cell.integer = value;
-    m_cells.push_back(cell);
+    newCell(column, Kind::Integer).integer = value;
 }
 
 void SheetRows::addNumber(int column, double value) {
@@ -83,12 +86,7 @@ void SheetRows::addNumber(int column, double value) {
         addText(column, QString::number(value));
         return;
     }
-    beginCell(column);
-    Cell cell{};
-    cell.place = column;
-    cell.kind = Kind::Number;
-    cell.number = value;
-    m_cells.push_back(cell);
+    newCell(column, Kind::Number).number = value;
 }
 
 void SheetRows::addText(int column, const QString& text) {
@@ -113,14 +111,8 @@ void SheetRows::addTextBytes(int column, Kind kind, const char* data, std::size_
     // comes near the limit.
     if (size > UINT32_MAX - m_texts.size())
         throw Error(QStringLiteral("一次交给工作簿的行过多。"));
-    beginCell(column);
-    Cell cell{};
-    cell.place = column;
-    cell.kind = kind;
-    cell.text.offset = quint32(m_texts.size());
-    cell.text.size = quint32(size);
+    newCell(column, kind).text = {quint32(m_texts.size()), quint32(size)};
     m_texts.append(data, size);
-    m_cells.push_back(cell);
 }
 
 bool SheetRows::isFull() const {

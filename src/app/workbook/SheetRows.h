@@ -81,6 +81,8 @@ private:
     };
     void addCheckedInteger(int column, qint64 value);
     void beginCell(int column);
+    // A cell of the kind at the column, in its place after the cells before; its value is the caller's.
+    Cell& newCell(int column, Kind kind);
     void addTextBytes(int column, Kind kind, const char* data, std::size_t size);
 
     std::vector<Cell> m_cells;
