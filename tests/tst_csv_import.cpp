@@ -8,7 +8,6 @@
 #include "exchange/ConflictReport.h"
 #include "exchange/CsvImport.h"
 #include "records/ReceivedValues.h"
-#include "records/RecordGenerator.h"
 #include "records/SurveyColumns.h"
 #include "support/FileBytes.h"
 #include "support/OpenSession.h"
@@ -26,12 +25,6 @@ namespace {
 const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 struct Site : OpenSession {
-    void addRecords(int count, qint64 firstCode) {
-        records::GeneratorOptions options;
-        options.count = count;
-        options.firstCode = firstCode;
-        records::generateRecords(db(), options);
-    }
     CsvImportOutcome import(const QString& text) {
         const QString path = folder.file(QStringLiteral("in.csv"));
         writeAll(path, toGbk(text));

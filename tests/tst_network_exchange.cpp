@@ -8,7 +8,6 @@
 #include "exchange/ConflictReport.h"
 #include "exchange/CsvImport.h"
 #include "exchange/NetworkExport.h"
-#include "records/RecordGenerator.h"
 #include "support/FileBytes.h"
 #include "support/OpenSession.h"
 
@@ -26,11 +25,9 @@ using corvalis::testing::writeAll;
 namespace {
 
 struct Site : OpenSession {
+    // Generated records, every one checked.
     void addRecords(int count, qint64 firstCode) {
-        records::GeneratorOptions options;
-        options.count = count;
-        options.firstCode = firstCode;
-        records::generateRecords(db(), options);
+        OpenSession::addRecords(count, firstCode);
         db().execute(QStringLiteral("update dt_data set RecordState=1"));
     }
     qint64 count(const QString& sql = QStringLiteral("select count(*) from dt_data")) {

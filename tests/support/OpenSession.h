@@ -2,6 +2,7 @@
 
 #include "app/DbSession.h"
 #include "app/engine/Connection.h"
+#include "records/RecordGenerator.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
@@ -16,6 +17,13 @@ struct OpenSession {
 
     OpenSession() { session.openDatabase(); }
     engine::Connection& db() { return session.connection(); }
+    // Generated records, their codes from firstCode on.
+    void addRecords(int count, qint64 firstCode) {
+        records::GeneratorOptions options;
+        options.count = count;
+        options.firstCode = firstCode;
+        records::generateRecords(db(), options);
+    }
     // The rows of a table (or of whatever else a FROM clause takes).
     qint64 count(const QString& table = QStringLiteral("dt_data")) {
         return db().scalar(QStringLiteral("select count(*) from ") + table).toLongLong();
