@@ -1,6 +1,7 @@
-// The page reader over any bytes at all: a received file reaches it only after the engine's own
-// check, but the reader must not rely on that. Every walk must end, never read outside what it
-// loaded, and hand the visitor only fields that lie inside their record.
+// The page reader over any bytes at all, read as tables and as indexes: a received file reaches it only after
+// the engine's own check, but the reader must not rely on that. Every walk must end, never read outside what
+// it loaded, and hand the visitor only fields that lie inside their record.
+#include "records/ReceivedIndexes.h"
 #include "records/TablePages.h"
 
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+using corvalis::records::IndexesMatchRows;
 using corvalis::records::PageRecord;
 using corvalis::records::StoredField;
 using corvalis::records::TablePages;
@@ -42,18 +44,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<bool> realColumns{false, true, false, true};
     const std::atomic<bool> stop{false};
     volatile unsigned sink = 0;
+    const auto visit = [&sink](const PageRecord& record) {
+        for (int i = 0; i < record.fieldCount(); ++i)
+            sink = sink + touch(*record.field(i));
+        if (record.field(record.fieldCount()) != nullptr)
+            std::abort();
+        return true;
+    };
     TablePages pages(path);
     for (qint64 root = 2; root <= 32; ++root) {
-        pages.walk(
-            root, realColumns,
-            [&sink](const PageRecord& record) {
-                for (int i = 0; i < record.fieldCount(); ++i)
-                    sink = sink + touch(*record.field(i));
-                if (record.field(record.fieldCount()) != nullptr)
-                    std::abort();
-                return true;
-            },
-            stop);
+        pages.walk(root, realColumns, visit, stop);
+        pages.walkIndex(root, visit, stop);
     }
+    // The comparison of a table's indexes with its rows, as a received file's are compared.
+    IndexesMatchRows indexes({{3, 1, true}, {4, 0, false}});
+    pages.walk(
+        2, realColumns,
+        [&indexes](const PageRecord& record) {
+            indexes.addRow(record);
+            return true;
+        },
+        stop);
+    sink = sink + (indexes.indexesMatch(pages, stop) ? 1u : 0u);
     return 0;
 }

@@ -195,6 +195,48 @@ private Q_SLOTS:
                  true);
     }
 
+    // An index's entries come in the engine's order, those of interior pages between their children,
+    // each its key and then its row's rowid; a table's root is no index's.
+    void readsAnIndexInTheEnginesOrder() {
+        const QString path = filledDatabase(QStringLiteral("index.mdb"));
+        engine::Connection db(path);
+        const qint64 indexRoot =
+            db.scalar(QStringLiteral("select rootpage from sqlite_master where name='dt_data_id'"))
+                .toLongLong();
+        QVERIFY(db.scalar(QStringLiteral("select count(*) from dbstat where name='dt_data_id' and "
+                                         "pagetype='internal'"))
+                    .toInt() > 0);
+        QStringList expected;
+        sqlite3_stmt* row = nullptr;
+        sqlite3_prepare_v2(db.handle(), "select id, rowid from dt_data order by id, rowid", -1, &row,
+                           nullptr);
+        while (sqlite3_step(row) == SQLITE_ROW)
+            expected << shown(row, 0) + QLatin1Char('|') + shown(row, 1);
+        sqlite3_finalize(row);
+        const qint64 tableRoot = rootPageOf(db);
+        db.close();
+
+        TablePages pages(path);
+        const std::atomic<bool> stop{false};
+        QStringList entries;
+        QCOMPARE(pages.walkIndex(
+                     indexRoot,
+                     [&entries](const PageRecord& entry) {
+                         QStringList fields;
+                         for (int i = 0; i < entry.fieldCount(); ++i)
+                             fields << shown(*entry.field(i));
+                         entries << fields.join(QLatin1Char('|'));
+                         return true;
+                     },
+                     stop),
+                 TablePages::Walk::Complete);
+        QCOMPARE(pages.rows(), qint64(expected.size()));
+        QCOMPARE(entries, expected);
+        QCOMPARE(pages.walkIndex(
+                     tableRoot, [](const PageRecord&) { return true; }, stop),
+                 TablePages::Walk::Unreadable);
+    }
+
     // The visitor and the stop flag end the walk; the rows seen so far are counted.
     void theVisitorEndsTheWalk() {
         const QString path = filledDatabase(QStringLiteral("ended.mdb"));

@@ -62,9 +62,13 @@ bool copyReceivedRecords(engine::Connection& connection, const QString& alias) {
     }
     // The records are moved as stored while a second connection looks at their values in the file;
     // only records that look cannot pass are checked again by the engine, where they now lie.
-    records::QuickLookBeside look(connection, alias);
-    records::TransferCopy copy(connection, source);
-    copy.finish();
+    // Into an empty table the file's indexes come along too, once they are found to match its rows.
+    const bool takeIndexes = records::TransferCopy::takesIndexesFrom(connection, alias);
+    records::QuickLookBeside look(connection, alias, takeIndexes);
+    records::TransferCopy copy(connection, source,
+                               takeIndexes ? records::TransferCopy::Indexes::TakenFromSource
+                                           : records::TransferCopy::Indexes::Rebuilt);
+    copy.finish(takeIndexes && look.indexesMatchRows());
     if (!look.recordsPlainlyHold(copy.copied()) && !records::newRecordsHold(connection, copy.lastOldRow()))
         return false;
     return true;

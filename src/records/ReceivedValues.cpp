@@ -1,6 +1,7 @@
 #include "ReceivedValues.h"
 
 #include "EntryRecord.h"
+#include "ReceivedIndexes.h"
 #include "SurveyColumns.h"
 #include "TablePages.h"
 
@@ -402,6 +403,8 @@ struct QuickLookBeside::Running {
     QuickLook look;
     qint64 rootPage = 0;  // of the file's dt_data when its pages can be read as ours; 0 otherwise
     qint64 rowsSeen = -1; // by the walk over the pages; -1 when the engine read the records
+    std::optional<IndexesMatchRows> indexes; // when the file's indexes are to be compared with its rows
+    bool indexesMatch = false;
     std::optional<engine::QuestionBeside> question; // last: it reads the members above
 
     // The look over the pages of the file: Complete when every record plainly holds, Ended at the
@@ -415,6 +418,8 @@ struct QuickLookBeside::Running {
         const TablePages::Walk walk = pages.walk(
             rootPage, look.realColumns,
             [this, fieldsNeeded](const PageRecord& record) {
+                if (indexes)
+                    indexes->addRow(record);
                 if (record.fieldCount() < fieldsNeeded)
                     return false;
                 const auto value = [this, &record](size_t i) -> const StoredField& {
@@ -424,6 +429,8 @@ struct QuickLookBeside::Running {
             },
             stop);
         rowsSeen = pages.rows();
+        if (walk == TablePages::Walk::Complete && indexes)
+            indexesMatch = indexes->indexesMatch(pages, stop);
         return walk;
     }
 
@@ -449,7 +456,7 @@ struct QuickLookBeside::Running {
     }
 };
 
-QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema)
+QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema, bool compareIndexes)
     : m_running(std::make_unique<Running>()) {
     Running& running = *m_running;
     try {
@@ -463,6 +470,10 @@ QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& 
                                                           "type='table' and lower(name)='dt_data'")
                                                .arg(engine::quotedIdentifier(schema)))
                                    .toLongLong();
+        if (running.rootPage > 0 && compareIndexes) {
+            if (std::optional<std::vector<SimpleIndex>> indexes = simpleIndexes(connection, schema))
+                running.indexes.emplace(std::move(*indexes));
+        }
     } catch (const EngineError&) {
         return; // the caller checks the records itself
     }
@@ -473,6 +484,11 @@ QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& 
 }
 
 QuickLookBeside::~QuickLookBeside() = default;
+
+bool QuickLookBeside::indexesMatchRows() {
+    Running& running = *m_running;
+    return running.question && running.question->answer() && running.indexesMatch;
+}
 
 bool QuickLookBeside::recordsPlainlyHold(qint64 copiedRows) {
     Running& running = *m_running;

@@ -47,13 +47,17 @@ bool newRecordsHold(engine::Connection& connection, qint64 afterRow);
 // engine reads them under the work limit of received files. recordsPlainlyHold() waits for it: true
 // when the look passed every record, and as many as were copied; false when some record needs the
 // engine's condition or the look could not run, and the caller checks the records itself.
+//
+// With compareIndexes, a look over the pages goes on to compare the file's indexes of dt_data with
+// its rows (IndexesMatchRows); indexesMatchRows() waits for it and tells whether they match.
 class QuickLookBeside {
 public:
-    QuickLookBeside(engine::Connection& connection, const QString& schema);
+    QuickLookBeside(engine::Connection& connection, const QString& schema, bool compareIndexes = false);
     ~QuickLookBeside();
     QuickLookBeside(const QuickLookBeside&) = delete;
     QuickLookBeside& operator=(const QuickLookBeside&) = delete;
     bool recordsPlainlyHold(qint64 copiedRows);
+    bool indexesMatchRows();
 
 private:
     struct Running;

@@ -18,6 +18,8 @@ namespace {
 constexpr int HeaderBytes = 100;
 constexpr unsigned char LeafTablePage = 0x0d;
 constexpr unsigned char InteriorTablePage = 0x05;
+constexpr unsigned char LeafIndexPage = 0x0a;
+constexpr unsigned char InteriorIndexPage = 0x02;
 constexpr int LeafHeaderBytes = 8;
 constexpr int InteriorHeaderBytes = 12;
 // The engine's cursors go no deeper.
@@ -146,6 +148,7 @@ struct TablePages::Walker {
     std::vector<std::vector<unsigned char>> interiors = std::vector<std::vector<unsigned char>>(MaxDepth + 1);
     std::vector<bool> seen;
     PageRecord record;
+    bool index = false; // the b-tree walked is an index's
     bool anyRow = false;
     qint64 lastRowid = 0;
     qint64 rows = 0;
@@ -219,6 +222,38 @@ struct TablePages::Walker {
         return stop->load() ? Walk::Ended : Walk::Complete;
     }
 
+    // Visits the index entry of the cell at pos of a page; an entry larger than an index page keeps
+    // in itself goes on in overflow pages, which the walk does not follow.
+    Walk visitIndexEntry(const unsigned char* data, qint64 pos) {
+        quint64 payload = 0;
+        if (!readVarint(data, pos, usable, payload))
+            return Walk::Unreadable;
+        const quint64 largestInPage = quint64((usable - 12) * 64 / 255 - 23);
+        if (payload > largestInPage || pos + qint64(payload) > usable ||
+            !record.parse(0, data + pos, qint64(payload)))
+            return Walk::Unreadable;
+        ++rows;
+        if (!(*visit)(record))
+            return Walk::Ended;
+        return Walk::Complete;
+    }
+
+    Walk visitIndexLeaf(const unsigned char* data) {
+        qint64 count = 0;
+        const unsigned char* pointers = cellPointers(data, LeafHeaderBytes, count);
+        if (!pointers)
+            return Walk::Unreadable;
+        for (qint64 i = 0; i < count; ++i) {
+            const qint64 pos = bigEndian16(pointers + 2 * i);
+            if (pos < LeafHeaderBytes + 2 * count)
+                return Walk::Unreadable;
+            const Walk entry = visitIndexEntry(data, pos);
+            if (entry != Walk::Complete)
+                return entry;
+        }
+        return stop->load() ? Walk::Ended : Walk::Complete;
+    }
+
     Walk visitPage(qint64 number, int depth) {
         if (depth > MaxDepth || number < 2 || number > pageCount || seen[size_t(number)])
             return Walk::Unreadable;
@@ -226,9 +261,11 @@ struct TablePages::Walker {
         const unsigned char* data = page(number);
         if (!data)
             return Walk::Unreadable;
-        if (data[0] == LeafTablePage)
-            return visitLeaf(data);
-        if (data[0] != InteriorTablePage)
+        const unsigned char leafType = index ? LeafIndexPage : LeafTablePage;
+        const unsigned char interiorType = index ? InteriorIndexPage : InteriorTablePage;
+        if (data[0] == leafType)
+            return index ? visitIndexLeaf(data) : visitLeaf(data);
+        if (data[0] != interiorType)
             return Walk::Unreadable;
         // The children move the window: the interior page is kept aside while they are read.
         std::vector<unsigned char>& kept = interiors[size_t(depth)];
@@ -241,7 +278,10 @@ struct TablePages::Walker {
             const qint64 cell = bigEndian16(pointers + 2 * i);
             if (cell < InteriorHeaderBytes + 2 * count || cell + 4 > usable)
                 return Walk::Unreadable;
-            const Walk child = visitPage(bigEndian32(kept.data() + cell), depth + 1);
+            Walk child = visitPage(bigEndian32(kept.data() + cell), depth + 1);
+            // An index keeps entries in its interior pages too, each after its left child's.
+            if (child == Walk::Complete && index)
+                child = visitIndexEntry(kept.data(), cell + 4);
             if (child != Walk::Complete)
                 return child;
         }
@@ -277,11 +317,23 @@ TablePages::TablePages(const QString& path) {
 TablePages::Walk TablePages::walk(qint64 rootPage, const std::vector<bool>& realColumns,
                                   const std::function<bool(const PageRecord&)>& visit,
                                   const std::atomic<bool>& stop) {
+    return walkTree(rootPage, false, realColumns, visit, stop);
+}
+
+TablePages::Walk TablePages::walkIndex(qint64 rootPage, const std::function<bool(const PageRecord&)>& visit,
+                                       const std::atomic<bool>& stop) {
+    return walkTree(rootPage, true, {}, visit, stop);
+}
+
+TablePages::Walk TablePages::walkTree(qint64 rootPage, bool index, const std::vector<bool>& realColumns,
+                                      const std::function<bool(const PageRecord&)>& visit,
+                                      const std::atomic<bool>& stop) {
     m_rows = 0;
     Walker walker;
     walker.read = &m_read;
     if (!walker.open(m_size()))
         return Walk::Unreadable;
+    walker.index = index;
     walker.record.m_realColumn.assign(realColumns.begin(), realColumns.end());
     walker.visit = &visit;
     walker.stop = &stop;

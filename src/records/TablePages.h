@@ -66,11 +66,17 @@ public:
     // realColumns: the columns of REAL affinity, by position in the table.
     Walk walk(qint64 rootPage, const std::vector<bool>& realColumns,
               const std::function<bool(const PageRecord&)>& visit, const std::atomic<bool>& stop);
-    // Rows visited by the last walk.
+    // Every entry of an index b-tree in its order, those of interior pages between their children:
+    // the key's fields and then the row's rowid as the last field. rowid() of the visited records is 0.
+    Walk walkIndex(qint64 rootPage, const std::function<bool(const PageRecord&)>& visit,
+                   const std::atomic<bool>& stop);
+    // Rows (or index entries) visited by the last walk.
     qint64 rows() const { return m_rows; }
 
 private:
     struct Walker;
+    Walk walkTree(qint64 rootPage, bool index, const std::vector<bool>& realColumns,
+                  const std::function<bool(const PageRecord&)>& visit, const std::atomic<bool>& stop);
     // Reads bytes at an offset; false when not all of them could be read.
     using ReadAt = std::function<bool(unsigned char* into, qint64 bytes, qint64 offset)>;
     ReadAt m_read;

@@ -1,9 +1,12 @@
 #include "TransferCopy.h"
 
+#include "ReceivedIndexes.h"
+
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace corvalis::records {
@@ -32,26 +35,51 @@ bool TransferCopy::newRowsFollowOld(engine::Connection& connection) {
     return largestRow(connection) < std::numeric_limits<qint64>::max();
 }
 
-TransferCopy::TransferCopy(engine::Connection& connection, const QString& sourceTable)
+bool TransferCopy::takesIndexesFrom(engine::Connection& connection, const QString& schema) {
+    if (connection.scalar(QStringLiteral("select exists(select 1 from main.dt_data)")).toBool())
+        return false;
+    const std::optional<std::vector<SimpleIndex>> own = simpleIndexes(connection, QStringLiteral("main"));
+    const std::optional<std::vector<SimpleIndex>> theirs = simpleIndexes(connection, schema);
+    if (!own || !theirs)
+        return false;
+    for (const SimpleIndex& index : *own) {
+        const bool matched = std::any_of(theirs->begin(), theirs->end(), [&index](const SimpleIndex& other) {
+            return other.column == index.column && other.unique == index.unique;
+        });
+        if (!matched)
+            return false;
+    }
+    return true;
+}
+
+TransferCopy::TransferCopy(engine::Connection& connection, const QString& sourceTable, Indexes indexes)
     : m_connection(connection), m_lastOldRow(largestRow(connection)), m_numbering(connection) {
     if (m_lastOldRow == std::numeric_limits<qint64>::max())
         throw Error(QStringLiteral("数据表的行号已经用尽，不能批量插入。"));
-    // Rebuilding costs in proportion to all rows, keeping the indexes to the new ones; an empty
-    // table loses its indexes in any case, or the engine would copy those of the source.
-    const qint64 oldRows =
-        connection.scalar(QStringLiteral("select count(*) from main.dt_data")).toLongLong();
-    if (oldRows > 0 &&
-        oldRows > connection.scalar(QStringLiteral("select count(*) from %1").arg(sourceTable)).toLongLong())
-        m_indexes.clear();
-    else
-        m_indexes = dataIndexes(connection);
-    for (const auto& index : m_indexes)
-        connection.execute(QStringLiteral("drop index main.%1").arg(engine::quotedIdentifier(index.first)));
+    m_tookIndexes = indexes == Indexes::TakenFromSource;
+    if (!m_tookIndexes)
+        setIndexesAside(sourceTable);
     m_copied =
         connection.execute(QStringLiteral("insert into main.dt_data select * from %1").arg(sourceTable));
 }
 
-void TransferCopy::finish() {
+void TransferCopy::setIndexesAside(const QString& sourceTable) {
+    // Rebuilding costs in proportion to all rows, keeping the indexes to the new ones; an empty
+    // table loses its indexes in any case, or the engine would copy those of the source.
+    const qint64 oldRows =
+        m_connection.scalar(QStringLiteral("select count(*) from main.dt_data")).toLongLong();
+    if (oldRows > 0 &&
+        oldRows >
+            m_connection.scalar(QStringLiteral("select count(*) from %1").arg(sourceTable)).toLongLong())
+        return;
+    m_indexes = dataIndexes(m_connection);
+    for (const auto& index : m_indexes)
+        m_connection.execute(QStringLiteral("drop index main.%1").arg(engine::quotedIdentifier(index.first)));
+}
+
+void TransferCopy::finish(bool sourceIndexesMatch) {
+    if (m_tookIndexes && !sourceIndexesMatch)
+        m_connection.execute(QStringLiteral("reindex main.dt_data"));
     // The indexes return before the numbering: through the id index it sees at once whether any new
     // row lacks an id, where it would otherwise read every row. Received rows carry their ids as a
     // rule; rows without one are numbered with the index in place, which costs a fifth more.

@@ -19,13 +19,23 @@ namespace corvalis::records {
 // copy, and so are the indexes of dt_data unless it holds more rows than the copy brings (then the
 // indexes take the new rows one by one, which costs less than rebuilding them over all rows).
 // finish() rebuilds the indexes set aside (a unique index then refuses a repeated code, as the
-// insert would have), numbers the new rows as the trigger would have and puts the trigger back. The
-// indexes of the source are never copied, so an index of a received file that does not match its
-// rows cannot get in. Must live inside a transaction; without finish() the transaction must not be
+// insert would have), numbers the new rows as the trigger would have and puts the trigger back.
+//
+// The indexes of the source are copied only when the caller asks for them and compares them with
+// the source's rows (IndexesMatchRows): into an empty dt_data the engine then moves their entries as
+// stored too, which saves building them. finish() keeps them only when the caller found them to
+// match, and builds them anew otherwise, so an index of a received file that does not match its rows
+// cannot get in. Must live inside a transaction; without finish() the transaction must not be
 // committed.
 class TransferCopy {
 public:
-    TransferCopy(engine::Connection& connection, const QString& sourceTable);
+    enum class Indexes {
+        Rebuilt,         // dt_data's indexes are built from its rows
+        TakenFromSource, // as the engine copies them; only where takesIndexesFrom() said so
+    };
+
+    TransferCopy(engine::Connection& connection, const QString& sourceTable,
+                 Indexes indexes = Indexes::Rebuilt);
     TransferCopy(const TransferCopy&) = delete;
     TransferCopy& operator=(const TransferCopy&) = delete;
 
@@ -33,18 +43,28 @@ public:
     qint64 copied() const { return m_copied; }
     // The new rows are those of dt_data with a larger rowid.
     qint64 lastOldRow() const { return m_lastOldRow; }
-    void finish();
+    // sourceIndexesMatch: whether the source's indexes were found to match its rows; counts only
+    // when they were taken.
+    void finish(bool sourceIndexesMatch = false);
+
+    // Whether a copy from the schema's dt_data may take its indexes: dt_data is empty, and its own
+    // indexes and the source's are simple ones (SimpleIndex), each of dt_data's with its like in the
+    // source (the engine copies indexes only then, and otherwise copies row by row).
+    static bool takesIndexesFrom(engine::Connection& connection, const QString& schema);
 
     // False when new rows might not follow the old in rowid order (the largest rowid is taken, and
     // SQLite then picks rowids at random): lastOldRow() cannot tell the new rows then.
     static bool newRowsFollowOld(engine::Connection& connection);
 
 private:
+    void setIndexesAside(const QString& sourceTable);
+
     engine::Connection& m_connection;
     qint64 m_lastOldRow = 0;
     NumberingTriggerSetAside m_numbering;
     std::vector<std::pair<QString, QString>> m_indexes; // name and statement, in creation order
     qint64 m_copied = 0;
+    bool m_tookIndexes = false;
 };
 
 } // namespace corvalis::records
