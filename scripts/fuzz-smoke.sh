@@ -40,7 +40,7 @@ runs_of() {
   csv) echo 3000 ;;
   network) echo 5000 ;;
   rules) echo 100000 ;;
-  pages) echo 5000 ;;
+  pages) echo 3000 ;;
   esac
 }
 
