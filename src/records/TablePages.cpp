@@ -94,6 +94,11 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
         headerSize > quint64(size))
         return false;
     const qint64 headerEnd = qint64(headerSize);
+    // Every field takes at least a byte of the header: room for them all is made once.
+    if (m_fields.size() < size_t(headerEnd))
+        m_fields.resize(size_t(headerEnd));
+    StoredField* const fields = m_fields.data();
+    const qint64 realColumns = qint64(m_realColumn.size());
     qint64 offset = headerEnd;
     while (pos < headerEnd) {
         quint64 type = payload[pos];
@@ -104,32 +109,27 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
         const qint64 length = serialLength(type);
         if (length < 0 || length > size - offset)
             return false;
-        if (size_t(m_count) == m_fields.size())
-            m_fields.emplace_back();
-        StoredField& field = m_fields[size_t(m_count)];
+        StoredField& field = fields[m_count];
         const unsigned char* value = payload + offset;
         if (type == 0) {
             field.type = StoredField::Type::Null;
-        } else if (type <= 6) {
-            field.type = StoredField::Type::Integer;
-            field.integer = wholeValue(type, value);
+        } else if (type <= 6 || type == 8 || type == 9) {
+            field.integer = type <= 6 ? wholeValue(type, value) : qint64(type - 8);
+            if (m_count < realColumns && m_realColumn[size_t(m_count)]) {
+                field.type = StoredField::Type::Float;
+                field.real = double(field.integer);
+            } else {
+                field.type = StoredField::Type::Integer;
+            }
         } else if (type == 7) {
             const quint64 bits = bigEndian64(value);
             std::memcpy(&field.real, &bits, sizeof bits);
             // The engine reads a stored NaN as null.
             field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;
-        } else if (type == 8 || type == 9) {
-            field.type = StoredField::Type::Integer;
-            field.integer = qint64(type - 8);
         } else {
             field.type = (type & 1) ? StoredField::Type::Text : StoredField::Type::Blob;
             field.bytes = value;
             field.size = length;
-        }
-        if (field.type == StoredField::Type::Integer && size_t(m_count) < m_realColumn.size() &&
-            m_realColumn[size_t(m_count)]) {
-            field.type = StoredField::Type::Float;
-            field.real = double(field.integer);
         }
         ++m_count;
         offset += length;
