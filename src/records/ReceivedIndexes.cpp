@@ -186,10 +186,12 @@ bool simpleKeyColumn(engine::Connection& connection, const QString& schema, cons
                                                          "pragma_index_xinfo(?1, ?2) order by seqno"));
     columns.bind(1, index);
     columns.bind(2, schema);
-    int keys = 0, rowids = 0;
+    int keys = 0, others = 0;
+    bool othersAreTheRowid = true;
     while (columns.step()) {
         if (columns.integer(3) == 0) {
-            rowids += columns.integer(0) == -1 ? 1 : 2;
+            ++others;
+            othersAreTheRowid = othersAreTheRowid && columns.integer(0) == -1;
             continue;
         }
         ++keys;
@@ -198,7 +200,7 @@ bool simpleKeyColumn(engine::Connection& connection, const QString& schema, cons
             columns.text(2).compare(QLatin1String("BINARY"), Qt::CaseInsensitive) != 0)
             return false;
     }
-    return keys == 1 && rowids == 1;
+    return keys == 1 && others == 1 && othersAreTheRowid;
 }
 
 } // namespace

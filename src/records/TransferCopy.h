@@ -47,9 +47,10 @@ public:
     // when they were taken.
     void finish(bool sourceIndexesMatch = false);
 
-    // Whether a copy from the schema's dt_data may take its indexes: dt_data is empty, and its own
-    // indexes and the source's are simple ones (SimpleIndex), each of dt_data's with its like in the
-    // source (the engine copies indexes only then, and otherwise copies row by row).
+    // Whether a copy from the schema's dt_data, of the same columns in the same order, may take its
+    // indexes: dt_data is empty, and its own indexes and the source's are simple ones (SimpleIndex),
+    // each of dt_data's with its like in the source (the engine copies indexes only then, and
+    // otherwise copies row by row).
     static bool takesIndexesFrom(engine::Connection& connection, const QString& schema);
 
     // False when new rows might not follow the old in rowid order (the largest rowid is taken, and
