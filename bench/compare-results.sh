@@ -22,12 +22,16 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 ITEMS=${COMPARE_ITEMS:-export import csv list}
 wants() { case " $ITEMS " in *" $1 "*) return 0 ;; esac; return 1; }
 
-# The tables and their rows as the engine reads them, rowids included, in a fixed order.
+# The tables and their rows as the engine reads them, rowids included, in a fixed order, and the
+# engine's integrity check, which also compares every index with its table.
 digest() {
-  for table in $(sqlite3 "$1" "select name from sqlite_master where type='table' order by name"); do
-    echo "$table"
-    sqlite3 "$1" "select rowid, * from \"$table\" order by rowid"
-  done | md5sum | cut -d' ' -f1
+  {
+    for table in $(sqlite3 "$1" "select name from sqlite_master where type='table' order by name"); do
+      echo "$table"
+      sqlite3 "$1" "select rowid, * from \"$table\" order by rowid"
+    done
+    sqlite3 "$1" "pragma integrity_check"
+  } | md5sum | cut -d' ' -f1
 }
 # A data file with its scrambled head restored, so that the engine can read it.
 plain() {
