@@ -18,18 +18,17 @@
 using namespace corvalis;
 using namespace corvalis::exchange;
 using corvalis::testing::OpenSession;
+using corvalis::testing::TestMachineStamp;
 using corvalis::testing::writeAll;
 
 namespace {
-
-const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 struct Site : OpenSession {
     CsvImportOutcome import(const QString& text) {
         const QString path = folder.file(QStringLiteral("in.csv"));
         writeAll(path, toGbk(text));
         ui.clear();
-        return importCsvFile(session, ui, path, Stamp);
+        return importCsvFile(session, ui, path, TestMachineStamp);
     }
     // The whole table as the engine shows it, ids and stamps included.
     QStringList rows(const QString& table = QStringLiteral("dt_data")) {
@@ -262,7 +261,7 @@ private Q_SLOTS:
         QCOMPARE(site.count(), qint64(6002));
         QCOMPARE(site.count(QStringLiteral("dt_data d join dt_data_dt_data s on s.c901 = d.c901 and "
                                            "s.c902 = d.c902 and s.z001 = d.z001 and d.c900 = '%1'")
-                                .arg(Stamp)),
+                                .arg(TestMachineStamp)),
                  qint64(6000));
     }
 

@@ -20,6 +20,7 @@ using namespace corvalis;
 using namespace corvalis::exchange;
 using corvalis::testing::OpenSession;
 using corvalis::testing::readAll;
+using corvalis::testing::TestMachineStamp;
 using corvalis::testing::writeAll;
 
 namespace {
@@ -34,8 +35,6 @@ struct Site : OpenSession {
         return db().scalar(sql).toLongLong();
     }
 };
-
-const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 } // namespace
 
@@ -189,10 +188,12 @@ private Q_SLOTS:
         QCOMPARE(readAll(csv), readAll(direct));
 
         Site receiver;
-        QCOMPARE(importCsvFile(receiver.session, receiver.ui, csv, Stamp), CsvImportOutcome::Imported);
+        QCOMPARE(importCsvFile(receiver.session, receiver.ui, csv, TestMachineStamp),
+                 CsvImportOutcome::Imported);
         QCOMPARE(receiver.ui.lastMessage(), QStringLiteral("数据已经被正确地导入!"));
         QCOMPARE(receiver.count(), qint64(30));
-        QCOMPARE(receiver.count(QStringLiteral("select count(*) from dt_data where c900='%1'").arg(Stamp)),
+        QCOMPARE(receiver.count(
+                     QStringLiteral("select count(*) from dt_data where c900='%1'").arg(TestMachineStamp)),
                  qint64(30));
         QCOMPARE(receiver.db()
                      .scalar(QStringLiteral("select c911 from dt_data where c901=320100000002"))
@@ -205,7 +206,8 @@ private Q_SLOTS:
 
         // The same file again: every code conflicts, the report opens and nothing is added.
         receiver.ui.clear();
-        QCOMPARE(importCsvFile(receiver.session, receiver.ui, csv, Stamp), CsvImportOutcome::Conflicts);
+        QCOMPARE(importCsvFile(receiver.session, receiver.ui, csv, TestMachineStamp),
+                 CsvImportOutcome::Conflicts);
         QCOMPARE(receiver.ui.openedFiles(), QStringList{conflictReportPath()});
         QCOMPARE(readGbkTextFile(conflictReportPath()).size(), 32);
         QCOMPARE(receiver.count(), qint64(30));
@@ -219,7 +221,7 @@ private Q_SLOTS:
         auto run = [&](const QString& text) {
             writeAll(path, toGbk(text));
             site.ui.clear();
-            return importCsvFile(site.session, site.ui, path, Stamp);
+            return importCsvFile(site.session, site.ui, path, TestMachineStamp);
         };
         QCOMPARE(run(QStringLiteral("c901,c902,nosuch,\r\n1,a,2,\r\n")), CsvImportOutcome::Refused);
         QCOMPARE(site.ui.lastMessage(), CsvFormatRefusal);
@@ -249,7 +251,8 @@ private Q_SLOTS:
         QCOMPARE(readGbkTextFile(conflictReportPath()).size(), 4);
         QCOMPARE(site.count(), qint64(2));
 
-        QCOMPARE(importCsvFile(site.session, site.ui, QString(), Stamp), CsvImportOutcome::Refused);
+        QCOMPARE(importCsvFile(site.session, site.ui, QString(), TestMachineStamp),
+                 CsvImportOutcome::Refused);
         QCOMPARE(site.ui.lastMessage(), QStringLiteral("请选择要导入的csv文件"));
         QCOMPARE(checkedCsvPath(dir.filePath(QStringLiteral("in")), site.ui), path);
         QVERIFY(checkedCsvPath(dir.filePath(QStringLiteral("none")), site.ui).isEmpty());
@@ -276,7 +279,7 @@ private Q_SLOTS:
         }
         text += "330000999999,\xC4\xA9\xCE\xB2,a\rb, 7 ,"; // no line end; a lone CR stays in the text
         writeAll(path, text);
-        QCOMPARE(importCsvFile(site.session, site.ui, path, Stamp), CsvImportOutcome::Imported);
+        QCOMPARE(importCsvFile(site.session, site.ui, path, TestMachineStamp), CsvImportOutcome::Imported);
         QCOMPARE(site.count(), qint64(rows + 3));
         QCOMPARE(
             site.count(QStringLiteral(
@@ -293,7 +296,7 @@ private Q_SLOTS:
         QByteArray bad = text;
         bad.insert(bad.indexOf("330000030000,"), "330000888888,x,y,1.5.1,\r\n");
         writeAll(path, bad);
-        QCOMPARE(importCsvFile(site.session, site.ui, path, Stamp), CsvImportOutcome::Refused);
+        QCOMPARE(importCsvFile(site.session, site.ui, path, TestMachineStamp), CsvImportOutcome::Refused);
         QVERIFY(site.ui.lastMessage().contains(QStringLiteral("第 30003 行“z001”的值“1.5.1”不是数字。")));
         QCOMPARE(site.count(), qint64(rows + 3));
     }

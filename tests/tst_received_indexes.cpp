@@ -8,44 +8,31 @@
 #include "records/RecordGenerator.h"
 #include "records/TablePages.h"
 #include "records/TransferCopy.h"
+#include "support/FileBytes.h"
 #include "support/OpenSession.h"
-#include "support/ScriptedUiServices.h"
+#include "support/RawDatabase.h"
 #include "support/TestFolder.h"
 
 #include <QFile>
 #include <QtTest>
-#include <sqlite3.h>
 
 using namespace corvalis;
 using corvalis::records::IndexesMatchRows;
 using corvalis::records::PageRecord;
 using corvalis::records::TablePages;
+using corvalis::testing::forgeCodeIndex;
+using corvalis::testing::integrityOf;
 using corvalis::testing::OpenSession;
+using corvalis::testing::rawExec;
+using corvalis::testing::readAt;
+using corvalis::testing::realColumnsOf;
+using corvalis::testing::rootPageOf;
 using corvalis::testing::TestFolder;
+using corvalis::testing::writeAt;
 
 namespace {
 
 constexpr qint64 PageBytes = 4096;
-
-void rawExec(const QString& path, const QByteArray& sql) {
-    sqlite3* db = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
-    const QString text = QString::fromUtf8(error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-    QVERIFY2(rc == SQLITE_OK, qPrintable(text));
-}
-
-// Replaces the unique index on c901 by one over keyColumn whose statement still names c901, after the
-// statements between: an index that does not match the rows, which the quick check does not notice.
-void forgeCodeIndex(const QString& path, const QByteArray& keyColumn, const QByteArray& between = {}) {
-    rawExec(path, "drop index dt_data_c901; " + between + "; create index dt_data_c901 on dt_data(" +
-                      keyColumn +
-                      "); pragma writable_schema=on; update sqlite_master set sql="
-                      "'CREATE UNIQUE INDEX dt_data_c901 ON dt_data (c901)' where name='dt_data_c901';");
-}
 
 // Whether the file's indexes of dt_data match its rows, as the import's look finds out.
 bool indexesMatch(const QString& path) {
@@ -54,12 +41,8 @@ bool indexesMatch(const QString& path) {
         records::simpleIndexes(db, QStringLiteral("main"));
     if (!indexes)
         return false;
-    const qint64 root =
-        db.scalar(QStringLiteral("select rootpage from sqlite_master where name='dt_data'")).toLongLong();
-    std::vector<bool> real;
-    engine::Statement columns(db, QStringLiteral("select type from pragma_table_info('dt_data')"));
-    while (columns.step())
-        real.push_back(columns.text(0).toUpper() == QLatin1String("DOUBLE"));
+    const qint64 root = rootPageOf(db);
+    const std::vector<bool> real = realColumnsOf(db);
     db.close();
     IndexesMatchRows check(*indexes);
     TablePages pages(path);
@@ -74,28 +57,13 @@ bool indexesMatch(const QString& path) {
     return walk == TablePages::Walk::Complete && check.indexesMatch(pages, stop);
 }
 
-qint64 rootPageOf(const QString& path, const QString& name) {
-    engine::Connection db(path);
-    return db.scalar(QStringLiteral("select rootpage from sqlite_master where name=?1"), {name}).toLongLong();
-}
-
-void writeAt(const QString& path, qint64 offset, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(offset));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
-QByteArray readAt(const QString& path, qint64 offset, int bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
-        return {};
-    return file.read(bytes);
-}
-
 // The first leaf page of an index, down the leftmost children from its root; 0 when none is found.
 qint64 firstLeafOf(const QString& path, const QString& index) {
-    qint64 page = rootPageOf(path, index);
+    qint64 page = 0;
+    {
+        engine::Connection db(path);
+        page = rootPageOf(db, index);
+    }
     for (int depth = 0; depth < 10; ++depth) {
         const QByteArray head = readAt(path, (page - 1) * PageBytes, 14);
         if (head.size() < 14)
@@ -109,10 +77,6 @@ qint64 firstLeafOf(const QString& path, const QString& index) {
                uchar(child.at(3));
     }
     return 0;
-}
-
-QString integrityOf(engine::Connection& db) {
-    return db.scalar(QStringLiteral("pragma main.integrity_check")).toString();
 }
 
 } // namespace
@@ -214,7 +178,7 @@ private Q_SLOTS:
             QCOMPARE(match, source == genuine);
             engine::Connection db(m_folder.makeDatabase(QStringLiteral("target%1.mdb").arg(++m_run)));
             engine::Attachment attached(db, source, QStringLiteral("other"));
-            QVERIFY(records::TransferCopy::takesIndexesFrom(db, QStringLiteral("other")));
+            QVERIFY(records::TransferCopy::indexesToTake(db, QStringLiteral("other")));
             engine::Transaction transaction(db);
             records::TransferCopy copy(db, QStringLiteral("other.dt_data"),
                                        records::TransferCopy::Indexes::TakenFromSource);
@@ -228,7 +192,7 @@ private Q_SLOTS:
         engine::Connection db(m_folder.makeDatabase(QStringLiteral("populated.mdb")));
         db.execute(QStringLiteral("insert into dt_data (c901, c902) values (120000000001, '甲')"));
         engine::Attachment attached(db, genuine, QStringLiteral("other"));
-        QVERIFY(!records::TransferCopy::takesIndexesFrom(db, QStringLiteral("other")));
+        QVERIFY(!records::TransferCopy::indexesToTake(db, QStringLiteral("other")));
     }
 
     // A received file too large for the full integrity check, whose index over the codes holds other

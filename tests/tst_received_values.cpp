@@ -19,11 +19,10 @@
 using namespace corvalis;
 using namespace corvalis::exchange;
 using corvalis::testing::OpenSession;
+using corvalis::testing::TestMachineStamp;
 using corvalis::testing::writeAll;
 
 namespace {
-
-const QString Stamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 struct Site : OpenSession {
     // A database file of generated, checked records: what a lower level sends.
@@ -275,7 +274,7 @@ private Q_SLOTS:
         auto run = [&](const QString& lines) {
             writeAll(path, toGbk(QStringLiteral("c901,c902,z001,c912,RecordState,\r\n") + lines));
             site.ui.clear();
-            return importCsvFile(site.session, site.ui, path, Stamp);
+            return importCsvFile(site.session, site.ui, path, TestMachineStamp);
         };
         QCOMPARE(run(QStringLiteral("330000000001,甲,1,1,1,\r\n330000000002,乙,1e20,1,1,\r\n")),
                  CsvImportOutcome::Refused);

@@ -2,6 +2,8 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "records/TablePages.h"
+#include "support/FileBytes.h"
+#include "support/RawDatabase.h"
 #include "support/TestFolder.h"
 
 #include <QFile>
@@ -15,7 +17,11 @@ using namespace corvalis;
 using corvalis::records::PageRecord;
 using corvalis::records::StoredField;
 using corvalis::records::TablePages;
+using corvalis::testing::rawExec;
+using corvalis::testing::realColumnsOf;
+using corvalis::testing::rootPageOf;
 using corvalis::testing::TestFolder;
+using corvalis::testing::writeAt;
 
 namespace {
 
@@ -66,18 +72,6 @@ QString shown(sqlite3_stmt* row, int column) {
     return shown(field);
 }
 
-qint64 rootPageOf(engine::Connection& db) {
-    return db.scalar(QStringLiteral("select rootpage from sqlite_master where name='dt_data'")).toLongLong();
-}
-
-std::vector<bool> realColumnsOf(engine::Connection& db) {
-    std::vector<bool> real;
-    engine::Statement columns(db, QStringLiteral("select type from pragma_table_info('dt_data')"));
-    while (columns.step())
-        real.push_back(columns.text(0).toUpper() == QLatin1String("DOUBLE"));
-    return real;
-}
-
 // Every row of dt_data as the walk reads it: rowid and fields.
 QStringList walked(const QString& path, TablePages::Walk& result) {
     engine::Connection db(path);
@@ -114,13 +108,6 @@ QStringList readByTheEngine(const QString& path) {
     }
     sqlite3_finalize(row);
     return rows;
-}
-
-void rawExec(const QString& path, const QByteArray& sql) {
-    sqlite3* db = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
 }
 
 } // namespace
@@ -298,9 +285,7 @@ private Q_SLOTS:
         {
             engine::Connection db(overflow);
             root = rootPageOf(db);
-            indexRoot =
-                db.scalar(QStringLiteral("select rootpage from sqlite_master where name='dt_data_c901'"))
-                    .toLongLong();
+            indexRoot = rootPageOf(db, QStringLiteral("dt_data_c901"));
             db.execute(
                 QStringLiteral("update dt_data set c902=?1 where rowid=(select max(rowid) from dt_data)"),
                 {QString(5000, QLatin1Char('y'))});
@@ -313,13 +298,8 @@ private Q_SLOTS:
         rawExec(wal, "pragma journal_mode=wal");
         QCOMPARE(walk(wal, root), TablePages::Walk::Unreadable);
 
-        {
-            // The root's first cell pointer aims into the page header.
-            QFile file(damaged);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.seek((root - 1) * 4096 + 12));
-            file.write(QByteArray("\x00\x02", 2));
-        }
+        // The root's first cell pointer aims into the page header.
+        writeAt(damaged, (root - 1) * 4096 + 12, QByteArray("\x00\x02", 2));
         QCOMPARE(walk(damaged, root), TablePages::Walk::Unreadable);
 
         QVERIFY(QFile::resize(cut, root * 4096));

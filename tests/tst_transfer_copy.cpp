@@ -5,14 +5,15 @@
 #include "app/engine/Statement.h"
 #include "exchange/DataImport.h"
 #include "records/TransferCopy.h"
+#include "support/RawDatabase.h"
 #include "support/ScriptedUiServices.h"
 #include "support/TestFolder.h"
 
-#include <QFile>
 #include <QtTest>
-#include <sqlite3.h>
 
 using namespace corvalis;
+using corvalis::testing::forgeCodeIndex;
+using corvalis::testing::integrityOf;
 using corvalis::testing::ScriptedUiServices;
 using corvalis::testing::TestFolder;
 
@@ -46,34 +47,6 @@ QStringList schemaOf(engine::Connection& db) {
     while (read.step())
         schema << read.text(0);
     return schema;
-}
-
-QString integrityOf(engine::Connection& db) {
-    return db.scalar(QStringLiteral("pragma main.integrity_check")).toString();
-}
-
-// Runs statements on a file through the engine's plain interface: the program's connections do not
-// write the schema table.
-void rawExec(const QString& path, const char* sql) {
-    sqlite3* db = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
-    const QString text = QString::fromUtf8(error ? error : "");
-    sqlite3_free(error);
-    sqlite3_close(db);
-    QVERIFY2(rc == SQLITE_OK, qPrintable(text));
-}
-
-// Replaces the unique index on c901 of a file by one over keyColumn whose statement still names c901,
-// after running the statements between: an index that does not match the rows, which the quick
-// integrity check of received files does not look for.
-void forgeCodeIndex(const QString& path, const QByteArray& keyColumn, const QByteArray& between = {}) {
-    const QByteArray script =
-        "drop index dt_data_c901; " + between + "; create index dt_data_c901 on dt_data(" + keyColumn +
-        "); pragma writable_schema=on; update sqlite_master set sql="
-        "'CREATE UNIQUE INDEX dt_data_c901 ON dt_data (c901)' where name='dt_data_c901';";
-    rawExec(path, script.constData());
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 
 namespace corvalis::testing {
 
+// The machine stamp under which tests take in network CSV files.
+inline const QString TestMachineStamp = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+
 // A program folder of a test's own, with the default database and the data-file template, opened
 // as the program opens it; questions and messages go to scripted services.
 struct OpenSession {
