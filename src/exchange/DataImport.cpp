@@ -63,12 +63,13 @@ bool copyReceivedRecords(engine::Connection& connection, const QString& alias) {
     // The records are moved as stored while a second connection looks at their values in the file;
     // only records that look cannot pass are checked again by the engine, where they now lie.
     // Into an empty table the file's indexes come along too, once they are found to match its rows.
-    const bool takeIndexes = records::TransferCopy::takesIndexesFrom(connection, alias);
-    records::QuickLookBeside look(connection, alias, takeIndexes);
+    const std::optional<std::vector<records::SimpleIndex>> indexes =
+        records::TransferCopy::indexesToTake(connection, alias);
+    records::QuickLookBeside look(connection, alias, indexes);
     records::TransferCopy copy(connection, source,
-                               takeIndexes ? records::TransferCopy::Indexes::TakenFromSource
-                                           : records::TransferCopy::Indexes::Rebuilt);
-    copy.finish(takeIndexes && look.indexesMatchRows());
+                               indexes ? records::TransferCopy::Indexes::TakenFromSource
+                                       : records::TransferCopy::Indexes::Rebuilt);
+    copy.finish(indexes && look.indexesMatchRows());
     if (!look.recordsPlainlyHold(copy.copied()) && !records::newRecordsHold(connection, copy.lastOldRow()))
         return false;
     return true;

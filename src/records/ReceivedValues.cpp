@@ -456,7 +456,8 @@ struct QuickLookBeside::Running {
     }
 };
 
-QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema, bool compareIndexes)
+QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& schema,
+                                 std::optional<std::vector<SimpleIndex>> indexesToCompare)
     : m_running(std::make_unique<Running>()) {
     Running& running = *m_running;
     try {
@@ -470,10 +471,8 @@ QuickLookBeside::QuickLookBeside(engine::Connection& connection, const QString& 
                                                           "type='table' and lower(name)='dt_data'")
                                                .arg(engine::quotedIdentifier(schema)))
                                    .toLongLong();
-        if (running.rootPage > 0 && compareIndexes) {
-            if (std::optional<std::vector<SimpleIndex>> indexes = simpleIndexes(connection, schema))
-                running.indexes.emplace(std::move(*indexes));
-        }
+        if (running.rootPage > 0 && indexesToCompare)
+            running.indexes.emplace(std::move(*indexesToCompare));
     } catch (const EngineError&) {
         return; // the caller checks the records itself
     }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ReceivedIndexes.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace corvalis::engine {
@@ -48,11 +51,12 @@ bool newRecordsHold(engine::Connection& connection, qint64 afterRow);
 // when the look passed every record, and as many as were copied; false when some record needs the
 // engine's condition or the look could not run, and the caller checks the records itself.
 //
-// With compareIndexes, a look over the pages goes on to compare the file's indexes of dt_data with
-// its rows (IndexesMatchRows); indexesMatchRows() waits for it and tells whether they match.
+// Given the file's indexes of dt_data, a look over the pages goes on to compare them with its rows
+// (IndexesMatchRows); indexesMatchRows() waits for it and tells whether they match.
 class QuickLookBeside {
 public:
-    QuickLookBeside(engine::Connection& connection, const QString& schema, bool compareIndexes = false);
+    QuickLookBeside(engine::Connection& connection, const QString& schema,
+                    std::optional<std::vector<SimpleIndex>> indexesToCompare = std::nullopt);
     ~QuickLookBeside();
     QuickLookBeside(const QuickLookBeside&) = delete;
     QuickLookBeside& operator=(const QuickLookBeside&) = delete;

@@ -1,7 +1,5 @@
 #include "TransferCopy.h"
 
-#include "ReceivedIndexes.h"
-
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
@@ -35,21 +33,22 @@ bool TransferCopy::newRowsFollowOld(engine::Connection& connection) {
     return largestRow(connection) < std::numeric_limits<qint64>::max();
 }
 
-bool TransferCopy::takesIndexesFrom(engine::Connection& connection, const QString& schema) {
+std::optional<std::vector<SimpleIndex>> TransferCopy::indexesToTake(engine::Connection& connection,
+                                                                    const QString& schema) {
     if (connection.scalar(QStringLiteral("select exists(select 1 from main.dt_data)")).toBool())
-        return false;
+        return std::nullopt;
     const std::optional<std::vector<SimpleIndex>> own = simpleIndexes(connection, QStringLiteral("main"));
-    const std::optional<std::vector<SimpleIndex>> theirs = simpleIndexes(connection, schema);
+    std::optional<std::vector<SimpleIndex>> theirs = simpleIndexes(connection, schema);
     if (!own || !theirs)
-        return false;
+        return std::nullopt;
     for (const SimpleIndex& index : *own) {
         const bool matched = std::any_of(theirs->begin(), theirs->end(), [&index](const SimpleIndex& other) {
             return other.column == index.column && other.unique == index.unique;
         });
         if (!matched)
-            return false;
+            return std::nullopt;
     }
-    return true;
+    return theirs;
 }
 
 TransferCopy::TransferCopy(engine::Connection& connection, const QString& sourceTable, Indexes indexes)

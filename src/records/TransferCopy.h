@@ -1,8 +1,10 @@
 #pragma once
 
+#include "ReceivedIndexes.h"
 #include "RowNumbering.h"
 
 #include <QString>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,7 +33,7 @@ class TransferCopy {
 public:
     enum class Indexes {
         Rebuilt,         // dt_data's indexes are built from its rows
-        TakenFromSource, // as the engine copies them; only where takesIndexesFrom() said so
+        TakenFromSource, // as the engine copies them; only where indexesToTake() gave them
     };
 
     TransferCopy(engine::Connection& connection, const QString& sourceTable,
@@ -47,11 +49,12 @@ public:
     // when they were taken.
     void finish(bool sourceIndexesMatch = false);
 
-    // Whether a copy from the schema's dt_data, of the same columns in the same order, may take its
-    // indexes: dt_data is empty, and its own indexes and the source's are simple ones (SimpleIndex),
-    // each of dt_data's with its like in the source (the engine copies indexes only then, and
-    // otherwise copies row by row).
-    static bool takesIndexesFrom(engine::Connection& connection, const QString& schema);
+    // The indexes of the schema's dt_data, of the same columns in the same order, that a copy from
+    // it may take; none when it may not. It may when dt_data is empty, and its own indexes and the
+    // source's are simple ones (SimpleIndex), each of dt_data's with its like in the source (the
+    // engine copies indexes only then, and otherwise copies row by row).
+    static std::optional<std::vector<SimpleIndex>> indexesToTake(engine::Connection& connection,
+                                                                 const QString& schema);
 
     // False when new rows might not follow the old in rowid order (the largest rowid is taken, and
     // SQLite then picks rowids at random): lastOldRow() cannot tell the new rows then.
