@@ -229,18 +229,6 @@ struct PendingViolation {
     bool firstOfRecord;
 };
 
-// The violations a run writes into its result file, gathered for the results window and the
-// command-line formats.
-class ResultCollector {
-public:
-    explicit ResultCollector(CheckResultSet& set) : m_set(set) {}
-
-    void add(Violation&& violation) { m_set.violations.push_back(std::move(violation)); }
-
-private:
-    CheckResultSet& m_set;
-};
-
 // The states of a stretch of row ids, from first on (0: the row keeps its state). An update reads
 // them through a function of the run's connection while it walks the stretch in row-id order, so
 // that each row is found by the walk rather than looked up on its own.
@@ -297,7 +285,7 @@ private:
 // record, and only the lines of the records before it.
 class PendingResults {
 public:
-    using Explain = std::function<const QString&(int rule)>;
+    using Explain = std::function<QString(int rule)>;
 
     PendingResults(engine::Connection& connection, std::mutex& fileAccess, ResultFile& report,
                    Explain explain)
@@ -322,8 +310,9 @@ public:
         m_violations.back().violation.rule = rule;
     }
 
-    // Every violation written into the report goes to the collector as well.
-    void collectInto(ResultCollector* collector) { m_collector = collector; }
+    // Every violation written into the report goes to the result set as well, for the results
+    // window and the command-line formats.
+    void collectInto(CheckResultSet* results) { m_results = results; }
 
     // Writes the states gathered since the last write in the open transaction, which it begins when
     // none is open, and leaves it open for the states of the next reads.
@@ -453,8 +442,8 @@ private:
             PendingViolation& pending = m_violations[written];
             const Violation& v = pending.violation;
             m_report.writeViolation(v.codeText, v.unionName, pending.firstOfRecord, linesOf(v.rule));
-            if (m_collector)
-                m_collector->add(std::move(pending.violation));
+            if (m_results)
+                m_results->violations.push_back(std::move(pending.violation));
         }
         m_violations.erase(m_violations.begin(), m_violations.begin() + std::ptrdiff_t(written));
         m_report.flush();
@@ -502,7 +491,7 @@ private:
     size_t m_written = 0; // states written in the open transaction
     std::vector<PendingViolation> m_violations;
     std::vector<std::optional<ResultFile::RuleLines>> m_ruleLines;
-    ResultCollector* m_collector = nullptr;
+    CheckResultSet* m_results = nullptr;
 };
 
 QString codeListJson(const QList<UnionCode>& codes) {
@@ -585,22 +574,16 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     // The states of a transaction stay in the page cache until its commit, however many pages they
     // touch: a spill would lock the file against the reading connection before the commit.
     const engine::ScopedCacheSize cache(m_connection, 32768, engine::ScopedCacheSize::Spill::Never);
-    std::vector<std::optional<QString>> explanations(size_t(rules.ruleCount()));
-    auto explanationOf = [&](int rule) -> const QString& {
-        auto& cached = explanations[size_t(rule)];
-        if (!cached)
-            cached = m_renderer.render(QString::fromUtf8(rules.rule(rule).explanation));
-        return *cached;
-    };
-    PendingResults states(m_connection, fileAccess, report, explanationOf);
-    std::optional<ResultCollector> collector;
+    // The report renders each rule's explanation once, the first time the rule is violated.
+    PendingResults states(m_connection, fileAccess, report, [&](int rule) {
+        return m_renderer.render(QString::fromUtf8(rules.rule(rule).explanation));
+    });
     if (m_collect) {
         m_collect->checkedAt = started;
         m_collect->checked = m_collect->failed = 0;
         m_collect->stopped = false;
         m_collect->violations.clear();
-        collector.emplace(*m_collect);
-        states.collectInto(&*collector);
+        states.collectInto(m_collect);
     }
 
     JudgedBatch batch;
@@ -677,7 +660,7 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
         throw;
     }
 
-    if (collector) {
+    if (m_collect) {
         m_collect->checked = outcome.examined;
         m_collect->failed = outcome.errorUnits;
         m_collect->stopped = outcome.stopped;
