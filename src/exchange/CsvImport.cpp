@@ -864,14 +864,18 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
     transaction.commit();
 }
 
+// The columns named by the file's first line; none when it names no column to read.
+std::vector<CsvColumn> readHeader(engine::Connection& db, GbkLineReader& lines) {
+    QByteArrayView header;
+    return lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+}
+
 } // namespace
 
 bool stageCsvFile(engine::Connection& db, const QString& table, const QString& path,
                   const QString& machineStamp, const std::function<void(int)>& percent) {
     GbkLineReader lines(path);
-    QByteArrayView header;
-    const std::vector<CsvColumn> columns =
-        lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+    const std::vector<CsvColumn> columns = readHeader(db, lines);
     if (columns.empty())
         return false;
     stageLines(db, table, lines, columns, machineStamp, nullptr, nullptr, percent);
@@ -900,9 +904,7 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
         GbkLineReader lines(path);
-        QByteArrayView header;
-        const std::vector<CsvColumn> columns =
-            lines.next(header) ? headerColumns(db, fromGbk(header.toByteArray())) : std::vector<CsvColumn>();
+        const std::vector<CsvColumn> columns = readHeader(db, lines);
         if (columns.empty()) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
