@@ -70,6 +70,10 @@ const ValueRule SurveyRule{Shape::Whole, 0, LargestCount, true};
 // column of a union that does not file (state 3 or more).
 const char* const FilingStateColumn = "c912";
 
+bool isFilingStateColumn(const QString& column) {
+    return column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0;
+}
+
 const ValueRule* ruleOf(const QString& column) {
     for (const NamedRule& named : CoverRules)
         if (column.compare(QLatin1String(named.column), Qt::CaseInsensitive) == 0)
@@ -138,6 +142,10 @@ struct QuickColumn {
     bool filingState;
     bool survey;
     int position; // in the table's columns
+
+    static QuickColumn of(const ValueRule* rule, const QString& column, int position) {
+        return {rule, isFilingStateColumn(column), surveyColumnIndex(column) >= 0, position};
+    }
 };
 
 struct QuickLook {
@@ -253,11 +261,8 @@ template <typename Values> bool recordPlainlyHolds(const QuickLook& look, const 
 
 void quickLook(sqlite3_context* context, int argc, sqlite3_value** argv) {
     const QuickLook& look = *static_cast<const QuickLook*>(sqlite3_user_data(context));
-    thread_local std::vector<StoredField> values;
-    values.resize(size_t(argc));
-    for (int i = 0; i < argc; ++i)
-        values[size_t(i)] = fieldOf(argv[i]);
-    const auto value = [](size_t i) -> const StoredField& { return values[i]; };
+    Q_UNUSED(argc); // registered with one argument per column of the look
+    const auto value = [argv](size_t i) { return fieldOf(argv[i]); };
     sqlite3_result_int(context, recordPlainlyHolds(look, value) ? 1 : 0);
 }
 
@@ -294,10 +299,20 @@ bool filingStateAmong(const QuickLook& look) {
                        [](const QuickColumn& column) { return column.filingState; });
 }
 
+// The codes of the open database's CT_state, when it has one, for the look at the filing state.
+void loadFilingStates(engine::Connection& connection, QuickLook& look) {
+    look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
+    if (!look.withStateTable)
+        return;
+    engine::Statement states(connection,
+                             QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
+    while (states.step())
+        look.states.insert(states.integer(0));
+}
+
 // The quick look for the dt_data of the open database, whose CT_state places the filing states;
 // false when the engine cannot take that many arguments.
 bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
-    look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
     int surveyColumnsSeen = 0;
     engine::Statement columns(connection,
                               QStringLiteral("select name, type from pragma_table_info('dt_data', 'main')"));
@@ -307,11 +322,8 @@ bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
         const ValueRule* rule = ruleOf(column);
         if (!rule)
             continue;
-        const bool survey = surveyColumnIndex(column) >= 0;
-        surveyColumnsSeen += survey ? 1 : 0;
-        look.columns.push_back({rule,
-                                column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
-                                survey, position});
+        look.columns.push_back(QuickColumn::of(rule, column, position));
+        surveyColumnsSeen += look.columns.back().survey ? 1 : 0;
         look.arguments << engine::quotedIdentifier(column);
     }
     look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
@@ -320,12 +332,7 @@ bool prepareQuickLook(engine::Connection& connection, QuickLook& look) {
     if (look.columns.empty() ||
         int(look.columns.size()) > sqlite3_limit(connection.handle(), SQLITE_LIMIT_FUNCTION_ARG, -1))
         return false;
-    if (look.withStateTable) {
-        engine::Statement states(connection,
-                                 QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
-        while (states.step())
-            look.states.insert(states.integer(0));
-    }
+    loadFilingStates(connection, look);
     return true;
 }
 
@@ -337,7 +344,7 @@ QString receivedValueCondition(const QString& column, bool withStateTable) {
         return QString();
     const QString x = engine::quotedIdentifier(column);
     QString condition = rule->shape == Shape::Whole ? wholeCondition(x, *rule) : textCondition(x, *rule);
-    if (column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0)
+    if (isFilingStateColumn(column))
         condition += QStringLiteral(" and ") + filingStateCondition(x, withStateTable);
     return condition;
 }
@@ -529,23 +536,19 @@ struct HeldValuesLook::Look {
 HeldValuesLook::HeldValuesLook(engine::Connection& connection, const QStringList& columns)
     : m_look(std::make_unique<Look>()) {
     QuickLook& look = m_look->quick;
-    look.withStateTable = connection.tableExists(QStringLiteral("CT_state"));
     QSet<QString> given;
     for (int position = 0; position < columns.size(); ++position) {
         const QString& column = columns[position];
         given.insert(column.toLower());
         if (const ValueRule* rule = ruleOf(column))
-            look.columns.push_back(
-                {rule, column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0,
-                 surveyColumnIndex(column) >= 0, position});
+            look.columns.push_back(QuickColumn::of(rule, column, position));
     }
     m_usable = true;
     int surveyColumnsSeen = 0;
     bool hasFilingState = false;
     for (const QString& column : recordColumns(connection)) {
         surveyColumnsSeen += surveyColumnIndex(column) >= 0 ? 1 : 0;
-        hasFilingState =
-            hasFilingState || column.compare(QLatin1String(FilingStateColumn), Qt::CaseInsensitive) == 0;
+        hasFilingState = hasFilingState || isFilingStateColumn(column);
         // A column left null must allow it.
         const ValueRule* rule = ruleOf(column);
         if (rule && !given.contains(column.toLower()) && !rule->nullAllowed)
@@ -556,12 +559,7 @@ HeldValuesLook::HeldValuesLook(engine::Connection& connection, const QStringList
     look.allSurveyColumns = surveyColumnsSeen == int(surveyColumns().size());
     if (!look.allSurveyColumns && hasFilingState)
         m_usable = false;
-    if (look.withStateTable) {
-        engine::Statement states(connection,
-                                 QStringLiteral("select ID from main.CT_state where typeof(ID)='integer'"));
-        while (states.step())
-            look.states.insert(states.integer(0));
-    }
+    loadFilingStates(connection, look);
 }
 
 HeldValuesLook::~HeldValuesLook() = default;
