@@ -17,7 +17,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <atomic>
 #include <condition_variable>
@@ -323,6 +322,14 @@ const HeldValue* bindRow(engine::Statement& insert, int first, const HeldValue* 
     return values;
 }
 
+// The position of a name among names, in any case; -1 when it is not there.
+int indexIgnoringCase(const QStringList& names, const QString& name) {
+    for (int i = 0; i < names.size(); ++i)
+        if (names[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 // The records a second time, in dt_data's own layout and numbered, in a file of their own, built by
 // the reading thread while the scratch table fills. dt_data can then take them as stored, page by
 // page, instead of packing every record again. Any failure here only means the records are taken
@@ -338,9 +345,7 @@ public:
         QStringList names, values;
         for (const QString& name : tableColumns(db, QStringLiteral("dt_data"))) {
             names << engine::quotedIdentifier(name);
-            const qsizetype at = stored.indexOf(
-                QRegularExpression(QRegularExpression::anchoredPattern(QRegularExpression::escape(name)),
-                                   QRegularExpression::CaseInsensitiveOption));
+            const int at = indexIgnoringCase(stored, name);
             if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
                 values << QStringLiteral("?1");
             else
@@ -639,10 +644,7 @@ QStringList storedColumns(const std::vector<CsvColumn>& columns, int stampColumn
 }
 
 int codeValueOf(const QStringList& names) {
-    for (int i = 0; i < names.size(); ++i)
-        if (names[i].compare(QLatin1String("c901"), Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return indexIgnoringCase(names, QStringLiteral("c901"));
 }
 
 int stampColumnOf(const std::vector<CsvColumn>& columns) {
@@ -685,10 +687,11 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
             value = bindRow(insert, 1, value, width);
             insert.run();
             insert.reset();
-            lastRow = db.lastInsertId();
             if (firstRow == 0)
-                firstRow = lastRow;
+                firstRow = db.lastInsertId();
         }
+        if (batch->rows > 0)
+            lastRow = db.lastInsertId();
         if (batch->failure)
             std::rethrow_exception(batch->failure);
         const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
@@ -719,7 +722,7 @@ ConflictRows stagedConflicts(engine::Connection& db) {
 
 QHash<QString, QString> columnAffinities(engine::Connection& db, const QString& table) {
     engine::Statement info(db, QStringLiteral("select name, type from pragma_table_info(?1)"));
-    info.bindText(1, table.toUtf8().constData(), int(table.toUtf8().size()));
+    info.bind(1, table);
     QHash<QString, QString> affinities;
     while (info.step())
         affinities.insert(info.text(0).toLower(), engine::columnAffinity(info.text(1)));
@@ -760,28 +763,13 @@ bool mayConflict(engine::Connection& db, const StageFindings& findings) {
 
 const QString NumberedStaging = QStringLiteral("csv_import_numbered");
 
-// The largest id of dt_data when new records are numbered plainly after it, as the row-numbering
-// trigger numbers them (the largest id so far + 1): the trigger is there, the records bring no id,
-// and the largest id is a whole number or there is none.
+// The largest id of dt_data when the new records are numbered plainly after it: they bring no id,
+// and the trigger would number them so (records::plainNumberingBase).
 std::optional<qint64> plainNumberingBase(engine::Connection& db, const std::vector<CsvColumn>& columns) {
     for (const CsvColumn& column : columns)
         if (column.name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
             return std::nullopt;
-    if (!db.scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
-                                  "type='trigger' and name='dt_data_row_number')"))
-             .toBool())
-        return std::nullopt;
-    engine::Statement max(db, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
-    max.step();
-    const QString type = max.text(0);
-    if (type == QLatin1String("null"))
-        return 0;
-    if (type != QLatin1String("integer"))
-        return std::nullopt;
-    const qint64 largest = max.integer(1);
-    if (largest >= (qint64(1) << 62) || largest <= -(qint64(1) << 62))
-        return std::nullopt;
-    return largest;
+    return records::plainNumberingBase(db);
 }
 
 // The scratch table's records as dt_data's columns, numbered plainly when the rows lie one after the

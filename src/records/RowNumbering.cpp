@@ -79,6 +79,26 @@ void numberNewRows(engine::Connection& connection, qint64 lastOldRow, const QVar
 
 } // namespace
 
+std::optional<qint64> plainNumberingBase(engine::Connection& connection) {
+    if (!connection
+             .scalar(QStringLiteral("select exists(select 1 from main.sqlite_master where "
+                                    "type='trigger' and name=?1)"),
+                     {NumberingTrigger})
+             .toBool())
+        return std::nullopt;
+    engine::Statement max(connection, QStringLiteral("select typeof(max(id)), max(id) from main.dt_data"));
+    max.step();
+    const QString type = max.text(0);
+    if (type == QLatin1String("null"))
+        return 0;
+    if (type != QLatin1String("integer"))
+        return std::nullopt;
+    const qint64 largest = max.integer(1);
+    if (largest >= (qint64(1) << 62) || largest <= -(qint64(1) << 62))
+        return std::nullopt;
+    return largest;
+}
+
 NumberingTriggerSetAside::NumberingTriggerSetAside(engine::Connection& connection)
     : m_connection(connection) {
     if (!connection.inTransaction())

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <optional>
 
 namespace corvalis::engine {
 class Connection;
@@ -29,6 +30,11 @@ private:
     qint64 m_lastOldRow = 0;
     QVariant m_oldLargestId;
 };
+
+// The largest id of dt_data when the trigger numbers new records without an id plainly after it
+// (the largest id so far + 1): the trigger is there, and the largest id is a whole number well inside
+// the range, or there is none (0 then). None otherwise.
+std::optional<qint64> plainNumberingBase(engine::Connection& connection);
 
 // One insert into dt_data run with the trigger set aside; returns the number of rows inserted.
 qint64 insertWithoutNumberingTrigger(engine::Connection& connection, const QString& insert,
