@@ -45,9 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::atomic<bool> stop{false};
     volatile unsigned sink = 0;
     const auto visit = [&sink](const PageRecord& record) {
-        for (int i = 0; i < record.fieldCount(); ++i)
-            sink = sink + touch(*record.field(i));
-        if (record.field(record.fieldCount()) != nullptr)
+        for (int i = 0; i < record.fieldCount(); ++i) {
+            const StoredField field = record.decoded(i);
+            sink = sink + touch(field);
+            // The whole-number reading agrees with the decoding.
+            const PageRecord::WholeForm form = record.wholeForm(i);
+            if (form.null != (field.type == StoredField::Type::Null) ||
+                (field.type == StoredField::Type::Integer && !form.whole) ||
+                (form.whole && field.type != StoredField::Type::Integer &&
+                 field.type != StoredField::Type::Float) ||
+                (form.whole && form.value != field.integer))
+                std::abort();
+        }
+        if (record.field(record.fieldCount()).has_value())
             std::abort();
         return true;
     };

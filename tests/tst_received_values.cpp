@@ -15,6 +15,7 @@
 
 #include <QFile>
 #include <QtTest>
+#include <limits>
 
 using namespace corvalis;
 using namespace corvalis::exchange;
@@ -187,6 +188,15 @@ private Q_SLOTS:
         QTest::newRow("count past the largest") << QStringLiteral("z001") << QVariant(99999999999999LL + 1);
         QTest::newRow("largest count") << QStringLiteral("z001") << QVariant(99999999999999LL);
         QTest::newRow("negative count") << QStringLiteral("z001") << QVariant(-1);
+        // Whole numbers of every stored width, each side of the limits.
+        QTest::newRow("count of three bytes") << QStringLiteral("z001") << QVariant(8388607);
+        QTest::newRow("count of eight bytes") << QStringLiteral("z001") << QVariant(140737488355328LL);
+        QTest::newRow("negative count of eight bytes")
+            << QStringLiteral("z001") << QVariant(std::numeric_limits<qint64>::min());
+        QTest::newRow("code below the least") << QStringLiteral("c901") << QVariant(99999999999LL);
+        QTest::newRow("code past the largest") << QStringLiteral("c901") << QVariant(1000000000000LL);
+        QTest::newRow("largest code") << QStringLiteral("c901") << QVariant(999999999999LL);
+        QTest::newRow("negative id") << QStringLiteral("id") << QVariant(-1);
         QTest::newRow("count as text") << QStringLiteral("z001") << QVariant(QStringLiteral("7"));
         QTest::newRow("state 2") << QStringLiteral("c912") << QVariant(2);
         QTest::newRow("state as a real") << QStringLiteral("c912") << QVariant(2.0);

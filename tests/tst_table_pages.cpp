@@ -182,6 +182,43 @@ private Q_SLOTS:
                  true);
     }
 
+    // Read as a whole number without decoding, every field agrees with its decoding: nulls, whole
+    // numbers of every stored width (those of the REAL code column too), and nothing else.
+    void readsWholeNumbersAsDecoded() {
+        const QString path = filledDatabase(QStringLiteral("whole.mdb"));
+        engine::Connection db(path);
+        const qint64 root = rootPageOf(db);
+        const std::vector<bool> real = realColumnsOf(db);
+        db.close();
+        QStringList disagreements;
+        QSet<qint64> wholes;
+        const std::atomic<bool> stop{false};
+        TablePages pages(path);
+        const TablePages::Walk walk = pages.walk(
+            root, real,
+            [&](const PageRecord& record) {
+                for (int i = 0; i < record.fieldCount(); ++i) {
+                    const StoredField field = record.decoded(i);
+                    const PageRecord::WholeForm form = record.wholeForm(i);
+                    const bool whole = field.type == StoredField::Type::Integer ||
+                                       (field.type == StoredField::Type::Float && real[size_t(i)]);
+                    if (form.null != (field.type == StoredField::Type::Null) || form.whole != whole ||
+                        (whole && form.value != field.integer))
+                        disagreements
+                            << QStringLiteral("%1/%2: %3").arg(record.rowid()).arg(i).arg(shown(field));
+                    if (form.whole)
+                        wholes.insert(form.value);
+                }
+                return true;
+            },
+            stop);
+        QCOMPARE(walk, TablePages::Walk::Complete);
+        QCOMPARE(disagreements, QStringList());
+        for (const qint64 edge : {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(),
+                                  -140737488355329LL, 140737488355327LL, -8388609LL, -129LL, 1LL})
+            QVERIFY2(wholes.contains(edge), qPrintable(QString::number(edge)));
+    }
+
     // An index's entries come in the engine's order, those of interior pages between their children,
     // each its key and then its row's rowid; a table's root is no index's.
     void readsAnIndexInTheEnginesOrder() {

@@ -234,7 +234,7 @@ void IndexesMatchRows::addRow(const PageRecord& row) {
     if (!m_comparable)
         return;
     for (size_t i = 0; i < m_indexes.size(); ++i) {
-        const StoredField* field = row.field(m_indexes[i].column);
+        const std::optional<StoredField> field = row.field(m_indexes[i].column);
         const Key key = field ? keyOf(*field) : Key();
         if (key.kind == KeyKind::Other) {
             m_comparable = false;
@@ -261,7 +261,7 @@ bool IndexesMatchRows::indexMatches(TablePages& pages, const SimpleIndex& index,
     const TablePages::Walk walk = pages.walkIndex(
         index.rootPage,
         [&](const PageRecord& entry) {
-            const StoredField* rowid = entry.field(1);
+            const std::optional<StoredField> rowid = entry.field(1);
             if (entry.fieldCount() != 2 || rowid->type != StoredField::Type::Integer)
                 return false;
             const Key key = keyOf(*entry.field(0));

@@ -142,9 +142,16 @@ struct QuickColumn {
     bool filingState;
     bool survey;
     int position; // in the table's columns
+    // Judged by the whole numbers alone: limits within 2^53 compare a whole number the same way as
+    // its floating value, which a column of REAL affinity would hand over.
+    bool byWholeForm;
 
     static QuickColumn of(const ValueRule* rule, const QString& column, int position) {
-        return {rule, isFilingStateColumn(column), surveyColumnIndex(column) >= 0, position};
+        constexpr qint64 Exact = 9007199254740992LL;
+        const bool filingState = isFilingStateColumn(column);
+        const bool byWholeForm =
+            rule->shape == Shape::Whole && !filingState && rule->least > -Exact && rule->most < Exact;
+        return {rule, filingState, surveyColumnIndex(column) >= 0, position, byWholeForm};
     }
 };
 
@@ -254,6 +261,34 @@ template <typename Values> bool recordPlainlyHolds(const QuickLook& look, const 
         const StoredField& value = values(i);
         if (!plainlyHolds(value, *column.rule) ||
             (column.filingState && !filingStatePlainlyHolds(look, values, value)))
+            return false;
+    }
+    return true;
+}
+
+// The verdict on a record read from the pages. One pass over the stored forms of the whole-number
+// columns, without a branch per value, clears the usual record; the other columns are then judged
+// as recordPlainlyHolds judges them. A record the pass does not clear (a floating value, a number
+// out of range) is judged in full.
+bool pageRecordPlainlyHolds(const QuickLook& look, const PageRecord& record) {
+    const auto value = [&look, &record](size_t i) { return record.decoded(look.columns[i].position); };
+    bool cleared = true;
+    for (const QuickColumn& column : look.columns) {
+        const PageRecord::WholeForm form = record.wholeForm(column.position);
+        const ValueRule& rule = *column.rule;
+        const bool holds = (form.whole & (form.value >= rule.least) & (form.value <= rule.most)) |
+                           (form.null & rule.nullAllowed);
+        cleared &= holds | !column.byWholeForm;
+    }
+    if (!cleared)
+        return recordPlainlyHolds(look, value);
+    for (size_t i = 0; i < look.columns.size(); ++i) {
+        const QuickColumn& column = look.columns[i];
+        if (column.byWholeForm)
+            continue;
+        const StoredField field = value(i);
+        if (!plainlyHolds(field, *column.rule) ||
+            (column.filingState && !filingStatePlainlyHolds(look, value, field)))
             return false;
     }
     return true;
@@ -427,12 +462,7 @@ struct QuickLookBeside::Running {
             [this, fieldsNeeded](const PageRecord& record) {
                 if (indexes)
                     indexes->addRow(record);
-                if (record.fieldCount() < fieldsNeeded)
-                    return false;
-                const auto value = [this, &record](size_t i) -> const StoredField& {
-                    return *record.field(look.columns[i].position);
-                };
-                return recordPlainlyHolds(look, value);
+                return record.fieldCount() >= fieldsNeeded && pageRecordPlainlyHolds(look, record);
             },
             stop);
         rowsSeen = pages.rows();

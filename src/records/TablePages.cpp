@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <sqlite3.h>
@@ -61,33 +60,12 @@ qint64 serialLength(quint64 type) {
     return qint64((type - 12) / 2);
 }
 
-quint64 bigEndian64(const unsigned char* p) {
-    return quint64(bigEndian32(p)) << 32 | bigEndian32(p + 4);
-}
-
-// The whole number of a serial type from 1 to 6, big-endian and two's complement.
-qint64 wholeValue(quint64 type, const unsigned char* p) {
-    switch (type) {
-    case 1:
-        return qint8(p[0]);
-    case 2:
-        return qint16(quint16(p[0] << 8 | p[1]));
-    case 3:
-        return qint32(quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8) >> 8;
-    case 4:
-        return qint32(bigEndian32(p));
-    case 5:
-        return qint64(quint64(qint64(qint16(quint16(p[0] << 8 | p[1])))) << 32 | bigEndian32(p + 2));
-    default:
-        return qint64(bigEndian64(p));
-    }
-}
-
 } // namespace
 
 bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) {
     m_rowid = rowid;
     m_count = 0;
+    m_payload = payload;
     qint64 pos = 0;
     quint64 headerSize = 0;
     if (!readVarint(payload, pos, size, headerSize) || headerSize < quint64(pos) ||
@@ -95,10 +73,12 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
         return false;
     const qint64 headerEnd = qint64(headerSize);
     // Every field takes at least a byte of the header: room for them all is made once.
-    if (m_fields.size() < size_t(headerEnd))
-        m_fields.resize(size_t(headerEnd));
-    StoredField* const fields = m_fields.data();
-    const qint64 realColumns = qint64(m_realColumn.size());
+    if (m_types.size() < size_t(headerEnd)) {
+        m_types.resize(size_t(headerEnd));
+        m_offsets.resize(size_t(headerEnd));
+    }
+    quint32* const types = m_types.data();
+    quint32* const offsets = m_offsets.data();
     qint64 offset = headerEnd;
     while (pos < headerEnd) {
         quint64 type = payload[pos];
@@ -109,28 +89,9 @@ bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) 
         const qint64 length = serialLength(type);
         if (length < 0 || length > size - offset)
             return false;
-        StoredField& field = fields[m_count];
-        const unsigned char* value = payload + offset;
-        if (type == 0) {
-            field.type = StoredField::Type::Null;
-        } else if (type <= 6 || type == 8 || type == 9) {
-            field.integer = type <= 6 ? wholeValue(type, value) : qint64(type - 8);
-            if (m_count < realColumns && m_realColumn[size_t(m_count)]) {
-                field.type = StoredField::Type::Float;
-                field.real = double(field.integer);
-            } else {
-                field.type = StoredField::Type::Integer;
-            }
-        } else if (type == 7) {
-            const quint64 bits = bigEndian64(value);
-            std::memcpy(&field.real, &bits, sizeof bits);
-            // The engine reads a stored NaN as null.
-            field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;
-        } else {
-            field.type = (type & 1) ? StoredField::Type::Text : StoredField::Type::Blob;
-            field.bytes = value;
-            field.size = length;
-        }
+        // Both fit in 32 bits: the value lies within the record.
+        types[m_count] = quint32(type);
+        offsets[m_count] = quint32(offset);
         ++m_count;
         offset += length;
     }
@@ -177,7 +138,7 @@ struct TablePages::Walker {
     const unsigned char* page(qint64 number) {
         if (number < windowFirst || number >= windowFirst + windowPages) {
             const qint64 pages = qMin(WindowPages, pageCount - number + 1);
-            window.resize(size_t(pages * pageSize));
+            window.resize(size_t(pages * pageSize + PageRecord::ReadAhead));
             windowFirst = number;
             windowPages = 0;
             if (!(*read)(window.data(), pages * pageSize, (number - 1) * pageSize))
@@ -270,6 +231,7 @@ struct TablePages::Walker {
         // The children move the window: the interior page is kept aside while they are read.
         std::vector<unsigned char>& kept = interiors[size_t(depth)];
         kept.assign(data, data + pageSize);
+        kept.resize(size_t(pageSize + PageRecord::ReadAhead));
         qint64 count = 0;
         const unsigned char* pointers = cellPointers(kept.data(), InteriorHeaderBytes, count);
         if (!pointers)
@@ -334,7 +296,7 @@ TablePages::Walk TablePages::walkTree(qint64 rootPage, bool index, const std::ve
     if (!walker.open(m_size()))
         return Walk::Unreadable;
     walker.index = index;
-    walker.record.m_realColumn.assign(realColumns.begin(), realColumns.end());
+    walker.record.setRealColumns(realColumns);
     walker.visit = &visit;
     walker.stop = &stop;
     const Walk result = walker.visitPage(rootPage, 0);

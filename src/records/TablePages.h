@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QtEndian>
 #include <QtGlobal>
 #include <atomic>
+#include <cmath>
+#include <cstring>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace corvalis::engine {
@@ -23,25 +27,125 @@ struct StoredField {
     qint64 size = 0;
 };
 
-// A record in a leaf page of a table, its fields decoded.
+namespace pagerecord {
+inline quint32 bigEndian32(const unsigned char* p) {
+    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
+}
+// The whole number of a serial type from 1 to 6, big-endian and two's complement.
+inline qint64 wholeValue(quint32 type, const unsigned char* p) {
+    switch (type) {
+    case 1:
+        return qint8(p[0]);
+    case 2:
+        return qint16(quint16(p[0] << 8 | p[1]));
+    case 3:
+        return qint32(quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8) >> 8;
+    case 4:
+        return qint32(bigEndian32(p));
+    case 5:
+        return qint64(quint64(qint64(qint16(quint16(p[0] << 8 | p[1])))) << 32 | bigEndian32(p + 2));
+    default:
+        return qint64(quint64(bigEndian32(p)) << 32 | bigEndian32(p + 4));
+    }
+}
+} // namespace pagerecord
+
+// A record in a leaf page of a table. Its header is read and checked whole when the record is
+// visited; each field is decoded when asked for, since a look that reads every record pays for
+// every step taken per field.
 class PageRecord {
 public:
     qint64 rowid() const { return m_rowid; }
     int fieldCount() const { return m_count; }
-    // The field at index, or null past the record's end (where the column's default stands).
-    const StoredField* field(int index) const {
-        return index >= 0 && index < m_count ? &m_fields[size_t(index)] : nullptr;
+    // The field at index, or none past the record's end (where the column's default stands).
+    std::optional<StoredField> field(int index) const {
+        if (index < 0 || index >= m_count)
+            return std::nullopt;
+        return decoded(index);
     }
+    // The field at an index below fieldCount().
+    StoredField decoded(int index) const {
+        const quint32 type = m_types[size_t(index)];
+        const unsigned char* value = m_payload + m_offsets[size_t(index)];
+        StoredField field;
+        if (type == 0)
+            return field;
+        if (type <= 6 || type == 8 || type == 9) {
+            field.integer = type <= 6 ? pagerecord::wholeValue(type, value) : qint64(type - 8);
+            if (index < m_realColumnCount && m_realColumn[size_t(index)]) {
+                field.type = StoredField::Type::Float;
+                field.real = double(field.integer);
+            } else {
+                field.type = StoredField::Type::Integer;
+            }
+        } else if (type == 7) {
+            const quint64 bits =
+                quint64(pagerecord::bigEndian32(value)) << 32 | pagerecord::bigEndian32(value + 4);
+            std::memcpy(&field.real, &bits, sizeof bits);
+            // The engine reads a stored NaN as null.
+            field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;
+        } else {
+            field.type = (type & 1) ? StoredField::Type::Text : StoredField::Type::Blob;
+            field.bytes = value;
+            field.size = (type - 12) / 2;
+        }
+        return field;
+    }
+
+    // A field read as a null or a whole number, without a branch on its serial type: the value
+    // counts only where whole is set, and a field of any other type is neither.
+    struct WholeForm {
+        qint64 value;
+        bool whole;
+        bool null;
+    };
+    WholeForm wholeForm(int index) const {
+        // By serial type 0 to 9, and 10 for any other: the bytes that hold the value, as the high
+        // bytes of a word, and where they end. Type 9 is the constant 1.
+        static constexpr quint64 Bytes[11] = {0,
+                                              0xff00000000000000ULL,
+                                              0xffff000000000000ULL,
+                                              0xffffff0000000000ULL,
+                                              0xffffffff00000000ULL,
+                                              0xffffffffffff0000ULL,
+                                              ~0ULL,
+                                              0,
+                                              0,
+                                              0,
+                                              0};
+        static constexpr unsigned char Shift[11] = {0, 56, 48, 40, 32, 16, 0, 0, 0, 0, 0};
+        static constexpr bool Whole[11] = {false, true,  true, true, true, true,
+                                           true,  false, true, true, false};
+        const quint32 type = m_types[size_t(index)];
+        const quint32 kind = type < 10 ? type : 10;
+        quint64 word;
+        std::memcpy(&word, m_payload + m_offsets[size_t(index)], sizeof word); // see ReadAhead
+        word = qFromBigEndian(word);
+        return {(qint64(word & Bytes[kind]) >> Shift[kind]) + qint64(kind == 9), Whole[kind], kind == 0};
+    }
+
+    // The bytes after a record's last value that may be read: a whole number is loaded as a word.
+    static constexpr qint64 ReadAhead = 8;
 
 private:
     friend class TablePages;
-    // Decodes the record at payload; false when its fields do not fit its size.
+    // Reads the record's header at payload, which stays in place while the record is visited and
+    // has ReadAhead readable bytes after it; false when its fields do not fit its size.
     bool parse(qint64 rowid, const unsigned char* payload, qint64 size);
+    void setRealColumns(const std::vector<bool>& realColumns) {
+        m_realColumn.assign(realColumns.begin(), realColumns.end());
+        m_realColumnCount = int(m_realColumn.size());
+    }
 
     qint64 m_rowid = 0;
     int m_count = 0;
-    std::vector<StoredField> m_fields;
+    const unsigned char* m_payload = nullptr;
+    // Each field's serial type and the offset of its value in the payload: a field that fits its
+    // record is shorter than the record, which is shorter than a page.
+    std::vector<quint32> m_types;
+    std::vector<quint32> m_offsets;
     std::vector<char> m_realColumn; // columns of REAL affinity, by field
+    int m_realColumnCount = 0;
 };
 
 // Reads the rows of a table straight from the pages of an SQLite database file, without the engine:
