@@ -142,15 +142,14 @@ struct QuickColumn {
     bool filingState;
     bool survey;
     int position; // in the table's columns
-    // Judged by the whole numbers alone: limits within 2^53 compare a whole number the same way as
-    // its floating value, which a column of REAL affinity would hand over.
+    // Judged by the whole numbers alone: limits a double holds exactly compare a whole number the
+    // same way as its floating value, which a column of REAL affinity would hand over.
     bool byWholeForm;
 
     static QuickColumn of(const ValueRule* rule, const QString& column, int position) {
-        constexpr qint64 Exact = 9007199254740992LL;
         const bool filingState = isFilingStateColumn(column);
-        const bool byWholeForm =
-            rule->shape == Shape::Whole && !filingState && rule->least > -Exact && rule->most < Exact;
+        const bool byWholeForm = rule->shape == Shape::Whole && !filingState &&
+                                 rule->least >= -LargestRowNumber && rule->most <= LargestRowNumber;
         return {rule, filingState, surveyColumnIndex(column) >= 0, position, byWholeForm};
     }
 };

@@ -27,29 +27,6 @@ struct StoredField {
     qint64 size = 0;
 };
 
-namespace pagerecord {
-inline quint32 bigEndian32(const unsigned char* p) {
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
-}
-// The whole number of a serial type from 1 to 6, big-endian and two's complement.
-inline qint64 wholeValue(quint32 type, const unsigned char* p) {
-    switch (type) {
-    case 1:
-        return qint8(p[0]);
-    case 2:
-        return qint16(quint16(p[0] << 8 | p[1]));
-    case 3:
-        return qint32(quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8) >> 8;
-    case 4:
-        return qint32(bigEndian32(p));
-    case 5:
-        return qint64(quint64(qint64(qint16(quint16(p[0] << 8 | p[1])))) << 32 | bigEndian32(p + 2));
-    default:
-        return qint64(quint64(bigEndian32(p)) << 32 | bigEndian32(p + 4));
-    }
-}
-} // namespace pagerecord
-
 // A record in a leaf page of a table. Its header is read and checked whole when the record is
 // visited; each field is decoded when asked for, since a look that reads every record pays for
 // every step taken per field.
@@ -71,16 +48,15 @@ public:
         if (type == 0)
             return field;
         if (type <= 6 || type == 8 || type == 9) {
-            field.integer = type <= 6 ? pagerecord::wholeValue(type, value) : qint64(type - 8);
-            if (index < m_realColumnCount && m_realColumn[size_t(index)]) {
+            field.integer = type <= 6 ? wholeValue(type, value) : qint64(type - 8);
+            if (size_t(index) < m_realColumn.size() && m_realColumn[size_t(index)]) {
                 field.type = StoredField::Type::Float;
                 field.real = double(field.integer);
             } else {
                 field.type = StoredField::Type::Integer;
             }
         } else if (type == 7) {
-            const quint64 bits =
-                quint64(pagerecord::bigEndian32(value)) << 32 | pagerecord::bigEndian32(value + 4);
+            const quint64 bits = qFromBigEndian<quint64>(value);
             std::memcpy(&field.real, &bits, sizeof bits);
             // The engine reads a stored NaN as null.
             field.type = std::isnan(field.real) ? StoredField::Type::NotANumber : StoredField::Type::Float;
@@ -118,9 +94,7 @@ public:
                                            true,  false, true, true, false};
         const quint32 type = m_types[size_t(index)];
         const quint32 kind = type < 10 ? type : 10;
-        quint64 word;
-        std::memcpy(&word, m_payload + m_offsets[size_t(index)], sizeof word); // see ReadAhead
-        word = qFromBigEndian(word);
+        const quint64 word = qFromBigEndian<quint64>(m_payload + m_offsets[size_t(index)]); // see ReadAhead
         return {(qint64(word & Bytes[kind]) >> Shift[kind]) + qint64(kind == 9), Whole[kind], kind == 0};
     }
 
@@ -134,7 +108,24 @@ private:
     bool parse(qint64 rowid, const unsigned char* payload, qint64 size);
     void setRealColumns(const std::vector<bool>& realColumns) {
         m_realColumn.assign(realColumns.begin(), realColumns.end());
-        m_realColumnCount = int(m_realColumn.size());
+    }
+    // The whole number of a serial type from 1 to 6, big-endian and two's complement.
+    static qint64 wholeValue(quint32 type, const unsigned char* p) {
+        switch (type) {
+        case 1:
+            return qint8(p[0]);
+        case 2:
+            return qint16(qFromBigEndian<quint16>(p));
+        case 3:
+            return qint32(quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8) >> 8;
+        case 4:
+            return qint32(qFromBigEndian<quint32>(p));
+        case 5:
+            return qint64(quint64(qint64(qint16(qFromBigEndian<quint16>(p)))) << 32 |
+                          qFromBigEndian<quint32>(p + 2));
+        default:
+            return qint64(qFromBigEndian<quint64>(p));
+        }
     }
 
     qint64 m_rowid = 0;
@@ -145,7 +136,6 @@ private:
     std::vector<quint32> m_types;
     std::vector<quint32> m_offsets;
     std::vector<char> m_realColumn; // columns of REAL affinity, by field
-    int m_realColumnCount = 0;
 };
 
 // Reads the rows of a table straight from the pages of an SQLite database file, without the engine:
