@@ -4,12 +4,16 @@
 #include "app/engine/ProgressHandler.h"
 #include "app/engine/RowSet.h"
 #include "app/engine/Statement.h"
+#include "app/engine/WritebackAhead.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
+#include <thread>
 
 using namespace corvalis;
 using namespace corvalis::engine;
@@ -415,6 +419,39 @@ private Q_SLOTS:
         QCOMPARE(columnSizeFromDeclaration(QStringLiteral("VARCHAR(3)")), 3);
         QCOMPARE(columnTypeFromDeclaration(QStringLiteral("BIGINT")), ColumnType::Integer);
     }
+    // Writes started early on the engine's own file leave its locks alone: another process still
+    // cannot write while the transaction is open, with the helper running and after it is gone;
+    // and what is committed is whole.
+    void writebackAheadKeepsTheEnginesLocks() {
+        const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+        if (sqlite3.isEmpty())
+            QSKIP("needs the sqlite3 shell as the other process");
+        const QString file = makeUnions(QStringLiteral("ahead.mdb"));
+        const auto otherProcessWrites = [&] {
+            QProcess other;
+            other.start(sqlite3, {file, QStringLiteral("insert into u(z002) values (99)")});
+            return other.waitForFinished(10000) && other.exitStatus() == QProcess::NormalExit &&
+                   other.exitCode() == 0;
+        };
+        QVERIFY(otherProcessWrites()); // the shell can write when nothing holds the file
+
+        Connection c(file);
+        Transaction t(c);
+        {
+            const WritebackAhead writeback(c);
+            QVERIFY(writeback.active());
+            c.execute(QStringLiteral("with recursive n(i) as (select 1 union all select i+1 from n "
+                                     "where i<20000) insert into u(z002, b) select i, randomblob(300) "
+                                     "from n"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500)); // the helper has run
+            QVERIFY(!otherProcessWrites());
+        }
+        QVERIFY(!otherProcessWrites());
+        t.commit();
+        QCOMPARE(c.scalar(QStringLiteral("select count(*) from u")).toInt(), 3 + 1 + 20000);
+        QCOMPARE(c.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    }
+
     void progressHandlerRunsDuringLongStatementsAndGuardsTheConnection() {
         Connection c(makeUnions(QStringLiteral("progress.db")));
         const QString longCount =

@@ -11,6 +11,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "app/engine/WritebackAhead.h"
 #include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
 #include "records/TransferCopy.h"
@@ -669,6 +670,7 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
     }
     const QByteArray stamp = machineStamp.toUtf8();
     engine::Transaction transaction(db);
+    const engine::WritebackAhead writeback(db);
     engine::Statement insert(db,
                              QStringLiteral("insert into %1(%2) values (%3)")
                                  .arg(table, quoted.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
@@ -829,6 +831,7 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
                       const StageFindings& findings, DataLayoutCopy* copy) {
     if (!copy || copy->rows() != findings.rows || !copy->finish()) {
         engine::Transaction transaction(db);
+        const engine::WritebackAhead writeback(db);
         copyStagedRecords(db, columns, findings);
         transaction.commit();
         return;
@@ -842,6 +845,7 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
         return;
     }
     engine::Transaction transaction(db);
+    const engine::WritebackAhead writeback(db);
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
     if (largest && *largest == copy->largestId() && records::TransferCopy::newRowsFollowOld(db)) {
         records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"));

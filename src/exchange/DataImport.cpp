@@ -11,6 +11,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/EngineFailure.h"
 #include "app/engine/Statement.h"
+#include "app/engine/WritebackAhead.h"
 #include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
 #include "records/TransferCopy.h"
@@ -89,6 +90,7 @@ FileImportResult importAttachedRecords(engine::Connection& connection, const QSt
     return underWorkLimit(connection, file, file, [&] {
         try {
             engine::Transaction transaction(connection);
+            const engine::WritebackAhead writeback(connection);
             // A record left out refuses the file, and the transaction ends without a commit.
             if (!copyReceivedRecords(connection, alias))
                 return refusedValues(connection, alias);
