@@ -11,6 +11,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "app/engine/WritebackAhead.h"
 
 #include <QSet>
 #include <algorithm>
@@ -655,6 +656,7 @@ GeneratorResult generateRecords(engine::Connection& connection, const GeneratorO
     const engine::ScopedCacheSize cache(connection, 32768);
     const bool ownsTransaction = !connection.inTransaction();
     engine::Transaction transaction(connection);
+    const engine::WritebackAhead writeback(connection);
     // The generator numbers its rows itself, so the numbering trigger (which would run a
     // sub-program and a statement journal per row) is set aside inside the same transaction.
     const QStringList triggers = setAside(connection, QStringLiteral("trigger"));
