@@ -64,7 +64,8 @@ WritebackAhead::WritebackAhead(const Connection& connection) {
     if (!database || !*database)
         return;
     m_database = database;
-    m_journal = sqlite3_filename_journal(database);
+    if (const char* journal = sqlite3_filename_journal(database))
+        m_journal = journal;
     bool held = false;
     forEachDescriptorOf(FileIdentity::of(m_database), {}, [&held](int) { held = true; });
     if (held)
