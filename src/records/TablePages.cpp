@@ -52,14 +52,6 @@ bool readVarint(const unsigned char* data, qint64& pos, qint64 end, quint64& val
     return false;
 }
 
-// The bytes a value of the serial type takes in the record's body; -1 for the reserved types.
-qint64 serialLength(quint64 type) {
-    static const qint64 fixed[] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, -1, -1};
-    if (type < 12)
-        return fixed[type];
-    return qint64((type - 12) / 2);
-}
-
 } // namespace
 
 bool PageRecord::parse(qint64 rowid, const unsigned char* payload, qint64 size) {

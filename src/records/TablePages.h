@@ -63,7 +63,7 @@ public:
         } else {
             field.type = (type & 1) ? StoredField::Type::Text : StoredField::Type::Blob;
             field.bytes = value;
-            field.size = (type - 12) / 2;
+            field.size = serialLength(type);
         }
         return field;
     }
@@ -108,6 +108,13 @@ private:
     bool parse(qint64 rowid, const unsigned char* payload, qint64 size);
     void setRealColumns(const std::vector<bool>& realColumns) {
         m_realColumn.assign(realColumns.begin(), realColumns.end());
+    }
+    // The bytes a value of the serial type takes in the record's body; -1 for the reserved types.
+    static qint64 serialLength(quint64 type) {
+        static constexpr qint64 Fixed[] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0, -1, -1};
+        if (type < 12)
+            return Fixed[type];
+        return qint64((type - 12) / 2);
     }
     // The whole number of a serial type from 1 to 6, big-endian and two's complement.
     static qint64 wholeValue(quint32 type, const unsigned char* p) {

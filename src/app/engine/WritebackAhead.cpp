@@ -19,21 +19,19 @@ namespace {
 constexpr std::chrono::milliseconds WritebackInterval{50};
 
 #ifdef __linux__
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool found = false;
+using FileIdentity = WritebackAhead::FileIdentity;
 
-    static FileIdentity of(const std::string& path) {
-        struct stat file {};
-        if (path.empty() || stat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
-            return {};
-        return {file.st_dev, file.st_ino, true};
-    }
-    bool matches(const struct stat& held) const {
-        return found && S_ISREG(held.st_mode) && held.st_dev == device && held.st_ino == inode;
-    }
-};
+FileIdentity identityOf(const std::string& path) {
+    struct stat file {};
+    if (path.empty() || stat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
+        return {};
+    return {file.st_dev, file.st_ino, true};
+}
+
+bool matches(const FileIdentity& identity, const struct stat& held) {
+    return identity.found && S_ISREG(held.st_mode) && held.st_dev == identity.device &&
+           held.st_ino == identity.inode;
+}
 
 // Calls act(descriptor) for each descriptor this process holds open on one of the files. The
 // engine keeps its descriptors as long as it uses the files; should one close meanwhile and its
@@ -49,7 +47,7 @@ void forEachDescriptorOf(const FileIdentity& first, const FileIdentity& second, 
         struct stat held {};
         if (end == entry->d_name || *end != '\0' || number == dirfd(open) || fstat(int(number), &held) != 0)
             continue;
-        if (first.matches(held) || second.matches(held))
+        if (matches(first, held) || matches(second, held))
             act(int(number));
     }
     closedir(open);
@@ -63,11 +61,11 @@ WritebackAhead::WritebackAhead(const Connection& connection) {
     const sqlite3_filename database = sqlite3_db_filename(connection.handle(), "main");
     if (!database || !*database)
         return;
-    m_database = database;
+    m_database = identityOf(database);
     if (const char* journal = sqlite3_filename_journal(database))
         m_journal = journal;
     bool held = false;
-    forEachDescriptorOf(FileIdentity::of(m_database), {}, [&held](int) { held = true; });
+    forEachDescriptorOf(m_database, {}, [&held](int) { held = true; });
     if (held)
         m_worker = std::thread([this] { run(); });
 #else
@@ -97,7 +95,7 @@ void WritebackAhead::run() {
 void WritebackAhead::startWrites() const {
 #ifdef __linux__
     // The journal comes and goes with each transaction: it is looked up every time.
-    forEachDescriptorOf(FileIdentity::of(m_database), FileIdentity::of(m_journal), [](int descriptor) {
+    forEachDescriptorOf(m_database, identityOf(m_journal), [](int descriptor) {
         // Starts writing what is dirty and returns; a failure costs only the head start.
         sync_file_range(descriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
     });

@@ -27,16 +27,23 @@ public:
     // Whether writes are being started: false for a database in memory or off this system.
     bool active() const { return m_worker.joinable(); }
 
+    // Which file a path or a descriptor names: its device and inode.
+    struct FileIdentity {
+        unsigned long long device = 0;
+        unsigned long long inode = 0;
+        bool found = false;
+    };
+
 private:
     void run();
     void startWrites() const;
 
-    std::string m_database;
+    FileIdentity m_database; // the file the engine opened, whatever its path names later
     std::string m_journal;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false;
-    std::thread m_worker; // last: it starts once the names are known
+    std::thread m_worker; // last: it starts once the files are known
 };
 
 } // namespace corvalis::engine
