@@ -1,8 +1,11 @@
 #!/bin/sh
 # The operations measured against the raw engine, each beside its baseline taken in the same run:
 #   export-report and data import (empty and populated database), against the page copy of the file;
-#   check --all of records with a tenth faulty, against one sqlite3 statement over all 90 rules;
-#   import-csv, against the data import of the same records, with the peak memory;
+#   check --all of records with a tenth faulty, against one sqlite3 statement over all 90 rules, and
+#   against the engine's own floor: one update statement that stores every state, alone and with the
+#   90 rules deciding each state;
+#   import-csv, against the data import of the same records, with the peak memory, and against the
+#   sqlite3 shell's own .import of the same file into one table of the scratch table's types;
 #   export-list of all eight tables, against sqlite3 -csv of the same records followed by zip -1.
 # BENCH_BEFORE_BIN names the bin folder of an earlier build: its figures are printed beside this one's.
 # BENCH_COUNT records (default 1000000), BENCH_RUNS runs each (default 3); the medians are printed,
@@ -54,12 +57,28 @@ if wants csv; then
   "$BIN/corvalis-survey-cli" --home "$WORK/sender" export-network --output "$WORK/net.dat" >/dev/null
   "$BIN/corvalis-survey-cli" decrypt-network "$WORK/net.dat" --output "$WORK/net.csv" >/dev/null
 fi
-python3 - "$(pwd)/src/checks/BuiltInRules.cpp" "$WORK/rules.sql" <<'EOF'
+python3 - "$(pwd)/src/checks/BuiltInRules.cpp" "$WORK" <<'EOF'
 import re, sys
 rules = re.findall(r'\{\s*\d+,\s*\d+,\s*"((?:[^"\\]|\\.)*)"', open(sys.argv[1], encoding='utf-8').read())
-open(sys.argv[2], 'w').write('select ' + ',\n'.join('sum(not (%s))' % r for r in rules) +
-                             ' from dt_data where c912<=2;\n')
+work = sys.argv[2]
+open(work + '/rules.sql', 'w').write('select ' + ',\n'.join('sum(not (%s))' % r for r in rules) +
+                                     ' from dt_data where c912<=2;\n')
+open(work + '/states.sql', 'w').write('update dt_data set RecordState = 1 + (rowid % 10 = 0);\n')
+open(work + '/rule-states.sql', 'w').write(
+    'update dt_data set RecordState = case when c912<=2 and (' +
+    ' or\n'.join('not (%s)' % r for r in rules) + ') then 2 else 1 end;\n')
 EOF
+if wants csv; then
+  # The CSV's columns with the scratch table's types, and one column more for the empty field after
+  # the last comma of every line.
+  types=$(sqlite3 "$SOURCE" "select group_concat(name || ' ' || type, ',') from pragma_table_info('dt_data_dt_data')")
+  head -n 1 "$WORK/net.csv" | tr -d '\r' | python3 -c '
+import sys
+types = {pair.split(" ")[0].lower(): pair.split(" ")[1] for pair in sys.argv[1].split(",")}
+columns = [c for c in sys.stdin.read().strip().split(",") if c]
+print("create table t(%s, extra);" % ", ".join("%s %s" % (c, types[c.lower()]) for c in columns))
+' "$types" >"$WORK/load.sql"
+fi
 
 run_program() { # tag bin
   tag=$1; bin=$2; cli="$bin/corvalis-survey-cli"
@@ -92,7 +111,17 @@ while [ $i -lt "$RUNS" ]; do
   # Baselines: the raw engine and tools on the same records.
   cp "$SOURCE" "$WORK/copy.mdb"; rm -f "$WORK/copy.mdb"
   timed base-copy cp "$SOURCE" "$WORK/copy.mdb"
-  ! wants check || timed base-rules sqlite3 "$WORK/unchecked.mdb" ".read $WORK/rules.sql"
+  if wants check; then
+    timed base-rules sqlite3 "$WORK/unchecked.mdb" ".read $WORK/rules.sql"
+    cp "$WORK/unchecked.mdb" "$WORK/states.mdb"
+    timed base-states sqlite3 "$WORK/states.mdb" ".read $WORK/states.sql"
+    cp "$WORK/unchecked.mdb" "$WORK/states.mdb"
+    timed base-rule-states sqlite3 "$WORK/states.mdb" ".read $WORK/rule-states.sql"
+  fi
+  if wants csv; then
+    rm -f "$WORK/load.mdb"
+    timed base-csvload sqlite3 "$WORK/load.mdb" ".read $WORK/load.sql" ".import --csv --skip 1 $WORK/net.csv t"
+  fi
   rm -f "$WORK/base.zip"
   ! wants list || timed base-csvzip sh -c "sqlite3 -csv '$SOURCE' 'select * from dt_data' > '$WORK/base.csv' && zip -1 -q '$WORK/base.zip' '$WORK/base.csv'"
   [ -z "$BEFORE" ] || run_program before "$BEFORE"
@@ -104,6 +133,9 @@ echo "limits: $COUNT records, medians of $RUNS runs (wall seconds, [cpu seconds]
 echo "baselines"
 report base-copy "copy of the database file"
 report base-rules "sqlite3: one statement over all 90 rules"
+report base-states "sqlite3: one update of every state"
+report base-rule-states "sqlite3: one update, the rules decide each state"
+report base-csvload "sqlite3 .import of the CSV into one table"
 report base-csvzip "sqlite3 -csv of all columns + zip -1"
 for tag in before after; do
   ls "$WORK/$tag-"*.times >/dev/null 2>&1 || continue
