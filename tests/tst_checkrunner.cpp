@@ -116,6 +116,12 @@ private:
             options.firstCode = 120000000001;
             records::generateRecords(db, options);
         }
+        // The run keeps its journal between commits; afterwards the database is as it was before.
+        bool journalAsBefore() {
+            return db.scalar(QStringLiteral("pragma main.journal_mode")).toString() ==
+                       QLatin1String("delete") &&
+                   !QFileInfo::exists(db.path() + QStringLiteral("-journal"));
+        }
         QList<qint64> checkedCodes() {
             QList<qint64> codes;
             engine::Statement read(
@@ -277,6 +283,7 @@ private Q_SLOTS:
         QVERIFY(f.ui.openedFiles().isEmpty());
         QVERIFY(f.ui.messages().empty());
         QVERIFY(!f.db.inTransaction());
+        QVERIFY(f.journalAsBefore());
     }
 
     void aFailingRunKeepsEveryStateItReported() {
@@ -299,6 +306,7 @@ private Q_SLOTS:
         QVERIFY(report.contains(QStringLiteral("120000000005  ")));
         QVERIFY(!report.contains(QStringLiteral("120000000006  ")));
         QVERIFY(!f.db.inTransaction());
+        QVERIFY(f.journalAsBefore());
 
         // A report that cannot be created stops the run before any record changes.
         f.db.execute(QStringLiteral("drop trigger refuse"));

@@ -452,6 +452,45 @@ private Q_SLOTS:
         QCOMPARE(c.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
     }
 
+    void aPersistentJournalLastsBetweenCommitsAndGoesWithItsScope() {
+        const QString file = makeUnions(QStringLiteral("persist.mdb"));
+        const QString journal = file + QStringLiteral("-journal");
+        const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+        Connection c(file);
+        const auto mode = [&c] { return c.scalar(QStringLiteral("pragma main.journal_mode")).toString(); };
+        {
+            const ScopedPersistentJournal kept(c);
+            QCOMPARE(mode(), QStringLiteral("persist"));
+            for (int round = 0; round < 3; ++round) {
+                Transaction t(c);
+                c.execute(QStringLiteral("update u set z002 = z002 + 1"));
+                t.commit();
+                QVERIFY(QFileInfo::exists(journal));
+                // Between commits the kept journal is no unfinished commit: another process writes
+                // the file and its change stays.
+                if (!sqlite3.isEmpty()) {
+                    QProcess other;
+                    other.start(sqlite3,
+                                {file, QStringLiteral("insert into u(z002) values (%1)").arg(round)});
+                    QVERIFY(other.waitForFinished(10000));
+                    QCOMPARE(other.exitCode(), 0);
+                }
+            }
+        }
+        QCOMPARE(mode(), QStringLiteral("delete"));
+        QVERIFY(!QFileInfo::exists(journal));
+        QCOMPARE(c.scalar(QStringLiteral("select count(*) from u")).toInt(), sqlite3.isEmpty() ? 3 : 6);
+        QCOMPARE(c.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+
+        // Another mode is left as it is.
+        c.scalar(QStringLiteral("pragma main.journal_mode=truncate"));
+        {
+            const ScopedPersistentJournal kept(c);
+            QCOMPARE(mode(), QStringLiteral("truncate"));
+        }
+        QCOMPARE(mode(), QStringLiteral("truncate"));
+    }
+
     void progressHandlerRunsDuringLongStatementsAndGuardsTheConnection() {
         Connection c(makeUnions(QStringLiteral("progress.db")));
         const QString longCount =

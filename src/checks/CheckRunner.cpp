@@ -575,6 +575,8 @@ CheckOutcome CheckRunner::checkRecords(const CheckSelection& selection, const QS
     // The states of a transaction stay in the page cache until its commit, however many pages they
     // touch: a spill would lock the file against the reading connection before the commit.
     const engine::ScopedCacheSize cache(m_connection, 32768, engine::ScopedCacheSize::Spill::Never);
+    // The run commits every few reads: the journal file is kept from one commit to the next.
+    const engine::ScopedPersistentJournal journal(m_connection);
     // The journal of each transaction is on its way to disk before the commit waits for it.
     const engine::WritebackAhead writeback(m_connection);
     // The report renders each rule's explanation once, the first time the rule is violated.

@@ -488,6 +488,23 @@ ScopedCacheSize::~ScopedCacheSize() {
     }
 }
 
+ScopedPersistentJournal::ScopedPersistentJournal(Connection& connection) : m_connection(connection) {
+    const QString Delete = QStringLiteral("delete");
+    if (connection.scalar(QStringLiteral("pragma main.journal_mode")).toString() != Delete)
+        return;
+    m_switched = connection.scalar(QStringLiteral("pragma main.journal_mode=persist")).toString() != Delete;
+}
+
+ScopedPersistentJournal::~ScopedPersistentJournal() {
+    if (!m_switched)
+        return;
+    try {
+        m_connection.scalar(QStringLiteral("pragma main.journal_mode=delete"));
+    } catch (const EngineError&) {
+        // The journal stays with a cleared header, which no reader takes for an unfinished commit.
+    }
+}
+
 Transaction::Transaction(Connection& connection) : m_connection(connection) {
     m_connection.begin();
 }

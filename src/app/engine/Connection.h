@@ -128,6 +128,22 @@ private:
     qint64 m_previousSpill = -1; // -1 when the spill setting was left alone
 };
 
+// Keeps the main database's rollback journal from one transaction to the next while in scope: each
+// commit clears its header instead of deleting the file, so that a job committing many times does not
+// make and delete a file each time. The journal is deleted, and the old mode restored, at the end.
+// A database in another journal mode is left as it is.
+class ScopedPersistentJournal {
+public:
+    explicit ScopedPersistentJournal(Connection& connection);
+    ~ScopedPersistentJournal();
+    ScopedPersistentJournal(const ScopedPersistentJournal&) = delete;
+    ScopedPersistentJournal& operator=(const ScopedPersistentJournal&) = delete;
+
+private:
+    Connection& m_connection;
+    bool m_switched = false;
+};
+
 // Begins a transaction and rolls it back when it goes out of scope without commit().
 class Transaction {
 public:
