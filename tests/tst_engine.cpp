@@ -4,6 +4,7 @@
 #include "app/engine/ProgressHandler.h"
 #include "app/engine/RowSet.h"
 #include "app/engine/Statement.h"
+#include "app/engine/WholeNumberPack.h"
 #include "app/engine/WritebackAhead.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QtTest>
 #include <limits>
 #include <thread>
+#include <vector>
 
 using namespace corvalis;
 using namespace corvalis::engine;
@@ -489,6 +491,46 @@ private Q_SLOTS:
             QCOMPARE(mode(), QStringLiteral("truncate"));
         }
         QCOMPARE(mode(), QStringLiteral("truncate"));
+    }
+
+    // Packed values are those the columns give one by one, over more columns than one call takes;
+    // a row with any value of another kind is left to be read column by column.
+    void packedWholeNumbersAreTheColumnsValues() {
+        Connection c(makeUnions(QStringLiteral("pack.db")));
+        constexpr int Width = 150;
+        QStringList columns, calls;
+        for (int i = 0; i < Width; ++i)
+            columns << QStringLiteral("v%1").arg(i);
+        c.execute(QStringLiteral("create table w(%1)").arg(columns.join(QLatin1Char(','))));
+        const auto addRow = [&](const QString& odd) {
+            QStringList values;
+            for (int i = 0; i < Width; ++i)
+                values << (i == 0 ? QStringLiteral("null")
+                                  : QString::number((i % 2 ? -1 : 1) * (qint64(1) << (i % 63))));
+            if (!odd.isEmpty())
+                values[Width - 1] = odd;
+            c.execute(QStringLiteral("insert into w values (%1)").arg(values.join(QLatin1Char(','))));
+        };
+        addRow({});
+        for (const QString& odd : {QStringLiteral("2.5"), QStringLiteral("'x'"), QStringLiteral("x'00'")})
+            addRow(odd);
+        const WholeNumberPack pack(c);
+        const QStringList packed = WholeNumberPack::calls(columns);
+        QCOMPARE(packed.size(), 2);
+        Statement read(c, QStringLiteral("select %1, %2 from w order by rowid")
+                              .arg(packed.join(QLatin1Char(',')), columns.join(QLatin1Char(','))));
+        std::vector<qint64> fromPack(Width), oneByOne(Width);
+        QVERIFY(read.step());
+        QVERIFY(WholeNumberPack::unpack(read, 0, Width, fromPack.data(), 1));
+        QVERIFY(read.integersInto(2, Width, oneByOne.data(), 1));
+        QCOMPARE(fromPack, oneByOne);
+        QCOMPARE(fromPack[0], qint64(0));
+        QCOMPARE(fromPack[Width - 1], -(qint64(1) << ((Width - 1) % 63)));
+        for (int odd = 0; odd < 3; ++odd) {
+            QVERIFY(read.step());
+            QVERIFY(!WholeNumberPack::unpack(read, 0, Width, fromPack.data(), 1));
+        }
+        QVERIFY(!read.step());
     }
 
     void progressHandlerRunsDuringLongStatementsAndGuardsTheConnection() {

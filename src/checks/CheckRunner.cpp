@@ -12,6 +12,7 @@
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
+#include "app/engine/WholeNumberPack.h"
 #include "app/engine/WritebackAhead.h"
 
 #include <QDir>
@@ -40,6 +41,8 @@ constexpr int TotalsRuleLength = 49;
 constexpr qint64 ResponsiveIntervalMs = 25;
 // Reads of records whose states are stored in one transaction.
 constexpr int ReadsPerCommit = 5;
+// A record of the run that is no longer there when its state is stored, or its values read.
+const QString GoneMessage = QStringLiteral("记录已不存在，无法保存其检查结果。");
 
 // The records of one read, judged: their row ids, stored states and the rules each one violates
 // (violations[firstViolation[i] .. firstViolation[i + 1]) for record i), and in order, for each record
@@ -78,11 +81,17 @@ public:
 private:
     void produce(const BatchFeed<JudgedBatch>::Hand& hand) {
         const CompiledRuleSet& rules = CompiledRuleSet::builtIn();
+        // The fields come packed, a row's whole numbers at once; a row holding anything else is read
+        // again field by field.
+        const engine::WholeNumberPack pack(m_reader);
         engine::Statement read(
             m_reader,
             QStringLiteral("select rowid, RecordState, c901, c902, c903, %1 from dt_data where (%2) "
                            "and c901>:after order by c901 limit :limit")
-                .arg(rules.fields().join(QStringLiteral(", ")), m_selection.condition));
+                .arg(engine::WholeNumberPack::calls(rules.fields()).join(QStringLiteral(", ")),
+                     m_selection.condition));
+        engine::Statement readFields(m_reader, QStringLiteral("select %1 from dt_data where rowid=?1")
+                                                   .arg(rules.fields().join(QStringLiteral(", "))));
         const size_t fieldCount = size_t(rules.fields().size());
         const size_t capacity = size_t(m_batchSize);
         // The values field by field (slot s of record i at s * capacity + i), so that the rules are
@@ -122,9 +131,11 @@ private:
                     storedCodes.push_back(read.value(2));
                     names << read.text(3);
                     divisions.push_back(read.value(4));
-                    if (!read.integersInto(FirstField, int(fieldCount), values.data() + row, capacity)) {
+                    if (!engine::WholeNumberPack::unpack(read, FirstField, int(fieldCount),
+                                                         values.data() + row, capacity) &&
+                        !readFieldsOneByOne(readFields, batch.rowIds.back(), values.data() + row, capacity,
+                                            exactValues)) {
                         inexactRows.push_back(row);
-                        appendEngineNumbers(read, FirstField, int(fieldCount), exactValues);
                     }
                 }
                 read.reset(); // ends the read, so the run may commit
@@ -153,6 +164,23 @@ private:
             if (!hand(std::move(batch)) || last)
                 return;
         }
+    }
+
+    // Reads the fields of a row one by one, in the read transaction of the batch: into out as whole
+    // numbers and, when any is neither a whole number nor null, also appended to exact as the engine
+    // holds them. False in that case.
+    bool readFieldsOneByOne(engine::Statement& readFields, qint64 rowId, qint64* out, size_t stride,
+                            std::vector<EngineNumber>& exact) const {
+        readFields.reset();
+        readFields.bindInt64(1, rowId);
+        if (!readFields.step())
+            throw EngineError(GoneMessage);
+        const int count = readFields.columnCount();
+        const bool whole = readFields.integersInto(0, count, out, stride);
+        if (!whole)
+            appendEngineNumbers(readFields, 0, count, exact);
+        readFields.reset();
+        return whole;
     }
 
     static Violation listedRecord(const QVariant& storedCode, const QString& name, const QVariant& division) {
@@ -475,7 +503,6 @@ private:
         return list;
     }
 
-    inline static const QString GoneMessage = QStringLiteral("记录已不存在，无法保存其检查结果。");
 
     engine::Connection& m_connection;
     std::mutex& m_fileAccess;

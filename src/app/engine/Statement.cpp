@@ -283,4 +283,13 @@ bool Statement::storedText(int column, const char*& utf8, int& size) const {
     return true;
 }
 
+bool Statement::storedBlob(int column, const void*& data, int& size) const {
+    sqlite3_stmt* s = m_statement.get();
+    if (sqlite3_column_type(s, column) != SQLITE_BLOB)
+        return false;
+    data = sqlite3_column_blob(s, column);
+    size = sqlite3_column_bytes(s, column);
+    return true;
+}
+
 } // namespace corvalis::engine

@@ -74,6 +74,8 @@ public:
     // When the value is stored as text: true, with its UTF-8 bytes, which stay valid until the next
     // step. For bulk readers that copy the bytes on.
     bool storedText(int column, const char*& utf8, int& size) const;
+    // When the value is stored as a blob: true, with its bytes, valid until the next step.
+    bool storedBlob(int column, const void*& data, int& size) const;
     // integer() of count columns from first on, appended to out: one engine call per whole number,
     // for readers of many numeric columns per row. False when a value was neither a whole number nor
     // null, so that its integer() is only an approximation.
