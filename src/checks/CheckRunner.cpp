@@ -503,7 +503,6 @@ private:
         return list;
     }
 
-
     engine::Connection& m_connection;
     std::mutex& m_fileAccess;
     ResultFile& m_report;
