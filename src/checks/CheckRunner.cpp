@@ -171,7 +171,6 @@ private:
     // holds them. False in that case.
     bool readFieldsOneByOne(engine::Statement& readFields, qint64 rowId, qint64* out, size_t stride,
                             std::vector<EngineNumber>& exact) const {
-        readFields.reset();
         readFields.bindInt64(1, rowId);
         if (!readFields.step())
             throw EngineError(GoneMessage);

@@ -489,10 +489,11 @@ ScopedCacheSize::~ScopedCacheSize() {
 }
 
 ScopedPersistentJournal::ScopedPersistentJournal(Connection& connection) : m_connection(connection) {
-    const QString Delete = QStringLiteral("delete");
-    if (connection.scalar(QStringLiteral("pragma main.journal_mode")).toString() != Delete)
+    const QString deleteMode = QStringLiteral("delete");
+    if (connection.scalar(QStringLiteral("pragma main.journal_mode")).toString() != deleteMode)
         return;
-    m_switched = connection.scalar(QStringLiteral("pragma main.journal_mode=persist")).toString() != Delete;
+    m_switched =
+        connection.scalar(QStringLiteral("pragma main.journal_mode=persist")).toString() != deleteMode;
 }
 
 ScopedPersistentJournal::~ScopedPersistentJournal() {
