@@ -2,6 +2,7 @@
 
 #include "../Errors.h"
 #include "EngineFailure.h"
+#include "GatheredWrites.h"
 #include "RowSet.h"
 #include "Statement.h"
 
@@ -128,6 +129,7 @@ bool isIdentifier(const QString& name) {
 void configureLibraryOnce() {
     static const bool configured = [] {
         sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        gatherEngineWrites();
         return true;
     }();
     (void)configured;
