@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <sqlite3.h>
+#include <string>
 #include <vector>
 
 namespace corvalis::checks {
@@ -54,6 +55,45 @@ struct JudgedBatch {
     std::vector<size_t> firstViolation{0};
     std::vector<Violation> listed;
     size_t size() const { return rowIds.size(); }
+};
+
+// The names of a batch's records as stored. Most records are not listed, so a name stored as text is
+// kept as its bytes and becomes a string only when asked for.
+class StoredNames {
+public:
+    void clear() {
+        m_bytes.clear();
+        m_names.clear();
+        m_others.clear();
+    }
+
+    void append(const engine::Statement& read, int column) {
+        const char* utf8 = nullptr;
+        int size = 0;
+        if (read.storedText(column, utf8, size)) {
+            m_names.push_back({m_bytes.size(), size});
+            m_bytes.append(utf8, size_t(size));
+        } else {
+            m_names.push_back({m_others.size(), -1});
+            m_others.push_back(read.text(column));
+        }
+    }
+
+    QString at(size_t record) const {
+        const Name& name = m_names[record];
+        if (name.size < 0)
+            return m_others[name.start];
+        return QString::fromUtf8(m_bytes.data() + name.start, name.size);
+    }
+
+private:
+    struct Name {
+        size_t start; // in m_bytes, or in m_others when size is -1
+        int size;
+    };
+    std::string m_bytes;
+    std::vector<Name> m_names;
+    std::vector<QString> m_others; // names stored as anything but text, as text() gives them
 };
 
 // The values of count columns as the engine holds them.
@@ -110,7 +150,7 @@ private:
         // text and the next read goes on after the last one.
         std::vector<QVariant> storedCodes;
         std::vector<QVariant> divisions;
-        QStringList names;
+        StoredNames names;
         QVariant after = -std::numeric_limits<double>::max();
         for (;;) {
             JudgedBatch batch;
@@ -129,7 +169,7 @@ private:
                     batch.rowIds.push_back(read.integer(0));
                     batch.states.push_back(read.isNull(1) ? -1 : read.integer(1));
                     storedCodes.push_back(read.value(2));
-                    names << read.text(3);
+                    names.append(read, 3);
                     divisions.push_back(read.value(4));
                     if (!engine::WholeNumberPack::unpack(read, FirstField, int(fieldCount),
                                                          values.data() + row, capacity) &&
@@ -157,7 +197,7 @@ private:
                 }
                 batch.firstViolation.push_back(batch.violations.size());
                 if (batch.firstViolation.back() > batch.firstViolation[i])
-                    batch.listed.push_back(listedRecord(storedCodes[i], names[qsizetype(i)], divisions[i]));
+                    batch.listed.push_back(listedRecord(storedCodes[i], names.at(i), divisions[i]));
             }
             const bool last = batch.size() < capacity;
             after = storedCodes.back();
