@@ -24,9 +24,11 @@ DB_NAME=2020NB_vq_20200819.mdb
 TEMPLATE="$BIN/view.dll"
 
 median() { echo "$@" | tr ' ' '\n' | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# timed NAME COMMAND...: runs the command, appends "wall cpu peak" to $WORK/NAME.times.
+# timed NAME COMMAND...: runs the command, appends "wall cpu peak" to $WORK/NAME.times. What the
+# steps before wrote goes to disk first, so that no step pays for another's writes.
 timed() {
   name=$1; shift
+  sync
   /usr/bin/time -f "%e %U %S %M" -o "$WORK/time.out" "$@" >/dev/null 2>&1 || echo "failed: $*" >&2
   awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$WORK/time.out" >>"$WORK/$name.times"
 }
@@ -38,6 +40,8 @@ report() {
   peak=$(median "$(cut -d' ' -f3 "$WORK/$name.times")")
   printf "  %-44s %8ss  [cpu %6ss]  peak %6s KiB\n" "$label" "$wall" "$cpu" "$peak"
 }
+# A work folder used again keeps its records, not the figures of its earlier runs.
+rm -f "$WORK"/*.times
 fresh_home() { rm -rf "$1"; mkdir -p "$1"; cp "$TEMPLATE" "$1/"; }
 
 # The records: generated once, then every state set to checked for the exports and imports.
