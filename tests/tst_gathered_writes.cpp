@@ -84,6 +84,24 @@ private:
     // Sum of v over all rows: tells the states below apart.
     static qint64 total(sqlite3* db) { return single(db, "select sum(v) from t"); }
 
+    // A new file of rows; returns their total.
+    static qint64 makeRowsIn(const QString& file) {
+        QFile::remove(file);
+        sqlite3* db = open(file);
+        const bool made = run(db, MakeRows).isEmpty();
+        const qint64 sum = total(db);
+        sqlite3_close(db);
+        return made ? sum : -1;
+    }
+
+    // In a child: the system refuses to write past this many bytes of any file, as it does on a full
+    // disk, instead of ending the process.
+    static void limitFilesTo(qint64 bytes) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+
     // Runs work in a child process and returns its exit status.
     template <typename Work> static int inChild(Work work) {
         const pid_t child = fork();
@@ -151,11 +169,8 @@ private Q_SLOTS:
     void anAbruptEndLeavesTheLastCommit() {
         for (const char* mode : {"persist", "delete", "truncate"}) {
             const QString file = path(QStringLiteral("abrupt-%1.db").arg(QLatin1String(mode)));
-            QFile::remove(file);
-            sqlite3* db = open(file);
-            QCOMPARE(run(db, MakeRows), QString());
-            const qint64 first = total(db);
-            sqlite3_close(db);
+            const qint64 first = makeRowsIn(file);
+            QVERIFY(first > 0);
 
             const QByteArray setup =
                 QByteArray("pragma synchronous=off; pragma cache_size=8; pragma journal_mode=") + mode;
@@ -169,7 +184,7 @@ private Q_SLOTS:
                          _exit(3);
                      }),
                      0);
-            db = open(file);
+            sqlite3* db = open(file);
             QCOMPARE(total(db), first);
             QVERIFY(intact(db));
             sqlite3_close(db);
@@ -194,22 +209,17 @@ private Q_SLOTS:
     // later than the engine made it; the file keeps its last commit, and the connection works on.
     void aRefusedJournalWriteFailsItsTransaction() {
         const QString file = path(QStringLiteral("refused-journal.db"));
-        QFile::remove(file);
-        sqlite3* db = open(file);
-        QCOMPARE(run(db, MakeRows), QString());
-        const qint64 first = total(db);
-        sqlite3_close(db);
+        const qint64 first = makeRowsIn(file);
+        QVERIFY(first > 0);
         const qint64 size = QFileInfo(file).size();
 
         for (const char* sync : {"full", "off"}) {
             const int status = inChild([&] {
-                signal(SIGXFSZ, SIG_IGN);
                 sqlite3* child = open(file);
                 run(child,
                     (QByteArray("pragma synchronous=") + sync + "; pragma journal_mode=persist").constData());
                 // The journal of an update of every page outgrows half the file.
-                const rlimit limit{rlim_t(size / 2), rlim_t(size / 2)};
-                setrlimit(RLIMIT_FSIZE, &limit);
+                limitFilesTo(size / 2);
                 if (run(child, "update t set v = -v").isEmpty())
                     _exit(3); // the refused write went unnoticed
                 run(child, "rollback");
@@ -220,7 +230,7 @@ private Q_SLOTS:
                 _exit(0);
             });
             QCOMPARE(status, 0);
-            db = open(file);
+            sqlite3* db = open(file);
             QVERIFY(intact(db));
             QCOMPARE(total(db), first - 1);
             QCOMPARE(run(db, "update t set v = 1 where n = 1"), QString());
@@ -228,31 +238,26 @@ private Q_SLOTS:
         }
     }
 
-    // Without syncs, the last pages of a commit go out on a later call whose failure the engine does
-    // not heed. The commit must fail all the same, and the file, once opened again, holds the commit
-    // before it.
+    // Without syncs, only the layer itself hands the last pages of a commit over before the journal
+    // marks the commit done. When the system refuses them, the commit must fail, and the file, once
+    // opened again, holds the commit before it.
     void aRefusedLastDatabaseWriteFailsTheCommit() {
         const QString file = path(QStringLiteral("refused-database.db"));
-        QFile::remove(file);
-        sqlite3* db = open(file);
-        QCOMPARE(run(db, MakeRows), QString());
-        const qint64 first = total(db);
-        sqlite3_close(db);
+        const qint64 first = makeRowsIn(file);
+        QVERIFY(first > 0);
         const qint64 size = QFileInfo(file).size();
 
         for (const char* mode : {"persist", "delete", "truncate"}) {
             const int status = inChild([&] {
-                signal(SIGXFSZ, SIG_IGN);
                 sqlite3* child = open(file);
                 run(child, (QByteArray("pragma synchronous=off; pragma journal_mode=") + mode).constData());
                 // New rows need pages past the first one beyond the file's end.
-                const rlimit limit{rlim_t(size + 4096), rlim_t(size + 4096)};
-                setrlimit(RLIMIT_FSIZE, &limit);
+                limitFilesTo(size + 4096);
                 _exit(run(child, "insert into t select n + 5000, n, pad from t where n <= 40").isEmpty() ? 3
                                                                                                          : 0);
             });
             QCOMPARE(status, 0);
-            db = open(file);
+            sqlite3* db = open(file);
             QVERIFY(intact(db));
             QCOMPARE(total(db), first);
             QCOMPARE(single(db, "select count(*) from t"), qint64(3000));
@@ -267,7 +272,6 @@ private Q_SLOTS:
         QFile::remove(name);
         sqlite3_vfs* layer = sqlite3_vfs_find(nullptr);
         const int status = inChild([&] {
-            signal(SIGXFSZ, SIG_IGN);
             std::vector<char> memory(size_t(layer->szOsFile));
             auto* file = reinterpret_cast<sqlite3_file*>(memory.data());
             const QByteArray encoded = QFile::encodeName(name);
@@ -277,8 +281,7 @@ private Q_SLOTS:
                              &flags) != SQLITE_OK)
                 _exit(3);
             const std::vector<char> page(4096, 'x');
-            const rlimit limit{4096, 4096};
-            setrlimit(RLIMIT_FSIZE, &limit);
+            limitFilesTo(4096);
             // Two pages gathered: the second lies past the limit, which only the hand-over finds.
             for (int i = 0; i < 2; ++i)
                 if (file->pMethods->xWrite(file, page.data(), 4096, i * 4096) != SQLITE_OK)
