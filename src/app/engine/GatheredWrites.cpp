@@ -318,65 +318,21 @@ int gatherDelete(sqlite3_vfs*, const char* name, int syncDirectory) {
     return below->xDelete(below, name, syncDirectory);
 }
 
-int belowAccess(sqlite3_vfs*, const char* name, int flags, int* result) {
-    return below->xAccess(below, name, flags, result);
-}
-int belowFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
-    return below->xFullPathname(below, name, size, out);
-}
-void* belowDlOpen(sqlite3_vfs*, const char* name) {
-    return below->xDlOpen(below, name);
-}
-void belowDlError(sqlite3_vfs*, int size, char* out) {
-    below->xDlError(below, size, out);
-}
-void (*belowDlSym(sqlite3_vfs*, void* library, const char* symbol))(void) {
-    return below->xDlSym(below, library, symbol);
-}
-void belowDlClose(sqlite3_vfs*, void* library) {
-    below->xDlClose(below, library);
-}
-int belowRandomness(sqlite3_vfs*, int size, char* out) {
-    return below->xRandomness(below, size, out);
-}
-int belowSleep(sqlite3_vfs*, int microseconds) {
-    return below->xSleep(below, microseconds);
-}
-int belowCurrentTime(sqlite3_vfs*, double* now) {
-    return below->xCurrentTime(below, now);
-}
-int belowGetLastError(sqlite3_vfs*, int size, char* out) {
-    return below->xGetLastError(below, size, out);
-}
-int belowCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* now) {
-    return below->xCurrentTimeInt64(below, now);
-}
-
 } // namespace
 
 void gatherEngineWrites() {
     static const bool installed = [] {
         below = sqlite3_vfs_find(nullptr);
-        if (!below || below->iVersion < 2)
+        if (!below)
             return false;
-        static sqlite3_vfs layer{};
-        layer.iVersion = 2;
+        // A copy of the system layer, down to its private data: every method but opening and deleting
+        // is its own, and finds in the copy whatever it would read in the original.
+        static sqlite3_vfs layer = *below;
+        layer.pNext = nullptr;
         layer.szOsFile = LowerOffset + below->szOsFile;
-        layer.mxPathname = below->mxPathname;
         layer.zName = "corvalis-gathered";
         layer.xOpen = gatherOpen;
         layer.xDelete = gatherDelete;
-        layer.xAccess = belowAccess;
-        layer.xFullPathname = belowFullPathname;
-        layer.xDlOpen = belowDlOpen;
-        layer.xDlError = belowDlError;
-        layer.xDlSym = belowDlSym;
-        layer.xDlClose = belowDlClose;
-        layer.xRandomness = belowRandomness;
-        layer.xSleep = belowSleep;
-        layer.xCurrentTime = belowCurrentTime;
-        layer.xGetLastError = belowGetLastError;
-        layer.xCurrentTimeInt64 = belowCurrentTimeInt64;
         return sqlite3_vfs_register(&layer, 1) == SQLITE_OK;
     }();
     (void)installed;
