@@ -14,10 +14,12 @@
 #include "app/engine/WritebackAhead.h"
 #include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
+#include "records/TablePagesWriter.h"
 #include "records/TransferCopy.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <condition_variable>
@@ -413,6 +415,181 @@ private:
     qint64 m_nextId;
     qint64 m_rows = 0;
     bool m_failed = false;
+};
+
+// The records twice, in the scratch table's layout and in dt_data's (numbered), written straight
+// into the pages of a file of their own while the lines are read: the engine then takes both tables
+// as stored, page by page, without packing a record. Only values whose stored form is plain are
+// written so (whole numbers, texts in text columns, nulls); any other makes add() refuse the record.
+class BuiltRecords {
+public:
+    BuiltRecords(engine::Connection& db, const QStringList& stored, qint64 largestId)
+        : m_largestId(largestId), m_nextId(largestId + 1) {
+        QStringList made;
+        for (const QString& table : {QStringLiteral("dt_data_dt_data"), QStringLiteral("dt_data")}) {
+            made << db.scalar(
+                          QStringLiteral("select sql from main.sqlite_master where type='table' and name=?1"),
+                          {table})
+                        .toString();
+            if (!plainRowidTable(db, table, made.back()))
+                throw Error(QStringLiteral("表“%1”的定义不宜直接写入。").arg(table));
+            m_layouts.push_back(layoutOf(db, table, stored));
+        }
+        m_numberAt = numberedAlike(m_layouts[0], m_layouts[1]);
+        m_writer.emplace(m_claim.path(), made);
+    }
+
+    const QString& path() const { return m_claim.path(); }
+    qint64 largestId() const { return m_largestId; }
+
+    bool add(const HeldValue* row) {
+        if (m_numberAt >= 0)
+            return addAlike(row);
+        for (size_t table = 0; table < m_layouts.size(); ++table) {
+            m_record.clear();
+            for (const Column& column : m_layouts[table])
+                if (!addValue(column, row))
+                    return false;
+            if (!m_writer->append(int(table), m_record))
+                return false;
+        }
+        ++m_nextId;
+        return true;
+    }
+    void finish() { m_writer->finish(); }
+
+private:
+    enum class Affinity { Integer, Text, Real, Other };
+    static constexpr int NoValue = -1;
+    static constexpr int Number = -2; // the record's id in dt_data
+    struct Column {
+        int value; // the position among the stored values, or NoValue or Number
+        Affinity affinity;
+        bool notNull = false;
+    };
+
+    // The position of dt_data's id when the two layouts differ in nothing else; -1 otherwise.
+    static int numberedAlike(const std::vector<Column>& scratch, const std::vector<Column>& data) {
+        int numberAt = -1;
+        for (size_t i = 0; i < data.size(); ++i)
+            if (data[i].value == Number)
+                numberAt = int(i);
+        if (numberAt < 0 || scratch.size() != data.size() || scratch[size_t(numberAt)].value != NoValue)
+            return -1;
+        for (size_t i = 0; i < data.size(); ++i)
+            if (int(i) != numberAt &&
+                (data[i].value != scratch[i].value || data[i].affinity != scratch[i].affinity))
+                return -1;
+        return numberAt;
+    }
+
+    // Builds the scratch table's record and makes dt_data's from it, the null id numbered.
+    bool addAlike(const HeldValue* row) {
+        m_record.clear();
+        const std::vector<Column>& layout = m_layouts[0];
+        size_t typeAt = 0, bodyAt = 0;
+        for (size_t i = 0; i < layout.size(); ++i) {
+            if (int(i) == m_numberAt) {
+                typeAt = m_record.typeBytes();
+                bodyAt = m_record.bodyBytes();
+            }
+            if (!addValue(layout[i], row))
+                return false;
+        }
+        m_numbered.assignWithInteger(m_record, typeAt, bodyAt, m_nextId);
+        if (!m_writer->append(0, m_record) || !m_writer->append(1, m_numbered))
+            return false;
+        ++m_nextId;
+        return true;
+    }
+
+    // Whether the engine takes the table's records from another file as they stand without judging
+    // them, and they hold nothing but the declared columns: a rowid table without CHECK
+    // constraints, generated columns or strict types. A word in a name may make a
+    // table look otherwise; it is then filled through the engine, which costs only time.
+    static bool plainRowidTable(engine::Connection& db, const QString& table, const QString& made) {
+        static const QRegularExpression special(QStringLiteral("\\b(check|without|strict)\\b"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QVariantList counts{table};
+        return !made.contains(special) &&
+               db.scalar(QStringLiteral("select count(*) from pragma_table_xinfo(?1)"), counts) ==
+                   db.scalar(QStringLiteral("select count(*) from pragma_table_info(?1)"), counts);
+    }
+
+    // Every column's value in the table's order. A column the file leaves out is null there, which
+    // the engine would not give it when the scratch table has a default for it or either table
+    // refuses a null in it.
+    static std::vector<Column> layoutOf(engine::Connection& db, const QString& table,
+                                        const QStringList& stored) {
+        engine::Statement info(
+            db, QStringLiteral("select name, type, dflt_value, \"notnull\" from pragma_table_info(?1)"));
+        info.bind(1, table);
+        const bool numbered = table == QLatin1String("dt_data");
+        std::vector<Column> layout;
+        while (info.step()) {
+            const QString name = info.text(0);
+            const bool leftOut = indexIgnoringCase(stored, name) < 0 &&
+                                 !(numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0);
+            if (leftOut && ((!numbered && !info.value(2).isNull()) || info.integer(3) != 0))
+                throw Error(QStringLiteral("表“%1”的列“%2”不能留空。").arg(table, name));
+            const QString affinity = engine::columnAffinity(info.text(1));
+            Column column{indexIgnoringCase(stored, name),
+                          affinity == QLatin1String("integer") ? Affinity::Integer
+                          : affinity == QLatin1String("text")  ? Affinity::Text
+                          : affinity == QLatin1String("real")  ? Affinity::Real
+                                                               : Affinity::Other,
+                          info.integer(3) != 0};
+            if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+                column.value = Number;
+            layout.push_back(column);
+        }
+        return layout;
+    }
+
+    // The value as the engine stores it in a column of that affinity, when that is plain: a whole
+    // number stays one (in a real column, while it fits the six bytes the engine then uses), a
+    // text stays one in a text column.
+    bool addValue(const Column& column, const HeldValue* row) {
+        if (column.value == NoValue) {
+            m_record.addNull();
+            return true;
+        }
+        if (column.value == Number) {
+            m_record.addInteger(m_nextId);
+            return true;
+        }
+        const HeldValue& value = row[column.value];
+        switch (value.kind) {
+        case HeldValue::Kind::Null:
+            m_record.addNull();
+            return !column.notNull;
+        case HeldValue::Kind::Text:
+            if (column.affinity != Affinity::Text)
+                return false;
+            m_record.addText(value.text, value.bytes);
+            return true;
+        case HeldValue::Kind::Whole:
+            if (column.affinity == Affinity::Text ||
+                (column.affinity == Affinity::Real &&
+                 (value.whole > RealKeptWhole || value.whole < -RealKeptWhole - 1)))
+                return false;
+            m_record.addInteger(value.whole);
+            return true;
+        case HeldValue::Kind::Real:
+            return false;
+        }
+        return false;
+    }
+    static constexpr qint64 RealKeptWhole = (qint64(1) << 47) - 1;
+
+    LockedTempFile m_claim{QStringLiteral("~SM")};
+    std::vector<std::vector<Column>> m_layouts; // the scratch table's, then dt_data's
+    std::optional<records::TablePagesWriter> m_writer;
+    records::StoredRecord m_record;
+    records::StoredRecord m_numbered;
+    int m_numberAt = -1;
+    const qint64 m_largestId;
+    qint64 m_nextId;
 };
 
 // Turns the lines after the header into held values on a thread of its own: splits them, converts
@@ -825,11 +1002,17 @@ std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std
     }
 }
 
-// Adds the staged records to dt_data: those of the data-layout copy when it holds them all, numbered
-// after the same largest id; else those of the scratch table.
+// A file holding every staged record in dt_data's layout, numbered after dt_data's largest id then.
+struct RecordsInLayout {
+    QString path;
+    qint64 largestId = 0;
+};
+
+// Adds the staged records to dt_data: those of the file given, when dt_data's largest id is still
+// the one they are numbered after; else those of the scratch table.
 void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
-                      const StageFindings& findings, DataLayoutCopy* copy) {
-    if (!copy || copy->rows() != findings.rows || !copy->finish()) {
+                      const StageFindings& findings, const std::optional<RecordsInLayout>& numbered) {
+    if (!numbered) {
         engine::Transaction transaction(db);
         const engine::WritebackAhead writeback(db);
         copyStagedRecords(db, columns, findings);
@@ -839,21 +1022,100 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
     const QString alias = QStringLiteral("csv_import_records");
     std::optional<engine::Attachment> attached;
     try {
-        attached.emplace(db, copy->path(), alias);
+        attached.emplace(db, numbered->path, alias);
     } catch (const EngineError&) {
-        addStagedRecords(db, columns, findings, nullptr);
+        addStagedRecords(db, columns, findings, std::nullopt);
         return;
     }
     engine::Transaction transaction(db);
     const engine::WritebackAhead writeback(db);
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
-    if (largest && *largest == copy->largestId() && records::TransferCopy::newRowsFollowOld(db)) {
+    if (largest && *largest == numbered->largestId && records::TransferCopy::newRowsFollowOld(db)) {
         records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"));
         transfer.finish();
     } else {
         copyStagedRecords(db, columns, findings);
     }
     transaction.commit();
+}
+
+// Records to be built while reading, when the scratch table keeps the values as read, the new
+// records are numbered plainly after the old, and the engine stores them as they are built here;
+// none when the file for them cannot be made.
+std::unique_ptr<BuiltRecords> builtRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
+                                           const QStringList& stored, bool keptAsRead) {
+    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db) ||
+        !records::StoredRecord::matchesDatabase(db))
+        return nullptr;
+    const std::optional<qint64> largest = plainNumberingBase(db, columns);
+    if (!largest)
+        return nullptr;
+    try {
+        return std::make_unique<BuiltRecords>(db, stored, *largest);
+    } catch (const Error&) {
+        return nullptr;
+    }
+}
+
+// Stages the lines after the header through built records: the reading thread parses the lines,
+// this one writes their records into the file's pages, and the engine then takes the scratch
+// table's from there in one statement. Nothing is staged, and nothing returned, when a record
+// cannot be built or its file not written: the lines are then to be stored through the engine.
+std::optional<StageFindings>
+stageThroughBuiltRecords(engine::Connection& db, GbkLineReader& lines, const std::vector<CsvColumn>& columns,
+                         const QString& machineStamp, const records::HeldValuesLook* look,
+                         BuiltRecords& built, const std::function<void(int)>& percent) {
+    const int stampColumn = stampColumnOf(columns);
+    const QByteArray stamp = machineStamp.toUtf8();
+    CsvParser parser(lines, columns, stampColumn, stamp, look,
+                     codeValueOf(storedColumns(columns, stampColumn)));
+    {
+        BatchQueue queue(1);
+        ReadingThreads threads(parser, nullptr, queue);
+        const size_t width = size_t(parser.width());
+        int shown = -1;
+        for (;;) {
+            ParsedBatch* batch = queue.pop(0);
+            if (!batch)
+                throw Error(QStringLiteral("读取文件时中断。"));
+            try {
+                const HeldValue* row = batch->values.data();
+                for (int r = 0; r < batch->rows; ++r, row += width)
+                    if (!built.add(row))
+                        return std::nullopt;
+            } catch (const Error&) {
+                return std::nullopt;
+            }
+            if (batch->failure)
+                std::rethrow_exception(batch->failure);
+            const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
+            if (percent && now != shown)
+                percent(shown = now);
+            if (batch->last)
+                break;
+            queue.done(batch);
+        }
+        threads.finish();
+    }
+    std::optional<engine::Attachment> attached;
+    try {
+        built.finish();
+        attached.emplace(db, built.path(), QStringLiteral("csv_import_built"));
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    engine::Transaction transaction(db);
+    const engine::WritebackAhead writeback(db);
+    db.execute(
+        QStringLiteral("insert into main.dt_data_dt_data select * from csv_import_built.dt_data_dt_data"));
+    transaction.commit();
+    StageFindings findings = parser.findings();
+    engine::Statement span(db, QStringLiteral("select coalesce(min(rowid), 0), coalesce(max(rowid), 0) "
+                                              "from main.dt_data_dt_data"));
+    span.step();
+    findings.firstRow = span.integer(0);
+    findings.lastRow = span.integer(1);
+    return findings;
 }
 
 // The columns named by the file's first line; none when it names no column to read.
@@ -895,8 +1157,8 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
     engine::Connection& db = session.connection();
     try {
         db.execute(QStringLiteral("delete from dt_data_dt_data"));
-        GbkLineReader lines(path);
-        const std::vector<CsvColumn> columns = readHeader(db, lines);
+        auto lines = std::make_unique<GbkLineReader>(path);
+        const std::vector<CsvColumn> columns = readHeader(db, *lines);
         if (columns.empty()) {
             ui.showMessage(CsvFormatRefusal, QString(), MessageIcon::Warning);
             return CsvImportOutcome::Refused;
@@ -908,9 +1170,29 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
         std::optional<records::HeldValuesLook> look;
         if (keptAsRead)
             look.emplace(db, stored);
-        const std::unique_ptr<DataLayoutCopy> copy = dataLayoutCopy(db, columns, stored, keptAsRead);
-        const StageFindings findings = stageLines(db, QStringLiteral("dt_data_dt_data"), lines, columns,
-                                                  machineStamp, look ? &*look : nullptr, copy.get(), percent);
+        std::optional<StageFindings> staged;
+        std::optional<RecordsInLayout> numbered;
+        std::unique_ptr<BuiltRecords> built = builtRecords(db, columns, stored, keptAsRead);
+        if (built) {
+            staged = stageThroughBuiltRecords(db, *lines, columns, machineStamp, look ? &*look : nullptr,
+                                              *built, percent);
+            if (staged) {
+                numbered = RecordsInLayout{built->path(), built->largestId()};
+            } else { // read again from the start, for the engine to store
+                built.reset();
+                lines = std::make_unique<GbkLineReader>(path);
+                readHeader(db, *lines);
+            }
+        }
+        std::unique_ptr<DataLayoutCopy> copy;
+        if (!staged) {
+            copy = dataLayoutCopy(db, columns, stored, keptAsRead);
+            staged = stageLines(db, QStringLiteral("dt_data_dt_data"), *lines, columns, machineStamp,
+                                look ? &*look : nullptr, copy.get(), percent);
+            if (copy && copy->rows() == staged->rows && copy->finish())
+                numbered = RecordsInLayout{copy->path(), copy->largestId()};
+        }
+        const StageFindings& findings = *staged;
         if (!(keptAsRead && findings.valuesPlainlyHold)) {
             const records::RefusedRecords refused =
                 records::refusedRecords(db, QStringLiteral("main.dt_data_dt_data"));
@@ -927,7 +1209,7 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
                 return CsvImportOutcome::Conflicts;
             }
         }
-        addStagedRecords(db, columns, findings, copy.get());
+        addStagedRecords(db, columns, findings, numbered);
     } catch (const Error& error) {
         showRunError(ui, error.text(), ContactSuffix);
         return CsvImportOutcome::Refused;

@@ -1,0 +1,380 @@
+#include "TablePagesWriter.h"
+
+#include "app/Errors.h"
+#include "app/engine/Connection.h"
+#include "app/engine/Statement.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace corvalis::records {
+
+namespace {
+
+// The file layout of the engine (its "file format" document): big-endian numbers, varints of seven
+// bits a byte with a last ninth byte of eight, table b-tree pages of rowids and records.
+constexpr int HeaderBytes = 100;
+constexpr unsigned char LeafTablePage = 0x0D;
+constexpr unsigned char InteriorTablePage = 0x05;
+constexpr int LeafHeaderBytes = 8;
+constexpr int InteriorHeaderBytes = 12;
+constexpr size_t AppendedBytesHeld = size_t(4) << 20;
+
+int varintLength(uint64_t value) {
+    int length = 1;
+    while (length < 9 && (value >> (7 * length)) != 0)
+        ++length;
+    return length;
+}
+
+int putVarint(unsigned char* out, uint64_t value) {
+    if (value <= 0x7f) {
+        out[0] = static_cast<unsigned char>(value);
+        return 1;
+    }
+    if (value & (uint64_t(0xff000000) << 32)) {
+        out[8] = static_cast<unsigned char>(value);
+        value >>= 8;
+        for (int i = 7; i >= 0; --i) {
+            out[i] = static_cast<unsigned char>((value & 0x7f) | 0x80);
+            value >>= 7;
+        }
+        return 9;
+    }
+    unsigned char reversed[10];
+    int length = 0;
+    do {
+        reversed[length++] = static_cast<unsigned char>((value & 0x7f) | 0x80);
+        value >>= 7;
+    } while (value != 0);
+    reversed[0] &= 0x7f;
+    for (int i = 0; i < length; ++i)
+        out[i] = reversed[length - 1 - i];
+    return length;
+}
+
+void put2(unsigned char* at, uint32_t value) {
+    at[0] = static_cast<unsigned char>(value >> 8);
+    at[1] = static_cast<unsigned char>(value);
+}
+
+void put4(unsigned char* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<unsigned char>(value >> (24 - 8 * i));
+}
+
+uint32_t get2(const unsigned char* at) {
+    return uint32_t(at[0]) << 8 | at[1];
+}
+
+uint32_t get4(const unsigned char* at) {
+    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | at[3];
+}
+
+// The largest record that stands whole on a table leaf page of that usable size.
+int largestLocalRecord(int pageSize) {
+    return pageSize - 35;
+}
+
+} // namespace
+
+void StoredRecord::makeRoom(size_t typeBytes, size_t bodyBytes) {
+    if (m_typeBytes + typeBytes > m_types.size())
+        m_types.resize(std::max(2 * m_types.size(), m_typeBytes + typeBytes));
+    if (m_bodyBytes + bodyBytes > m_body.size())
+        m_body.resize(std::max(2 * m_body.size(), m_bodyBytes + bodyBytes));
+}
+
+void StoredRecord::addNull() {
+    makeRoom(1, 0);
+    m_types[m_typeBytes++] = 0;
+}
+
+void StoredRecord::addInteger(qint64 value) {
+    makeRoom(1, 8);
+    const uint64_t magnitude = value < 0 ? ~uint64_t(value) : uint64_t(value);
+    int bytes = 0;
+    unsigned char type = 0;
+    if (magnitude <= 127) {
+        if (value == 0 || value == 1) { // types 8 and 9 hold the value itself
+            m_types[m_typeBytes++] = static_cast<unsigned char>(8 + value);
+            return;
+        }
+        type = 1, bytes = 1;
+    } else if (magnitude <= 32767) {
+        type = 2, bytes = 2;
+    } else if (magnitude <= 8388607) {
+        type = 3, bytes = 3;
+    } else if (magnitude <= 2147483647) {
+        type = 4, bytes = 4;
+    } else if (magnitude <= 0x7fffffffffffULL) {
+        type = 5, bytes = 6;
+    } else {
+        type = 6, bytes = 8;
+    }
+    m_types[m_typeBytes++] = type;
+    unsigned char* out = m_body.data() + m_bodyBytes;
+    for (int i = 0; i < bytes; ++i)
+        out[i] = static_cast<unsigned char>(uint64_t(value) >> (8 * (bytes - 1 - i)));
+    m_bodyBytes += size_t(bytes);
+}
+
+void StoredRecord::addText(const char* utf8, int bytes) {
+    makeRoom(9, size_t(bytes));
+    m_typeBytes += size_t(putVarint(m_types.data() + m_typeBytes, uint64_t(bytes) * 2 + 13));
+    if (bytes > 0)
+        std::memcpy(m_body.data() + m_bodyBytes, utf8, size_t(bytes));
+    m_bodyBytes += size_t(bytes);
+}
+
+void StoredRecord::assignWithInteger(const StoredRecord& other, size_t typeAt, size_t bodyAt, qint64 value) {
+    Q_ASSERT(typeAt < other.m_typeBytes && other.m_types[typeAt] == 0 && bodyAt <= other.m_bodyBytes);
+    clear();
+    makeRoom(other.m_typeBytes, other.m_bodyBytes + 8);
+    std::memcpy(m_types.data(), other.m_types.data(), typeAt);
+    std::memcpy(m_body.data(), other.m_body.data(), bodyAt);
+    m_typeBytes = typeAt;
+    m_bodyBytes = bodyAt;
+    addInteger(value);
+    const size_t typesAfter = other.m_typeBytes - typeAt - 1;
+    const size_t bodyAfter = other.m_bodyBytes - bodyAt;
+    makeRoom(typesAfter, bodyAfter);
+    std::memcpy(m_types.data() + m_typeBytes, other.m_types.data() + typeAt + 1, typesAfter);
+    std::memcpy(m_body.data() + m_bodyBytes, other.m_body.data() + bodyAt, bodyAfter);
+    m_typeBytes += typesAfter;
+    m_bodyBytes += bodyAfter;
+}
+
+// The header's length counts its own varint, whose length may in turn grow by a byte.
+int StoredRecord::headerLength() const {
+    uint64_t length = m_typeBytes;
+    if (length <= 126)
+        return int(length + 1);
+    const int own = varintLength(length);
+    length += uint64_t(own);
+    if (own < varintLength(length))
+        ++length;
+    return int(length);
+}
+
+qsizetype StoredRecord::size() const {
+    return qsizetype(headerLength()) + qsizetype(m_bodyBytes);
+}
+
+void StoredRecord::copyTo(unsigned char* out) const {
+    out += putVarint(out, uint64_t(headerLength()));
+    std::memcpy(out, m_types.data(), m_typeBytes);
+    if (m_bodyBytes > 0)
+        std::memcpy(out + m_typeBytes, m_body.data(), m_bodyBytes);
+}
+
+bool StoredRecord::matchesDatabase(engine::Connection& connection) {
+    if (connection.scalar(QStringLiteral("pragma main.encoding")).toString() != QLatin1String("UTF-8"))
+        return false;
+    QFile file(connection.path());
+    unsigned char header[HeaderBytes];
+    if (!file.open(QIODevice::ReadOnly) ||
+        file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
+        return false;
+    return get4(header + 44) == 4;
+}
+
+// Pages of 64 KiB by default: the fewest pages, and any likely row fits on one.
+TablePagesWriter::TablePagesWriter(const QString& path, const QStringList& createStatements, int pageSize)
+    : m_file(path) {
+    {
+        engine::Connection made(path);
+        // Pointer-map pages of an auto-vacuum file, or bytes reserved at the end of each page, would
+        // not be where the pages written here leave them.
+        made.executeScript(QStringLiteral("pragma page_size=%1; pragma auto_vacuum=none; "
+                                          "pragma journal_mode=off; pragma synchronous=off")
+                               .arg(pageSize));
+        made.begin();
+        for (const QString& statement : createStatements)
+            made.execute(statement);
+        made.commit();
+        m_pageSize = int(made.scalar(QStringLiteral("pragma page_size")).toLongLong());
+        m_pages = uint32_t(made.scalar(QStringLiteral("pragma page_count")).toLongLong());
+        engine::Statement roots(made,
+                                QStringLiteral("select rootpage from main.sqlite_master where type='table' "
+                                               "order by rowid"));
+        while (roots.step()) {
+            Tree tree;
+            tree.root = uint32_t(roots.integer(0));
+            m_trees.push_back(std::move(tree));
+        }
+    }
+    if (m_trees.size() != size_t(createStatements.size()))
+        throw EngineError(QStringLiteral("新建的文件中表的数目不对。"));
+    if (!m_file.open(QIODevice::ReadWrite))
+        throw FileError(QStringLiteral("无法打开文件“%1”：%2").arg(path, m_file.errorString()));
+    unsigned char header[HeaderBytes];
+    if (m_file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
+        throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(path, m_file.errorString()));
+    const uint32_t declaredPageSize = get2(header + 16) == 1 ? 65536 : get2(header + 16);
+    const bool asMade = declaredPageSize == uint32_t(m_pageSize) && header[20] == 0 &&
+                        get4(header + 28) == m_pages && get4(header + 52) == 0 &&
+                        m_file.size() == qint64(m_pages) * m_pageSize;
+    if (!asMade)
+        throw EngineError(QStringLiteral("新建的文件“%1”的格式不是预期的。").arg(path));
+    for (Tree& tree : m_trees)
+        startLeaf(tree);
+}
+
+void TablePagesWriter::startLeaf(Tree& tree) {
+    tree.leaf.assign(size_t(m_pageSize), 0);
+    tree.leaf[0] = LeafTablePage;
+    tree.cells = 0;
+    tree.contentStart = m_pageSize;
+}
+
+bool TablePagesWriter::append(int table, const StoredRecord& record) {
+    Tree& tree = m_trees[size_t(table)];
+    const qsizetype recordBytes = record.size();
+    if (recordBytes > largestLocalRecord(m_pageSize))
+        return false;
+    unsigned char lead[18];
+    int leadBytes = putVarint(lead, uint64_t(recordBytes));
+    leadBytes += putVarint(lead + leadBytes, uint64_t(tree.nextRow));
+    const int cellBytes = std::max(4, leadBytes + int(recordBytes));
+    if (LeafHeaderBytes + 2 * (tree.cells + 1) > tree.contentStart - cellBytes) {
+        closeLeaf(tree, 0);
+        startLeaf(tree);
+    }
+    tree.contentStart -= cellBytes;
+    unsigned char* cell = tree.leaf.data() + tree.contentStart;
+    std::memcpy(cell, lead, size_t(leadBytes));
+    record.copyTo(cell + leadBytes);
+    put2(tree.leaf.data() + LeafHeaderBytes + 2 * tree.cells, uint32_t(tree.contentStart));
+    ++tree.cells;
+    ++tree.nextRow;
+    return true;
+}
+
+// Writes the leaf at the page given, or, with 0, after the file's end as one of several.
+void TablePagesWriter::closeLeaf(Tree& tree, uint32_t page) {
+    put2(tree.leaf.data() + 3, uint32_t(tree.cells));
+    put2(tree.leaf.data() + 5, uint32_t(tree.contentStart));
+    if (page != 0) {
+        writePage(page, tree.leaf.data());
+        return;
+    }
+    tree.leaves.push_back({appendPage(tree.leaf.data()), tree.nextRow - 1});
+}
+
+void TablePagesWriter::finishTree(Tree& tree) {
+    if (tree.cells == 0 && tree.leaves.empty())
+        return; // no rows: the engine's empty root stays
+    if (tree.leaves.empty()) {
+        closeLeaf(tree, tree.root);
+        return;
+    }
+    closeLeaf(tree, 0);
+    std::vector<Child> level = std::move(tree.leaves);
+    while (!level.empty())
+        level = interiorLevel(level, tree.root);
+}
+
+// Groups the children of a level into interior pages, each child but a page's last standing in a
+// cell with its largest rowid, the last in the page's right-most pointer. One page is the root and
+// ends the tree (no parents returned); otherwise the pages go after the file's end.
+std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::vector<Child>& children,
+                                                                     uint32_t root) {
+    std::vector<std::pair<size_t, size_t>> pages; // first child and right-most child of each page
+    for (size_t first = 0; first < children.size();) {
+        int used = InteriorHeaderBytes;
+        size_t last = first;
+        while (last + 1 < children.size()) {
+            const int cell = 4 + varintLength(uint64_t(children[last].largestRow)) + 2;
+            if (used + cell > m_pageSize)
+                break;
+            used += cell;
+            ++last;
+        }
+        // A single child left over would make a page without cells; the page before gives it one.
+        if (last + 2 == children.size() && last > first + 1)
+            --last;
+        pages.emplace_back(first, last);
+        first = last + 1;
+    }
+    std::vector<unsigned char> page(static_cast<size_t>(m_pageSize));
+    std::vector<Child> parents;
+    for (const auto& [first, last] : pages) {
+        std::fill(page.begin(), page.end(), 0);
+        page[0] = InteriorTablePage;
+        int contentStart = m_pageSize;
+        for (size_t k = first; k < last; ++k) {
+            unsigned char cell[13];
+            put4(cell, children[k].page);
+            const int cellBytes = 4 + putVarint(cell + 4, uint64_t(children[k].largestRow));
+            contentStart -= cellBytes;
+            std::memcpy(page.data() + contentStart, cell, size_t(cellBytes));
+            put2(page.data() + InteriorHeaderBytes + 2 * (k - first), uint32_t(contentStart));
+        }
+        put2(page.data() + 3, uint32_t(last - first));
+        put2(page.data() + 5, uint32_t(contentStart));
+        put4(page.data() + 8, children[last].page);
+        if (pages.size() == 1) {
+            writePage(root, page.data());
+            return {};
+        }
+        parents.push_back({appendPage(page.data()), children[last].largestRow});
+    }
+    return parents;
+}
+
+uint32_t TablePagesWriter::appendPage(const unsigned char* page) {
+    if (m_appended.empty())
+        m_firstAppended = m_pages + 1;
+    m_appended.insert(m_appended.end(), page, page + m_pageSize);
+    ++m_pages;
+    if (m_appended.size() >= AppendedBytesHeld)
+        flushAppended();
+    return m_pages;
+}
+
+void TablePagesWriter::writePage(uint32_t page, const unsigned char* bytes) {
+    if (!m_file.seek(qint64(page - 1) * m_pageSize) ||
+        m_file.write(reinterpret_cast<const char*>(bytes), m_pageSize) != m_pageSize)
+        throw FileError(
+            QStringLiteral("写入文件“%1”时出错：%2").arg(m_file.fileName(), m_file.errorString()));
+}
+
+void TablePagesWriter::flushAppended() {
+    if (m_appended.empty())
+        return;
+    const qint64 bytes = qint64(m_appended.size());
+    if (!m_file.seek(qint64(m_firstAppended - 1) * m_pageSize) ||
+        m_file.write(reinterpret_cast<const char*>(m_appended.data()), bytes) != bytes)
+        throw FileError(
+            QStringLiteral("写入文件“%1”时出错：%2").arg(m_file.fileName(), m_file.errorString()));
+    m_appended.clear();
+}
+
+// The engine trusts the page count of the header only while the change counter equals the number
+// it was last valid for; both move on together.
+void TablePagesWriter::updateHeader() {
+    unsigned char header[HeaderBytes];
+    if (!m_file.seek(0) || m_file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
+        throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(m_file.fileName(), m_file.errorString()));
+    const uint32_t changes = get4(header + 24) + 1;
+    put4(header + 24, changes);
+    put4(header + 28, m_pages);
+    put4(header + 92, changes);
+    if (!m_file.seek(0) || m_file.write(reinterpret_cast<const char*>(header), HeaderBytes) != HeaderBytes)
+        throw FileError(
+            QStringLiteral("写入文件“%1”时出错：%2").arg(m_file.fileName(), m_file.errorString()));
+}
+
+void TablePagesWriter::finish() {
+    for (Tree& tree : m_trees)
+        finishTree(tree);
+    flushAppended();
+    updateHeader();
+    if (!m_file.flush())
+        throw FileError(
+            QStringLiteral("写入文件“%1”时出错：%2").arg(m_file.fileName(), m_file.errorString()));
+    m_file.close();
+}
+
+} // namespace corvalis::records
