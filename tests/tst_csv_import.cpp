@@ -81,9 +81,8 @@ struct Site : OpenSession {
     }
 };
 
-// The two tables of records as a file holding nothing else, copied out by the engine: records as they
-// stand, in rowid order. The import sets indexes and the numbering trigger aside and back, which
-// moves them in the schema; so they are left out, and so is the schema's change count.
+// The two tables of records and dt_data's indexes as a file holding nothing else, copied out by the
+// engine: records and entries as they stand, in order. The schema's change count is left out.
 QByteArray storedRecords(engine::Connection& db, const QString& stem) {
     const QString whole = stem + QStringLiteral(".whole"), records = stem + QStringLiteral(".records");
     QFile::remove(whole);
@@ -91,9 +90,9 @@ QByteArray storedRecords(engine::Connection& db, const QString& stem) {
     db.execute(QStringLiteral("vacuum into ?1"), {whole});
     engine::Connection copy(whole);
     QStringList drops;
-    engine::Statement others(copy,
-                             QStringLiteral("select type, name from sqlite_master where type <> 'table' "
-                                            "or name not in ('dt_data', 'dt_data_dt_data')"));
+    engine::Statement others(
+        copy, QStringLiteral("select type, name from sqlite_master where type not in "
+                             "('table', 'index') or tbl_name not in ('dt_data', 'dt_data_dt_data')"));
     while (others.step())
         if (!others.text(1).startsWith(QLatin1String("sqlite_")))
             drops << QStringLiteral("drop %1 if exists \"%2\"").arg(others.text(0), others.text(1));

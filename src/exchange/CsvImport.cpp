@@ -12,6 +12,7 @@
 #include "app/engine/Statement.h"
 #include "app/engine/Value.h"
 #include "app/engine/WritebackAhead.h"
+#include "records/ReceivedIndexes.h"
 #include "records/ReceivedValues.h"
 #include "records/RowNumbering.h"
 #include "records/TablePagesWriter.h"
@@ -436,27 +437,32 @@ public:
             m_layouts.push_back(layoutOf(db, table, stored));
         }
         m_numberAt = numberedAlike(m_layouts[0], m_layouts[1]);
+        addIndexes(db, made);
         m_writer.emplace(m_claim.path(), made);
     }
 
     const QString& path() const { return m_claim.path(); }
     qint64 largestId() const { return m_largestId; }
+    // Whether dt_data's indexes are in the file too, each entry in its place.
+    bool indexesBuilt() const { return !m_indexes.empty() && m_indexesInOrder; }
 
     bool add(const HeldValue* row) {
-        if (m_numberAt >= 0)
-            return addAlike(row);
-        for (size_t table = 0; table < m_layouts.size(); ++table) {
-            m_record.clear();
-            for (const Column& column : m_layouts[table])
-                if (!addValue(column, row))
-                    return false;
-            if (!m_writer->append(int(table), m_record))
-                return false;
-        }
+        if (m_numberAt >= 0 ? !addAlike(row) : !addApart(row))
+            return false;
+        if (m_indexesInOrder && !addIndexEntries(row))
+            return false;
         ++m_nextId;
         return true;
     }
-    void finish() { m_writer->finish(); }
+    // Indexes given up on the way go: no statement may find them wanting.
+    void finish() {
+        m_writer->finish();
+        if (m_indexes.empty() || m_indexesInOrder)
+            return;
+        engine::Connection file(m_claim.path());
+        for (const Index& index : m_indexes)
+            file.execute(QStringLiteral("drop index %1").arg(engine::quotedIdentifier(index.name)));
+    }
 
 private:
     enum class Affinity { Integer, Text, Real, Other };
@@ -497,9 +503,76 @@ private:
                 return false;
         }
         m_numbered.assignWithInteger(m_record, typeAt, bodyAt, m_nextId);
-        if (!m_writer->append(0, m_record) || !m_writer->append(1, m_numbered))
-            return false;
-        ++m_nextId;
+        return m_writer->append(0, m_record) && m_writer->append(1, m_numbered);
+    }
+
+    bool addApart(const HeldValue* row) {
+        for (size_t table = 0; table < m_layouts.size(); ++table) {
+            m_record.clear();
+            for (const Column& column : m_layouts[table])
+                if (!addValue(column, row))
+                    return false;
+            if (!m_writer->append(int(table), m_record))
+                return false;
+        }
+        return true;
+    }
+
+    // Into an empty dt_data the engine takes the file's indexes as stored, which saves building
+    // them: entries of whole numbers are written beside the rows while each key follows the one
+    // before in the index's order (the numbers, and codes that ascend as exported). Once one does
+    // not, the indexes are given up, and dt_data's are built by the engine.
+    struct Index {
+        QString name;
+        int tree;
+        int column; // in dt_data
+        bool unique;
+        qint64 lastKey = 0;
+    };
+
+    void addIndexes(engine::Connection& db, QStringList& made) {
+        if (db.scalar(QStringLiteral("select exists(select 1 from main.dt_data)")).toBool())
+            return;
+        const std::optional<std::vector<records::SimpleIndex>> simple =
+            records::simpleIndexes(db, QStringLiteral("main"));
+        if (!simple)
+            return;
+        for (const records::SimpleIndex& index : *simple) {
+            engine::Statement named(db, QStringLiteral("select name, sql from main.sqlite_master where "
+                                                       "type='index' and rootpage=?1 and sql is not null"));
+            named.bindInt64(1, index.rootPage);
+            if (!named.step()) // a UNIQUE constraint's index; the table's statement makes it
+                continue;
+            m_indexes.push_back({named.text(0), int(made.size()), index.column, index.unique});
+            made << named.text(1);
+        }
+    }
+
+    bool addIndexEntries(const HeldValue* row) {
+        const qint64 rowid = m_nextId - m_largestId;
+        for (Index& index : m_indexes) {
+            const Column& column = m_layouts[1][size_t(index.column)];
+            qint64 key = m_nextId;
+            if (column.value != Number) {
+                const HeldValue* value = column.value >= 0 ? &row[column.value] : nullptr;
+                if (!value || value->kind != HeldValue::Kind::Whole) {
+                    m_indexesInOrder = false;
+                    return true;
+                }
+                key = value->whole;
+            }
+            const bool inOrder = rowid == 1 || key > index.lastKey || (!index.unique && key == index.lastKey);
+            if (!inOrder) {
+                m_indexesInOrder = false;
+                return true;
+            }
+            index.lastKey = key;
+            m_entry.clear();
+            m_entry.addInteger(key);
+            m_entry.addInteger(rowid);
+            if (!m_writer->append(index.tree, m_entry))
+                return false;
+        }
         return true;
     }
 
@@ -587,7 +660,10 @@ private:
     std::optional<records::TablePagesWriter> m_writer;
     records::StoredRecord m_record;
     records::StoredRecord m_numbered;
+    records::StoredRecord m_entry;
     int m_numberAt = -1;
+    std::vector<Index> m_indexes;
+    bool m_indexesInOrder = true;
     const qint64 m_largestId;
     qint64 m_nextId;
 };
@@ -1006,6 +1082,7 @@ std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std
 struct RecordsInLayout {
     QString path;
     qint64 largestId = 0;
+    bool withIndexes = false; // dt_data's, each entry in its place
 };
 
 // Adds the staged records to dt_data: those of the file given, when dt_data's largest id is still
@@ -1031,8 +1108,13 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
     const engine::WritebackAhead writeback(db);
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
     if (largest && *largest == numbered->largestId && records::TransferCopy::newRowsFollowOld(db)) {
-        records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"));
-        transfer.finish();
+        std::optional<std::vector<records::SimpleIndex>> indexes;
+        if (numbered->withIndexes)
+            indexes = records::TransferCopy::indexesToTake(db, alias);
+        records::TransferCopy transfer(db, alias + QStringLiteral(".dt_data"),
+                                       indexes ? records::TransferCopy::Indexes::TakenFromSource
+                                               : records::TransferCopy::Indexes::Rebuilt);
+        transfer.finish(bool(indexes));
     } else {
         copyStagedRecords(db, columns, findings);
     }
@@ -1109,12 +1191,12 @@ stageThroughBuiltRecords(engine::Connection& db, GbkLineReader& lines, const std
     db.execute(
         QStringLiteral("insert into main.dt_data_dt_data select * from csv_import_built.dt_data_dt_data"));
     transaction.commit();
+    // Each of the ends alone, so that the engine looks them up instead of reading every row.
     StageFindings findings = parser.findings();
-    engine::Statement span(db, QStringLiteral("select coalesce(min(rowid), 0), coalesce(max(rowid), 0) "
-                                              "from main.dt_data_dt_data"));
-    span.step();
-    findings.firstRow = span.integer(0);
-    findings.lastRow = span.integer(1);
+    findings.firstRow =
+        db.scalar(QStringLiteral("select coalesce(min(rowid), 0) from main.dt_data_dt_data")).toLongLong();
+    findings.lastRow =
+        db.scalar(QStringLiteral("select coalesce(max(rowid), 0) from main.dt_data_dt_data")).toLongLong();
     return findings;
 }
 
@@ -1177,7 +1259,7 @@ CsvImportOutcome importCsvFile(DbSession& session, UiServices& ui, const QString
             staged = stageThroughBuiltRecords(db, *lines, columns, machineStamp, look ? &*look : nullptr,
                                               *built, percent);
             if (staged) {
-                numbered = RecordsInLayout{built->path(), built->largestId()};
+                numbered = RecordsInLayout{built->path(), built->largestId(), built->indexesBuilt()};
             } else { // read again from the start, for the engine to store
                 built.reset();
                 lines = std::make_unique<GbkLineReader>(path);

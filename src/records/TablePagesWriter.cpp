@@ -16,6 +16,8 @@ namespace {
 constexpr int HeaderBytes = 100;
 constexpr unsigned char LeafTablePage = 0x0D;
 constexpr unsigned char InteriorTablePage = 0x05;
+constexpr unsigned char LeafIndexPage = 0x0A;
+constexpr unsigned char InteriorIndexPage = 0x02;
 constexpr int LeafHeaderBytes = 8;
 constexpr int InteriorHeaderBytes = 12;
 constexpr size_t AppendedBytesHeld = size_t(4) << 20;
@@ -71,9 +73,14 @@ uint32_t get4(const unsigned char* at) {
     return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | at[3];
 }
 
-// The largest record that stands whole on a table leaf page of that usable size.
-int largestLocalRecord(int pageSize) {
-    return pageSize - 35;
+// The largest record that stands whole on a leaf page of that usable size.
+int largestLocalRecord(int pageSize, bool index) {
+    return index ? (pageSize - 12) * 64 / 255 - 23 : pageSize - 35;
+}
+
+std::string varintBytes(uint64_t value) {
+    unsigned char bytes[9];
+    return std::string(reinterpret_cast<const char*>(bytes), size_t(putVarint(bytes, value)));
 }
 
 } // namespace
@@ -195,12 +202,17 @@ TablePagesWriter::TablePagesWriter(const QString& path, const QStringList& creat
         made.commit();
         m_pageSize = int(made.scalar(QStringLiteral("pragma page_size")).toLongLong());
         m_pages = uint32_t(made.scalar(QStringLiteral("pragma page_count")).toLongLong());
+        // An index the engine makes for a constraint of a table has no statement, and no entries
+        // would be written for it.
         engine::Statement roots(made,
-                                QStringLiteral("select rootpage from main.sqlite_master where type='table' "
-                                               "order by rowid"));
+                                QStringLiteral("select type, rootpage, sql is null from main.sqlite_master "
+                                               "where type in ('table', 'index') order by rowid"));
         while (roots.step()) {
+            if (roots.integer(2) != 0)
+                throw EngineError(QStringLiteral("新建的文件中有不能直接写入的索引。"));
             Tree tree;
-            tree.root = uint32_t(roots.integer(0));
+            tree.index = roots.text(0) == QLatin1String("index");
+            tree.root = uint32_t(roots.integer(1));
             m_trees.push_back(std::move(tree));
         }
     }
@@ -218,74 +230,132 @@ TablePagesWriter::TablePagesWriter(const QString& path, const QStringList& creat
     if (!asMade)
         throw EngineError(QStringLiteral("新建的文件“%1”的格式不是预期的。").arg(path));
     for (Tree& tree : m_trees)
-        startLeaf(tree);
+        startLeaf(tree, tree.leaf);
 }
 
-void TablePagesWriter::startLeaf(Tree& tree) {
-    tree.leaf.assign(size_t(m_pageSize), 0);
-    tree.leaf[0] = LeafTablePage;
-    tree.cells = 0;
-    tree.contentStart = m_pageSize;
+void TablePagesWriter::startLeaf(Tree& tree, Leaf& leaf) const {
+    leaf.bytes.assign(size_t(m_pageSize), 0);
+    leaf.bytes[0] = tree.index ? LeafIndexPage : LeafTablePage;
+    leaf.cells = 0;
+    leaf.contentStart = m_pageSize;
 }
 
-bool TablePagesWriter::append(int table, const StoredRecord& record) {
-    Tree& tree = m_trees[size_t(table)];
-    const qsizetype recordBytes = record.size();
-    if (recordBytes > largestLocalRecord(m_pageSize))
-        return false;
-    unsigned char lead[18];
-    int leadBytes = putVarint(lead, uint64_t(recordBytes));
-    leadBytes += putVarint(lead + leadBytes, uint64_t(tree.nextRow));
-    const int cellBytes = std::max(4, leadBytes + int(recordBytes));
-    if (LeafHeaderBytes + 2 * (tree.cells + 1) > tree.contentStart - cellBytes) {
-        closeLeaf(tree, 0);
-        startLeaf(tree);
-    }
-    tree.contentStart -= cellBytes;
-    unsigned char* cell = tree.leaf.data() + tree.contentStart;
+bool TablePagesWriter::roomFor(const Leaf& leaf, int cellBytes) {
+    return LeafHeaderBytes + 2 * (leaf.cells + 1) <= leaf.contentStart - cellBytes;
+}
+
+// A cell of a lead (the lengths, and a table's rowid) and either a record or bytes, at least four
+// bytes long, as the engine makes them.
+void TablePagesWriter::putCell(Leaf& leaf, const unsigned char* lead, int leadBytes,
+                               const StoredRecord* record, const std::string* bytes) {
+    const int payload = record ? int(record->size()) : int(bytes->size());
+    leaf.contentStart -= std::max(4, leadBytes + payload);
+    unsigned char* cell = leaf.bytes.data() + leaf.contentStart;
     std::memcpy(cell, lead, size_t(leadBytes));
-    record.copyTo(cell + leadBytes);
-    put2(tree.leaf.data() + LeafHeaderBytes + 2 * tree.cells, uint32_t(tree.contentStart));
-    ++tree.cells;
+    if (record)
+        record->copyTo(cell + leadBytes);
+    else
+        std::memcpy(cell + leadBytes, bytes->data(), bytes->size());
+    put2(leaf.bytes.data() + LeafHeaderBytes + 2 * leaf.cells, uint32_t(leaf.contentStart));
+    ++leaf.cells;
+}
+
+bool TablePagesWriter::append(int tree, const StoredRecord& record) {
+    Tree& into = m_trees[size_t(tree)];
+    if (record.size() > largestLocalRecord(m_pageSize, into.index))
+        return false;
+    return into.index ? appendEntry(into, record) : appendRow(into, record);
+}
+
+bool TablePagesWriter::appendRow(Tree& tree, const StoredRecord& record) {
+    unsigned char lead[18];
+    int leadBytes = putVarint(lead, uint64_t(record.size()));
+    leadBytes += putVarint(lead + leadBytes, uint64_t(tree.nextRow));
+    if (!roomFor(tree.leaf, std::max(4, leadBytes + int(record.size())))) {
+        tree.leaves.push_back({closeLeaf(tree.leaf, 0), varintBytes(uint64_t(tree.nextRow - 1))});
+        startLeaf(tree, tree.leaf);
+    }
+    putCell(tree.leaf, lead, leadBytes, &record, nullptr);
     ++tree.nextRow;
     return true;
 }
 
-// Writes the leaf at the page given, or, with 0, after the file's end as one of several.
-void TablePagesWriter::closeLeaf(Tree& tree, uint32_t page) {
-    put2(tree.leaf.data() + 3, uint32_t(tree.cells));
-    put2(tree.leaf.data() + 5, uint32_t(tree.contentStart));
-    if (page != 0) {
-        writePage(page, tree.leaf.data());
-        return;
+bool TablePagesWriter::appendEntry(Tree& tree, const StoredRecord& record) {
+    unsigned char lead[9];
+    const int leadBytes = putVarint(lead, uint64_t(record.size()));
+    if (tree.holding) { // the entry held parts the held leaf from this one
+        tree.leaves.push_back({closeLeaf(tree.held, 0), tree.heldNext});
+        tree.holding = false;
     }
-    tree.leaves.push_back({appendPage(tree.leaf.data()), tree.nextRow - 1});
+    if (!roomFor(tree.leaf, std::max(4, leadBytes + int(record.size())))) {
+        std::swap(tree.held, tree.leaf);
+        startLeaf(tree, tree.leaf);
+        tree.heldNext.assign(reinterpret_cast<const char*>(lead), size_t(leadBytes));
+        tree.heldNext.resize(size_t(leadBytes) + size_t(record.size()));
+        record.copyTo(reinterpret_cast<unsigned char*>(tree.heldNext.data()) + leadBytes);
+        tree.holding = true;
+        return true;
+    }
+    putCell(tree.leaf, lead, leadBytes, &record, nullptr);
+    return true;
+}
+
+// Writes the leaf at the page given, or, with 0, after the file's end; returns its page.
+uint32_t TablePagesWriter::closeLeaf(Leaf& leaf, uint32_t page) {
+    put2(leaf.bytes.data() + 3, uint32_t(leaf.cells));
+    put2(leaf.bytes.data() + 5, uint32_t(leaf.contentStart));
+    if (page == 0)
+        return appendPage(leaf.bytes.data());
+    writePage(page, leaf.bytes.data());
+    return page;
 }
 
 void TablePagesWriter::finishTree(Tree& tree) {
-    if (tree.cells == 0 && tree.leaves.empty())
-        return; // no rows: the engine's empty root stays
+    if (tree.holding) {
+        // No entry came after the one held: the held leaf's last entry, the last cell put in it and
+        // so the first of its content, parts it from a leaf of the held entry alone.
+        const uint32_t lastCell = get2(tree.held.bytes.data() + LeafHeaderBytes + 2 * (tree.held.cells - 1));
+        Q_ASSERT(lastCell == uint32_t(tree.held.contentStart) && tree.held.cells > 1);
+        const unsigned char* cell = tree.held.bytes.data() + lastCell;
+        uint64_t payload = 0;
+        int leadBytes = 0;
+        do
+            payload = (payload << 7) | (cell[leadBytes] & 0x7f);
+        while (cell[leadBytes++] & 0x80);
+        const int cellBytes = std::max(4, leadBytes + int(payload));
+        const std::string parting(reinterpret_cast<const char*>(cell), size_t(leadBytes) + size_t(payload));
+        std::fill(tree.held.bytes.begin() + lastCell, tree.held.bytes.begin() + lastCell + cellBytes, 0);
+        tree.held.contentStart += cellBytes;
+        --tree.held.cells;
+        put2(tree.held.bytes.data() + LeafHeaderBytes + 2 * tree.held.cells, 0);
+        tree.leaves.push_back({closeLeaf(tree.held, 0), parting});
+        putCell(tree.leaf, nullptr, 0, nullptr, &tree.heldNext);
+        tree.holding = false;
+    }
+    if (tree.leaf.cells == 0 && tree.leaves.empty())
+        return; // nothing appended: the engine's empty root stays
     if (tree.leaves.empty()) {
-        closeLeaf(tree, tree.root);
+        closeLeaf(tree.leaf, tree.root);
         return;
     }
-    closeLeaf(tree, 0);
+    tree.leaves.push_back({closeLeaf(tree.leaf, 0), std::string()});
     std::vector<Child> level = std::move(tree.leaves);
     while (!level.empty())
-        level = interiorLevel(level, tree.root);
+        level = interiorLevel(level, tree.index, tree.root);
 }
 
-// Groups the children of a level into interior pages, each child but a page's last standing in a
-// cell with its largest rowid, the last in the page's right-most pointer. One page is the root and
-// ends the tree (no parents returned); otherwise the pages go after the file's end.
+// Groups the children of a level into interior pages, each child but a page's last in a cell with
+// its key, the last in the page's right-most pointer; the key of that last child goes up with the
+// page. One page is the root and ends the tree (no parents returned); otherwise the pages go after
+// the file's end.
 std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::vector<Child>& children,
-                                                                     uint32_t root) {
+                                                                     bool index, uint32_t root) {
     std::vector<std::pair<size_t, size_t>> pages; // first child and right-most child of each page
     for (size_t first = 0; first < children.size();) {
         int used = InteriorHeaderBytes;
         size_t last = first;
         while (last + 1 < children.size()) {
-            const int cell = 4 + varintLength(uint64_t(children[last].largestRow)) + 2;
+            const int cell = 4 + int(children[last].key.size()) + 2;
             if (used + cell > m_pageSize)
                 break;
             used += cell;
@@ -301,14 +371,13 @@ std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::
     std::vector<Child> parents;
     for (const auto& [first, last] : pages) {
         std::fill(page.begin(), page.end(), 0);
-        page[0] = InteriorTablePage;
+        page[0] = index ? InteriorIndexPage : InteriorTablePage;
         int contentStart = m_pageSize;
         for (size_t k = first; k < last; ++k) {
-            unsigned char cell[13];
-            put4(cell, children[k].page);
-            const int cellBytes = 4 + putVarint(cell + 4, uint64_t(children[k].largestRow));
-            contentStart -= cellBytes;
-            std::memcpy(page.data() + contentStart, cell, size_t(cellBytes));
+            const std::string& key = children[k].key;
+            contentStart -= std::max(4, 4 + int(key.size()));
+            put4(page.data() + contentStart, children[k].page);
+            std::memcpy(page.data() + contentStart + 4, key.data(), key.size());
             put2(page.data() + InteriorHeaderBytes + 2 * (k - first), uint32_t(contentStart));
         }
         put2(page.data() + 3, uint32_t(last - first));
@@ -318,7 +387,7 @@ std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::
             writePage(root, page.data());
             return {};
         }
-        parents.push_back({appendPage(page.data()), children[last].largestRow});
+        parents.push_back({appendPage(page.data()), children[last].key});
     }
     return parents;
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace corvalis::engine {
@@ -49,43 +50,61 @@ private:
     size_t m_bodyBytes = 0;
 };
 
-// Fills empty tables of a new database file by writing their pages straight into the file, which
-// costs a small part of inserting the rows through the engine. The engine makes the file and its
-// tables (page size, schema, encoding), and reads the tables afterwards like any other; the rows
-// are appended in rowid order 1, 2, 3, ... For a file of this process alone: it takes no locks and
-// keeps no journal, so a file left half-written is good for nothing but removal.
+// Fills empty tables and indexes of a new database file by writing their pages straight into the
+// file, which costs a small part of inserting the rows through the engine. The engine makes the
+// file and its schema (page size, statements, encoding), and reads it afterwards like any other. A
+// table's rows are appended in rowid order 1, 2, 3, ...; an index's entries (its columns' values
+// and the rowid) in the index's order, which is the caller's to keep. For a file of this process
+// alone: it takes no locks and keeps no journal, so a file left half-written is good only for removal.
 class TablePagesWriter {
 public:
-    // Makes the file at path (existing and empty) with the tables of the statements, in the order
-    // given, in pages of that size. Throws EngineError or FileError when it cannot.
+    // Makes the file at path (existing and empty) with the tables and indexes of the statements, in
+    // the order given, in pages of that size. Throws EngineError or FileError when it cannot.
     TablePagesWriter(const QString& path, const QStringList& createStatements, int pageSize = 65536);
     TablePagesWriter(const TablePagesWriter&) = delete;
     TablePagesWriter& operator=(const TablePagesWriter&) = delete;
 
-    // Appends a record to the table made by the statement at that position, as its next row.
-    // False, and nothing written, when the record would not stand whole on one page.
-    bool append(int table, const StoredRecord& record);
+    // Appends a record to the table, or an entry to the index, made by the statement at that
+    // position. False, and nothing written, when it would not stand whole on one page.
+    bool append(int tree, const StoredRecord& record);
     // Writes what is left and the file's new size into its header; the engine may open it then.
     void finish();
 
 private:
+    // A page below an interior page, with what a cell for it holds after its page number: the
+    // largest rowid under it (a table), or the entry that follows everything under it (an index).
     struct Child {
         uint32_t page;
-        int64_t largestRow;
+        std::string key;
     };
-    struct Tree {
-        uint32_t root = 0;
-        std::vector<unsigned char> leaf;
+    struct Leaf {
+        std::vector<unsigned char> bytes;
         int cells = 0;
         int contentStart = 0;
+    };
+    struct Tree {
+        bool index = false;
+        uint32_t root = 0;
+        Leaf leaf;
         int64_t nextRow = 1;
         std::vector<Child> leaves; // written ones, in order
+        // An index's full leaf, held back with the entry that came after it until another entry
+        // comes: the entry then parts the two leaves, or, at the end, one of the held leaf's
+        // entries parts them instead.
+        Leaf held;
+        std::string heldNext;
+        bool holding = false;
     };
 
-    void startLeaf(Tree& tree);
-    void closeLeaf(Tree& tree, uint32_t page);
+    void startLeaf(Tree& tree, Leaf& leaf) const;
+    static bool roomFor(const Leaf& leaf, int cellBytes);
+    static void putCell(Leaf& leaf, const unsigned char* lead, int leadBytes, const StoredRecord* record,
+                        const std::string* bytes);
+    bool appendRow(Tree& tree, const StoredRecord& record);
+    bool appendEntry(Tree& tree, const StoredRecord& record);
+    uint32_t closeLeaf(Leaf& leaf, uint32_t page);
     void finishTree(Tree& tree);
-    std::vector<Child> interiorLevel(const std::vector<Child>& children, uint32_t root);
+    std::vector<Child> interiorLevel(const std::vector<Child>& children, bool index, uint32_t root);
     uint32_t appendPage(const unsigned char* page);
     void writePage(uint32_t page, const unsigned char* bytes);
     void flushAppended();
