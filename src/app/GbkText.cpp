@@ -71,8 +71,76 @@ public:
         output.truncate(out - output.data());
     }
 
+    // Converts input that makes whole characters only, without replacing anything: the length of
+    // the output, or -1 when the input does not convert so or the output would not fit.
+    int convertExactly(const char* input, size_t inputSize, char* output, size_t outputSize) {
+        if (m_handle == reinterpret_cast<iconv_t>(-1))
+            return -1;
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
+        char* in = const_cast<char*>(input);
+        char* out = output;
+        size_t inLeft = inputSize, outLeft = outputSize;
+        if (iconv(m_handle, &in, &inLeft, &out, &outLeft) == size_t(-1) || inLeft != 0)
+            return -1;
+        return int(out - output);
+    }
+
 private:
     iconv_t m_handle;
+};
+
+// The UTF-8 of every two-byte GBK character, as the converter itself gives it, worked out once: text
+// of names and the like then converts by looking up pairs. A pair it gives nothing for, like any
+// byte outside the ranges of pairs, leaves the text to the converter.
+class GbkPairs {
+public:
+    static constexpr int FirstLead = 0x81, LastLead = 0xFE, FirstTrail = 0x40, LastTrail = 0xFE;
+
+    GbkPairs() {
+        Converter converter("UTF-8", "GBK");
+        for (int lead = FirstLead; lead <= LastLead; ++lead)
+            for (int trail = FirstTrail; trail <= LastTrail; ++trail) {
+                const char pair[2] = {char(lead), char(trail)};
+                Utf8& utf8 = m_pairs[lead - FirstLead][trail - FirstTrail];
+                char bytes[8];
+                const int length = converter.convertExactly(pair, 2, bytes, sizeof bytes);
+                if (length > 0 && length <= 3) {
+                    std::copy(bytes, bytes + length, utf8.bytes);
+                    utf8.length = static_cast<unsigned char>(length);
+                }
+            }
+    }
+
+    // Converts the whole of gbk into out (room for twice its length); false, with out left in any
+    // state, when a byte or pair is not in the table.
+    bool convert(QByteArrayView gbk, char* out, qsizetype& written) const {
+        const auto* in = reinterpret_cast<const unsigned char*>(gbk.data());
+        const auto* const end = in + gbk.size();
+        char* const start = out;
+        while (in != end) {
+            if (*in < 0x80) {
+                *out++ = char(*in++);
+                continue;
+            }
+            if (end - in < 2 || *in < FirstLead || *in > LastLead || in[1] < FirstTrail || in[1] > LastTrail)
+                return false;
+            const Utf8& utf8 = m_pairs[in[0] - FirstLead][in[1] - FirstTrail];
+            if (utf8.length == 0)
+                return false;
+            for (int i = 0; i < utf8.length; ++i)
+                *out++ = utf8.bytes[i];
+            in += 2;
+        }
+        written = out - start;
+        return true;
+    }
+
+private:
+    struct Utf8 {
+        char bytes[3] = {0, 0, 0};
+        unsigned char length = 0;
+    };
+    Utf8 m_pairs[LastLead - FirstLead + 1][LastTrail - FirstTrail + 1];
 };
 
 bool isAscii(const QString& text) {
@@ -112,6 +180,13 @@ QString fromGbk(const QByteArray& bytes) {
 }
 
 void utf8FromGbk(QByteArrayView gbk, QByteArray& utf8) {
+    static const GbkPairs pairs;
+    utf8.resize(gbk.size() * 2 + 16);
+    qsizetype written = 0;
+    if (pairs.convert(gbk, utf8.data(), written)) {
+        utf8.truncate(written);
+        return;
+    }
     thread_local Converter converter("UTF-8", "GBK");
     converter.convertInto(gbk, utf8, QByteArrayLiteral("\xEF\xBF\xBD"), 1);
 }
