@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QtTest>
+#include <functional>
 
 using namespace corvalis;
 using namespace corvalis::exchange;
@@ -259,23 +260,30 @@ private Q_SLOTS:
     // database, and for a file with a value only the engine writes (a code as a decimal), which
     // then takes the engine's way from the start.
     void theStoredRecordsAreTheEnginesOwn() {
-        QString lines = QStringLiteral("c901,c902,c907,c912,z001,RecordState,\r\n");
         const char* const forms[] = {
             "甲", "", "Ab",
             "工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会"};
         const qint64 counts[] = {0, 1, 2, 127, 128, 32768, 8388608, 2147483648, 99999999999999};
-        for (int i = 0; i < 300; ++i)
-            lines += QStringLiteral("%1,%2,A0%3,%4,%5,%6,\r\n")
-                         .arg(330000000001 + i)
-                         .arg(QString::fromUtf8(forms[i % 4]))
-                         .arg(i % 10)
-                         .arg(i % 3)
-                         .arg(counts[i % 9])
-                         .arg(i % 2 + 1);
+        const auto file = [&](const std::function<qint64(int)>& codeOf) {
+            QString text = QStringLiteral("c901,c902,c907,c912,z001,RecordState,\r\n");
+            for (int i = 0; i < 300; ++i)
+                text += QStringLiteral("%1,%2,A0%3,%4,%5,%6,\r\n")
+                            .arg(codeOf(i))
+                            .arg(QString::fromUtf8(forms[i % 4]))
+                            .arg(i % 10)
+                            .arg(i % 3)
+                            .arg(counts[i % 9])
+                            .arg(i % 2 + 1);
+            return text;
+        };
+        const QString lines = file([](int i) { return 330000000001 + i; });
         QString decimal = lines;
         decimal.replace(QStringLiteral("\r\n330000000101,"), QStringLiteral("\r\n330000000101.0,"));
+        // The codes stop ascending half-way, and stand in no order from there on.
+        const QString unordered =
+            file([](int i) { return i < 150 ? 330000000001 + i : 320000000001 + (i * 37) % 150; });
         for (const int populated : {0, 40}) {
-            for (const QString& file : {lines, decimal}) {
+            for (const QString& file : {lines, decimal, unordered}) {
                 Site site;
                 if (populated > 0)
                     site.addRecords(populated, 110000000001);
@@ -283,6 +291,9 @@ private Q_SLOTS:
                 QFile::remove(before);
                 site.db().execute(QStringLiteral("vacuum into ?1"), {before});
                 QCOMPARE(site.import(file), CsvImportOutcome::Imported);
+                // The engine's own check finds each index entry where the order puts it; a copy does not.
+                QCOMPARE(site.db().scalar(QStringLiteral("pragma integrity_check")).toString(),
+                         QStringLiteral("ok"));
 
                 engine::Connection engineWay(before);
                 engineWay.execute(QStringLiteral("delete from dt_data_dt_data"));
@@ -293,6 +304,15 @@ private Q_SLOTS:
                          storedRecords(engineWay, site.folder.file(QStringLiteral("engine"))));
             }
         }
+        // A record too long for a page of its own file is left to the engine, which stages every
+        // line once and refuses the name.
+        Site site;
+        QString tooLong = lines;
+        tooLong.replace(QStringLiteral("\r\n330000000199,Ab,"),
+                        QStringLiteral("\r\n330000000199,%1,").arg(QString(30000, QChar(0x5DE5))));
+        QCOMPARE(site.import(tooLong), CsvImportOutcome::Refused);
+        QCOMPARE(reportRows(), QStringList{QStringLiteral("(330000000199,c902)")});
+        QCOMPARE(site.count(QStringLiteral("dt_data_dt_data")), qint64(300));
     }
 
     // Tables that judge their rows (a CHECK constraint, a column refusing nulls that the file leaves
