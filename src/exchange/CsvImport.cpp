@@ -906,6 +906,30 @@ int stampColumnOf(const std::vector<CsvColumn>& columns) {
     return -1;
 }
 
+// Takes the parsed batches in order and hands each to take(), until the last: then true. A batch's
+// failure (a bad line, a read error) is raised after its rows, and the progress shown after each.
+// False, at once, when take() gives up on a batch.
+template <typename Take>
+bool takeBatches(BatchQueue& queue, const GbkLineReader& lines, const std::function<void(int)>& percent,
+                 Take take) {
+    int shown = -1;
+    for (;;) {
+        ParsedBatch* batch = queue.pop(0);
+        if (!batch)
+            throw Error(QStringLiteral("读取文件时中断。"));
+        if (!take(*batch))
+            return false;
+        if (batch->failure)
+            std::rethrow_exception(batch->failure);
+        const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
+        if (percent && now != shown)
+            percent(shown = now);
+        if (batch->last)
+            return true;
+        queue.done(batch);
+    }
+}
+
 // Stages the lines after the header in the table in one transaction. A second thread reads and
 // parses the file while this one stores the rows; memory holds a few batches of lines at a time.
 StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineReader& lines,
@@ -930,30 +954,19 @@ StageFindings stageLines(engine::Connection& db, const QString& table, GbkLineRe
     ReadingThreads threads(parser, copy, queue);
     const int width = parser.width();
     qint64 firstRow = 0, lastRow = 0;
-    int shown = -1;
-    for (;;) {
-        ParsedBatch* batch = queue.pop(0);
-        if (!batch)
-            throw Error(QStringLiteral("读取文件时中断。"));
-        const HeldValue* value = batch->values.data();
-        for (int r = 0; r < batch->rows; ++r) {
+    takeBatches(queue, lines, percent, [&](const ParsedBatch& batch) {
+        const HeldValue* value = batch.values.data();
+        for (int r = 0; r < batch.rows; ++r) {
             value = bindRow(insert, 1, value, width);
             insert.run();
             insert.reset();
             if (firstRow == 0)
                 firstRow = db.lastInsertId();
         }
-        if (batch->rows > 0)
+        if (batch.rows > 0)
             lastRow = db.lastInsertId();
-        if (batch->failure)
-            std::rethrow_exception(batch->failure);
-        const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
-        if (percent && now != shown)
-            percent(shown = now);
-        if (batch->last)
-            break;
-        queue.done(batch);
-    }
+        return true;
+    });
     threads.finish();
     transaction.commit();
     StageFindings findings = parser.findings();
@@ -1153,28 +1166,19 @@ stageThroughBuiltRecords(engine::Connection& db, GbkLineReader& lines, const std
         BatchQueue queue(1);
         ReadingThreads threads(parser, nullptr, queue);
         const size_t width = size_t(parser.width());
-        int shown = -1;
-        for (;;) {
-            ParsedBatch* batch = queue.pop(0);
-            if (!batch)
-                throw Error(QStringLiteral("读取文件时中断。"));
+        const bool whole = takeBatches(queue, lines, percent, [&](const ParsedBatch& batch) {
             try {
-                const HeldValue* row = batch->values.data();
-                for (int r = 0; r < batch->rows; ++r, row += width)
+                const HeldValue* row = batch.values.data();
+                for (int r = 0; r < batch.rows; ++r, row += width)
                     if (!built.add(row))
-                        return std::nullopt;
+                        return false;
+                return true;
             } catch (const Error&) {
-                return std::nullopt;
+                return false;
             }
-            if (batch->failure)
-                std::rethrow_exception(batch->failure);
-            const int now = lines.size() > 0 ? int(batch->consumed * 100 / lines.size()) : 100;
-            if (percent && now != shown)
-                percent(shown = now);
-            if (batch->last)
-                break;
-            queue.done(batch);
-        }
+        });
+        if (!whole)
+            return std::nullopt;
         threads.finish();
     }
     std::optional<engine::Attachment> attached;

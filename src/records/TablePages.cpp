@@ -1,5 +1,7 @@
 #include "TablePages.h"
 
+#include "PageFormat.h"
+
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
 
@@ -13,26 +15,12 @@ namespace corvalis::records {
 
 namespace {
 
-// The file format's numbers (https://www.sqlite.org/fileformat2.html).
-constexpr int HeaderBytes = 100;
-constexpr unsigned char LeafTablePage = 0x0d;
-constexpr unsigned char InteriorTablePage = 0x05;
-constexpr unsigned char LeafIndexPage = 0x0a;
-constexpr unsigned char InteriorIndexPage = 0x02;
-constexpr int LeafHeaderBytes = 8;
-constexpr int InteriorHeaderBytes = 12;
+using namespace pageformat;
+
 // The engine's cursors go no deeper.
 constexpr int MaxDepth = 20;
 // Leaves are read this many pages at a time: a table written in order lies in runs of pages.
 constexpr qint64 WindowPages = 256;
-
-quint32 bigEndian16(const unsigned char* p) {
-    return quint32(p[0]) << 8 | p[1];
-}
-
-quint32 bigEndian32(const unsigned char* p) {
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
-}
 
 // Reads the variable-length integer at pos, not past end; false when it does not end before end.
 bool readVarint(const unsigned char* data, qint64& pos, qint64 end, quint64& value) {

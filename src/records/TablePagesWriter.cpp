@@ -1,5 +1,7 @@
 #include "TablePagesWriter.h"
 
+#include "PageFormat.h"
+
 #include "app/Errors.h"
 #include "app/engine/Connection.h"
 #include "app/engine/Statement.h"
@@ -11,17 +13,11 @@ namespace corvalis::records {
 
 namespace {
 
-// The file layout of the engine (its "file format" document): big-endian numbers, varints of seven
-// bits a byte with a last ninth byte of eight, table b-tree pages of rowids and records.
-constexpr int HeaderBytes = 100;
-constexpr unsigned char LeafTablePage = 0x0D;
-constexpr unsigned char InteriorTablePage = 0x05;
-constexpr unsigned char LeafIndexPage = 0x0A;
-constexpr unsigned char InteriorIndexPage = 0x02;
-constexpr int LeafHeaderBytes = 8;
-constexpr int InteriorHeaderBytes = 12;
+using namespace pageformat;
+
 constexpr size_t AppendedBytesHeld = size_t(4) << 20;
 
+// The engine's varints: seven bits a byte, the high ones first, and a ninth byte of eight bits.
 int varintLength(uint64_t value) {
     int length = 1;
     while (length < 9 && (value >> (7 * length)) != 0)
@@ -63,14 +59,6 @@ void put2(unsigned char* at, uint32_t value) {
 void put4(unsigned char* at, uint32_t value) {
     for (int i = 0; i < 4; ++i)
         at[i] = static_cast<unsigned char>(value >> (24 - 8 * i));
-}
-
-uint32_t get2(const unsigned char* at) {
-    return uint32_t(at[0]) << 8 | at[1];
-}
-
-uint32_t get4(const unsigned char* at) {
-    return uint32_t(at[0]) << 24 | uint32_t(at[1]) << 16 | uint32_t(at[2]) << 8 | at[3];
 }
 
 // The largest record that stands whole on a leaf page of that usable size.
@@ -183,7 +171,7 @@ bool StoredRecord::matchesDatabase(engine::Connection& connection) {
     if (!file.open(QIODevice::ReadOnly) ||
         file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
         return false;
-    return get4(header + 44) == 4;
+    return bigEndian32(header + 44) == 4;
 }
 
 // Pages of 64 KiB by default: the fewest pages, and any likely row fits on one.
@@ -223,9 +211,9 @@ TablePagesWriter::TablePagesWriter(const QString& path, const QStringList& creat
     unsigned char header[HeaderBytes];
     if (m_file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
         throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(path, m_file.errorString()));
-    const uint32_t declaredPageSize = get2(header + 16) == 1 ? 65536 : get2(header + 16);
+    const uint32_t declaredPageSize = bigEndian16(header + 16) == 1 ? 65536 : bigEndian16(header + 16);
     const bool asMade = declaredPageSize == uint32_t(m_pageSize) && header[20] == 0 &&
-                        get4(header + 28) == m_pages && get4(header + 52) == 0 &&
+                        bigEndian32(header + 28) == m_pages && bigEndian32(header + 52) == 0 &&
                         m_file.size() == qint64(m_pages) * m_pageSize;
     if (!asMade)
         throw EngineError(QStringLiteral("新建的文件“%1”的格式不是预期的。").arg(path));
@@ -314,7 +302,8 @@ void TablePagesWriter::finishTree(Tree& tree) {
     if (tree.holding) {
         // No entry came after the one held: the held leaf's last entry, the last cell put in it and
         // so the first of its content, parts it from a leaf of the held entry alone.
-        const uint32_t lastCell = get2(tree.held.bytes.data() + LeafHeaderBytes + 2 * (tree.held.cells - 1));
+        const uint32_t lastCell =
+            bigEndian16(tree.held.bytes.data() + LeafHeaderBytes + 2 * (tree.held.cells - 1));
         Q_ASSERT(lastCell == uint32_t(tree.held.contentStart) && tree.held.cells > 1);
         const unsigned char* cell = tree.held.bytes.data() + lastCell;
         uint64_t payload = 0;
@@ -426,7 +415,7 @@ void TablePagesWriter::updateHeader() {
     unsigned char header[HeaderBytes];
     if (!m_file.seek(0) || m_file.read(reinterpret_cast<char*>(header), HeaderBytes) != HeaderBytes)
         throw FileError(QStringLiteral("无法读取文件“%1”：%2").arg(m_file.fileName(), m_file.errorString()));
-    const uint32_t changes = get4(header + 24) + 1;
+    const uint32_t changes = bigEndian32(header + 24) + 1;
     put4(header + 24, changes);
     put4(header + 28, m_pages);
     put4(header + 92, changes);
