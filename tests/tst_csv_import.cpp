@@ -264,7 +264,7 @@ private Q_SLOTS:
             "甲", "", "Ab",
             "工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会工会"};
         const qint64 counts[] = {0, 1, 2, 127, 128, 32768, 8388608, 2147483648, 99999999999999};
-        const auto file = [&](const std::function<qint64(int)>& codeOf) {
+        const auto fileOf = [&](const std::function<qint64(int)>& codeOf) {
             QString text = QStringLiteral("c901,c902,c907,c912,z001,RecordState,\r\n");
             for (int i = 0; i < 300; ++i)
                 text += QStringLiteral("%1,%2,A0%3,%4,%5,%6,\r\n")
@@ -276,12 +276,12 @@ private Q_SLOTS:
                             .arg(i % 2 + 1);
             return text;
         };
-        const QString lines = file([](int i) { return 330000000001 + i; });
+        const QString lines = fileOf([](int i) { return 330000000001 + i; });
         QString decimal = lines;
         decimal.replace(QStringLiteral("\r\n330000000101,"), QStringLiteral("\r\n330000000101.0,"));
         // The codes stop ascending half-way, and stand in no order from there on.
         const QString unordered =
-            file([](int i) { return i < 150 ? 330000000001 + i : 320000000001 + (i * 37) % 150; });
+            fileOf([](int i) { return i < 150 ? 330000000001 + i : 320000000001 + (i * 37) % 150; });
         for (const int populated : {0, 40}) {
             for (const QString& file : {lines, decimal, unordered}) {
                 Site site;

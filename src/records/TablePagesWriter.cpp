@@ -17,6 +17,12 @@ using namespace pageformat;
 
 constexpr size_t AppendedBytesHeld = size_t(4) << 20;
 
+// memcpy for any count, none included (when its pointers may then be null).
+void copyBytes(void* to, const void* from, size_t count) {
+    if (count > 0)
+        std::memcpy(to, from, count);
+}
+
 // The engine's varints: seven bits a byte, the high ones first, and a ninth byte of eight bits.
 int varintLength(uint64_t value) {
     int length = 1;
@@ -117,8 +123,7 @@ void StoredRecord::addInteger(qint64 value) {
 void StoredRecord::addText(const char* utf8, int bytes) {
     makeRoom(9, size_t(bytes));
     m_typeBytes += size_t(putVarint(m_types.data() + m_typeBytes, uint64_t(bytes) * 2 + 13));
-    if (bytes > 0)
-        std::memcpy(m_body.data() + m_bodyBytes, utf8, size_t(bytes));
+    copyBytes(m_body.data() + m_bodyBytes, utf8, size_t(bytes));
     m_bodyBytes += size_t(bytes);
 }
 
@@ -126,16 +131,16 @@ void StoredRecord::assignWithInteger(const StoredRecord& other, size_t typeAt, s
     Q_ASSERT(typeAt < other.m_typeBytes && other.m_types[typeAt] == 0 && bodyAt <= other.m_bodyBytes);
     clear();
     makeRoom(other.m_typeBytes, other.m_bodyBytes + 8);
-    std::memcpy(m_types.data(), other.m_types.data(), typeAt);
-    std::memcpy(m_body.data(), other.m_body.data(), bodyAt);
+    copyBytes(m_types.data(), other.m_types.data(), typeAt);
+    copyBytes(m_body.data(), other.m_body.data(), bodyAt);
     m_typeBytes = typeAt;
     m_bodyBytes = bodyAt;
     addInteger(value);
     const size_t typesAfter = other.m_typeBytes - typeAt - 1;
     const size_t bodyAfter = other.m_bodyBytes - bodyAt;
     makeRoom(typesAfter, bodyAfter);
-    std::memcpy(m_types.data() + m_typeBytes, other.m_types.data() + typeAt + 1, typesAfter);
-    std::memcpy(m_body.data() + m_bodyBytes, other.m_body.data() + bodyAt, bodyAfter);
+    copyBytes(m_types.data() + m_typeBytes, other.m_types.data() + typeAt + 1, typesAfter);
+    copyBytes(m_body.data() + m_bodyBytes, other.m_body.data() + bodyAt, bodyAfter);
     m_typeBytes += typesAfter;
     m_bodyBytes += bodyAfter;
 }
@@ -158,9 +163,8 @@ qsizetype StoredRecord::size() const {
 
 void StoredRecord::copyTo(unsigned char* out) const {
     out += putVarint(out, uint64_t(headerLength()));
-    std::memcpy(out, m_types.data(), m_typeBytes);
-    if (m_bodyBytes > 0)
-        std::memcpy(out + m_typeBytes, m_body.data(), m_bodyBytes);
+    copyBytes(out, m_types.data(), m_typeBytes);
+    copyBytes(out + m_typeBytes, m_body.data(), m_bodyBytes);
 }
 
 bool StoredRecord::matchesDatabase(engine::Connection& connection) {
@@ -239,11 +243,11 @@ void TablePagesWriter::putCell(Leaf& leaf, const unsigned char* lead, int leadBy
     const int payload = record ? int(record->size()) : int(bytes->size());
     leaf.contentStart -= std::max(4, leadBytes + payload);
     unsigned char* cell = leaf.bytes.data() + leaf.contentStart;
-    std::memcpy(cell, lead, size_t(leadBytes));
+    copyBytes(cell, lead, size_t(leadBytes));
     if (record)
         record->copyTo(cell + leadBytes);
     else
-        std::memcpy(cell + leadBytes, bytes->data(), bytes->size());
+        copyBytes(cell + leadBytes, bytes->data(), bytes->size());
     put2(leaf.bytes.data() + LeafHeaderBytes + 2 * leaf.cells, uint32_t(leaf.contentStart));
     ++leaf.cells;
 }
@@ -366,7 +370,7 @@ std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::
             const std::string& key = children[k].key;
             contentStart -= std::max(4, 4 + int(key.size()));
             put4(page.data() + contentStart, children[k].page);
-            std::memcpy(page.data() + contentStart + 4, key.data(), key.size());
+            copyBytes(page.data() + contentStart + 4, key.data(), key.size());
             put2(page.data() + InteriorHeaderBytes + 2 * (k - first), uint32_t(contentStart));
         }
         put2(page.data() + 3, uint32_t(last - first));
