@@ -341,6 +341,27 @@ private Q_SLOTS:
         }
     }
 
+    // A scratch table of another make that gives a column the file leaves out a default passes it
+    // on to dt_data, as the copy from it does, whichever way the records are stored.
+    void aDefaultOfTheScratchTableReachesTheRecords() {
+        for (const QString& code : {QStringLiteral("330000000002"), QStringLiteral("330000000002.0")}) {
+            Site site;
+            QString made =
+                site.db()
+                    .scalar(QStringLiteral("select sql from sqlite_master where name='dt_data_dt_data'"))
+                    .toString();
+            QVERIFY(made.contains(QLatin1String("z002 INT,")));
+            site.db().execute(QStringLiteral("drop table dt_data_dt_data"));
+            site.db().execute(made.replace(QLatin1String("z002 INT,"), QLatin1String("z002 INT DEFAULT 7,")));
+            QCOMPARE(site.import(QStringLiteral(
+                                     "c901,c902,z001,RecordState,\r\n330000000001,甲,5,1,\r\n%1,乙,6,1,\r\n")
+                                     .arg(code)),
+                     CsvImportOutcome::Imported);
+            QCOMPARE(site.count(QStringLiteral("dt_data where z002 = 7")), qint64(2));
+            QCOMPARE(site.count(QStringLiteral("dt_data_dt_data where z002 = 7")), qint64(2));
+        }
+    }
+
     // A failure of the engine while the reading thread is ahead ends the import at once: nothing
     // reaches dt_data, the scratch table is as before the file, and the next import runs.
     void aFailureWhileStoringEndsTheReadingToo() {

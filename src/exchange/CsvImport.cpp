@@ -1075,9 +1075,20 @@ void copyStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& col
 
 // A data-layout copy to be built while reading, when the records are numbered plainly and new rows
 // follow the old; none when its file cannot be made.
+// Whether the scratch table leaves every column the file leaves out null, as the copy does; a default
+// of its own would reach dt_data through it.
+bool leftOutColumnsStayNull(engine::Connection& db, const QStringList& stored) {
+    engine::Statement info(db, QStringLiteral("select name from pragma_table_info('dt_data_dt_data') "
+                                              "where dflt_value is not null"));
+    while (info.step())
+        if (indexIgnoringCase(stored, info.text(0)) < 0)
+            return false;
+    return true;
+}
+
 std::unique_ptr<DataLayoutCopy> dataLayoutCopy(engine::Connection& db, const std::vector<CsvColumn>& columns,
                                                const QStringList& stored, bool keptAsRead) {
-    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db))
+    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db) || !leftOutColumnsStayNull(db, stored))
         return nullptr;
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
     if (!largest)
