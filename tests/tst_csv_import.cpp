@@ -24,6 +24,27 @@ using corvalis::testing::writeAll;
 
 namespace {
 
+// The two tables of records and dt_data's indexes as a file holding nothing else, copied out by the
+// engine: records and entries as they stand, in order. The schema's change count is left out.
+QByteArray storedRecords(engine::Connection& db, const QString& stem) {
+    const QString whole = stem + QStringLiteral(".whole"), records = stem + QStringLiteral(".records");
+    QFile::remove(whole);
+    QFile::remove(records);
+    db.execute(QStringLiteral("vacuum into ?1"), {whole});
+    engine::Connection copy(whole);
+    QStringList drops;
+    engine::Statement others(
+        copy, QStringLiteral("select type, name from sqlite_master where type not in "
+                             "('table', 'index') or tbl_name not in ('dt_data', 'dt_data_dt_data')"));
+    while (others.step())
+        if (!others.text(1).startsWith(QLatin1String("sqlite_")))
+            drops << QStringLiteral("drop %1 if exists \"%2\"").arg(others.text(0), others.text(1));
+    for (const QString& drop : drops)
+        copy.execute(drop);
+    copy.execute(QStringLiteral("vacuum into ?1"), {records});
+    return corvalis::testing::readAll(records).replace(40, 4, QByteArray(4, '\0'));
+}
+
 struct Site : OpenSession {
     CsvImportOutcome import(const QString& text) {
         const QString path = folder.file(QStringLiteral("in.csv"));
@@ -71,6 +92,40 @@ struct Site : OpenSession {
                db().scalar(QStringLiteral("select count(*) from dt_data where rowid > ?1"), {lastOldRow})
                        .toLongLong() == count(QStringLiteral("dt_data_dt_data"));
     }
+    // Imports the file and compares the stored records with those of the engine's own way: the lines
+    // stored by statements, then copied into dt_data by the numbering insert.
+    void importAsTheEngine(const QString& file) {
+        const QString before = folder.file(QStringLiteral("before.mdb"));
+        QFile::remove(before);
+        db().execute(QStringLiteral("vacuum into ?1"), {before});
+        QCOMPARE(import(file), CsvImportOutcome::Imported);
+        // The engine's own check finds each index entry where the order puts it; a copy does not.
+        QCOMPARE(db().scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+        engine::Connection engineWay(before);
+        engineWay.execute(QStringLiteral("delete from dt_data_dt_data"));
+        QVERIFY(stageCsvFile(engineWay, QStringLiteral("dt_data_dt_data"),
+                             folder.file(QStringLiteral("in.csv")), TestMachineStamp, {}));
+        engineWay.execute(QStringLiteral("insert into dt_data select * from dt_data_dt_data"));
+        QCOMPARE(storedRecords(db(), folder.file(QStringLiteral("imported"))),
+                 storedRecords(engineWay, folder.file(QStringLiteral("engine"))));
+    }
+    // Makes dt_data again with a column declared otherwise, its indexes and trigger as they were.
+    void remakeDataTable(const QString& from, const QString& to) {
+        QStringList others;
+        engine::Statement list(
+            db(), QStringLiteral("select sql from sqlite_master where tbl_name = 'dt_data' and "
+                                 "type in ('index', 'trigger') and sql is not null order by rowid"));
+        while (list.step())
+            others << list.text(0);
+        QString made =
+            db().scalar(QStringLiteral("select sql from sqlite_master where name = 'dt_data'")).toString();
+        QVERIFY(made.contains(from));
+        db().execute(QStringLiteral("drop view if exists dt_data1"));
+        db().execute(QStringLiteral("drop table dt_data"));
+        db().execute(made.replace(from, to));
+        for (const QString& other : others)
+            db().execute(other);
+    }
     QVariantList idsAfter(qint64 lastOldRow) {
         QVariantList ids;
         engine::Statement read(db(),
@@ -81,27 +136,6 @@ struct Site : OpenSession {
         return ids;
     }
 };
-
-// The two tables of records and dt_data's indexes as a file holding nothing else, copied out by the
-// engine: records and entries as they stand, in order. The schema's change count is left out.
-QByteArray storedRecords(engine::Connection& db, const QString& stem) {
-    const QString whole = stem + QStringLiteral(".whole"), records = stem + QStringLiteral(".records");
-    QFile::remove(whole);
-    QFile::remove(records);
-    db.execute(QStringLiteral("vacuum into ?1"), {whole});
-    engine::Connection copy(whole);
-    QStringList drops;
-    engine::Statement others(
-        copy, QStringLiteral("select type, name from sqlite_master where type not in "
-                             "('table', 'index') or tbl_name not in ('dt_data', 'dt_data_dt_data')"));
-    while (others.step())
-        if (!others.text(1).startsWith(QLatin1String("sqlite_")))
-            drops << QStringLiteral("drop %1 if exists \"%2\"").arg(others.text(0), others.text(1));
-    for (const QString& drop : drops)
-        copy.execute(drop);
-    copy.execute(QStringLiteral("vacuum into ?1"), {records});
-    return corvalis::testing::readAll(records).replace(40, 4, QByteArray(4, '\0'));
-}
 
 QStringList reportRows() {
     return readGbkTextFile(conflictReportPath()).mid(2);
@@ -287,21 +321,7 @@ private Q_SLOTS:
                 Site site;
                 if (populated > 0)
                     site.addRecords(populated, 110000000001);
-                const QString before = site.folder.file(QStringLiteral("before.mdb"));
-                QFile::remove(before);
-                site.db().execute(QStringLiteral("vacuum into ?1"), {before});
-                QCOMPARE(site.import(file), CsvImportOutcome::Imported);
-                // The engine's own check finds each index entry where the order puts it; a copy does not.
-                QCOMPARE(site.db().scalar(QStringLiteral("pragma integrity_check")).toString(),
-                         QStringLiteral("ok"));
-
-                engine::Connection engineWay(before);
-                engineWay.execute(QStringLiteral("delete from dt_data_dt_data"));
-                QVERIFY(stageCsvFile(engineWay, QStringLiteral("dt_data_dt_data"),
-                                     site.folder.file(QStringLiteral("in.csv")), TestMachineStamp, {}));
-                engineWay.execute(QStringLiteral("insert into dt_data select * from dt_data_dt_data"));
-                QCOMPARE(storedRecords(site.db(), site.folder.file(QStringLiteral("imported"))),
-                         storedRecords(engineWay, site.folder.file(QStringLiteral("engine"))));
+                site.importAsTheEngine(file);
             }
         }
         // A record too long for a page of its own file is left to the engine, which stages every
@@ -338,6 +358,25 @@ private Q_SLOTS:
             QVERIFY(site.ui.lastMessage().startsWith(RunErrorPrefix));
             QCOMPARE(site.count(), qint64(0));
             QCOMPARE(site.count(QStringLiteral("dt_data_dt_data")), qint64(0));
+        }
+    }
+
+    // A dt_data of another make, whose id keeps its numbers as texts or is the rowid itself, gets the
+    // records the engine's way gives it.
+    void aDataTableOfAnotherMakeGetsTheEnginesRecords() {
+        const QString file = QStringLiteral("c901,c902,z001,RecordState,\r\n330000000001,甲,5,1,\r\n"
+                                            "330000000002,乙,6,1,\r\n");
+        for (const QString& id :
+             {QStringLiteral("id VARCHAR(10),"), QStringLiteral("id INTEGER PRIMARY KEY,")}) {
+            for (const int populated : {0, 3}) {
+                Site site;
+                site.remakeDataTable(QStringLiteral("id INTEGER,"), id);
+                if (populated > 0)
+                    site.db().execute(
+                        QStringLiteral("insert into dt_data (c901, c902) values (110000000001, 'a'), "
+                                       "(110000000002, 'b'), (110000000003, 'c')"));
+                site.importAsTheEngine(file);
+            }
         }
     }
 

@@ -4,6 +4,7 @@
 #include "records/TablePagesWriter.h"
 #include "support/FileBytes.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <limits>
@@ -11,7 +12,7 @@
 #include <vector>
 
 using namespace corvalis;
-using corvalis::records::StoredRecord;
+using corvalis::records::EncodedRecord;
 using corvalis::records::TablePagesWriter;
 using corvalis::testing::readAll;
 
@@ -65,7 +66,7 @@ void storeByEngine(const QString& path, const QStringList& statements,
     db.commit();
 }
 
-void build(StoredRecord& record, const Row& row) {
+void build(EncodedRecord& record, const Row& row) {
     record.clear();
     for (const Value& value : row) {
         if (const auto* whole = std::get_if<qint64>(&value))
@@ -77,7 +78,7 @@ void build(StoredRecord& record, const Row& row) {
     }
 }
 
-QByteArray bytesOf(const StoredRecord& record) {
+QByteArray bytesOf(const EncodedRecord& record) {
     QByteArray bytes(int(record.size()), '\0');
     record.copyTo(reinterpret_cast<unsigned char*>(bytes.data()));
     return bytes;
@@ -153,7 +154,7 @@ private Q_SLOTS:
         const QString written = emptyFile(dir, QStringLiteral("written.db"));
         {
             TablePagesWriter writer(written, statements);
-            StoredRecord record;
+            EncodedRecord record;
             for (size_t t = 0; t < tables.size(); ++t)
                 for (const Row& row : tables[t]) {
                     build(record, row);
@@ -194,7 +195,7 @@ private Q_SLOTS:
             const QString written = emptyFile(dir, QStringLiteral("written%1.db").arg(rows));
             {
                 TablePagesWriter writer(written, statements, 512);
-                StoredRecord record;
+                EncodedRecord record;
                 for (qint64 n = 1; n <= rows; ++n) {
                     build(record, {keys(n).first, keys(n).second, QByteArray("x")});
                     QVERIFY(writer.append(0, record));
@@ -211,16 +212,45 @@ private Q_SLOTS:
         }
     }
 
+    // A file past 1 GiB leaves the page of the engine's lock byte empty, and the engine reads the
+    // pages on either side of it, and copies the table out, as it would its own.
+    void aFilePastTheLockByteReadsBackWhole() {
+        QTemporaryDir dir;
+        const QString path = emptyFile(dir, QStringLiteral("large.db"));
+        const int rows = 16500; // a page each: the lock byte's page is the 16,385th
+        const QByteArray text(65000, 'x');
+        {
+            TablePagesWriter writer(path, {QStringLiteral("create table t(n INT, x TEXT)")});
+            EncodedRecord record;
+            for (int n = 1; n <= rows; ++n) {
+                record.clear();
+                record.addInteger(n);
+                record.addText(text.constData(), int(text.size()));
+                QVERIFY(writer.append(0, record));
+            }
+            writer.finish();
+        }
+        QVERIFY(QFileInfo(path).size() > 0x40000000);
+        engine::Connection db(path);
+        QCOMPARE(db.scalar(QStringLiteral("pragma quick_check")).toString(), QStringLiteral("ok"));
+        QCOMPARE(db.scalar(QStringLiteral(
+                               "select count(*) || ',' || sum(n) || ',' || sum(length(x) = 65000) from t"))
+                     .toString(),
+                 QStringLiteral("%1,%2,%1").arg(rows).arg(qint64(rows) * (rows + 1) / 2));
+        db.execute(QStringLiteral("create table copied(n INT, x TEXT)"));
+        QCOMPARE(db.execute(QStringLiteral("insert into copied select * from t")), qint64(rows));
+    }
+
     // A null filled in afterwards gives the record built with the number in its place, at the
     // start, the middle and the end of a record.
     void aNullFilledInIsTheRecordBuiltWithTheNumber() {
         Row row = rowOf(130, 3);
         for (const size_t at : {size_t(0), size_t(64), size_t(129)}) {
-            StoredRecord before;
+            EncodedRecord before;
             build(before, Row(row.begin(), row.begin() + qsizetype(at)));
             for (const qint64 number : edgeIntegers()) {
                 row[at] = std::monostate();
-                StoredRecord withNull, filled, direct;
+                EncodedRecord withNull, filled, direct;
                 build(withNull, row);
                 filled.assignWithInteger(withNull, before.typeBytes(), before.bodyBytes(), number);
                 row[at] = number;
@@ -243,7 +273,7 @@ private Q_SLOTS:
                                      QStringLiteral("create table none(x INT)"),
                                      QStringLiteral("create table one(x INT)")},
                                     512);
-            StoredRecord record;
+            EncodedRecord record;
             for (int n = 1; n <= rows; ++n) {
                 record.clear();
                 record.addInteger(qint64(n) * 3);

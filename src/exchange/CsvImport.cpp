@@ -576,15 +576,18 @@ private:
 
     // Whether the engine takes the table's records from another file as they stand without judging
     // them, and they hold nothing but the declared columns: a rowid table without CHECK
-    // constraints, generated columns or strict types. A word in a name may make a
-    // table look otherwise; it is then filled through the engine, which costs only time.
+    // constraints, generated columns, strict types or a primary key (whose integer one would be
+    // the rowid itself). A word in a name may make a table look otherwise; it is then filled
+    // through the engine, which costs only time.
     static bool plainRowidTable(engine::Connection& db, const QString& table, const QString& made) {
         static const QRegularExpression special(QStringLiteral("\\b(check|without|strict)\\b"),
                                                 QRegularExpression::CaseInsensitiveOption);
         const QVariantList counts{table};
         return !made.contains(special) &&
                db.scalar(QStringLiteral("select count(*) from pragma_table_xinfo(?1)"), counts) ==
-                   db.scalar(QStringLiteral("select count(*) from pragma_table_info(?1)"), counts);
+                   db.scalar(QStringLiteral("select count(*) from pragma_table_info(?1)"), counts) &&
+               db.scalar(QStringLiteral("select count(*) from pragma_table_info(?1) where pk > 0"), counts)
+                       .toLongLong() == 0;
     }
 
     // Every column's value in the table's order. A column the file leaves out is null there, which
@@ -610,8 +613,12 @@ private:
                           : affinity == QLatin1String("real")  ? Affinity::Real
                                                                : Affinity::Other,
                           info.integer(3) != 0};
-            if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0)
+            if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0) {
+                // The trigger's numbers are stored as written only in a column that keeps whole numbers.
+                if (column.affinity != Affinity::Integer && column.affinity != Affinity::Other)
+                    throw Error(QStringLiteral("表“dt_data”的列“id”不是整数列。"));
                 column.value = Number;
+            }
             layout.push_back(column);
         }
         return layout;
@@ -656,9 +663,9 @@ private:
     LockedTempFile m_claim{QStringLiteral("~SM")};
     std::vector<std::vector<Column>> m_layouts; // the scratch table's, then dt_data's
     std::optional<records::TablePagesWriter> m_writer;
-    records::StoredRecord m_record;
-    records::StoredRecord m_numbered;
-    records::StoredRecord m_entry;
+    records::EncodedRecord m_record;
+    records::EncodedRecord m_numbered;
+    records::EncodedRecord m_entry;
     int m_numberAt = -1;
     std::vector<Index> m_indexes;
     bool m_indexesInOrder = true;
@@ -1149,14 +1156,14 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
 std::unique_ptr<BuiltRecords> builtRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
                                            const QStringList& stored, bool keptAsRead) {
     if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db) ||
-        !records::StoredRecord::matchesDatabase(db))
+        !records::EncodedRecord::matchesDatabase(db))
         return nullptr;
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
     if (!largest)
         return nullptr;
     try {
         return std::make_unique<BuiltRecords>(db, stored, *largest);
-    } catch (const Error&) {
+    } catch (...) { // the side file cannot be made: the engine stores the lines
         return nullptr;
     }
 }
@@ -1184,7 +1191,7 @@ stageThroughBuiltRecords(engine::Connection& db, GbkLineReader& lines, const std
                     if (!built.add(row))
                         return false;
                 return true;
-            } catch (const Error&) {
+            } catch (...) { // the side file or memory for it failed: the engine's way is left
                 return false;
             }
         });
@@ -1196,7 +1203,7 @@ stageThroughBuiltRecords(engine::Connection& db, GbkLineReader& lines, const std
     try {
         built.finish();
         attached.emplace(db, built.path(), QStringLiteral("csv_import_built"));
-    } catch (const Error&) {
+    } catch (...) {
         return std::nullopt;
     }
     engine::Transaction transaction(db);

@@ -13,6 +13,8 @@ inline constexpr unsigned char LeafIndexPage = 0x0a;
 inline constexpr unsigned char InteriorIndexPage = 0x02;
 inline constexpr int LeafHeaderBytes = 8;
 inline constexpr int InteriorHeaderBytes = 12;
+// The byte whose page the engine keeps for its file locks.
+inline constexpr qint64 LockByteOffset = 0x40000000;
 
 inline quint32 bigEndian16(const unsigned char* p) {
     return quint32(p[0]) << 8 | p[1];

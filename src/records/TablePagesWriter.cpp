@@ -79,19 +79,19 @@ std::string varintBytes(uint64_t value) {
 
 } // namespace
 
-void StoredRecord::makeRoom(size_t typeBytes, size_t bodyBytes) {
+void EncodedRecord::makeRoom(size_t typeBytes, size_t bodyBytes) {
     if (m_typeBytes + typeBytes > m_types.size())
         m_types.resize(std::max(2 * m_types.size(), m_typeBytes + typeBytes));
     if (m_bodyBytes + bodyBytes > m_body.size())
         m_body.resize(std::max(2 * m_body.size(), m_bodyBytes + bodyBytes));
 }
 
-void StoredRecord::addNull() {
+void EncodedRecord::addNull() {
     makeRoom(1, 0);
     m_types[m_typeBytes++] = 0;
 }
 
-void StoredRecord::addInteger(qint64 value) {
+void EncodedRecord::addInteger(qint64 value) {
     makeRoom(1, 8);
     const uint64_t magnitude = value < 0 ? ~uint64_t(value) : uint64_t(value);
     int bytes = 0;
@@ -120,14 +120,15 @@ void StoredRecord::addInteger(qint64 value) {
     m_bodyBytes += size_t(bytes);
 }
 
-void StoredRecord::addText(const char* utf8, int bytes) {
+void EncodedRecord::addText(const char* utf8, int bytes) {
     makeRoom(9, size_t(bytes));
     m_typeBytes += size_t(putVarint(m_types.data() + m_typeBytes, uint64_t(bytes) * 2 + 13));
     copyBytes(m_body.data() + m_bodyBytes, utf8, size_t(bytes));
     m_bodyBytes += size_t(bytes);
 }
 
-void StoredRecord::assignWithInteger(const StoredRecord& other, size_t typeAt, size_t bodyAt, qint64 value) {
+void EncodedRecord::assignWithInteger(const EncodedRecord& other, size_t typeAt, size_t bodyAt,
+                                      qint64 value) {
     Q_ASSERT(typeAt < other.m_typeBytes && other.m_types[typeAt] == 0 && bodyAt <= other.m_bodyBytes);
     clear();
     makeRoom(other.m_typeBytes, other.m_bodyBytes + 8);
@@ -146,7 +147,7 @@ void StoredRecord::assignWithInteger(const StoredRecord& other, size_t typeAt, s
 }
 
 // The header's length counts its own varint, whose length may in turn grow by a byte.
-int StoredRecord::headerLength() const {
+int EncodedRecord::headerLength() const {
     uint64_t length = m_typeBytes;
     if (length <= 126)
         return int(length + 1);
@@ -157,17 +158,17 @@ int StoredRecord::headerLength() const {
     return int(length);
 }
 
-qsizetype StoredRecord::size() const {
+qsizetype EncodedRecord::size() const {
     return qsizetype(headerLength()) + qsizetype(m_bodyBytes);
 }
 
-void StoredRecord::copyTo(unsigned char* out) const {
+void EncodedRecord::copyTo(unsigned char* out) const {
     out += putVarint(out, uint64_t(headerLength()));
     copyBytes(out, m_types.data(), m_typeBytes);
     copyBytes(out + m_typeBytes, m_body.data(), m_bodyBytes);
 }
 
-bool StoredRecord::matchesDatabase(engine::Connection& connection) {
+bool EncodedRecord::matchesDatabase(engine::Connection& connection) {
     if (connection.scalar(QStringLiteral("pragma main.encoding")).toString() != QLatin1String("UTF-8"))
         return false;
     QFile file(connection.path());
@@ -239,7 +240,7 @@ bool TablePagesWriter::roomFor(const Leaf& leaf, int cellBytes) {
 // A cell of a lead (the lengths, and a table's rowid) and either a record or bytes, at least four
 // bytes long, as the engine makes them.
 void TablePagesWriter::putCell(Leaf& leaf, const unsigned char* lead, int leadBytes,
-                               const StoredRecord* record, const std::string* bytes) {
+                               const EncodedRecord* record, const std::string* bytes) {
     const int payload = record ? int(record->size()) : int(bytes->size());
     leaf.contentStart -= std::max(4, leadBytes + payload);
     unsigned char* cell = leaf.bytes.data() + leaf.contentStart;
@@ -252,14 +253,14 @@ void TablePagesWriter::putCell(Leaf& leaf, const unsigned char* lead, int leadBy
     ++leaf.cells;
 }
 
-bool TablePagesWriter::append(int tree, const StoredRecord& record) {
+bool TablePagesWriter::append(int tree, const EncodedRecord& record) {
     Tree& into = m_trees[size_t(tree)];
     if (record.size() > largestLocalRecord(m_pageSize, into.index))
         return false;
     return into.index ? appendEntry(into, record) : appendRow(into, record);
 }
 
-bool TablePagesWriter::appendRow(Tree& tree, const StoredRecord& record) {
+bool TablePagesWriter::appendRow(Tree& tree, const EncodedRecord& record) {
     unsigned char lead[18];
     int leadBytes = putVarint(lead, uint64_t(record.size()));
     leadBytes += putVarint(lead + leadBytes, uint64_t(tree.nextRow));
@@ -272,7 +273,7 @@ bool TablePagesWriter::appendRow(Tree& tree, const StoredRecord& record) {
     return true;
 }
 
-bool TablePagesWriter::appendEntry(Tree& tree, const StoredRecord& record) {
+bool TablePagesWriter::appendEntry(Tree& tree, const EncodedRecord& record) {
     unsigned char lead[9];
     const int leadBytes = putVarint(lead, uint64_t(record.size()));
     if (tree.holding) { // the entry held parts the held leaf from this one
@@ -385,14 +386,23 @@ std::vector<TablePagesWriter::Child> TablePagesWriter::interiorLevel(const std::
     return parents;
 }
 
+// The page holding the byte at 1 GiB holds the engine's file locks and no data: the engine reports
+// any use of it as damage. It stays empty here too.
 uint32_t TablePagesWriter::appendPage(const unsigned char* page) {
+    const uint32_t lockBytePage = uint32_t(LockByteOffset / m_pageSize) + 1;
+    if (m_pages + 1 == lockBytePage)
+        appendBytes(std::vector<unsigned char>(size_t(m_pageSize)).data());
+    appendBytes(page);
+    return m_pages;
+}
+
+void TablePagesWriter::appendBytes(const unsigned char* page) {
     if (m_appended.empty())
         m_firstAppended = m_pages + 1;
     m_appended.insert(m_appended.end(), page, page + m_pageSize);
     ++m_pages;
     if (m_appended.size() >= AppendedBytesHeld)
         flushAppended();
-    return m_pages;
 }
 
 void TablePagesWriter::writePage(uint32_t page, const unsigned char* bytes) {

@@ -17,7 +17,7 @@ namespace corvalis::records {
 // One row in the form the engine stores it, built value by value as the engine itself would: an
 // integer in the fewest bytes that hold it, 0 and 1 in none, a text as its UTF-8 bytes. Values must
 // already be what the column keeps (the engine's affinity rules are the caller's).
-class StoredRecord {
+class EncodedRecord {
 public:
     // Whether the records built here are those the engine writes into the main database of the
     // connection: one in UTF-8 and of the current file format (older ones store 0 and 1 otherwise).
@@ -34,7 +34,7 @@ public:
     size_t typeBytes() const { return m_typeBytes; }
     size_t bodyBytes() const { return m_bodyBytes; }
     // Becomes the other record with the null it holds at those places replaced by the integer.
-    void assignWithInteger(const StoredRecord& other, size_t typeAt, size_t bodyAt, qint64 value);
+    void assignWithInteger(const EncodedRecord& other, size_t typeAt, size_t bodyAt, qint64 value);
     // The length of the record.
     qsizetype size() const;
     // Writes the record's size() bytes there.
@@ -66,7 +66,7 @@ public:
 
     // Appends a record to the table, or an entry to the index, made by the statement at that
     // position. False, and nothing written, when it would not stand whole on one page.
-    bool append(int tree, const StoredRecord& record);
+    bool append(int tree, const EncodedRecord& record);
     // Writes what is left and the file's new size into its header; the engine may open it then.
     void finish();
 
@@ -98,14 +98,15 @@ private:
 
     void startLeaf(Tree& tree, Leaf& leaf) const;
     static bool roomFor(const Leaf& leaf, int cellBytes);
-    static void putCell(Leaf& leaf, const unsigned char* lead, int leadBytes, const StoredRecord* record,
+    static void putCell(Leaf& leaf, const unsigned char* lead, int leadBytes, const EncodedRecord* record,
                         const std::string* bytes);
-    bool appendRow(Tree& tree, const StoredRecord& record);
-    bool appendEntry(Tree& tree, const StoredRecord& record);
+    bool appendRow(Tree& tree, const EncodedRecord& record);
+    bool appendEntry(Tree& tree, const EncodedRecord& record);
     uint32_t closeLeaf(Leaf& leaf, uint32_t page);
     void finishTree(Tree& tree);
     std::vector<Child> interiorLevel(const std::vector<Child>& children, bool index, uint32_t root);
     uint32_t appendPage(const unsigned char* page);
+    void appendBytes(const unsigned char* page);
     void writePage(uint32_t page, const unsigned char* bytes);
     void flushAppended();
     void updateHeader();
