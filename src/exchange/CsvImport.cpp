@@ -591,28 +591,29 @@ private:
     }
 
     // Every column's value in the table's order. A column the file leaves out is null there, which
-    // the engine would not give it when the scratch table has a default for it or either table
-    // refuses a null in it.
+    // the engine would not give it when either table refuses a null in it (a default of the
+    // scratch table is seen to by builtRecords).
     static std::vector<Column> layoutOf(engine::Connection& db, const QString& table,
                                         const QStringList& stored) {
-        engine::Statement info(
-            db, QStringLiteral("select name, type, dflt_value, \"notnull\" from pragma_table_info(?1)"));
+        engine::Statement info(db,
+                               QStringLiteral("select name, type, \"notnull\" from pragma_table_info(?1)"));
         info.bind(1, table);
         const bool numbered = table == QLatin1String("dt_data");
         std::vector<Column> layout;
         while (info.step()) {
             const QString name = info.text(0);
-            const bool leftOut = indexIgnoringCase(stored, name) < 0 &&
-                                 !(numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0);
-            if (leftOut && ((!numbered && !info.value(2).isNull()) || info.integer(3) != 0))
+            const int at = indexIgnoringCase(stored, name);
+            const bool leftOut =
+                at < 0 && !(numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0);
+            if (leftOut && info.integer(2) != 0)
                 throw Error(QStringLiteral("表“%1”的列“%2”不能留空。").arg(table, name));
             const QString affinity = engine::columnAffinity(info.text(1));
-            Column column{indexIgnoringCase(stored, name),
+            Column column{at,
                           affinity == QLatin1String("integer") ? Affinity::Integer
                           : affinity == QLatin1String("text")  ? Affinity::Text
                           : affinity == QLatin1String("real")  ? Affinity::Real
                                                                : Affinity::Other,
-                          info.integer(3) != 0};
+                          info.integer(2) != 0};
             if (numbered && name.compare(QLatin1String("id"), Qt::CaseInsensitive) == 0) {
                 // The trigger's numbers are stored as written only in a column that keeps whole numbers.
                 if (column.affinity != Affinity::Integer && column.affinity != Affinity::Other)
@@ -1155,7 +1156,7 @@ void addStagedRecords(engine::Connection& db, const std::vector<CsvColumn>& colu
 // none when the file for them cannot be made.
 std::unique_ptr<BuiltRecords> builtRecords(engine::Connection& db, const std::vector<CsvColumn>& columns,
                                            const QStringList& stored, bool keptAsRead) {
-    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db) ||
+    if (!keptAsRead || !records::TransferCopy::newRowsFollowOld(db) || !leftOutColumnsStayNull(db, stored) ||
         !records::EncodedRecord::matchesDatabase(db))
         return nullptr;
     const std::optional<qint64> largest = plainNumberingBase(db, columns);
